@@ -1,0 +1,56 @@
+#pragma once
+// The steps of one conversion that need no window, shared by the window's
+// conversion job and the command-line converter so that both behave alike:
+//   Prepare (path checks, read, parse, default title) -> the caller asks for the
+//   texts -> Finish (build, output path, free space, save) -> report text.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "audio/ByteBuffer.h"
+#include "mld/MldBuilder.h"
+#include "platform/FileSystem.h"
+#include "res/StringTable.h"
+
+namespace quorbin {
+
+struct ConversionOptions {
+    std::filesystem::path outputPath;          // empty: beside the source, ".wav" -> ".mld"
+    FreeSpaceQuery freeSpace = GetFreeDiskBytes;
+};
+
+class ConversionSteps {
+public:
+    // `droppedPath` is the path as the platform gives it (UTF-8 on this system).
+    explicit ConversionSteps(std::string droppedPath, ConversionOptions options = {});
+
+    // Path length, extension, open, read, parse. Returns 0 to go on, otherwise the
+    // string id of the failure: IDS_FILENAME_TOO_LONG, IDS_NOT_WAV_EXTENSION,
+    // IDS_CANNOT_OPEN_WAVE, IDS_INVALID_WAVE, IDS_UNSUPPORTED_FORMAT, IDS_PLAYTIME_TOO_SHORT.
+    int Prepare();
+
+    std::int32_t SampleRate() const { return m_sampleRate; }
+    // File name without ".wav" as CP932 bytes, at most 50, no double-byte character cut.
+    const std::string& DefaultTitle() const { return m_defaultTitle; }
+
+    // Build, free-space check, save. Returns IDS_OUTPUT_SIZE on success, else
+    // IDS_DISK_SPACE or IDS_CANNOT_SAVE_MLD; no partial file is ever left behind.
+    int Finish(const ContentInfo& info);
+
+    const std::filesystem::path& OutputPath() const { return m_outputPath; }
+    std::uint32_t OutputSize() const { return m_outputSize; }
+    // "Output File Size : 0.18KB" in the given language.
+    std::string ReportText(Language language) const;
+
+private:
+    std::string m_droppedPath;
+    ConversionOptions m_options;
+    ByteBuffer m_source;
+    MldBuilder m_builder;
+    std::int32_t m_sampleRate = 0;
+    std::string m_defaultTitle;
+    std::filesystem::path m_outputPath;
+    std::uint32_t m_outputSize = 0;
+};
+
+} // namespace quorbin

@@ -1,0 +1,37 @@
+#pragma once
+// Lays out a complete melody file (".mld") in memory from a parsed WAVE file.
+#include <cstdint>
+#include <string>
+
+#include "audio/ByteBuffer.h"
+#include "audio/WaveReader.h"
+
+namespace quorbin {
+
+struct ContentInfo {
+    std::string title;       // CP932 bytes, at most 50
+    std::string copyright;   // CP932 bytes, at most 256
+    std::uint8_t protectionFlag = 0;
+    std::string date;        // 8 digits "YYYYMMDD"; empty: the local date at build time
+};
+
+constexpr std::uint32_t kMaxCodedAudio = 65527;
+constexpr const char* kSoftwareName = "Quorbin Ver.1.0.0";
+
+class MldBuilder : public WaveReader {
+public:
+    // Returns 0 when the whole file is in `out` (which must be empty), -1 when the track failed.
+    std::int32_t Build(const ContentInfo& info, const ByteBuffer& fileBytes,
+                       std::int32_t sampleRate, ByteBuffer& out);
+
+    static void WriteChunk(ByteBuffer& buf, const char* id, const std::uint8_t* data, std::uint32_t length);
+    static void WriteInfoBlock(const ContentInfo& info, ByteBuffer& block);
+    static std::string MakeDateStamp();
+    std::int32_t EncodeDataChunk(const ByteBuffer& fileBytes, ByteBuffer& coded) const;
+    std::int32_t WriteTrack(const ByteBuffer& fileBytes, std::int32_t sampleRate, ByteBuffer& track) const;
+    static void WriteAudioData(ByteBuffer& coded, std::int32_t sampleRate, ByteBuffer& track);
+    static void WritePlayback(std::uint32_t codedLength, std::int32_t sampleRate, ByteBuffer& track);
+    static std::int32_t TicksForLength(std::uint32_t codedLength, std::int32_t sampleRate);
+};
+
+} // namespace quorbin

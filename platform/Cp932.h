@@ -1,0 +1,20 @@
+#pragma once
+// Texts written into melody files are CP932 (Windows Shift_JIS) bytes,
+// converted with glibc iconv so the window program and the command line agree.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quorbin {
+
+// UTF-8 to CP932; nullopt when a character has no CP932 form or the input is not UTF-8.
+std::optional<std::string> Utf8ToCp932(std::string_view utf8);
+// UTF-8 to CP932, characters without a CP932 form becoming "?".
+std::string Utf8ToCp932Lossy(std::string_view utf8);
+// CP932 to UTF-8 for display; undecodable bytes become U+FFFD.
+std::string Cp932ToUtf8(std::string_view cp932);
+// The longest prefix of `cp932` of at most `limit` bytes that does not split a double-byte character.
+std::size_t Cp932PrefixLength(std::string_view cp932, std::size_t limit);
+
+} // namespace quorbin
