@@ -1,0 +1,109 @@
+#pragma once
+// Bitmap buttons cut to the outline of their pictures, the picture panel and
+// the link label. Frames of a bitmap are stacked vertically; the key colour is
+// the colour of pixel (0, 0) and marks what lies outside a control's shape.
+#include <QAbstractButton>
+#include <QImage>
+#include <QLabel>
+#include <QRegion>
+
+namespace quorbin {
+
+// The skin bitmap `number` from the compiled-in resources, as Format_RGB32;
+// a null image when there is no such bitmap.
+QImage LoadSkinBitmap(int number);
+
+// The shape of frame 0 of `bitmap` (frame height = height / frameCount): one
+// rectangle per run of non-key pixels in each row. Empty for frameCount < 1.
+QRegion ShapeFromBitmap(const QImage& bitmap, int frameCount);
+
+// Common base: resizes to one frame, masks to the shape, paints frame Frame().
+class BitmapButtonBase : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit BitmapButtonBase(QWidget* parent = nullptr);
+    int BitmapNumber() const { return m_bitmapNumber; }
+    int FrameCount() const { return m_frameCount; }
+    // The frame painted now; -1 paints nothing.
+    virtual int Frame() const = 0;
+
+protected:
+    void ApplySkin(int bitmapNumber, int frameCount, bool makeShape);
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int m_bitmapNumber = 0;
+    int m_frameCount = 2;
+};
+
+// Frame 1 while held down over the button, frame 0 otherwise; clicks as usual.
+class PushBitmapButton : public BitmapButtonBase {
+    Q_OBJECT
+public:
+    explicit PushBitmapButton(QWidget* parent = nullptr);
+    int SetSkin(int bitmapNumber, int makeShape);
+    int Frame() const override;
+};
+
+// States 0 unchecked, 1 checked, 2 disabled; the frame equals the state. A
+// click toggles 0 <-> 1 by itself (state 2 ignores clicks) and is not reported.
+class CheckBitmapButton : public BitmapButtonBase {
+    Q_OBJECT
+public:
+    explicit CheckBitmapButton(QWidget* parent = nullptr);
+    int SetSkin(int bitmapNumber);
+    void SetState(int state);
+    int GetState() const { return m_state; }
+    int Frame() const override;
+
+private:
+    int m_state = 0;
+};
+
+// Frame 1 while the pointer is over the control, frame 0 otherwise.
+class HoverBitmapButton : public BitmapButtonBase {
+    Q_OBJECT
+public:
+    explicit HoverBitmapButton(QWidget* parent = nullptr);
+    int SetSkin(int bitmapNumber);
+    bool IsHovered() const { return m_hover != 0; }
+    int Frame() const override;
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    int m_hover = 0;
+};
+
+// A picture that swallows presses: it never looks pressed, takes no focus, reports nothing.
+class BitmapPanel : public BitmapButtonBase {
+    Q_OBJECT
+public:
+    explicit BitmapPanel(QWidget* parent = nullptr);
+    void SetSkin(int bitmapNumber, int frameCount);
+    int Frame() const override { return 0; }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+// Blue, underlined text under a hand pointer; a press opens the address it
+// shows, with any line break of the display removed.
+class LinkLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit LinkLabel(QWidget* parent = nullptr);
+    QString Target() const;
+
+signals:
+    void Opened(const QString& address);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+};
+
+} // namespace quorbin

@@ -1,0 +1,72 @@
+#pragma once
+// What every skinned window shares: the 210 x 100 background bitmap 133, a
+// drag strip along the top (x 0..209, y 0..19), and, for the dialogs, the
+// Power button and the rectangle recorded when OK or Cancel closes them.
+#include <QDialog>
+#include <QPoint>
+#include <QRect>
+
+namespace quorbin {
+
+class PushBitmapButton;
+
+constexpr int kBackgroundBitmap = 133;
+constexpr int kPowerBitmap = 146;
+
+// A window rectangle in screen pixels, right and bottom exclusive.
+struct ScreenRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    static ScreenRect FromGeometry(const QRect& geometry);
+};
+
+// Moves a window by its top strip; used by the dialogs and the main window.
+class DragStrip {
+public:
+    static bool Contains(QPoint windowPoint);
+    // Each returns true when it handled the event.
+    bool Press(QWidget* window, QMouseEvent* event);
+    bool Move(QWidget* window, QMouseEvent* event);
+    void Release(QWidget* window);
+    bool IsDragging() const { return m_dragging != 0; }
+
+    QPoint m_dragOrigin;
+    int m_dragging = 0;
+};
+
+class SkinnedDialog : public QDialog {
+    Q_OBJECT
+public:
+    enum Result { ResultPower = 0, ResultOk = 1, ResultCancel = 2 };
+
+    // `owner` is the main window; its modal run is ended by the Power button.
+    explicit SkinnedDialog(QWidget* owner = nullptr);
+
+    ScreenRect m_lastRect;
+
+    // Records m_lastRect, then ends with 1 (OK, Enter) or 2 (Cancel, Esc).
+    void accept() override;
+    void reject() override;
+    // Ends the owner's modal run with 0, then this dialog's, recording nothing.
+    void EndWithPower();
+
+protected:
+    // Resizes to the background, adds the Power button at (182, 72) and
+    // brings the window to the front; subclasses call it from their set-up.
+    void InitialiseSkin();
+    // Puts a skinned push button at `pos` (pixels), raised to the top.
+    PushBitmapButton* AddPushButton(int bitmapNumber, QPoint pos);
+    // Paints bitmap 133; subclasses paint their extra bitmaps after it.
+    virtual void PaintBackground(QPainter& painter);
+
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+    PushBitmapButton* m_powerButton = nullptr;
+    DragStrip m_drag;
+};
+
+} // namespace quorbin
