@@ -1,0 +1,93 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus of the WAVE fuzz target: small WAVE files, good and bad.
+
+Bytes 4 to 7 (the RIFF size, which the reader ignores) also steer the fuzz
+target's choice of title length, copyright length and protection flag, so a
+few seeds set them on purpose.
+
+Usage: fuzz/make_corpus.py [output folder]   (default: fuzz/corpus beside this script)
+"""
+import math
+import os
+import struct
+import sys
+
+
+def chunk(ident, body, size=None, pad=True):
+    stated = len(body) if size is None else size
+    out = ident + struct.pack("<I", stated) + body
+    if pad and len(body) % 2:
+        out += b"\0"
+    return out
+
+
+def fmt(tag=1, channels=1, rate=8000, bits=16, extra=b""):
+    align = channels * bits // 8
+    return chunk(b"fmt ", struct.pack("<HHIIHH", tag, channels, rate, rate * align, align, bits) + extra)
+
+
+def tone(samples, rate=8000, freq=440.0, amplitude=12000):
+    return b"".join(struct.pack("<h", int(amplitude * math.sin(2 * math.pi * freq * i / rate)))
+                    for i in range(samples))
+
+
+def data(body, size=None, pad=True):
+    return chunk(b"data", body, size, pad)
+
+
+def riff(chunks, riff_size=None):
+    body = b"WAVE" + b"".join(chunks)
+    return b"RIFF" + struct.pack("<I", len(body) if riff_size is None else riff_size) + body
+
+
+def controls(title_length, copyright_length, protection):
+    """A RIFF size field that makes the fuzz target pick these text lengths."""
+    return title_length | (copyright_length << 8) | (protection << 24)
+
+
+def seeds():
+    sound = tone(200)  # 25 ms at 8000 Hz
+    yield "canonical_8000", riff([fmt(), data(sound)])
+    yield "canonical_4000", riff([fmt(rate=4000), data(tone(84, 4000))])
+    yield "canonical_16000", riff([fmt(rate=16000), data(tone(400, 16000))])
+    yield "rate_11025_shortest", riff([fmt(rate=11025), data(tone(231, 11025))])
+    yield "too_short_8000", riff([fmt(), data(tone(167))])
+    yield "data_size_zero", riff([fmt(), data(b"")])
+    yield "data_before_fmt", riff([data(sound), fmt()])
+    yield "list_odd_no_pad", riff([chunk(b"LIST", b"INFOISFT\x03\0\0\0ab\0", pad=False), fmt(), data(sound)])
+    yield "list_odd_with_pad", riff([chunk(b"LIST", b"INFOx", pad=True), fmt(), data(sound)])
+    yield "odd_chunk_padded", riff([chunk(b"junk", b"abc"), fmt(), data(sound)])
+    yield "fmt_18_bytes", riff([fmt(extra=b"\0\0"), data(sound), chunk(b"fact", struct.pack("<I", 200))])
+    yield "extensible", riff([fmt(tag=0xFFFE, extra=struct.pack("<HHI", 22, 16, 4) + bytes(16)), data(sound)])
+    yield "float", riff([fmt(tag=3, bits=32), data(sound)])
+    yield "stereo", riff([fmt(channels=2), data(sound)])
+    yield "rate_22050", riff([fmt(rate=22050), data(sound)])
+    yield "eight_bit", riff([fmt(bits=8), data(sound)])
+    yield "two_data", riff([fmt(), data(sound), data(tone(50))])
+    yield "second_fmt_bad", riff([fmt(), fmt(channels=2), data(sound)])
+    yield "data_past_end", riff([fmt(), data(sound, size=len(sound) + 100)])
+    yield "odd_data_at_end", riff([fmt(), data(sound + b"\x01", pad=False)])
+    yield "bad_fmt_then_past_end", riff([fmt(rate=3999), chunk(b"junk", b"xx", size=1000)])
+    yield "huge_chunk_size", riff([fmt(), data(sound), chunk(b"junk", b"", size=0xFFFFFFFF)])
+    yield "trailing_bytes", riff([fmt(), data(sound)]) + b"\x01\x02\x03"
+    yield "fmt_short_at_end", riff([data(sound), chunk(b"fmt ", struct.pack("<HHI", 1, 1, 8000))])
+    yield "no_data", riff([fmt()])
+    yield "no_fmt", riff([data(sound)])
+    yield "riff_wave_only", riff([])
+    yield "lower_case_riff", b"riff" + riff([fmt(), data(sound)])[4:]
+    yield "long_texts_protected", riff([fmt(), data(sound)], riff_size=controls(50, 256, 1))
+    yield "empty_texts", riff([fmt(rate=12000), data(tone(300, 12000))], riff_size=controls(0, 0, 0))
+    # Enough sound to exceed the largest audio event, so the cut is exercised.
+    yield "long_cut_16000", riff([fmt(rate=16000), data(tone(4000, 16000, 1000.0, 30000) * 33)])
+
+
+def main():
+    folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+    os.makedirs(folder, exist_ok=True)
+    for name, content in seeds():
+        with open(os.path.join(folder, name + ".wav"), "wb") as f:
+            f.write(content)
+
+
+if __name__ == "__main__":
+    main()
