@@ -5,7 +5,7 @@ Bytes 4 to 7 (the RIFF size, which the reader ignores) also steer the fuzz
 target's choice of title length, copyright length and protection flag, so a
 few seeds set them on purpose.
 
-Usage: fuzz/make_corpus.py [output folder]   (default: fuzz/corpus beside this script)
+Usage: fuzz/make_corpus.py   (writes fuzz/corpus and fuzz/corpus-long)
 """
 import math
 import os
@@ -77,16 +77,36 @@ def seeds():
     yield "lower_case_riff", b"riff" + riff([fmt(), data(sound)])[4:]
     yield "long_texts_protected", riff([fmt(), data(sound)], riff_size=controls(50, 256, 1))
     yield "empty_texts", riff([fmt(rate=12000), data(tone(300, 12000))], riff_size=controls(0, 0, 0))
-    # Enough sound to exceed the largest audio event, so the cut is exercised.
-    yield "long_cut_16000", riff([fmt(rate=16000), data(tone(4000, 16000, 1000.0, 30000) * 33)])
+
+
+def long_seeds():
+    """Files around the largest audio event (65527 coded bytes, 131054 samples).
+
+    Mutating files this big slows the fuzzer down fivefold, so they are only
+    replayed once per run, not fuzzed.
+    """
+    period = tone(64, 8000, 500.0, 30000)  # repeats exactly, so git stores it small
+
+    def sound(samples):
+        return (period * (samples // 64 + 1))[:2 * samples]
+
+    yield "at_limit_4000", riff([fmt(rate=4000), data(sound(131054))], riff_size=controls(50, 256, 1))
+    yield "one_over_limit_4000", riff([fmt(rate=4000), data(sound(131055))])
+    yield "cut_16000", riff([fmt(rate=16000), data(sound(132000))], riff_size=controls(7, 3, 0))
+    yield "cut_8000_odd_length", riff([fmt(), data(sound(140000) + b"\x05"), chunk(b"LIST", b"x", pad=False)])
+
+
+def write(folder, files):
+    os.makedirs(folder, exist_ok=True)
+    for name, content in files:
+        with open(os.path.join(folder, name + ".wav"), "wb") as f:
+            f.write(content)
 
 
 def main():
-    folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
-    os.makedirs(folder, exist_ok=True)
-    for name, content in seeds():
-        with open(os.path.join(folder, name + ".wav"), "wb") as f:
-            f.write(content)
+    here = os.path.dirname(os.path.abspath(__file__))
+    write(os.path.join(here, "corpus"), seeds())
+    write(os.path.join(here, "corpus-long"), long_seeds())
 
 
 if __name__ == "__main__":
