@@ -12,4 +12,22 @@ namespace quorbin {
 double GetFreeDiskBytes(const std::filesystem::path& folder);
 using FreeSpaceQuery = std::function<double(const std::filesystem::path& folder)>;
 
+enum class ReadStatus {
+    Ok,
+    CannotOpen,  // missing, not a regular file, no permission
+    TooLarge,    // larger than maxBytes; nothing was read
+    ReadError,   // opened, but reading failed part way
+};
+
+// Reads the whole regular file at `path` into `out`. A file larger than
+// `maxBytes` is refused before any of it is read.
+ReadStatus ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes, ByteBuffer& out);
+
+// Writes `bytes` to `path` so that readers see either the old file or the whole
+// new one: a hidden temporary file in the same folder, checked writes, fsync,
+// then rename over the target. An existing target that is read-only (or a
+// folder) is left alone and the save fails. Returns false on any failure; the
+// temporary file is then removed and the target is unchanged.
+bool SaveFileAtomically(const std::filesystem::path& path, const ByteBuffer& bytes);
+
 } // namespace quorbin

@@ -1,0 +1,379 @@
+// CP932 texts, the message language, free space, whole-file reads and the atomic save.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/Cp932.h"
+#include "platform/FileSystem.h"
+#include "res/StringTable.h"
+
+namespace fs = std::filesystem;
+using namespace quorbin;
+
+namespace {
+
+// A fresh folder that ordinary users may enter, removed afterwards.
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = (fs::temp_directory_path() / "quorbin-platform-XXXXXX").string();
+        m_path = ::mkdtemp(pattern.data());
+        fs::permissions(m_path, fs::perms(0755));
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        fs::permissions(m_path, fs::perms(0755), ec);
+        fs::remove_all(m_path, ec);
+    }
+    const fs::path& Path() const { return m_path; }
+    fs::path operator/(const std::string& name) const { return m_path / name; }
+
+    // Names of every entry, hidden ones included.
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_path)) names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    fs::path m_path;
+};
+
+void WriteFile(const fs::path& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+ByteBuffer Bytes(const std::string& text) {
+    return ByteBuffer(std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+// Runs `body` in a child process (as an unprivileged user when `ordinary` and
+// we are root, so permission bits apply) and returns its exit status.
+int InChild(const std::function<int()>& body, bool ordinary = false) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (ordinary && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(99);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Hex(const std::string& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+} // namespace
+
+// ---- CP932 ----------------------------------------------------------------
+
+struct Cp932Case {
+    const char* utf8;
+    std::optional<std::string> strictHex;  // nullopt: refused
+    const char* lossy;
+};
+
+class Cp932Conversion : public testing::TestWithParam<Cp932Case> {};
+
+TEST_P(Cp932Conversion, StrictAndLossy) {
+    const Cp932Case& c = GetParam();
+    const auto strict = Utf8ToCp932(c.utf8);
+    ASSERT_EQ(strict.has_value(), c.strictHex.has_value());
+    if (strict) {
+        EXPECT_EQ(Hex(*strict), *c.strictHex);
+    }
+    EXPECT_EQ(Utf8ToCp932Lossy(c.utf8), c.lossy);
+    // What converts strictly decodes back to the same text.
+    if (strict) {
+        EXPECT_EQ(Cp932ToUtf8(*strict), c.utf8);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, Cp932Conversion,
+    testing::Values(Cp932Case{"Song 1", "536F6E672031", "Song 1"},
+                    Cp932Case{"", "", ""},
+                    Cp932Case{"ｱｲ", "B1B2", "\xB1\xB2"},                      // half-width kana: one byte each
+                    Cp932Case{"あ漢字", "82A08ABF8E9A", "\x82\xA0\x8A\xBF\x8E\x9A"},
+                    Cp932Case{"①髙", "8740FBFC", "\x87\x40\xFB\xFC"},          // Windows extensions
+                    Cp932Case{"a€b", std::nullopt, "a?b"},
+                    Cp932Case{"😀あ", std::nullopt, "?\x82\xA0"},
+                    Cp932Case{"x\xFFy", std::nullopt, "x?y"},                  // not UTF-8
+                    Cp932Case{"\xE3\x81", std::nullopt, "??"}));               // cut UTF-8 sequence
+
+TEST(Cp932, DecodingReplacesBrokenBytes) {
+    EXPECT_EQ(Cp932ToUtf8("\x82\xA0" "A"), "あA");
+    EXPECT_EQ(Cp932ToUtf8("A\x82"), "A\xEF\xBF\xBD");          // lead byte without its partner
+    EXPECT_EQ(Cp932ToUtf8("\xA0" "B"), "\xEF\xBF\xBD" "B");     // 0xA0 is unassigned
+}
+
+TEST(Cp932, FirstUnencodableCharacter) {
+    EXPECT_EQ(FirstNonCp932Character("abc漢"), std::nullopt);
+    EXPECT_EQ(FirstNonCp932Character("ab€c"), 2u);
+    EXPECT_EQ(FirstNonCp932Character("あ😀"), 3u);
+}
+
+struct PrefixCase {
+    std::string cp932;
+    std::size_t limit;
+    std::size_t expected;
+};
+
+class Cp932Prefix : public testing::TestWithParam<PrefixCase> {};
+
+TEST_P(Cp932Prefix, NeverSplitsADoubleByteCharacter) {
+    EXPECT_EQ(Cp932PrefixLength(GetParam().cp932, GetParam().limit), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cuts, Cp932Prefix,
+    testing::Values(PrefixCase{"abcdef", 4, 4}, PrefixCase{"abc", 50, 3}, PrefixCase{"", 5, 0},
+                    PrefixCase{"ab\x82\xA0", 3, 2},      // the kana would be cut: left out
+                    PrefixCase{"ab\x82\xA0", 4, 4},
+                    PrefixCase{"\xB1\xB2\xB3", 2, 2},     // half-width kana are single bytes
+                    PrefixCase{"\x82\x41\x82\x42", 3, 2},  // trail byte in the ASCII range
+                    PrefixCase{"\xE0\x40z", 1, 0},
+                    PrefixCase{"a\x82", 2, 2}));          // a lone lead byte at the end counts as one
+
+TEST(Cp932, RandomTitlesAreCutOnCharacterBoundaries) {
+    const std::vector<std::string> pieces = {"a", "Z", "ｱ", "あ", "漢", "①", "ー", "7"};
+    std::mt19937 random(1234);
+    for (int round = 0; round < 500; ++round) {
+        std::string utf8;
+        const int count = static_cast<int>(random() % 40);
+        for (int i = 0; i < count; ++i) utf8 += pieces[random() % pieces.size()];
+        const std::string cp932 = *Utf8ToCp932(utf8);
+        const std::size_t limit = random() % 60;
+        const std::size_t cut = Cp932PrefixLength(cp932, limit);
+        ASSERT_LE(cut, limit);
+        ASSERT_GE(cut + 1, std::min(limit, cp932.size()));  // at most one byte short of the limit
+        const std::string decoded = Cp932ToUtf8(cp932.substr(0, cut));
+        ASSERT_EQ(decoded.find("\xEF\xBF\xBD"), std::string::npos) << utf8 << " cut at " << limit;
+        ASSERT_EQ(utf8.compare(0, decoded.size(), decoded), 0);
+    }
+}
+
+// ---- String table and language ----------------------------------------------
+
+TEST(StringTable, EveryIdHasBothLanguagesAndUnknownIdsAreEmpty) {
+    for (int id = IDS_OUTPUT_SIZE; id <= IDS_DISK_SPACE; ++id) {
+        const std::string english = LoadString(id, Language::English);
+        const std::string japanese = LoadString(id, Language::Japanese);
+        EXPECT_FALSE(english.empty()) << id;
+        EXPECT_NE(english, japanese) << id;
+        EXPECT_TRUE(Utf8ToCp932(japanese).has_value()) << id;  // shown on Japanese systems
+    }
+    EXPECT_STREQ(LoadString(0, Language::English), "");
+    EXPECT_STREQ(LoadString(10, Language::Japanese), "");
+    EXPECT_STREQ(LoadString(IDS_NOT_WAV_EXTENSION, Language::English), "Extension is not \".wav\"");
+    EXPECT_STREQ(LoadString(IDS_CANNOT_SAVE_MLD, Language::Japanese), "\".mld\"ファイルを保存できません");
+    EXPECT_STREQ(LoadString(IDS_OUTPUT_SIZE, Language::Japanese), "出力ファイルサイズ : ");
+}
+
+struct LocaleCase {
+    const char* lcAll;
+    const char* lcMessages;
+    const char* lang;
+    const char* language;
+    Language expected;
+};
+
+class LanguageChoice : public testing::TestWithParam<LocaleCase> {
+protected:
+    void SetUp() override {
+        for (const char* name : kNames) {
+            const char* value = std::getenv(name);
+            m_saved.emplace_back(value ? std::optional<std::string>(value) : std::nullopt);
+        }
+    }
+    void TearDown() override {
+        for (std::size_t i = 0; i < std::size(kNames); ++i) Set(kNames[i], m_saved[i] ? m_saved[i]->c_str() : nullptr);
+    }
+    static void Set(const char* name, const char* value) {
+        if (value) ::setenv(name, value, 1);
+        else ::unsetenv(name);
+    }
+    static constexpr const char* kNames[] = {"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE"};
+    std::vector<std::optional<std::string>> m_saved;
+};
+
+TEST_P(LanguageChoice, FollowsTheCLibraryPriority) {
+    const LocaleCase& c = GetParam();
+    Set("LC_ALL", c.lcAll);
+    Set("LC_MESSAGES", c.lcMessages);
+    Set("LANG", c.lang);
+    Set("LANGUAGE", c.language);
+    EXPECT_EQ(LanguageFromEnvironment(), c.expected);
+}
+
+constexpr Language En = Language::English;
+constexpr Language Ja = Language::Japanese;
+
+INSTANTIATE_TEST_SUITE_P(
+    Environments, LanguageChoice,
+    testing::Values(LocaleCase{nullptr, nullptr, nullptr, nullptr, En},
+                    LocaleCase{nullptr, nullptr, "ja_JP.UTF-8", nullptr, Ja},
+                    LocaleCase{nullptr, nullptr, "ja_JP", nullptr, Ja},
+                    LocaleCase{nullptr, nullptr, "ja", nullptr, Ja},
+                    LocaleCase{nullptr, nullptr, "jam_JM.UTF-8", nullptr, En},
+                    LocaleCase{nullptr, nullptr, "en_US.UTF-8", nullptr, En},
+                    LocaleCase{"en_US.UTF-8", nullptr, "ja_JP.UTF-8", nullptr, En},   // LC_ALL wins
+                    LocaleCase{"", "ja_JP.eucJP", "en_GB.UTF-8", nullptr, Ja},        // empty means unset
+                    LocaleCase{nullptr, "C", "ja_JP.UTF-8", nullptr, En},
+                    LocaleCase{nullptr, nullptr, "en_US.UTF-8", "ja:en", Ja},         // LANGUAGE's first entry
+                    LocaleCase{nullptr, nullptr, "ja_JP.UTF-8", "en_US:ja", En},
+                    LocaleCase{nullptr, nullptr, "C", "ja", En},                      // ignored for C
+                    LocaleCase{nullptr, nullptr, "POSIX", "ja", En},
+                    LocaleCase{nullptr, nullptr, "ja_JP.UTF-8", "", Ja}));
+
+// ---- Free space and reading ---------------------------------------------------
+
+TEST(FreeSpace, AvailableBytesOfTheFolderOrMinusOne) {
+    TempFolder folder;
+    const double bytes = GetFreeDiskBytes(folder.Path());
+    EXPECT_GT(bytes, 0.0);
+    const auto info = fs::space(folder.Path());
+    EXPECT_LE(bytes, static_cast<double>(info.free));
+    EXPECT_NEAR(bytes, static_cast<double>(info.available), 64.0 * 1024 * 1024);  // other writers may be busy
+    EXPECT_EQ(GetFreeDiskBytes(folder / "missing/deeper"), -1.0);
+}
+
+TEST(ReadWholeFile, ReadsRegularFilesAndRefusesEverythingElse) {
+    TempFolder folder;
+    const std::string content("RIFF\0\x01\x02\xFF", 8);
+    WriteFile(folder / "a.wav", content);
+    ByteBuffer bytes;
+    ASSERT_EQ(ReadWholeFile(folder / "a.wav", 100, bytes), ReadStatus::Ok);
+    EXPECT_EQ(std::string(bytes.Bytes().begin(), bytes.Bytes().end()), content);
+
+    WriteFile(folder / "empty.wav", "");
+    EXPECT_EQ(ReadWholeFile(folder / "empty.wav", 100, bytes), ReadStatus::Ok);
+    EXPECT_EQ(bytes.Size(), 0u);
+
+    fs::create_directory(folder / "dir.wav");
+    ASSERT_EQ(::mkfifo((folder / "pipe.wav").c_str(), 0644), 0);
+    for (const char* name : {"missing.wav", "dir.wav", "pipe.wav"}) {
+        EXPECT_EQ(ReadWholeFile(folder / name, 100, bytes), ReadStatus::CannotOpen) << name;
+    }
+}
+
+TEST(ReadWholeFile, RefusesATooLargeFileBeforeReadingIt) {
+    TempFolder folder;
+    WriteFile(folder / "big.wav", std::string(101, 'x'));
+    ByteBuffer bytes(std::vector<std::uint8_t>{7});
+    EXPECT_EQ(ReadWholeFile(folder / "big.wav", 100, bytes), ReadStatus::TooLarge);
+    EXPECT_EQ(bytes.Size(), 1u);
+    EXPECT_EQ(ReadWholeFile(folder / "big.wav", 101, bytes), ReadStatus::Ok);
+}
+
+TEST(ReadWholeFile, UnreadableFileCannotBeOpened) {
+    TempFolder folder;
+    WriteFile(folder / "secret.wav", "RIFF");
+    fs::permissions(folder / "secret.wav", fs::perms::none);
+    const int status = InChild([&] {
+        ByteBuffer bytes;
+        return static_cast<int>(ReadWholeFile(folder / "secret.wav", 100, bytes));
+    }, true);
+    EXPECT_EQ(status, static_cast<int>(ReadStatus::CannotOpen));
+}
+
+// ---- Atomic save --------------------------------------------------------------
+
+TEST(SaveFileAtomically, NewFileGetsTheUsualPermissions) {
+    for (mode_t mask : {mode_t(022), mode_t(027), mode_t(077)}) {
+        TempFolder folder;
+        const mode_t old = ::umask(mask);
+        const bool saved = SaveFileAtomically(folder / "out.mld", Bytes("melo"));
+        ::umask(old);
+        ASSERT_TRUE(saved);
+        EXPECT_EQ(ReadFile(folder / "out.mld"), "melo");
+        EXPECT_EQ(static_cast<mode_t>(fs::status(folder / "out.mld").permissions()), 0666 & ~mask);
+        EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.mld"});
+    }
+}
+
+TEST(SaveFileAtomically, ReplacesAnExistingFileKeepingItsPermissions) {
+    TempFolder folder;
+    WriteFile(folder / "out.mld", std::string(5000, 'o'));
+    fs::permissions(folder / "out.mld", fs::perms(0640));
+    ASSERT_TRUE(SaveFileAtomically(folder / "out.mld", Bytes("new")));
+    EXPECT_EQ(ReadFile(folder / "out.mld"), "new");
+    EXPECT_EQ(static_cast<int>(fs::status(folder / "out.mld").permissions()), 0640);
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.mld"});
+}
+
+TEST(SaveFileAtomically, ASymbolicLinkKeepsPointingAtTheNewContent) {
+    TempFolder folder;
+    WriteFile(folder / "real.mld", "old");
+    fs::create_symlink("real.mld", folder / "link.mld");
+    ASSERT_TRUE(SaveFileAtomically(folder / "link.mld", Bytes("new")));
+    EXPECT_TRUE(fs::is_symlink(folder / "link.mld"));
+    EXPECT_EQ(ReadFile(folder / "real.mld"), "new");
+}
+
+TEST(SaveFileAtomically, LeavesReadOnlyFilesAndFoldersAlone) {
+    TempFolder folder;
+    WriteFile(folder / "locked.mld", "keep me");
+    fs::permissions(folder / "locked.mld", fs::perms(0444));
+    EXPECT_FALSE(SaveFileAtomically(folder / "locked.mld", Bytes("new")));
+    EXPECT_EQ(ReadFile(folder / "locked.mld"), "keep me");
+
+    fs::create_directory(folder / "dir.mld");
+    EXPECT_FALSE(SaveFileAtomically(folder / "dir.mld", Bytes("new")));
+    EXPECT_TRUE(fs::is_directory(folder / "dir.mld"));
+
+    EXPECT_FALSE(SaveFileAtomically(folder / "missing" / "x.mld", Bytes("new")));
+    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"dir.mld", "locked.mld"}));
+}
+
+TEST(SaveFileAtomically, FailsInAFolderWithoutWriteRights) {
+    TempFolder folder;
+    fs::create_directory(folder / "shut");
+    fs::permissions(folder / "shut", fs::perms(0555));
+    const int status = InChild([&] { return SaveFileAtomically(folder / "shut" / "x.mld", Bytes("m")) ? 1 : 0; },
+                               true);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(fs::is_empty(folder / "shut"));
+}
+
+TEST(SaveFileAtomically, AWriteFailingPartWayLeavesTheOldFileAndNoTemporary) {
+    TempFolder folder;
+    WriteFile(folder / "out.mld", "old content");
+    const std::string big(64 * 1024, 'n');
+    const int status = InChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16 * 1024, 16 * 1024};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 98;
+        return SaveFileAtomically(folder / "out.mld", Bytes(big)) ? 1 : 0;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadFile(folder / "out.mld"), "old content");
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.mld"});
+}
