@@ -3,6 +3,7 @@
 // the link label. Frames of a bitmap are stacked vertically; the key colour is
 // the colour of pixel (0, 0) and marks what lies outside a control's shape.
 #include <QAbstractButton>
+#include <QColor>
 #include <QImage>
 #include <QLabel>
 #include <QRegion>
@@ -12,6 +13,10 @@ namespace quorbin {
 // The skin bitmap `number` from the compiled-in resources, as Format_RGB32;
 // a null image when there is no such bitmap.
 QImage LoadSkinBitmap(int number);
+
+// Makes LoadSkinBitmap(number) return `image` instead of the compiled-in
+// bitmap (tests, previews); a null image removes the replacement.
+void SetSkinBitmapOverride(int number, const QImage& image);
 
 // The shape of frame 0 of `bitmap` (frame height = height / frameCount): one
 // rectangle per run of non-key pixels in each row. Empty for frameCount < 1.
@@ -24,16 +29,23 @@ public:
     explicit BitmapButtonBase(QWidget* parent = nullptr);
     int BitmapNumber() const { return m_bitmapNumber; }
     int FrameCount() const { return m_frameCount; }
+    // Key colour of the bitmap and shape of the control, as the last skin made them.
+    QColor KeyColour() const { return m_keyColour; }
+    QRegion Shape() const { return m_shape; }
     // The frame painted now; -1 paints nothing.
     virtual int Frame() const = 0;
 
 protected:
     void ApplySkin(int bitmapNumber, int frameCount, bool makeShape);
     void paintEvent(QPaintEvent* event) override;
+    // Only pixels inside the shape count as the button.
+    bool hitButton(const QPoint& pos) const override;
 
 private:
     int m_bitmapNumber = 0;
     int m_frameCount = 2;
+    QColor m_keyColour;
+    QRegion m_shape;
 };
 
 // Frame 1 while held down over the button, frame 0 otherwise; clicks as usual.
@@ -56,8 +68,15 @@ public:
     int GetState() const { return m_state; }
     int Frame() const override;
 
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
 private:
     int m_state = 0;
+    bool m_pressed = false;
 };
 
 // Frame 1 while the pointer is over the control, frame 0 otherwise.
@@ -70,10 +89,12 @@ public:
     int Frame() const override;
 
 protected:
+    void enterEvent(QEnterEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
 private:
+    void SetHover(int hover);
     int m_hover = 0;
 };
 
@@ -97,7 +118,10 @@ class LinkLabel : public QLabel {
     Q_OBJECT
 public:
     explicit LinkLabel(QWidget* parent = nullptr);
+    explicit LinkLabel(const QString& text, QWidget* parent = nullptr);
     QString Target() const;
+    // The background is transparent unless switched to the button-face colour.
+    void SetFaceBackground(bool on);
 
 signals:
     void Opened(const QString& address);

@@ -59,14 +59,22 @@ protected:
     PushBitmapButton* AddPushButton(int bitmapNumber, QPoint pos);
     // Paints bitmap 133; subclasses paint their extra bitmaps after it.
     virtual void PaintBackground(QPainter& painter);
+    // raise() and activateWindow(); done again when the dialog is shown.
+    void BringToFront();
 
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    // Enter is OK and Esc is Cancel, whatever control the pointer was on.
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
     PushBitmapButton* m_powerButton = nullptr;
     DragStrip m_drag;
+
+private:
+    bool m_bringToFront = false;
 };
 
 } // namespace quorbin

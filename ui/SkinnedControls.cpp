@@ -1,0 +1,317 @@
+#include "ui/SkinnedControls.h"
+
+#include <QDesktopServices>
+#include <QHash>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QUrl>
+
+#ifdef QUORBIN_HAS_SKIN
+// Q_INIT_RESOURCE must be used outside any namespace. The skin is compiled into
+// a static library, so nothing else would keep its registration from being dropped.
+static void RegisterSkinResources()
+{
+    Q_INIT_RESOURCE(skin);
+}
+#else
+static void RegisterSkinResources() {}
+#endif
+
+namespace quorbin {
+
+namespace {
+
+QHash<int, QImage>& SkinOverrides()
+{
+    static QHash<int, QImage> overrides;
+    return overrides;
+}
+
+int FrameHeight(const QImage& bitmap, int frameCount)
+{
+    return frameCount < 1 ? 0 : bitmap.height() / frameCount;
+}
+
+} // namespace
+
+void SetSkinBitmapOverride(int number, const QImage& image)
+{
+    if (image.isNull())
+        SkinOverrides().remove(number);
+    else
+        SkinOverrides().insert(number, image.convertToFormat(QImage::Format_RGB32));
+}
+
+QImage LoadSkinBitmap(int number)
+{
+    static const bool registered = (RegisterSkinResources(), true);
+    Q_UNUSED(registered);
+    const auto overridden = SkinOverrides().constFind(number);
+    if (overridden != SkinOverrides().constEnd())
+        return *overridden;
+    const QImage image(QStringLiteral(":/skin/%1.bmp").arg(number & 0xFFFF));
+    if (image.isNull())
+        return image;
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+QRegion ShapeFromBitmap(const QImage& source, int frameCount)
+{
+    QRegion shape;
+    const int h = FrameHeight(source, frameCount);
+    if (source.isNull() || h < 1)
+        return shape;
+    const QImage bitmap = source.convertToFormat(QImage::Format_RGB32);
+    const int w = bitmap.width();
+    const QRgb key = bitmap.pixel(0, 0);
+    for (int y = 0; y < h; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(bitmap.constScanLine(y));
+        int runStart = 0;
+        for (int x = 0; x < w; ++x) {
+            if (row[x] != key)
+                continue;
+            if (runStart != x)
+                shape += QRect(runStart, y, x - runStart, 1);
+            runStart = x + 1;
+        }
+        if (runStart != w)
+            shape += QRect(runStart, y, w - runStart, 1);
+    }
+    return shape;
+}
+
+// ---------------------------------------------------------------------------
+
+BitmapButtonBase::BitmapButtonBase(QWidget* parent) : QAbstractButton(parent)
+{
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void BitmapButtonBase::ApplySkin(int bitmapNumber, int frameCount, bool makeShape)
+{
+    m_bitmapNumber = bitmapNumber;
+    m_frameCount = frameCount;
+    if (!makeShape)
+        return;
+    const QImage bitmap = LoadSkinBitmap(bitmapNumber);
+    m_keyColour = bitmap.isNull() ? QColor() : QColor(bitmap.pixel(0, 0));
+    resize(bitmap.width(), FrameHeight(bitmap, frameCount));
+    raise();
+    m_shape = ShapeFromBitmap(bitmap, frameCount);
+    if (m_shape.isEmpty())
+        clearMask();
+    else
+        setMask(m_shape);
+    update();
+}
+
+bool BitmapButtonBase::hitButton(const QPoint& pos) const
+{
+    if (!rect().contains(pos))
+        return false;
+    return m_shape.isEmpty() || m_shape.contains(pos);
+}
+
+void BitmapButtonBase::paintEvent(QPaintEvent*)
+{
+    const int frame = Frame();
+    if (frame < 0 || frame >= m_frameCount)
+        return;
+    const QImage bitmap = LoadSkinBitmap(m_bitmapNumber);
+    const int h = FrameHeight(bitmap, m_frameCount);
+    if (bitmap.isNull() || h < 1)
+        return;
+    QPainter painter(this);
+    if (!m_shape.isEmpty())
+        painter.setClipRegion(m_shape);
+    painter.drawImage(QPoint(0, 0), bitmap, QRect(0, frame * h, bitmap.width(), h));
+}
+
+// ---------------------------------------------------------------------------
+
+PushBitmapButton::PushBitmapButton(QWidget* parent) : BitmapButtonBase(parent) {}
+
+int PushBitmapButton::SetSkin(int bitmapNumber, int makeShape)
+{
+    ApplySkin(bitmapNumber, 2, makeShape != 0);
+    return 1;
+}
+
+int PushBitmapButton::Frame() const
+{
+    return isDown() ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------
+
+CheckBitmapButton::CheckBitmapButton(QWidget* parent) : BitmapButtonBase(parent) {}
+
+int CheckBitmapButton::SetSkin(int bitmapNumber)
+{
+    ApplySkin(bitmapNumber, 3, true);
+    return 1;
+}
+
+void CheckBitmapButton::SetState(int state)
+{
+    m_state = state;
+    update();
+}
+
+int CheckBitmapButton::Frame() const
+{
+    return m_state >= 0 && m_state <= 2 ? m_state : -1;
+}
+
+// The check box tracks its own press so that neither the pressed look of a
+// button nor a clicked() signal ever reaches the dialog.
+void CheckBitmapButton::mousePressEvent(QMouseEvent* event)
+{
+    m_pressed = event->button() == Qt::LeftButton && hitButton(event->position().toPoint());
+    event->accept();
+}
+
+void CheckBitmapButton::mouseReleaseEvent(QMouseEvent* event)
+{
+    event->accept();
+    if (event->button() != Qt::LeftButton || !m_pressed)
+        return;
+    m_pressed = false;
+    if (!hitButton(event->position().toPoint()))
+        return;
+    if (m_state == 0)
+        SetState(1);
+    else if (m_state == 1)
+        SetState(0);
+}
+
+void CheckBitmapButton::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // A double click is a second press of the same box.
+    mousePressEvent(event);
+}
+
+void CheckBitmapButton::mouseMoveEvent(QMouseEvent* event)
+{
+    event->accept();
+}
+
+// ---------------------------------------------------------------------------
+
+HoverBitmapButton::HoverBitmapButton(QWidget* parent) : BitmapButtonBase(parent)
+{
+    setMouseTracking(true);
+}
+
+int HoverBitmapButton::SetSkin(int bitmapNumber)
+{
+    ApplySkin(bitmapNumber, 2, true);
+    return 1;
+}
+
+int HoverBitmapButton::Frame() const
+{
+    return m_hover ? 1 : 0;
+}
+
+void HoverBitmapButton::SetHover(int hover)
+{
+    if (m_hover == hover)
+        return;
+    m_hover = hover;
+    update();
+}
+
+void HoverBitmapButton::enterEvent(QEnterEvent* event)
+{
+    SetHover(1);
+    BitmapButtonBase::enterEvent(event);
+}
+
+void HoverBitmapButton::mouseMoveEvent(QMouseEvent* event)
+{
+    SetHover(1);
+    BitmapButtonBase::mouseMoveEvent(event);
+}
+
+void HoverBitmapButton::leaveEvent(QEvent* event)
+{
+    SetHover(0);
+    BitmapButtonBase::leaveEvent(event);
+}
+
+// ---------------------------------------------------------------------------
+
+BitmapPanel::BitmapPanel(QWidget* parent) : BitmapButtonBase(parent) {}
+
+void BitmapPanel::SetSkin(int bitmapNumber, int frameCount)
+{
+    ApplySkin(bitmapNumber, frameCount, true);
+}
+
+void BitmapPanel::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+}
+
+void BitmapPanel::mouseReleaseEvent(QMouseEvent* event)
+{
+    event->accept();
+}
+
+void BitmapPanel::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    event->accept();
+}
+
+// ---------------------------------------------------------------------------
+
+LinkLabel::LinkLabel(QWidget* parent) : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+    setCursor(Qt::PointingHandCursor);
+    // Only the underline and the text colour are set here, so family, size and
+    // the other colours still follow the parent dialog.
+    QFont underlined;
+    underlined.setUnderline(true);
+    setFont(underlined);
+    QPalette blue;
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    setPalette(blue);
+}
+
+LinkLabel::LinkLabel(const QString& text, QWidget* parent) : LinkLabel(parent)
+{
+    setText(text);
+}
+
+QString LinkLabel::Target() const
+{
+    QString address = text();
+    address.remove(QLatin1Char('\r'));
+    address.remove(QLatin1Char('\n'));
+    return address;
+}
+
+void LinkLabel::SetFaceBackground(bool on)
+{
+    if (on) {
+        QPalette face = palette();
+        face.setColor(QPalette::Window, face.color(QPalette::Button));
+        setPalette(face);
+    }
+    setAutoFillBackground(on);
+}
+
+void LinkLabel::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        const QString address = Target();
+        QDesktopServices::openUrl(QUrl(address));
+        emit Opened(address);
+    }
+    QLabel::mousePressEvent(event);
+}
+
+} // namespace quorbin

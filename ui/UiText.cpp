@@ -1,0 +1,40 @@
+#include "ui/UiText.h"
+
+#include <QLocale>
+#include <QStringList>
+
+namespace quorbin {
+
+Language UiLanguage()
+{
+    return QLocale::system().language() == QLocale::Japanese ? Language::Japanese
+                                                             : Language::English;
+}
+
+QString UiString(int id)
+{
+    return QString::fromUtf8(LoadString(id, UiLanguage()));
+}
+
+int PointsToPixels(int pointSize)
+{
+    // Rounded to nearest, as the layouts' fonts are on a 96 dpi desktop.
+    return (pointSize * 96 + 36) / 72;
+}
+
+QFont LayoutFont(const QString& family, int pointSize)
+{
+    QStringList families{family};
+    if (family == QStringLiteral("ＭＳ Ｐゴシック"))
+        // A Japanese face first, so kanji never get a Chinese-style fallback.
+        families << QStringLiteral("IPAPGothic") << QStringLiteral("IPAGothic");
+    else
+        families << QStringLiteral("Liberation Sans") << QStringLiteral("DejaVu Sans");
+    QFont font;
+    font.setFamilies(families);
+    font.setPixelSize(PointsToPixels(pointSize));
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+} // namespace quorbin

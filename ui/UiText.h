@@ -1,0 +1,23 @@
+#pragma once
+// The user interface's language, its texts and the fonts of the dialog layouts.
+#include "res/StringTable.h"
+
+#include <QFont>
+#include <QString>
+
+namespace quorbin {
+
+// Japanese when the system locale's language is Japanese, English otherwise.
+Language UiLanguage();
+
+// String table entry `id` in the user interface's language.
+QString UiString(int id);
+
+// The layout font `family` ("Arial", "ＭＳ Ｐゴシック") at `pointSize` points,
+// sized in pixels as at 96 dpi, falling back to installed look-alikes.
+QFont LayoutFont(const QString& family, int pointSize);
+
+// The pixel height of a font of `pointSize` points at 96 dpi (8 pt -> 11 px).
+int PointsToPixels(int pointSize);
+
+} // namespace quorbin
