@@ -563,12 +563,15 @@ void ControlsTest::dragMovesWindowOnlyFromStrip()
     QTest::mouseRelease(dialog.windowHandle(), Qt::LeftButton, {}, press + delta);
     QVERIFY(QWidget::mouseGrabber() == nullptr);
 
-    // After the release, moves leave the window where it is.
+    // After the release, moves leave the window where it is, even with a
+    // button held down again below the strip.
     const QPoint settled = dialog.pos();
-    QMouseEvent later(QEvent::MouseMove, QPointF(50, 50), QPointF(500, 400), Qt::NoButton,
-                      Qt::NoButton, Qt::NoModifier);
+    QTest::mousePress(dialog.windowHandle(), Qt::LeftButton, {}, QPoint(50, 50));
+    QMouseEvent later(QEvent::MouseMove, QPointF(60, 60), QPointF(500, 400), Qt::NoButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&dialog, &later);
     QCOMPARE(dialog.pos(), settled);
+    QTest::mouseRelease(dialog.windowHandle(), Qt::LeftButton, {}, QPoint(60, 60));
     QCOMPARE(dialog.size(), QSize(210, 100));
 }
 
