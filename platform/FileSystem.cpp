@@ -87,15 +87,18 @@ int CreateTemporaryBeside(const fs::path& target, fs::path& tempPath) {
     return -1;
 }
 
-// Whether an existing target may be replaced; remembers its permissions.
-bool MayReplace(const fs::path& target, bool& exists, mode_t& mode) {
+struct ExistingFile {
+    bool exists = false;
+    mode_t mode = 0;
+    uid_t owner = 0;
+    gid_t group = 0;
+};
+
+// Whether an existing target may be replaced; remembers its permissions and owner.
+bool MayReplace(const fs::path& target, ExistingFile& existing) {
     struct stat st {};
-    if (::stat(target.c_str(), &st) != 0) {
-        exists = false;
-        return errno == ENOENT;
-    }
-    exists = true;
-    mode = st.st_mode & 07777;
+    if (::stat(target.c_str(), &st) != 0) return errno == ENOENT;
+    existing = {true, static_cast<mode_t>(st.st_mode & 07777), st.st_uid, st.st_gid};
     if (!S_ISREG(st.st_mode)) return false;
     // A file without any write permission is read-only even for the superuser.
     return (st.st_mode & 0222) != 0 && ::access(target.c_str(), W_OK) == 0;
@@ -146,16 +149,19 @@ ReadStatus ReadWholeFile(const fs::path& path, std::uint64_t maxBytes, ByteBuffe
 
 bool SaveFileAtomically(const fs::path& requested, const ByteBuffer& bytes) {
     const fs::path target = ResolveLink(requested);
-    bool exists = false;
-    mode_t mode = 0;
-    if (!MayReplace(target, exists, mode)) return false;
+    ExistingFile existing;
+    if (!MayReplace(target, existing)) return false;
 
     fs::path tempPath;
     FileDescriptor fd(CreateTemporaryBeside(target, tempPath));
     if (!fd.Valid()) return false;
 
     bool ok = WriteFully(fd.Get(), bytes.Data(), bytes.Size());
-    if (ok && exists) ok = ::fchmod(fd.Get(), mode) == 0;
+    if (ok && existing.exists) {
+        // Only the superuser may give the file back to its owner; others keep it.
+        if (::geteuid() == 0) ok = ::fchown(fd.Get(), existing.owner, existing.group) == 0;
+        ok = ok && ::fchmod(fd.Get(), existing.mode) == 0;
+    }
     ok = ok && ::fsync(fd.Get()) == 0;
     ok = fd.Close() && ok;
     ok = ok && ::rename(tempPath.c_str(), target.c_str()) == 0;

@@ -4,81 +4,26 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "ConversionTestSupport.h"
 #include "platform/Cp932.h"
 #include "platform/FileSystem.h"
 #include "res/StringTable.h"
 
 namespace fs = std::filesystem;
 using namespace quorbin;
+using namespace quorbin::testing_support;
 
 namespace {
-
-// A fresh folder that ordinary users may enter, removed afterwards.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "quorbin-platform-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data());
-        fs::permissions(m_path, fs::perms(0755));
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::permissions(m_path, fs::perms(0755), ec);
-        fs::remove_all(m_path, ec);
-    }
-    const fs::path& Path() const { return m_path; }
-    fs::path operator/(const std::string& name) const { return m_path / name; }
-
-    // Names of every entry, hidden ones included.
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_path)) names.push_back(entry.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    fs::path m_path;
-};
-
-void WriteFile(const fs::path& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-ByteBuffer Bytes(const std::string& text) {
-    return ByteBuffer(std::vector<std::uint8_t>(text.begin(), text.end()));
-}
-
-// Runs `body` in a child process (as an unprivileged user when `ordinary` and
-// we are root, so permission bits apply) and returns its exit status.
-int InChild(const std::function<int()>& body, bool ordinary = false) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (ordinary && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(99);
-        ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::string Hex(const std::string& bytes) {
     static const char* digits = "0123456789ABCDEF";
@@ -271,7 +216,7 @@ TEST(ReadWholeFile, ReadsRegularFilesAndRefusesEverythingElse) {
     WriteFile(folder / "a.wav", content);
     ByteBuffer bytes;
     ASSERT_EQ(ReadWholeFile(folder / "a.wav", 100, bytes), ReadStatus::Ok);
-    EXPECT_EQ(std::string(bytes.Bytes().begin(), bytes.Bytes().end()), content);
+    EXPECT_EQ(FromBuffer(bytes), content);
 
     WriteFile(folder / "empty.wav", "");
     EXPECT_EQ(ReadWholeFile(folder / "empty.wav", 100, bytes), ReadStatus::Ok);
@@ -310,7 +255,7 @@ TEST(SaveFileAtomically, NewFileGetsTheUsualPermissions) {
     for (mode_t mask : {mode_t(022), mode_t(027), mode_t(077)}) {
         TempFolder folder;
         const mode_t old = ::umask(mask);
-        const bool saved = SaveFileAtomically(folder / "out.mld", Bytes("melo"));
+        const bool saved = SaveFileAtomically(folder / "out.mld", ToBuffer("melo"));
         ::umask(old);
         ASSERT_TRUE(saved);
         EXPECT_EQ(ReadFile(folder / "out.mld"), "melo");
@@ -323,9 +268,16 @@ TEST(SaveFileAtomically, ReplacesAnExistingFileKeepingItsPermissions) {
     TempFolder folder;
     WriteFile(folder / "out.mld", std::string(5000, 'o'));
     fs::permissions(folder / "out.mld", fs::perms(0640));
-    ASSERT_TRUE(SaveFileAtomically(folder / "out.mld", Bytes("new")));
+    ASSERT_TRUE(SaveFileAtomically(folder / "out.mld", ToBuffer("new")));
     EXPECT_EQ(ReadFile(folder / "out.mld"), "new");
     EXPECT_EQ(static_cast<int>(fs::status(folder / "out.mld").permissions()), 0640);
+    if (::geteuid() == 0) {  // the superuser replacing another user's file gives it back
+        ASSERT_EQ(::chown((folder / "out.mld").c_str(), 65534, 65534), 0);
+        ASSERT_TRUE(SaveFileAtomically(folder / "out.mld", ToBuffer("again")));
+        struct stat st {};
+        ASSERT_EQ(::stat((folder / "out.mld").c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 65534u);
+    }
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.mld"});
 }
 
@@ -333,7 +285,7 @@ TEST(SaveFileAtomically, ASymbolicLinkKeepsPointingAtTheNewContent) {
     TempFolder folder;
     WriteFile(folder / "real.mld", "old");
     fs::create_symlink("real.mld", folder / "link.mld");
-    ASSERT_TRUE(SaveFileAtomically(folder / "link.mld", Bytes("new")));
+    ASSERT_TRUE(SaveFileAtomically(folder / "link.mld", ToBuffer("new")));
     EXPECT_TRUE(fs::is_symlink(folder / "link.mld"));
     EXPECT_EQ(ReadFile(folder / "real.mld"), "new");
 }
@@ -342,14 +294,14 @@ TEST(SaveFileAtomically, LeavesReadOnlyFilesAndFoldersAlone) {
     TempFolder folder;
     WriteFile(folder / "locked.mld", "keep me");
     fs::permissions(folder / "locked.mld", fs::perms(0444));
-    EXPECT_FALSE(SaveFileAtomically(folder / "locked.mld", Bytes("new")));
+    EXPECT_FALSE(SaveFileAtomically(folder / "locked.mld", ToBuffer("new")));
     EXPECT_EQ(ReadFile(folder / "locked.mld"), "keep me");
 
     fs::create_directory(folder / "dir.mld");
-    EXPECT_FALSE(SaveFileAtomically(folder / "dir.mld", Bytes("new")));
+    EXPECT_FALSE(SaveFileAtomically(folder / "dir.mld", ToBuffer("new")));
     EXPECT_TRUE(fs::is_directory(folder / "dir.mld"));
 
-    EXPECT_FALSE(SaveFileAtomically(folder / "missing" / "x.mld", Bytes("new")));
+    EXPECT_FALSE(SaveFileAtomically(folder / "missing" / "x.mld", ToBuffer("new")));
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"dir.mld", "locked.mld"}));
 }
 
@@ -357,7 +309,7 @@ TEST(SaveFileAtomically, FailsInAFolderWithoutWriteRights) {
     TempFolder folder;
     fs::create_directory(folder / "shut");
     fs::permissions(folder / "shut", fs::perms(0555));
-    const int status = InChild([&] { return SaveFileAtomically(folder / "shut" / "x.mld", Bytes("m")) ? 1 : 0; },
+    const int status = InChild([&] { return SaveFileAtomically(folder / "shut" / "x.mld", ToBuffer("m")) ? 1 : 0; },
                                true);
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(fs::is_empty(folder / "shut"));
@@ -371,7 +323,7 @@ TEST(SaveFileAtomically, AWriteFailingPartWayLeavesTheOldFileAndNoTemporary) {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{16 * 1024, 16 * 1024};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 98;
-        return SaveFileAtomically(folder / "out.mld", Bytes(big)) ? 1 : 0;
+        return SaveFileAtomically(folder / "out.mld", ToBuffer(big)) ? 1 : 0;
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadFile(folder / "out.mld"), "old content");

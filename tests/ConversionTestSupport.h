@@ -1,0 +1,123 @@
+#pragma once
+// Helpers shared by the conversion-step and command-line tests: scratch
+// folders, synthesised WAVE files and child processes.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "audio/ByteBuffer.h"
+
+namespace quorbin::testing_support {
+
+namespace fs = std::filesystem;
+
+// A fresh folder that ordinary users may enter, removed afterwards.
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = (fs::temp_directory_path() / "quorbin-test-XXXXXX").string();
+        m_path = ::mkdtemp(pattern.data());
+        fs::permissions(m_path, fs::perms(0755));
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        // Tests close folders to writing; open them again so they can be removed.
+        fs::permissions(m_path, fs::perms(0755), ec);
+        for (auto it = fs::recursive_directory_iterator(m_path, ec); !ec && it != fs::end(it); it.increment(ec)) {
+            if (it->is_directory() && !it->is_symlink()) fs::permissions(it->path(), fs::perms(0755), ec);
+        }
+        fs::remove_all(m_path, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const fs::path& Path() const { return m_path; }
+    fs::path operator/(const std::string& name) const { return m_path / name; }
+
+    // Names of every entry, hidden ones included, sorted.
+    std::vector<std::string> Entries(const std::string& sub = "") const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_path / sub)) names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    fs::path m_path;
+};
+
+inline void WriteFile(const fs::path& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+inline std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline ByteBuffer ToBuffer(const std::string& bytes) {
+    return ByteBuffer(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+}
+
+inline std::string FromBuffer(const ByteBuffer& buffer) {
+    return std::string(buffer.Bytes().begin(), buffer.Bytes().end());
+}
+
+inline void PutLe(std::string& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+struct WaveFormat {
+    std::uint32_t rate = 8000;
+    std::uint16_t channels = 1;
+    std::uint16_t bits = 16;
+    std::uint16_t tag = 1;
+};
+
+// A canonical WAVE file holding a 440 Hz tone of `samples` frames.
+inline std::string MakeWave(std::uint32_t samples, WaveFormat format = {}) {
+    const std::uint32_t frameBytes = format.channels * format.bits / 8u;
+    const std::uint32_t dataBytes = samples * frameBytes;
+    std::string out = "RIFF";
+    PutLe(out, 36 + dataBytes, 4);
+    out += "WAVEfmt ";
+    PutLe(out, 16, 4);
+    PutLe(out, format.tag, 2);
+    PutLe(out, format.channels, 2);
+    PutLe(out, format.rate, 4);
+    PutLe(out, format.rate * frameBytes, 4);
+    PutLe(out, frameBytes, 2);
+    PutLe(out, format.bits, 2);
+    out += "data";
+    PutLe(out, dataBytes, 4);
+    for (std::uint32_t i = 0; i < samples * format.channels; ++i) {
+        const double value = 12000.0 * std::sin(2.0 * M_PI * 440.0 * i / format.rate);
+        PutLe(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(value)), format.bits / 8);
+    }
+    return out;
+}
+
+// Runs `body` in a child process and returns its exit status (-1 if it died).
+// With `unprivileged`, a root caller drops to the user "nobody" first so that
+// permission bits apply.
+inline int InChild(const std::function<int()>& body, bool unprivileged = false) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(99);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace quorbin::testing_support
