@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Writes samples/voice.wav: the opening phrase of "Twinkle, Twinkle, Little Star"
-played on a soft synthesised bell, as 16-bit mono PCM at 8000 Hz (about 3.4 s).
+played on a soft synthesised bell, as 16-bit mono PCM at 8000 Hz (3.6 s).
 
 Uses only the Python standard library, so the sample can be rebuilt anywhere:
     python3 tools/make_sample.py [output.wav]
@@ -18,30 +18,29 @@ PHRASE = [(523.25, 1), (523.25, 1), (783.99, 1), (783.99, 1),
 # Bell-like partials: (ratio to the fundamental, level, decay per second).
 PARTIALS = [(1.0, 1.0, 3.0), (2.0, 0.35, 5.0), (3.0, 0.12, 8.0)]
 PEAK = 0.55 * 32767
+LENGTH = 3.6  # seconds; each note rings on under the next until the fade-out
+FADE = 0.3
 
 
-def note(frequency, seconds):
-    """Samples of one struck note with a 5 ms attack so it does not click."""
-    count = int(seconds * RATE)
+def add_note(samples, start, frequency):
+    """Adds one struck note from sample `start` to the end, with a 5 ms attack so it does not click."""
     attack = int(0.005 * RATE)
-    samples = []
-    for i in range(count):
+    for i in range(len(samples) - start):
         t = i / RATE
         value = sum(level * math.exp(-decay * t) * math.sin(2 * math.pi * frequency * ratio * t)
                     for ratio, level, decay in PARTIALS if frequency * ratio < RATE / 2)
-        if i < attack:
-            value *= i / attack
-        samples.append(value)
-    return samples
+        samples[start + i] += value * min(1.0, i / attack)
 
 
 def phrase():
-    samples = []
+    samples = [0.0] * int(LENGTH * RATE)
+    start = 0
     for frequency, beats in PHRASE:
-        samples += note(frequency, beats * BEAT)
-    tail = int(0.05 * RATE)  # fade the last note out instead of cutting it
-    for i in range(tail):
-        samples[-tail + i] *= 1 - i / tail
+        add_note(samples, start, frequency)
+        start += int(beats * BEAT * RATE)
+    fade = int(FADE * RATE)
+    for i in range(fade):
+        samples[-fade + i] *= 1 - i / fade
     return samples
 
 
