@@ -1,0 +1,373 @@
+#include "app/MainDialog.h"
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QEventLoop>
+#include <QFile>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QUrl>
+
+#include "res/Layouts.h"
+#include "ui/AboutDialog.h"
+#include "ui/InfoDialog.h"
+#include "ui/MessageDialog.h"
+#include "ui/SkinnedControls.h"
+#include "ui/UiText.h"
+
+namespace quorbin {
+
+namespace {
+
+constexpr int kDropSpaceBitmap = 150;
+constexpr int kAboutBitmap = 156;
+constexpr QPoint kAboutPosition(6, 85);
+constexpr QPoint kDropSpacePosition(0, 24);
+constexpr QPoint kPowerPosition(182, 72);
+constexpr QSize kWindowSize(210, 100);
+
+QIcon ApplicationIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icon/quorbin-%1.png").arg(size), QSize(size, size));
+    if (icon.isNull())
+        icon.addFile(QStringLiteral(":/icon/128.ico"));
+    return icon;
+}
+
+QScreen* ScreenAt(QPoint point)
+{
+    if (QScreen* screen = QGuiApplication::screenAt(point))
+        return screen;
+    return QGuiApplication::primaryScreen();
+}
+
+QRect WorkAreaAt(QPoint point)
+{
+    QScreen* screen = ScreenAt(point);
+    return screen ? screen->availableGeometry() : QRect(point, kWindowSize);
+}
+
+// The busy cursor of one job: it shows while the job works and gives way to
+// the normal pointer while a dialog waits for the user.
+class BusyCursor {
+public:
+    ~BusyCursor() { End(); }
+    void Begin()
+    {
+        if (m_on)
+            return;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_on = true;
+    }
+    void End()
+    {
+        if (!m_on)
+            return;
+        QApplication::restoreOverrideCursor();
+        m_on = false;
+    }
+
+private:
+    bool m_on = false;
+};
+
+// Switches drops off for the lifetime of a job and on again at its end.
+class DropsOff {
+public:
+    explicit DropsOff(QWidget* window) : m_window(window) { m_window->setAcceptDrops(false); }
+    ~DropsOff() { m_window->setAcceptDrops(true); }
+
+private:
+    QWidget* m_window;
+};
+
+} // namespace
+
+QPoint CollapsePoint(const ScreenRect& rect)
+{
+    // C++ integer division truncates toward zero, as the hand-over requires.
+    return QPoint((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+}
+
+QPoint PlaceCentredInside(QPoint centre, QSize size, const QRect& workArea)
+{
+    int left = centre.x() - size.width() / 2;
+    int top = centre.y() - size.height() / 2;
+    const int areaRight = workArea.x() + workArea.width();
+    const int areaBottom = workArea.y() + workArea.height();
+    if (left < workArea.x())
+        left = workArea.x();
+    else if (left + size.width() > areaRight)
+        left = areaRight - size.width();
+    if (top < workArea.y())
+        top = workArea.y();
+    else if (top + size.height() > areaBottom)
+        top = areaBottom - size.height();
+    return QPoint(left, top);
+}
+
+QString FirstDroppedFile(const QMimeData* mime)
+{
+    if (!mime || !mime->hasUrls())
+        return {};
+    const QList<QUrl> urls = mime->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return {};
+    return urls.first().toLocalFile();
+}
+
+MainDialog::MainDialog(QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint)
+{
+    const DialogLayout& layout = LoadLayout(IDD_MAIN, UiLanguage());
+    setFont(LayoutFont(QString::fromUtf8(layout.fontFamily), layout.pointSize));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setWindowIcon(ApplicationIcon());
+
+    const QImage background = LoadSkinBitmap(kBackgroundBitmap);
+    resize(background.isNull() ? kWindowSize : background.size());
+
+    m_aboutButton = new PushBitmapButton(this);
+    m_aboutButton->move(kAboutPosition);
+    m_aboutButton->SetSkin(kAboutBitmap, 1);
+    connect(m_aboutButton, &QAbstractButton::clicked, this, &MainDialog::ShowAbout);
+
+    m_powerButton = new PushBitmapButton(this);
+    m_powerButton->move(kPowerPosition);
+    m_powerButton->SetSkin(kPowerBitmap, 1);
+    connect(m_powerButton, &QAbstractButton::clicked, this, [this] { done(ResultOk); });
+
+    m_dropSpace = new HoverBitmapButton(this);
+    m_dropSpace->move(kDropSpacePosition);
+    m_dropSpace->SetSkin(kDropSpaceBitmap);
+
+    setWindowTitle(QStringLiteral("Quorbin"));
+    setAcceptDrops(true);
+}
+
+MainDialog::~MainDialog() = default;
+
+int MainDialog::exec()
+{
+    // Runs its own loop rather than QDialog's: QDialog ends its run whenever
+    // the window is hidden, and the hand-over hides it while a dialog is up.
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    setResult(ResultCancel);
+    m_ending = false;
+    show();
+    raise();
+    activateWindow();
+    QEventLoop loop;
+    m_run = &loop;
+    loop.exec(QEventLoop::DialogExec);
+    m_run = nullptr;
+    return result();
+}
+
+void MainDialog::done(int result)
+{
+    m_ending = true;
+    setResult(result);
+    if (!m_collapsed)
+        hide();
+    if (m_run)
+        m_run->exit(result);
+    emit finished(result);
+}
+
+void MainDialog::reject()
+{
+    done(ResultCancel);
+}
+
+void MainDialog::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QImage background = LoadSkinBitmap(kBackgroundBitmap);
+    if (background.isNull())
+        painter.fillRect(rect(), palette().window());
+    else
+        painter.drawImage(QPoint(0, 0), background);
+}
+
+void MainDialog::keyPressEvent(QKeyEvent* event)
+{
+    // Enter never presses a button of the main window; Esc ends the program.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void MainDialog::mousePressEvent(QMouseEvent* event)
+{
+    m_drag.Press(this, event);
+    QDialog::mousePressEvent(event);
+}
+
+void MainDialog::mouseMoveEvent(QMouseEvent* event)
+{
+    m_drag.Move(this, event);
+    QDialog::mouseMoveEvent(event);
+}
+
+void MainDialog::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_drag.Release(this);
+    QDialog::mouseReleaseEvent(event);
+}
+
+bool MainDialog::AcceptsDrag(const QMimeData* mime) const
+{
+    return acceptDrops() && !FirstDroppedFile(mime).isEmpty();
+}
+
+void MainDialog::ShowDropInvitation(bool on)
+{
+    // The drop space lights up as it does under the pointer.
+    if (on) {
+        const QPointF centre = QRectF(m_dropSpace->rect()).center();
+        QEnterEvent enter(centre, m_dropSpace->mapTo(this, centre), m_dropSpace->mapToGlobal(centre));
+        QCoreApplication::sendEvent(m_dropSpace, &enter);
+    } else {
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(m_dropSpace, &leave);
+    }
+}
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (AcceptsDrag(event->mimeData())) {
+        event->acceptProposedAction();
+        ShowDropInvitation(true);
+    } else {
+        event->ignore();
+    }
+}
+
+void MainDialog::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (AcceptsDrag(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MainDialog::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    ShowDropInvitation(false);
+    event->accept();
+}
+
+void MainDialog::dropEvent(QDropEvent* event)
+{
+    ShowDropInvitation(false);
+    const QString path = FirstDroppedFile(event->mimeData());
+    if (!acceptDrops() || path.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    ConvertDroppedFile(QStringList{path});
+}
+
+void MainDialog::Collapse(QPoint point)
+{
+    m_collapsePoint = point;
+    m_collapsed = true;
+    move(point);
+    hide();
+}
+
+void MainDialog::Restore(QPoint topLeft, QSize size)
+{
+    m_collapsed = false;
+    if (m_ending)
+        return;  // the program is closing: the window stays hidden
+    move(topLeft);
+    resize(size);
+    show();
+    raise();
+    activateWindow();
+}
+
+int MainDialog::RunInPlace(SkinnedDialog& dialog, const ScreenRect& collapseRect, QSize restoreSize)
+{
+    const QPoint point = CollapsePoint(collapseRect);
+    Collapse(point);
+
+    dialog.move(PlaceCentredInside(point, dialog.size(), WorkAreaAt(point)));
+    const int result = dialog.exec();
+
+    const ScreenRect& last = dialog.m_lastRect;
+    Restore(QPoint(last.left, last.top), restoreSize);
+    return result;
+}
+
+int MainDialog::RunWithSavedRect(SkinnedDialog& dialog)
+{
+    m_savedRect = ScreenRect::FromGeometry(geometry());
+    return RunInPlace(dialog, m_savedRect, QSize(m_savedRect.Width(), m_savedRect.Height()));
+}
+
+void MainDialog::ShowAbout()
+{
+    AboutDialog about(this);
+    RunWithSavedRect(about);
+}
+
+void MainDialog::ShowMessage(int kind, const QString& text, const ScreenRect& collapseRect)
+{
+    MessageDialog message(this);
+    message.SetMessage(kind, text);
+    RunInPlace(message, collapseRect, QSize(m_savedRect.Width(), m_savedRect.Height()));
+}
+
+void MainDialog::ConvertDroppedFile(const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return;
+    DropsOff dropsOff(this);
+    BusyCursor busy;
+
+    ConversionSteps steps(QFile::encodeName(paths.first()).toStdString(), m_options);
+    busy.Begin();
+    if (const int failure = steps.Prepare()) {
+        busy.End();
+        m_savedRect = ScreenRect::FromGeometry(geometry());
+        ShowMessage(MessageDialog::KindError, UiString(failure), m_savedRect);
+        return;
+    }
+
+    InfoDialog info(this);
+    info.m_title = steps.DefaultTitle();
+    busy.End();
+    const int answer = RunWithSavedRect(info);
+    busy.Begin();
+    if (answer != SkinnedDialog::ResultOk)
+        return;
+
+    ContentInfo content;
+    content.title = info.m_title;
+    content.copyright = info.m_copyright;
+    content.protectionFlag = info.m_protection != 0 ? 1 : 0;
+    const int outcome = steps.Finish(content);
+    busy.End();
+    if (outcome == IDS_OUTPUT_SIZE)
+        ShowMessage(MessageDialog::KindReport, QString::fromStdString(steps.ReportText(UiLanguage())),
+                    info.m_lastRect);
+    else
+        ShowMessage(MessageDialog::KindError, UiString(outcome), info.m_lastRect);
+}
+
+} // namespace quorbin

@@ -1,0 +1,103 @@
+#pragma once
+// The program's only main window: a skinned 210 x 100 window with a drop
+// space, an about button and a Power button. A file dropped anywhere on it is
+// converted; every dialog is shown in the window's place (RunInPlace).
+#include <QDialog>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QStringList>
+
+#include "app/steps/ConversionSteps.h"
+#include "ui/SkinnedDialog.h"
+
+class QEventLoop;
+class QMimeData;
+
+namespace quorbin {
+
+class HoverBitmapButton;
+class PushBitmapButton;
+
+// The point a window collapses to: the centre of `rect`, halves truncated toward zero.
+QPoint CollapsePoint(const ScreenRect& rect);
+
+// Top-left corner of a dialog of `size` centred on `centre` and then kept inside
+// `workArea`: pushed right if it sticks out left, else left if it sticks out
+// right; the same for top and bottom.
+QPoint PlaceCentredInside(QPoint centre, QSize size, const QRect& workArea);
+
+// The first local file path of a drop, or an empty text when it carries none.
+QString FirstDroppedFile(const QMimeData* mime);
+
+class MainDialog : public QDialog {
+    Q_OBJECT
+public:
+    enum Result { ResultPower = 0, ResultOk = 1, ResultCancel = 2 };
+
+    explicit MainDialog(QWidget* parent = nullptr);
+    ~MainDialog() override;
+
+    // Shows the window centred in the primary screen's work area and runs it
+    // until done() ends it; returns that result.
+    int exec() override;
+    void done(int result) override;
+    void reject() override;
+
+    // One conversion job for the first of `paths`.
+    void ConvertDroppedFile(const QStringList& paths);
+
+    // Shows `dialog` in this window's place: the window collapses to the
+    // centre of `collapseRect`, the dialog runs there, and the window comes
+    // back with `restoreSize` where the dialog's top-left corner was left.
+    int RunInPlace(SkinnedDialog& dialog, const ScreenRect& collapseRect, QSize restoreSize);
+
+    void ShowAbout();
+
+    // Options given to every conversion; the free-space query can be replaced.
+    ConversionOptions& Options() { return m_options; }
+
+    bool IsEnding() const { return m_ending; }
+    bool IsCollapsed() const { return m_collapsed; }
+    QPoint CollapsedAt() const { return m_collapsePoint; }
+
+    HoverBitmapButton* DropSpace() const { return m_dropSpace; }
+    PushBitmapButton* AboutButton() const { return m_aboutButton; }
+    PushBitmapButton* PowerButton() const { return m_powerButton; }
+
+    ScreenRect m_savedRect;
+    // The drag strip keeps m_dragOrigin and m_dragging, shared with the dialogs.
+    DragStrip m_drag;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    // A drag is welcome when drops are on and it carries a local file.
+    bool AcceptsDrag(const QMimeData* mime) const;
+    void ShowDropInvitation(bool on);
+    int RunWithSavedRect(SkinnedDialog& dialog);
+    void ShowMessage(int kind, const QString& text, const ScreenRect& collapseRect);
+    void Collapse(QPoint point);
+    void Restore(QPoint topLeft, QSize size);
+
+    PushBitmapButton* m_aboutButton = nullptr;
+    HoverBitmapButton* m_dropSpace = nullptr;
+    PushBitmapButton* m_powerButton = nullptr;
+
+    ConversionOptions m_options;
+    QEventLoop* m_run = nullptr;
+    QPoint m_collapsePoint;
+    bool m_collapsed = false;
+    bool m_ending = false;
+};
+
+} // namespace quorbin
