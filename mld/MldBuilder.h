@@ -1,6 +1,7 @@
 #pragma once
 // Lays out a complete melody file (".mld") in memory from a parsed WAVE file.
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 #include "audio/ByteBuffer.h"
@@ -20,13 +21,17 @@ constexpr const char* kSoftwareName = "Quorbin Ver.1.0.0";
 
 class MldBuilder : public WaveReader {
 public:
-    // Returns 0 when the whole file is in `out` (which must be empty), -1 when the track failed.
+    // Returns 0 when the whole file is in `out`, -1 when the track failed or `out` was not empty
+    // (then `out` is left as it was).
     std::int32_t Build(const ContentInfo& info, const ByteBuffer& fileBytes,
                        std::int32_t sampleRate, ByteBuffer& out);
 
     static void WriteChunk(ByteBuffer& buf, const char* id, const std::uint8_t* data, std::uint32_t length);
     static void WriteInfoBlock(const ContentInfo& info, ByteBuffer& block);
     static std::string MakeDateStamp();
+    static std::string MakeDateStamp(std::time_t when);  // "19700101" when `when` has no local time
+    // Encodes only the samples whose codes fit in the track (at most kMaxCodedAudio bytes).
+    // Returns -1 when the recorded data chunk does not lie inside fileBytes.
     std::int32_t EncodeDataChunk(const ByteBuffer& fileBytes, ByteBuffer& coded) const;
     std::int32_t WriteTrack(const ByteBuffer& fileBytes, std::int32_t sampleRate, ByteBuffer& track) const;
     static void WriteAudioData(ByteBuffer& coded, std::int32_t sampleRate, ByteBuffer& track);

@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "audio/AdpcmEncoder.h"
+
+using namespace quorbin;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes SampleBytes(const std::vector<std::int16_t>& samples)
+{
+    Bytes out;
+    for (std::int16_t s : samples) {
+        out.push_back(static_cast<std::uint8_t>(s));
+        out.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(s) >> 8));
+    }
+    return out;
+}
+
+// Quantises one sample the slow, obvious way: count the thresholds q..7q.
+AdpcmCode Quantise(std::int32_t sample, std::int32_t predictor, std::int32_t step)
+{
+    const std::int32_t diff = sample - predictor;
+    const std::int32_t magnitude = diff < 0 ? -diff : diff;
+    const std::int32_t q = step / 4;
+    std::int32_t code = 0;
+    while (code < 7 && magnitude >= (code + 1) * q)
+        ++code;
+    AdpcmCode result;
+    result.bit0 = code & 1;
+    result.bit1 = (code >> 1) & 1;
+    result.bit2 = (code >> 2) & 1;
+    result.sign = diff < 0 ? 1 : 0;
+    return result;
+}
+
+struct Trace {
+    std::vector<std::int32_t> predictors;
+    std::vector<std::int32_t> steps;
+    Bytes output;
+};
+
+// Runs the stream one sample at a time through the public helpers.
+Trace TraceByHelpers(const std::vector<std::int16_t>& samples)
+{
+    Trace trace;
+    trace.output.assign((samples.size() + 1) / 2, 0xAA);
+    std::int32_t predictor = 0;
+    std::int32_t step = 127;
+    for (std::uint32_t i = 0; i < samples.size(); ++i) {
+        const AdpcmCode code = Quantise(samples[i], predictor, step);
+        predictor = adpcm_next_predictor(code, predictor, step);
+        step = adpcm_next_step(code, step);
+        adpcm_put_nibble(trace.output.data(), code, i);
+        trace.predictors.push_back(predictor);
+        trace.steps.push_back(step);
+    }
+    return trace;
+}
+
+Bytes Encode(const std::vector<std::int16_t>& samples)
+{
+    const Bytes input = SampleBytes(samples);
+    Bytes output(input.size() + 1, 0xAA);
+    auto length = static_cast<std::uint32_t>(output.size());
+    EXPECT_EQ(adpcm_encode(input.data(), static_cast<std::uint32_t>(input.size()), output.data(), &length), 1);
+    output.resize(length);
+    return output;
+}
+
+struct WorkedExample {
+    const char* name;
+    std::vector<std::int16_t> samples;
+    std::vector<std::int32_t> predictors;
+    std::vector<std::int32_t> steps;
+    Bytes output;
+};
+
+std::ostream& operator<<(std::ostream& os, const WorkedExample& e) { return os << e.name; }
+
+class WorkedExampleTest : public ::testing::TestWithParam<WorkedExample> {};
+
+TEST_P(WorkedExampleTest, HelpersFollowTheTraceAndEncoderMatches)
+{
+    const WorkedExample& e = GetParam();
+    const Trace trace = TraceByHelpers(e.samples);
+    EXPECT_EQ(trace.predictors, e.predictors);
+    EXPECT_EQ(trace.steps, e.steps);
+    EXPECT_EQ(trace.output, e.output);
+    EXPECT_EQ(Encode(e.samples), e.output);
+}
+
+INSTANTIATE_TEST_SUITE_P(Adpcm, WorkedExampleTest, ::testing::Values(
+    WorkedExample{"FourSamples", {1000, 1000, -1000, 0}, {236, 806, -560, 95}, {304, 729, 1748, 1570}, {0x77, 0x1F}},
+    WorkedExample{"OddCount", {1000, 1000, -1000}, {236, 806, -560}, {304, 729, 1748}, {0x77, 0x0F}},
+    WorkedExample{"Silence", {0, 0, 0, 0}, {15, 0, 15, 0}, {127, 127, 127, 127}, {0x80, 0x80}},
+    WorkedExample{"Rising", {0, 6543, 12367, 16829, 19438, 19908, 18185, 14461},
+                  {15, 251, 821, 2187, 5464, 13324, 17093, 13706},
+                  {127, 304, 729, 1748, 4192, 10054, 9032, 8114}, {0x70, 0x77, 0x77, 0x91}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AdpcmExtremes, FullScaleSquareWaveSaturatesStep)
+{
+    std::vector<std::int16_t> square;
+    for (int i = 0; i < 64; ++i)
+        square.push_back(i % 2 == 0 ? 32767 : -32768);
+    const Trace trace = TraceByHelpers(square);
+    const std::vector<std::int32_t> rising = {304, 729, 1748, 4192, 10054, 24113, 24576};
+    EXPECT_EQ(std::vector<std::int32_t>(trace.steps.begin(), trace.steps.begin() + 7), rising);
+    for (std::size_t i = 7; i < trace.steps.size(); ++i)
+        EXPECT_EQ(trace.steps[i], 24576) << i;
+    EXPECT_EQ(Encode(square), Bytes(32, 0xF7));
+}
+
+TEST(AdpcmExtremes, ConstantFullScaleClampsPredictor)
+{
+    const std::vector<std::int16_t> constant(12, 32767);
+    const Trace trace = TraceByHelpers(constant);
+    const std::vector<std::int32_t> rising = {236, 806, 2172, 5449, 13309, 32159, 32767};
+    EXPECT_EQ(std::vector<std::int32_t>(trace.predictors.begin(), trace.predictors.begin() + 7), rising);
+    for (std::size_t i = 6; i < trace.predictors.size(); ++i)
+        EXPECT_EQ(trace.predictors[i], 32767) << i;
+    EXPECT_EQ(trace.steps[5], 24113);
+    EXPECT_EQ(trace.steps[6], 21664);
+    EXPECT_EQ(trace.steps[7], 19463);
+    EXPECT_EQ(Encode(constant), (Bytes{0x77, 0x77, 0x77, 0x00, 0x00, 0x00}));
+}
+
+TEST(AdpcmHelpers, PredictorTruncatesEachQuotientAndClamps)
+{
+    AdpcmCode code;
+    code.bit0 = 1;
+    code.bit1 = 1;
+    EXPECT_EQ(adpcm_next_predictor(code, 0, 127), 15 + 31 + 63);  // not 15 + 31 + 62
+    code.bit2 = 1;
+    EXPECT_EQ(adpcm_next_predictor(code, 32000, 24576), 32767);
+    code.sign = 1;
+    EXPECT_EQ(adpcm_next_predictor(code, -32000, 24576), -32768);
+    EXPECT_EQ(adpcm_next_predictor(code, 0, 127), -(15 + 31 + 63 + 127));
+}
+
+TEST(AdpcmHelpers, StepIsScaledAndKeptInRange)
+{
+    AdpcmCode code;
+    EXPECT_EQ(adpcm_next_step(code, 127), 127);      // 114 raised
+    EXPECT_EQ(adpcm_next_step(code, 1000), 898);     // 1000 * 230 / 256
+    code.bit0 = code.bit1 = code.bit2 = 1;
+    EXPECT_EQ(adpcm_next_step(code, 1000), 2398);    // 1000 * 614 / 256
+    EXPECT_EQ(adpcm_next_step(code, 24576), 24576);
+    code.sign = 1;
+    EXPECT_EQ(adpcm_next_step(code, 1000), 2398);    // the sign plays no part
+}
+
+TEST(AdpcmHelpers, NibblesFillLowThenHighHalf)
+{
+    Bytes out = {0xFF, 0x12};
+    AdpcmCode low;
+    low.sign = 1;
+    low.bit0 = 1;
+    adpcm_put_nibble(out.data(), low, 0);
+    EXPECT_EQ(out[0], 0x09);  // the even index overwrites the whole byte
+    AdpcmCode high;
+    high.bit2 = 1;
+    adpcm_put_nibble(out.data(), high, 1);
+    EXPECT_EQ(out[0], 0x49);
+    adpcm_put_nibble(out.data(), low, 3);
+    EXPECT_EQ(out[1], 0xA2);  // odd index adds 0x90 modulo 256
+}
+
+TEST(AdpcmEncode, OutputFitsBoundaries)
+{
+    EXPECT_EQ(adpcm_output_fits(0, 0), 1);
+    EXPECT_EQ(adpcm_output_fits(1, 0), 1);
+    EXPECT_EQ(adpcm_output_fits(2, 0), 0);
+    EXPECT_EQ(adpcm_output_fits(2, 1), 1);
+    EXPECT_EQ(adpcm_output_fits(7, 1), 0);
+    EXPECT_EQ(adpcm_output_fits(7, 2), 1);
+    EXPECT_EQ(adpcm_output_fits(0xFFFFFFFF, 0x3FFFFFFF), 0);
+    EXPECT_EQ(adpcm_output_fits(0xFFFFFFFF, 0x40000000), 1);
+}
+
+TEST(AdpcmEncode, TooSmallOutputWritesNothing)
+{
+    const Bytes input = SampleBytes({100, 200, 300, 400, 500});
+    Bytes output(2, 0xAA);  // three bytes are needed
+    std::uint32_t length = 2;
+    EXPECT_EQ(adpcm_encode(input.data(), static_cast<std::uint32_t>(input.size()), output.data(), &length), 0);
+    EXPECT_EQ(length, 2u);
+    EXPECT_EQ(output, Bytes(2, 0xAA));
+}
+
+TEST(AdpcmEncode, EmptyAndOddByteRuns)
+{
+    Bytes output(4, 0xAA);
+    std::uint32_t length = 4;
+    const std::uint8_t one = 0x7F;
+    EXPECT_EQ(adpcm_encode(&one, 1, output.data(), &length), 1);
+    EXPECT_EQ(length, 0u);
+    EXPECT_EQ(output, Bytes(4, 0xAA));
+
+    Bytes input = SampleBytes({1000, 1000, -1000});
+    input.push_back(0x55);  // a dangling byte is not a sample
+    length = 4;
+    EXPECT_EQ(adpcm_encode(input.data(), static_cast<std::uint32_t>(input.size()), output.data(), &length), 1);
+    EXPECT_EQ(length, 2u);
+    EXPECT_EQ(Bytes(output.begin(), output.begin() + 2), (Bytes{0x77, 0x0F}));
+}
+
+// The encoder's inner loop must agree with the helpers on any signal.
+TEST(AdpcmEncode, MatchesHelpersOnVariedSignals)
+{
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> full(-32768, 32767);
+    std::normal_distribution<double> noise(0.0, 2000.0);
+    std::vector<std::int16_t> samples;
+    for (int i = 0; i < 20000; ++i) {
+        double value;
+        switch ((i / 2000) % 4) {
+        case 0: value = full(random); break;                                 // white noise
+        case 1: value = 12000 * std::sin(i * 0.03) + noise(random); break;   // tone in noise
+        case 2: value = (i % 40 < 20) ? 32767 : -32768; break;               // clipped square
+        default: value = (i % 7) - 3; break;                                 // near silence
+        }
+        samples.push_back(static_cast<std::int16_t>(std::clamp(value, -32768.0, 32767.0)));
+    }
+    for (std::size_t count : {samples.size(), samples.size() - 1}) {
+        const std::vector<std::int16_t> run(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(count));
+        EXPECT_EQ(Encode(run), TraceByHelpers(run).output) << count;
+    }
+}
+
+} // namespace
