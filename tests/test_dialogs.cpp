@@ -1,0 +1,777 @@
+// The information, message and about dialogs: byte limits of the text fields,
+// results and recorded rectangles, Tab order, message kinds, about box texts,
+// dragging, and the pixel geometry of every control in both languages.
+#include <QApplication>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "platform/Cp932.h"
+#include "res/Layouts.h"
+#include "ui/AboutDialog.h"
+#include "ui/DialogUnits.h"
+#include "ui/InfoDialog.h"
+#include "ui/MessageDialog.h"
+#include "ui/SkinnedControls.h"
+
+using namespace quorbin;
+
+Q_DECLARE_METATYPE(quorbin::Language)
+
+namespace {
+
+constexpr int kNotRun = -100;
+
+// Runs `dialog` modally; `steps` runs once it is shown. A watchdog ends a run
+// that the steps failed to end, so a broken dialog cannot hang the test.
+int RunModal(QDialog& dialog, const std::function<void()>& steps)
+{
+    QTimer::singleShot(0, &dialog, steps);
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &dialog, [&dialog] { dialog.done(kNotRun); });
+    watchdog.start(10000);
+    return dialog.exec();
+}
+
+// Handles the next modal box (the text limit warning) and reports its text.
+void AnswerNextMessageBox(QString* text)
+{
+    QTimer::singleShot(0, [text] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            *text = box->text();
+            box->accept();
+        }
+    });
+}
+
+// Types `text` one character at a time, as a keyboard would deliver it.
+void Type(QWidget* widget, const QString& text)
+{
+    for (QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &press);
+        QApplication::sendEvent(widget, &release);
+    }
+}
+
+// Commits `text` through the input method, as Japanese text usually arrives.
+void Commit(QWidget* widget, const QString& text)
+{
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QApplication::sendEvent(widget, &event);
+}
+
+std::size_t Cp932Bytes(const QString& text)
+{
+    return Utf8ToCp932Lossy(text.toStdString()).size();
+}
+
+void SendMouse(QWidget* window, QEvent::Type type, QPoint local, Qt::MouseButtons buttons)
+{
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, QPointF(local), QPointF(local), QPointF(window->mapToGlobal(local)), button,
+                      buttons, Qt::NoModifier);
+    QApplication::sendEvent(window, &event);
+}
+
+// Presses at `from` (window point), moves the pointer by `delta`, releases.
+void Drag(QWidget* window, QPoint from, QPoint delta)
+{
+    SendMouse(window, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    SendMouse(window, QEvent::MouseMove, from + delta, Qt::LeftButton);
+    SendMouse(window, QEvent::MouseButtonRelease, from + delta, Qt::NoButton);
+}
+
+void Click(QWidget* widget, QPoint at = {})
+{
+    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, at.isNull() ? widget->rect().center() : at);
+}
+
+enum class Which { Info, Message, About };
+
+std::unique_ptr<SkinnedDialog> MakeDialog(Which which, QWidget* owner, Language language = Language::English)
+{
+    switch (which) {
+    case Which::Info: return std::make_unique<InfoDialog>(owner, language);
+    case Which::Message: return std::make_unique<MessageDialog>(owner, language);
+    case Which::About: return std::make_unique<AboutDialog>(owner, language);
+    }
+    return nullptr;
+}
+
+QAbstractButton* OkOf(SkinnedDialog* dialog)
+{
+    if (auto* info = dynamic_cast<InfoDialog*>(dialog))
+        return info->OkButton();
+    if (auto* message = dynamic_cast<MessageDialog*>(dialog))
+        return message->OkButton();
+    return static_cast<AboutDialog*>(dialog)->OkButton();
+}
+
+QAbstractButton* PowerOf(SkinnedDialog* dialog)
+{
+    if (auto* info = dynamic_cast<InfoDialog*>(dialog))
+        return info->PowerButton();
+    if (auto* message = dynamic_cast<MessageDialog*>(dialog))
+        return message->PowerButton();
+    return static_cast<AboutDialog*>(dialog)->PowerButton();
+}
+
+bool SameRect(const ScreenRect& a, const ScreenRect& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+bool Near(QColor a, QColor b, int tolerance)
+{
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+// True when some pixel of `area` in `image` is close to `colour`.
+bool AreaHasColour(const QImage& image, QRect area, QColor colour)
+{
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (Near(image.pixelColor(x, y), colour, 24))
+                return true;
+    return false;
+}
+
+} // namespace
+
+class DialogTests : public QObject {
+    Q_OBJECT
+
+private slots:
+    void dialogUnitConversion_data();
+    void dialogUnitConversion();
+    void layoutsExistInBothLanguages_data();
+    void layoutsExistInBothLanguages();
+
+    void validatorCountsCp932Bytes_data();
+    void validatorCountsCp932Bytes();
+    void validatorLetsOverlongTextShrinkOnly();
+    void typingStopsAtByteLimit_data();
+    void typingStopsAtByteLimit();
+
+    void fieldsShowMembersWhenOpened();
+    void clearThenOkDeliversEmptyAnswers();
+    void protectionFollowsTicks_data();
+    void protectionFollowsTicks();
+    void overlongTextKeepsDialogOpen_data();
+    void overlongTextKeepsDialogOpen();
+    void tabMovesOnlyBetweenFields();
+    void fieldsUseDialogFontWithoutFrame_data();
+    void fieldsUseDialogFontWithoutFrame();
+
+    void resultsAndRecordedRect_data();
+    void resultsAndRecordedRect();
+    void dragMovesDialogAndLastRectFollows_data();
+    void dragMovesDialogAndLastRectFollows();
+
+    void messageKinds_data();
+    void messageKinds();
+    void messageLineDrawnOverPanel();
+
+    void aboutNameLineAndTexts_data();
+    void aboutNameLineAndTexts();
+    void aboutPaintsLogoAndOffWhiteTexts();
+
+    void controlGeometry_data();
+    void controlGeometry();
+};
+
+// --- layouts and dialog units ---------------------------------------------
+
+void DialogTests::dialogUnitConversion_data()
+{
+    QTest::addColumn<int>("a");
+    QTest::addColumn<int>("b");
+    QTest::addColumn<int>("c");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("exact") << 8 << 6 << 4 << 12;
+    QTest::newRow("half rounds up") << 13 << 12 << 8 << 20;
+    QTest::newRow("below half rounds down") << 17 << 6 << 8 << 13;
+    QTest::newRow("negative half rounds away from zero") << -3 << 3 << 2 << -5;
+    QTest::newRow("negative divisor") << 3 << 3 << -2 << -5;
+    QTest::newRow("no overflow of the product") << 2000000000 << 4 << 8 << 1000000000;
+    QTest::newRow("zero divisor") << 5 << 1 << 0 << -1;
+}
+
+void DialogTests::dialogUnitConversion()
+{
+    QFETCH(int, a);
+    QFETCH(int, b);
+    QFETCH(int, c);
+    QFETCH(int, expected);
+    QCOMPARE(MulDiv(a, b, c), expected);
+}
+
+void DialogTests::layoutsExistInBothLanguages_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QList<int>>("controls");
+    QTest::newRow("main") << 102 << QList<int>{1029, 1027, 1};
+    QTest::newRow("info") << 130 << QList<int>{1023, 1015, 1, 2, 1000, 1001, 1002};
+    QTest::newRow("message") << 151 << QList<int>{1026, 1025, 1, 1015};
+    QTest::newRow("about") << 152 << QList<int>{1002, 1003, 1004, 1006, 1, 1015};
+}
+
+void DialogTests::layoutsExistInBothLanguages()
+{
+    QFETCH(int, id);
+    QFETCH(QList<int>, controls);
+    for (Language language : {Language::English, Language::Japanese}) {
+        const DialogLayout& layout = LoadLayout(id, language);
+        QCOMPARE(layout.id, id);
+        QVERIFY(layout.language == language);
+        const bool ja = language == Language::Japanese;
+        QCOMPARE(QString::fromUtf8(layout.fontFamily), ja ? QStringLiteral("ＭＳ Ｐゴシック") : QStringLiteral("Arial"));
+        QCOMPARE(layout.pointSize, ja && id != 152 ? 9 : 8);
+        QCOMPARE(int(layout.controls.size()), int(controls.size()));
+        for (int control : controls)
+            QVERIFY2(layout.Find(control), qPrintable(QStringLiteral("control %1").arg(control)));
+        for (const LayoutControl& control : layout.controls)
+            QVERIFY(control.kind != ControlKind::Button || control.Has(kStyleOwnerDraw));
+    }
+    QCOMPARE(LoadLayout(131, Language::English).id, 0);
+    QVERIFY(LoadLayout(131, Language::Japanese).controls.empty());
+}
+
+// --- byte limits ------------------------------------------------------------
+
+void DialogTests::validatorCountsCp932Bytes_data()
+{
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("state");
+    const QString a50(50, QLatin1Char('a'));
+    QTest::newRow("50 ascii bytes") << 50 << a50 << int(QValidator::Acceptable);
+    QTest::newRow("51 ascii bytes") << 50 << a50 + QLatin1Char('a') << int(QValidator::Invalid);
+    QTest::newRow("25 double-byte") << 50 << QString(25, QChar(0x3042)) << int(QValidator::Acceptable);
+    QTest::newRow("26 double-byte") << 50 << QString(26, QChar(0x3042)) << int(QValidator::Invalid);
+    QTest::newRow("49 ascii + double-byte") << 50 << a50.left(49) + QChar(0x6625) << int(QValidator::Invalid);
+    QTest::newRow("50 half-width kana are single bytes") << 50 << QString(50, QChar(0xFF71)) << int(QValidator::Acceptable);
+    QTest::newRow("hangul has no CP932 form") << 50 << QStringLiteral("ab\uD55Cc") << int(QValidator::Invalid);
+    QTest::newRow("emoji has no CP932 form") << 256 << QStringLiteral("x\U0001F600") << int(QValidator::Invalid);
+    QTest::newRow("empty") << 50 << QString() << int(QValidator::Acceptable);
+    QTest::newRow("128 double-byte copyright") << 256 << QString(128, QChar(0x6F22)) << int(QValidator::Acceptable);
+    QTest::newRow("257 bytes copyright") << 256 << QString(127, QChar(0x6F22)) + QStringLiteral("abc")
+                                         << int(QValidator::Invalid);
+}
+
+void DialogTests::validatorCountsCp932Bytes()
+{
+    QFETCH(int, limit);
+    QFETCH(QString, text);
+    QFETCH(int, state);
+    Cp932LimitValidator validator(std::size_t(limit), nullptr);
+    int pos = 0;
+    QCOMPARE(int(validator.validate(text, pos)), state);
+}
+
+void DialogTests::validatorLetsOverlongTextShrinkOnly()
+{
+    Cp932LimitValidator validator(50, nullptr);
+    validator.AllowUpTo(60);
+    int pos = 0;
+    QString sixty(60, QLatin1Char('t'));
+    QString sixtyOne(61, QLatin1Char('t'));
+    QString fiftyFive(55, QLatin1Char('t'));
+    QString fiftyEight(58, QLatin1Char('t'));
+    QCOMPARE(validator.validate(sixtyOne, pos), QValidator::Invalid);
+    QCOMPARE(validator.validate(sixty, pos), QValidator::Intermediate);
+    QCOMPARE(validator.validate(fiftyFive, pos), QValidator::Intermediate);
+    QCOMPARE(validator.validate(fiftyEight, pos), QValidator::Invalid);
+    validator.AllowUpTo(10);
+    QCOMPARE(validator.validate(fiftyFive, pos), QValidator::Invalid);
+}
+
+void DialogTests::typingStopsAtByteLimit_data()
+{
+    QTest::addColumn<bool>("copyright");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("throughInputMethod");
+    QTest::addColumn<QString>("expected");
+    const QString a(60, QLatin1Char('a'));
+    QTest::newRow("ascii title") << false << a << false << a.left(50);
+    QTest::newRow("double-byte title") << false << QString(30, QChar(0x3042)) << false << QString(25, QChar(0x3042));
+    QTest::newRow("double-byte cannot take the 50th byte")
+        << false << a.left(49) + QChar(0x3042) + QLatin1Char('b') << false << a.left(49) + QLatin1Char('b');
+    QTest::newRow("half-width kana title") << false << QString(55, QChar(0xFF71)) << false << QString(50, QChar(0xFF71));
+    QTest::newRow("unencodable refused") << false << QStringLiteral("ab\uD55Ccd") << false << QStringLiteral("abcd");
+    QTest::newRow("input method commit over the limit")
+        << false << QString(24, QChar(0x3042)) + QStringLiteral("\u6625\u306E") << true << QString(24, QChar(0x3042));
+    QTest::newRow("ascii copyright") << true << QString(300, QLatin1Char('c')) << false << QString(256, QLatin1Char('c'));
+    QTest::newRow("double-byte copyright") << true << QString(130, QChar(0x6F22)) << false << QString(128, QChar(0x6F22));
+}
+
+void DialogTests::typingStopsAtByteLimit()
+{
+    QFETCH(bool, copyright);
+    QFETCH(QString, typed);
+    QFETCH(bool, throughInputMethod);
+    QFETCH(QString, expected);
+    QDialog owner;
+    InfoDialog dialog(&owner);
+    dialog.show();
+    QLineEdit* field = copyright ? dialog.CopyrightField() : dialog.TitleField();
+    if (throughInputMethod) {
+        Commit(field, typed.left(24));
+        Commit(field, typed.mid(24));
+    } else if (typed.toLatin1() == typed.toUtf8()) {
+        QTest::keyClicks(field, typed);
+    } else {
+        Type(field, typed);
+    }
+    QCOMPARE(field->text(), expected);
+    QVERIFY(Cp932Bytes(field->text()) <= (copyright ? 256u : 50u));
+}
+
+// --- information dialog -----------------------------------------------------
+
+void DialogTests::fieldsShowMembersWhenOpened()
+{
+    QDialog owner;
+    InfoDialog dialog(&owner, Language::Japanese);
+    QCOMPARE(dialog.ProtectionBox()->GetState(), 0);
+    dialog.m_title = *Utf8ToCp932("春の小川");
+    dialog.show();
+    QCOMPARE(dialog.TitleField()->text(), QStringLiteral("春の小川"));
+    QCOMPARE(dialog.CopyrightField()->text(), QString());
+    QCOMPARE(dialog.ProtectionBox()->GetState(), 0);
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.TitleField()));
+}
+
+void DialogTests::clearThenOkDeliversEmptyAnswers()
+{
+    QDialog owner;
+    InfoDialog dialog(&owner);
+    dialog.m_title = "drum loop";
+    dialog.m_copyright = "(C) 2003";
+    const int result = RunModal(dialog, [&] {
+        QTest::keyClicks(dialog.TitleField(), " two");
+        Click(dialog.ProtectionBox());
+        QCOMPARE(dialog.ProtectionBox()->GetState(), 1);
+        Click(dialog.ClearButton());
+        QCOMPARE(dialog.TitleField()->text(), QString());
+        QCOMPARE(dialog.CopyrightField()->text(), QString());
+        QCOMPARE(dialog.ProtectionBox()->GetState(), 0);
+        // The limit still holds after clearing.
+        QTest::keyClicks(dialog.TitleField(), QString(55, QLatin1Char('z')));
+        QCOMPARE(dialog.TitleField()->text().size(), 50);
+        dialog.TitleField()->clear();
+        Click(dialog.OkButton());
+    });
+    QCOMPARE(result, 1);
+    QCOMPARE(dialog.m_title, std::string());
+    QCOMPARE(dialog.m_copyright, std::string());
+    QCOMPARE(dialog.m_protection, 0);
+}
+
+void DialogTests::protectionFollowsTicks_data()
+{
+    QTest::addColumn<int>("clicks");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("untouched") << 0 << 0;
+    QTest::newRow("ticked") << 1 << 1;
+    QTest::newRow("ticked twice") << 2 << 0;
+    QTest::newRow("ticked three times") << 3 << 1;
+}
+
+void DialogTests::protectionFollowsTicks()
+{
+    QFETCH(int, clicks);
+    QFETCH(int, expected);
+    QDialog owner;
+    InfoDialog dialog(&owner);
+    dialog.m_protection = 7;
+    const int result = RunModal(dialog, [&] {
+        for (int i = 0; i < clicks; ++i)
+            Click(dialog.ProtectionBox());
+        QTest::keyClicks(dialog.CopyrightField(), "(C) 2003 me");
+        QTest::keyClick(dialog.CopyrightField(), Qt::Key_Return);
+    });
+    QCOMPARE(result, 1);
+    QCOMPARE(dialog.m_protection, expected);
+    QCOMPARE(dialog.m_copyright, std::string("(C) 2003 me"));
+}
+
+void DialogTests::overlongTextKeepsDialogOpen_data()
+{
+    QTest::addColumn<int>("titleBytes");
+    QTest::addColumn<int>("copyrightBytes");
+    QTest::addColumn<bool>("copyrightFails");
+    QTest::addColumn<int>("limit");
+    QTest::newRow("title too long") << 52 << 10 << false << 50;
+    QTest::newRow("copyright checked first") << 60 << 258 << true << 256;
+}
+
+void DialogTests::overlongTextKeepsDialogOpen()
+{
+    QFETCH(int, titleBytes);
+    QFETCH(int, copyrightBytes);
+    QFETCH(bool, copyrightFails);
+    QFETCH(int, limit);
+    QDialog owner;
+    InfoDialog dialog(&owner, Language::Japanese);
+    dialog.m_title = std::string(std::size_t(titleBytes), 't');
+    dialog.m_copyright = std::string(std::size_t(copyrightBytes), 'c');
+    QString warning;
+    bool stayedOpen = false;
+    QWidget* focusAfterWarning = nullptr;
+    const int result = RunModal(dialog, [&] {
+        AnswerNextMessageBox(&warning);
+        Click(dialog.OkButton());
+        stayedOpen = dialog.isVisible();
+        focusAfterWarning = dialog.focusWidget();
+        // The over-long text can be shortened, not lengthened.
+        QLineEdit* field = copyrightFails ? dialog.CopyrightField() : dialog.TitleField();
+        field->setCursorPosition(field->text().size());
+        QTest::keyClick(field, Qt::Key_A);
+        QCOMPARE(field->text().size(), copyrightFails ? copyrightBytes : titleBytes);
+        dialog.CopyrightField()->setText(QStringLiteral("ok"));
+        dialog.TitleField()->setText(QStringLiteral("fine"));
+        Click(dialog.OkButton());
+    });
+    QVERIFY(stayedOpen);
+    QCOMPARE(warning, QStringLiteral("%1 文字以内で入力してください。").arg(limit));
+    QCOMPARE(focusAfterWarning,
+             static_cast<QWidget*>(copyrightFails ? dialog.CopyrightField() : dialog.TitleField()));
+    QCOMPARE(result, 1);
+    QCOMPARE(dialog.m_title, std::string("fine"));
+    QCOMPARE(TextLimitWarning(Language::English, 50), QStringLiteral("Please enter no more than 50 characters."));
+}
+
+void DialogTests::tabMovesOnlyBetweenFields()
+{
+    QDialog owner;
+    InfoDialog dialog(&owner);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.TitleField()));
+    const QList<QWidget*> expected{dialog.CopyrightField(), dialog.TitleField(), dialog.CopyrightField()};
+    for (QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.TitleField()));
+}
+
+void DialogTests::fieldsUseDialogFontWithoutFrame_data()
+{
+    QTest::addColumn<Language>("language");
+    QTest::addColumn<int>("pixelSize");
+    QTest::newRow("English") << Language::English << 11;
+    QTest::newRow("Japanese") << Language::Japanese << 12;
+}
+
+void DialogTests::fieldsUseDialogFontWithoutFrame()
+{
+    QFETCH(Language, language);
+    QFETCH(int, pixelSize);
+    QDialog owner;
+    InfoDialog dialog(&owner, language);
+    for (QLineEdit* field : {dialog.TitleField(), dialog.CopyrightField()}) {
+        QVERIFY(!field->hasFrame());
+        QCOMPARE(field->font().families().value(0), QString::fromUtf8(LoadLayout(IDD_INFO, language).fontFamily));
+        QCOMPARE(QFontInfo(field->font()).pixelSize(), pixelSize);
+        QCOMPARE(field->palette().color(QPalette::Base), QApplication::palette().color(QPalette::Base));
+    }
+    if (language == Language::Japanese)  // kanji from a Japanese face, not a Chinese fallback
+        QVERIFY2(QFontInfo(dialog.font()).family().startsWith(QLatin1String("IPA")),
+                 qPrintable(QFontInfo(dialog.font()).family()));
+}
+
+// --- results shared by the three dialogs -------------------------------------
+
+void DialogTests::resultsAndRecordedRect_data()
+{
+    QTest::addColumn<int>("which");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<bool>("recorded");
+    const std::pair<Which, const char*> dialogs[] = {
+        {Which::Info, "info"}, {Which::Message, "message"}, {Which::About, "about"}};
+    for (auto [which, name] : dialogs) {
+        const auto row = [&](const char* action, int result, bool recorded) {
+            QTest::addRow("%s %s", name, action) << int(which) << QString::fromLatin1(action) << result << recorded;
+        };
+        row("ok", 1, true);
+        row("enter", 1, true);
+        row("esc", 2, true);
+        row("power", 0, false);
+        if (which == Which::Info)
+            row("cancel", 2, true);
+    }
+}
+
+void DialogTests::resultsAndRecordedRect()
+{
+    QFETCH(int, which);
+    QFETCH(QString, action);
+    QFETCH(int, result);
+    QFETCH(bool, recorded);
+    QDialog owner;
+    owner.setResult(42);
+    auto dialog = MakeDialog(Which(which), &owner);
+    dialog->move(123, 77);
+    const int ran = RunModal(*dialog, [&] {
+        QWidget* keyTarget = QApplication::focusWidget() ? QApplication::focusWidget() : dialog.get();
+        if (action == QLatin1String("ok"))
+            Click(OkOf(dialog.get()));
+        else if (action == QLatin1String("enter"))
+            QTest::keyClick(keyTarget, Qt::Key_Return);
+        else if (action == QLatin1String("esc"))
+            QTest::keyClick(keyTarget, Qt::Key_Escape);
+        else if (action == QLatin1String("power"))
+            Click(PowerOf(dialog.get()), QPoint(21, 21));  // lower-right half: the power symbol
+        else if (action == QLatin1String("cancel"))
+            Click(static_cast<InfoDialog*>(dialog.get())->CancelButton());
+    });
+    QCOMPARE(ran, result);
+    const ScreenRect whereItWas{123, 77, 333, 177};
+    QCOMPARE(SameRect(dialog->m_lastRect, whereItWas), recorded);
+    if (!recorded)
+        QVERIFY(SameRect(dialog->m_lastRect, ScreenRect{}));
+    // Power also ends the owner's run; nothing else touches the owner.
+    QCOMPARE(owner.result(), action == QLatin1String("power") ? 0 : 42);
+}
+
+void DialogTests::dragMovesDialogAndLastRectFollows_data()
+{
+    QTest::addColumn<int>("which");
+    QTest::addColumn<QPoint>("pressAt");
+    QTest::addColumn<bool>("moves");
+    QTest::newRow("info, in the strip") << int(Which::Info) << QPoint(100, 10) << true;
+    QTest::newRow("message, strip corner") << int(Which::Message) << QPoint(209, 19) << true;
+    QTest::newRow("about, strip origin") << int(Which::About) << QPoint(0, 0) << true;
+    QTest::newRow("about, below the strip") << int(Which::About) << QPoint(150, 20) << false;
+}
+
+void DialogTests::dragMovesDialogAndLastRectFollows()
+{
+    QFETCH(int, which);
+    QFETCH(QPoint, pressAt);
+    QFETCH(bool, moves);
+    QDialog owner;
+    auto dialog = MakeDialog(Which(which), &owner);
+    dialog->move(100, 100);
+    const QPoint delta(37, 21);
+    const int result = RunModal(*dialog, [&] {
+        Drag(dialog.get(), pressAt, delta);
+        QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    });
+    QCOMPARE(result, 2);
+    const QPoint expected = moves ? QPoint(100, 100) + delta : QPoint(100, 100);
+    QCOMPARE(QPoint(dialog->m_lastRect.left, dialog->m_lastRect.top), expected);
+    QCOMPARE(dialog->m_lastRect.Width(), 210);
+    QCOMPARE(dialog->m_lastRect.Height(), 100);
+}
+
+// --- message dialog ---------------------------------------------------------
+
+void DialogTests::messageKinds_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("bitmap");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("report") << 1 << 139 << QColor(0, 36, 255);
+    QTest::newRow("error") << 0 << 135 << QColor(255, 216, 0);
+    QTest::newRow("other value") << 2 << 135 << QColor(255, 216, 0);
+    QTest::newRow("negative value") << -1 << 135 << QColor(255, 216, 0);
+}
+
+void DialogTests::messageKinds()
+{
+    QFETCH(int, kind);
+    QFETCH(int, bitmap);
+    QFETCH(QColor, colour);
+    QDialog owner;
+    MessageDialog dialog(&owner);
+    dialog.SetMessage(1 - kind, QStringLiteral("first"));  // the last SetMessage decides
+    dialog.SetMessage(kind, std::string_view("Output File Size : 1.25KB"));
+    dialog.show();
+    QCOMPARE(dialog.m_kind, kind);
+    QCOMPARE(dialog.m_text, QStringLiteral("Output File Size : 1.25KB"));
+    QCOMPARE(dialog.Panel()->BitmapNumber(), bitmap);
+    QCOMPARE(dialog.MessageLine()->text(), dialog.m_text);
+    QCOMPARE(dialog.MessageLine()->palette().color(QPalette::WindowText), colour);
+    QVERIFY(AreaHasColour(dialog.grab().toImage(), dialog.MessageLine()->geometry(), colour));
+}
+
+void DialogTests::messageLineDrawnOverPanel()
+{
+    QDialog owner;
+    MessageDialog dialog(&owner, Language::Japanese);
+    dialog.SetMessage(0, QString());
+    dialog.show();
+    const QObjectList& children = dialog.children();
+    QVERIFY(children.indexOf(dialog.MessageLine()) > children.indexOf(dialog.Panel()));
+    QVERIFY(dialog.MessageLine()->alignment() == Qt::AlignCenter);
+    // With no text the panel shows through the whole line: nothing is filled.
+    const QImage shot = dialog.grab().toImage();
+    const QImage panel = LoadSkinBitmap(135);
+    QVERIFY(!panel.isNull());
+    const QRect line = dialog.MessageLine()->geometry();
+    for (QPoint p : {line.topLeft(), line.center(), line.bottomRight()})
+        QCOMPARE(shot.pixelColor(p), panel.pixelColor(p - QPoint(0, 24)));
+    // A press on the panel does nothing.
+    Click(dialog.Panel(), QPoint(100, 10));
+    QVERIFY(dialog.isVisible());
+}
+
+// --- about dialog -------------------------------------------------------------
+
+void DialogTests::aboutNameLineAndTexts_data()
+{
+    QTest::addColumn<Language>("language");
+    QTest::addColumn<QList<int>>("nameRect");
+    QTest::addColumn<QList<int>>("copyrightRect");
+    QTest::addColumn<QList<int>>("makerRect");
+    QTest::addColumn<QList<int>>("linkRect");
+    QTest::newRow("English") << Language::English << QList<int>{41, 13, 87, 8} << QList<int>{41, 19, 86, 8}
+                             << QList<int>{41, 24, 95, 8} << QList<int>{48, 31, 78, 17};
+    QTest::newRow("Japanese") << Language::Japanese << QList<int>{41, 19, 83, 8} << QList<int>{41, 27, 84, 8}
+                              << QList<int>{41, 34, 95, 8} << QList<int>{45, 42, 77, 18};
+}
+
+void DialogTests::aboutNameLineAndTexts()
+{
+    QFETCH(Language, language);
+    QFETCH(QList<int>, nameRect);
+    QFETCH(QList<int>, copyrightRect);
+    QFETCH(QList<int>, makerRect);
+    QFETCH(QList<int>, linkRect);
+    QDialog owner;
+    AboutDialog dialog(&owner, language);
+    dialog.show();
+    const DialogLayout& layout = LoadLayout(IDD_ABOUT, language);
+
+    QCOMPARE(dialog.TextLine(1002)->text(), QStringLiteral("Quorbin Ver.1.0.0"));
+    QVERIFY(QString::fromUtf8(layout.Find(1002)->caption) != QStringLiteral("Quorbin Ver.1.0.0"));
+    QVERIFY(dialog.TextLine(1003)->text().contains(QLatin1String("2003")));
+    QVERIFY(!dialog.TextLine(1004)->text().isEmpty());
+
+    // Dialog units: x * average letter width / 4, y * font height / 8, rounded.
+    const QFontMetrics metrics(dialog.font());
+    const double unitX = std::floor((metrics.horizontalAdvance(QStringLiteral(
+                                         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) + 26) / 52.0) / 4.0;
+    const double unitY = metrics.height() / 8.0;
+    const auto pixels = [&](const QList<int>& du) {
+        return QRect(qRound(du[0] * unitX), qRound(du[1] * unitY), qRound(du[2] * unitX), qRound(du[3] * unitY));
+    };
+    QCOMPARE(dialog.TextLine(1002)->geometry(), pixels(nameRect));
+    QCOMPARE(dialog.TextLine(1003)->geometry(), pixels(copyrightRect));
+    QCOMPARE(dialog.TextLine(1004)->geometry(), pixels(makerRect));
+    QCOMPARE(dialog.WebLink()->geometry(), pixels(linkRect));
+
+    // Every text fits its rectangle: nothing is clipped.
+    for (QLabel* label : {dialog.TextLine(1002), dialog.TextLine(1003), dialog.TextLine(1004),
+                          static_cast<QLabel*>(dialog.WebLink())}) {
+        const QRect needed = QFontMetrics(label->font()).boundingRect(QRect(), Qt::AlignLeft, label->text());
+        QVERIFY2(needed.width() <= label->width() && needed.height() <= label->height() + 1,
+                 qPrintable(label->text()));
+        QVERIFY(label->alignment() & Qt::AlignVCenter || label == dialog.WebLink());
+    }
+
+    // The link: two lines broken after the host name, centred, blue, underlined, under a hand.
+    LinkLabel* link = dialog.WebLink();
+    QCOMPARE(link->text().count(QLatin1Char('\n')), 1);
+    QVERIFY(link->text().section(QLatin1Char('\n'), 0, 0).endsWith(QLatin1String(".com/")));
+    QVERIFY(link->Target().startsWith(QLatin1String("https://example.com/")));
+    QVERIFY(link->alignment() & Qt::AlignHCenter);
+    QCOMPARE(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    QVERIFY(link->font().underline());
+    QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(dialog.cursor().shape(), Qt::ArrowCursor);
+    QVERIFY(LoadLayout(IDD_ABOUT, Language::English).Find(1006)->caption !=
+            std::string_view(LoadLayout(IDD_ABOUT, Language::Japanese).Find(1006)->caption));
+}
+
+void DialogTests::aboutPaintsLogoAndOffWhiteTexts()
+{
+    QDialog owner;
+    AboutDialog dialog(&owner, Language::English);
+    dialog.show();
+    const QImage shot = dialog.grab().toImage();
+    const QImage logo = LoadSkinBitmap(132);
+    QVERIFY(!logo.isNull());
+    for (QPoint p : {QPoint(0, 0), QPoint(24, 24), QPoint(47, 47)})
+        QCOMPARE(shot.pixelColor(QPoint(6, 25) + p), logo.pixelColor(p));
+    for (int id : {1002, 1003, 1004}) {
+        QCOMPARE(dialog.TextLine(id)->palette().color(QPalette::WindowText), QColor(240, 240, 240));
+        QVERIFY(AreaHasColour(shot, dialog.TextLine(id)->geometry(), QColor(240, 240, 240)));
+    }
+    QVERIFY(AreaHasColour(shot, dialog.WebLink()->geometry(), QColor(0, 0, 255)));
+}
+
+// --- geometry -------------------------------------------------------------------
+
+void DialogTests::controlGeometry_data()
+{
+    QTest::addColumn<int>("which");
+    QTest::addColumn<Language>("language");
+    for (Language language : {Language::English, Language::Japanese}) {
+        const char* tag = language == Language::Japanese ? "Japanese" : "English";
+        QTest::addRow("info %s", tag) << int(Which::Info) << language;
+        QTest::addRow("message %s", tag) << int(Which::Message) << language;
+        QTest::addRow("about %s", tag) << int(Which::About) << language;
+    }
+}
+
+void DialogTests::controlGeometry()
+{
+    QFETCH(int, which);
+    QFETCH(Language, language);
+    QDialog owner;
+    auto dialog = MakeDialog(Which(which), &owner, language);
+    dialog->show();
+    QCOMPARE(dialog->size(), QSize(210, 100));
+    QCOMPARE(dialog->parentWidget(), static_cast<QWidget*>(&owner));
+    QVERIFY(dialog->windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(PowerOf(dialog.get())->geometry(), QRect(182, 72, 28, 28));
+
+    QList<std::pair<QWidget*, QRect>> expected;
+    if (auto* info = dynamic_cast<InfoDialog*>(dialog.get())) {
+        expected = {{info->TitleField(), {77, 23, 115, 14}},  {info->CopyrightField(), {77, 43, 115, 14}},
+                    {info->ClearButton(), {6, 85, 51, 13}},   {info->OkButton(), {68, 85, 51, 13}},
+                    {info->CancelButton(), {130, 85, 51, 13}}, {info->ProtectionBox(), {121, 63, 13, 13}}};
+        QCOMPARE(info->ProtectionBox()->BitmapNumber(), 136);
+        QCOMPARE(info->ClearButton()->BitmapNumber(), 137);
+        QCOMPARE(info->OkButton()->BitmapNumber(), 145);
+        QCOMPARE(info->CancelButton()->BitmapNumber(), 134);
+    } else if (auto* message = dynamic_cast<MessageDialog*>(dialog.get())) {
+        expected = {{message->MessageLine(), {15, 62, 180, 12}},
+                    {message->Panel(), {0, 24, 210, 60}},
+                    {message->OkButton(), {130, 85, 51, 13}}};
+        QCOMPARE(message->OkButton()->BitmapNumber(), 138);
+    } else {
+        auto* about = static_cast<AboutDialog*>(dialog.get());
+        expected = {{about->OkButton(), {130, 85, 51, 13}}};
+        QCOMPARE(about->OkButton()->BitmapNumber(), 138);
+    }
+    for (auto [widget, rect] : expected)
+        QCOMPARE(widget->geometry(), rect);
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    DialogTests tests;
+    return QTest::qExec(&tests, argc, argv);
+}
+
+#include "test_dialogs.moc"

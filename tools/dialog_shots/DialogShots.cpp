@@ -1,0 +1,92 @@
+// Renders the information, message and about dialogs in English and Japanese.
+//   quorbin-dialog-shots --shots DIR        one PNG per dialog and language
+//   quorbin-dialog-shots --show NAME LANG   one dialog as a real window (NAME:
+//                                           info, report, error, about; LANG: en, ja)
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+#include "platform/Cp932.h"
+#include "res/StringTable.h"
+#include "ui/AboutDialog.h"
+#include "ui/InfoDialog.h"
+#include "ui/MessageDialog.h"
+
+using namespace quorbin;
+
+namespace {
+
+std::unique_ptr<SkinnedDialog> MakeDialog(const QString& name, Language language, QWidget* owner)
+{
+    const bool ja = language == Language::Japanese;
+    if (name == QLatin1String("info")) {
+        auto dialog = std::make_unique<InfoDialog>(owner, language);
+        dialog->m_title = Utf8ToCp932Lossy(ja ? "春の小川" : "spring brook");
+        dialog->m_copyright = Utf8ToCp932Lossy(ja ? "(C) 2003 山田" : "(C) 2003 J. Smith");
+        return dialog;
+    }
+    if (name == QLatin1String("report") || name == QLatin1String("error")) {
+        auto dialog = std::make_unique<MessageDialog>(owner, language);
+        if (name == QLatin1String("report"))
+            dialog->SetMessage(MessageDialog::KindReport,
+                               QString::fromUtf8(LoadString(IDS_OUTPUT_SIZE, language)) + QStringLiteral("12.34KB"));
+        else
+            dialog->SetMessage(MessageDialog::KindError, std::string_view(LoadString(IDS_INVALID_WAVE, language)));
+        return dialog;
+    }
+    if (name == QLatin1String("about"))
+        return std::make_unique<AboutDialog>(owner, language);
+    return nullptr;
+}
+
+int WriteShots(const QString& folder)
+{
+    QDir().mkpath(folder);
+    QWidget owner;
+    int failures = 0;
+    for (const char* name : {"info", "report", "error", "about"}) {
+        for (Language language : {Language::English, Language::Japanese}) {
+            auto dialog = MakeDialog(QLatin1String(name), language, &owner);
+            dialog->show();
+            const QString file = QStringLiteral("%1/%2-%3.png")
+                                     .arg(folder, QLatin1String(name),
+                                          language == Language::Japanese ? QStringLiteral("ja") : QStringLiteral("en"));
+            if (!dialog->grab().save(file)) {
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+                ++failures;
+            }
+            dialog->hide();
+        }
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+int ShowOne(const QString& name, const QString& languageName)
+{
+    const Language language = languageName == QLatin1String("ja") ? Language::Japanese : Language::English;
+    QWidget owner;
+    auto dialog = MakeDialog(name, language, &owner);
+    if (!dialog) {
+        std::fprintf(stderr, "unknown dialog %s\n", qPrintable(name));
+        return 64;
+    }
+    dialog->move(40, 40);
+    return dialog->exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() == 3 && args[1] == QLatin1String("--shots"))
+        return WriteShots(args[2]);
+    if (args.size() == 4 && args[1] == QLatin1String("--show"))
+        return ShowOne(args[2], args[3]);
+    std::fprintf(stderr, "usage: %s --shots DIR | --show info|report|error|about en|ja\n", argv[0]);
+    return 64;
+}

@@ -1,0 +1,183 @@
+#include "ui/InfoDialog.h"
+
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QShowEvent>
+#include <algorithm>
+
+#include "platform/Cp932.h"
+#include "res/Layouts.h"
+#include "ui/DialogUnits.h"
+#include "ui/SkinnedControls.h"
+
+namespace quorbin {
+namespace {
+
+constexpr QSize kFieldSize(115, 14);
+constexpr QPoint kTitleFieldPos(77, 23);
+constexpr QPoint kCopyrightFieldPos(77, 43);
+constexpr QPoint kClearPos(6, 85);
+constexpr QPoint kOkPos(68, 85);
+constexpr QPoint kCancelPos(130, 85);
+constexpr QPoint kProtectionPos(121, 63);
+
+constexpr int kProtectionBitmap = 136;
+constexpr int kClearBitmap = 137;
+constexpr int kOkBitmap = 145;
+constexpr int kCancelBitmap = 134;
+
+struct Decoration {
+    int bitmap;
+    QPoint pos;
+};
+constexpr Decoration kDecorations[] = {{148, {0, 21}}, {141, {0, 41}}, {142, {11, 65}}};
+
+std::size_t Cp932Size(const QString& text, bool* encodable)
+{
+    const auto bytes = Utf8ToCp932(text.toStdString());
+    *encodable = bytes.has_value();
+    return bytes ? bytes->size() : 0;
+}
+
+QString Decode(const std::string& cp932)
+{
+    return QString::fromStdString(Cp932ToUtf8(cp932));
+}
+
+} // namespace
+
+Cp932LimitValidator::Cp932LimitValidator(std::size_t limit, QObject* parent)
+    : QValidator(parent), m_limit(limit), m_allowance(limit)
+{
+}
+
+QValidator::State Cp932LimitValidator::validate(QString& input, int&) const
+{
+    bool encodable = false;
+    const std::size_t size = Cp932Size(input, &encodable);
+    if (!encodable)
+        return Invalid;
+    if (size <= m_limit)
+        return Acceptable;
+    if (size > m_allowance)
+        return Invalid;
+    m_allowance = size;  // shortening an over-long text narrows what stays allowed
+    return Intermediate;
+}
+
+void Cp932LimitValidator::AllowUpTo(std::size_t bytes)
+{
+    m_allowance = std::max(bytes, m_limit);
+}
+
+QString TextLimitWarning(Language language, std::size_t limit)
+{
+    const char* text = language == Language::Japanese
+                           ? "%1 文字以内で入力してください。"
+                           : "Please enter no more than %1 characters.";
+    return QString::fromUtf8(text).arg(limit);
+}
+
+InfoDialog::InfoDialog(QWidget* owner, Language language)
+    : SkinnedDialog(owner), m_language(language)
+{
+    setFont(FontOfLayout(LoadLayout(IDD_INFO, language)));
+    InitialiseSkin();
+    m_titleField = MakeField(kTitleLimit, kTitleFieldPos);
+    m_copyrightField = MakeField(kCopyrightLimit, kCopyrightFieldPos);
+    setTabOrder(m_titleField, m_copyrightField);
+
+    m_clearButton = AddPushButton(kClearBitmap, kClearPos);
+    m_okButton = AddPushButton(kOkBitmap, kOkPos);
+    m_cancelButton = AddPushButton(kCancelBitmap, kCancelPos);
+    m_protectionBox = new CheckBitmapButton(this);
+    m_protectionBox->move(kProtectionPos);
+    m_protectionBox->SetSkin(kProtectionBitmap);
+    m_protectionBox->raise();
+    for (QWidget* button : {static_cast<QWidget*>(m_clearButton), static_cast<QWidget*>(m_okButton),
+                            static_cast<QWidget*>(m_cancelButton), static_cast<QWidget*>(m_protectionBox),
+                            static_cast<QWidget*>(m_powerButton)})
+        button->setFocusPolicy(Qt::NoFocus);  // Tab reaches only the two fields
+
+    connect(m_clearButton, &QAbstractButton::clicked, this, &InfoDialog::OnClear);
+    connect(m_okButton, &QAbstractButton::clicked, this, &InfoDialog::accept);
+    connect(m_cancelButton, &QAbstractButton::clicked, this, &InfoDialog::reject);
+}
+
+QLineEdit* InfoDialog::MakeField(std::size_t limit, QPoint pos)
+{
+    auto* field = new QLineEdit(this);
+    field->setFrame(false);
+    field->setValidator(new Cp932LimitValidator(limit, field));
+    field->setGeometry(QRect(pos, kFieldSize));
+    field->setFocusPolicy(Qt::StrongFocus);
+    return field;
+}
+
+void InfoDialog::PutMembersIntoFields()
+{
+    for (auto [field, member] : {std::pair{m_copyrightField, &m_copyright}, std::pair{m_titleField, &m_title}}) {
+        auto* validator = static_cast<Cp932LimitValidator*>(const_cast<QValidator*>(field->validator()));
+        validator->AllowUpTo(member->size());
+        field->setText(Decode(*member));
+    }
+}
+
+void InfoDialog::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous()) {
+        PutMembersIntoFields();
+        m_titleField->setFocus();
+    }
+    SkinnedDialog::showEvent(event);
+}
+
+void InfoDialog::OnClear()
+{
+    m_copyright.clear();
+    m_title.clear();
+    m_protectionBox->SetState(0);
+    PutMembersIntoFields();
+}
+
+bool InfoDialog::TakeField(QLineEdit* field, std::string& member)
+{
+    const auto* validator = static_cast<const Cp932LimitValidator*>(field->validator());
+    // Every character typed has a CP932 form; only undecodable bytes the
+    // caller handed in can lack one, and those become "?".
+    std::string bytes = Utf8ToCp932Lossy(field->text().toStdString());
+    if (bytes.size() > validator->Limit()) {
+        WarnTooLong(field, validator->Limit());
+        return false;
+    }
+    member = std::move(bytes);
+    return true;
+}
+
+void InfoDialog::WarnTooLong(QLineEdit* field, std::size_t limit)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Quorbin"), TextLimitWarning(m_language, limit),
+                    QMessageBox::Ok, this);
+    box.exec();
+    field->setFocus();
+    field->selectAll();
+}
+
+void InfoDialog::accept()
+{
+    m_protection = m_protectionBox->GetState();
+    m_lastRect = ScreenRect::FromGeometry(geometry());
+    if (!TakeField(m_copyrightField, m_copyright) || !TakeField(m_titleField, m_title))
+        return;
+    SkinnedDialog::accept();
+}
+
+void InfoDialog::PaintBackground(QPainter& painter)
+{
+    SkinnedDialog::PaintBackground(painter);
+    for (const Decoration& decoration : kDecorations)
+        painter.drawImage(decoration.pos, LoadSkinBitmap(decoration.bitmap));
+}
+
+} // namespace quorbin

@@ -1,0 +1,83 @@
+#pragma once
+// Asks for the title, the copyright text and the protection mark of the
+// melody file. The texts are kept as CP932 bytes, the encoding the file uses.
+#include <QValidator>
+#include <cstddef>
+#include <string>
+
+#include "res/StringTable.h"
+#include "ui/SkinnedDialog.h"
+#include "ui/UiText.h"
+
+class QLineEdit;
+
+namespace quorbin {
+
+class CheckBitmapButton;
+
+// Accepts a text only while its CP932 form fits in `limit` bytes and every
+// character has a CP932 form. A longer text that the program put into the
+// field may be shortened but never lengthened.
+class Cp932LimitValidator : public QValidator {
+    Q_OBJECT
+public:
+    Cp932LimitValidator(std::size_t limit, QObject* parent);
+    State validate(QString& input, int& pos) const override;
+    // Allows texts up to `bytes` (when above the limit) as intermediate input.
+    void AllowUpTo(std::size_t bytes);
+    std::size_t Limit() const { return m_limit; }
+
+private:
+    std::size_t m_limit;
+    mutable std::size_t m_allowance;
+};
+
+class InfoDialog : public SkinnedDialog {
+    Q_OBJECT
+public:
+    static constexpr std::size_t kTitleLimit = 50;
+    static constexpr std::size_t kCopyrightLimit = 256;
+
+    explicit InfoDialog(QWidget* owner, Language language = UiLanguage());
+
+    std::string m_copyright;  // CP932 bytes
+    std::string m_title;      // CP932 bytes
+    int m_protection = 0;
+
+    // Takes the box state and both texts (copyright first); stays open with
+    // a warning when a text is over its limit.
+    void accept() override;
+    void OnClear();
+
+    QLineEdit* TitleField() const { return m_titleField; }
+    QLineEdit* CopyrightField() const { return m_copyrightField; }
+    CheckBitmapButton* ProtectionBox() const { return m_protectionBox; }
+    PushBitmapButton* ClearButton() const { return m_clearButton; }
+    PushBitmapButton* OkButton() const { return m_okButton; }
+    PushBitmapButton* CancelButton() const { return m_cancelButton; }
+    PushBitmapButton* PowerButton() const { return m_powerButton; }
+    Language DialogLanguage() const { return m_language; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void PaintBackground(QPainter& painter) override;
+
+private:
+    QLineEdit* MakeField(std::size_t limit, QPoint pos);
+    void PutMembersIntoFields();
+    bool TakeField(QLineEdit* field, std::string& member);
+    void WarnTooLong(QLineEdit* field, std::size_t limit);
+
+    Language m_language;
+    QLineEdit* m_titleField = nullptr;
+    QLineEdit* m_copyrightField = nullptr;
+    CheckBitmapButton* m_protectionBox = nullptr;
+    PushBitmapButton* m_clearButton = nullptr;
+    PushBitmapButton* m_okButton = nullptr;
+    PushBitmapButton* m_cancelButton = nullptr;
+};
+
+// The warning shown when a text is over its limit, `limit` in place of %1.
+QString TextLimitWarning(Language language, std::size_t limit);
+
+} // namespace quorbin

@@ -1,0 +1,88 @@
+#include "ui/MessageDialog.h"
+
+#include <QLabel>
+#include <QShowEvent>
+
+#include "res/Layouts.h"
+#include "ui/DialogUnits.h"
+#include "ui/SkinnedControls.h"
+
+namespace quorbin {
+namespace {
+
+constexpr QPoint kPanelPos(0, 24);
+constexpr QRect kLineRect(15, 62, 180, 12);
+constexpr QPoint kOkPos(130, 85);
+constexpr int kOkBitmap = 138;
+constexpr int kReportPanel = 139;
+constexpr int kErrorPanel = 135;
+
+} // namespace
+
+int MessageDialog::PanelBitmapFor(int kind)
+{
+    return kind == KindReport ? kReportPanel : kErrorPanel;
+}
+
+QColor MessageDialog::TextColourFor(int kind)
+{
+    // Blue on the white success panel, golden yellow on the black error panel.
+    return kind == KindReport ? QColor(0, 36, 255) : QColor(255, 216, 0);
+}
+
+MessageDialog::MessageDialog(QWidget* owner, Language language) : SkinnedDialog(owner)
+{
+    setFont(FontOfLayout(LoadLayout(IDD_MESSAGE, language)));
+    InitialiseSkin();
+
+    m_panel = new BitmapPanel(this);
+    m_panel->move(kPanelPos);
+    m_okButton = AddPushButton(kOkBitmap, kOkPos);
+    connect(m_okButton, &QAbstractButton::clicked, this, &MessageDialog::accept);
+
+    // The line stands on the panel picture, so it goes above it, unfilled.
+    m_line = new QLabel(this);
+    m_line->setGeometry(kLineRect);
+    m_line->setAlignment(Qt::AlignCenter);
+    m_line->setTextFormat(Qt::PlainText);
+    m_line->setAutoFillBackground(false);
+    m_line->setAttribute(Qt::WA_TranslucentBackground);
+    m_line->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    ShowMessage();
+}
+
+void MessageDialog::SetMessage(int kind, const QString& text)
+{
+    m_kind = kind;
+    m_text = text;
+    ShowMessage();
+}
+
+void MessageDialog::SetMessage(int kind, std::string_view utf8)
+{
+    SetMessage(kind, QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+}
+
+void MessageDialog::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous())
+        ShowMessage();
+    SkinnedDialog::showEvent(event);
+}
+
+void MessageDialog::ShowMessage()
+{
+    m_panel->SetSkin(PanelBitmapFor(m_kind), 1);
+    m_panel->raise();
+    m_okButton->raise();
+    m_powerButton->raise();
+
+    QPalette palette = m_line->palette();
+    palette.setColor(QPalette::WindowText, TextColourFor(m_kind));
+    m_line->setPalette(palette);
+    m_line->setText(m_text);
+    m_line->raise();
+}
+
+} // namespace quorbin
