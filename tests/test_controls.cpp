@@ -146,6 +146,8 @@ private slots:
     void shapeFollowsKeyRuns_data();
     void shapeFollowsKeyRuns();
     void shapeEmptyWithoutFrames();
+    void skinBitmapsAreCompiledIn_data();
+    void skinBitmapsAreCompiledIn();
 
     void cutOutPixelsReachWindowBeneath_data();
     void cutOutPixelsReachWindowBeneath();
@@ -257,6 +259,36 @@ void ControlsTest::shapeEmptyWithoutFrames()
     QImage nearKey = image;
     nearKey.setPixel(1, 0, qRgb(255, 254, 0));
     QCOMPARE(ShapeFromBitmap(nearKey, 1), RegionOf({{1, 0, 2, 1}, {0, 1, 3, 1}}));
+}
+
+void ControlsTest::skinBitmapsAreCompiledIn_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QColor>("key"); // invalid: the bitmap is not cut
+    QTest::newRow("background") << 133 << QSize(210, 100) << QColor();
+    QTest::newRow("cancel") << 134 << QSize(51, 26) << QColor(kYellow);
+    QTest::newRow("error panel") << 135 << QSize(210, 60) << QColor(kYellow);
+    QTest::newRow("check box") << 136 << QSize(13, 39) << QColor(kYellow);
+    QTest::newRow("power") << 146 << QSize(28, 56) << QColor(kRed);
+    QTest::newRow("drop space") << 150 << QSize(210, 120) << QColor(kYellow);
+}
+
+void ControlsTest::skinBitmapsAreCompiledIn()
+{
+    QFETCH(int, number);
+    QFETCH(QSize, size);
+    QFETCH(QColor, key);
+    const QImage bitmap = LoadSkinBitmap(number);
+    QVERIFY(!bitmap.isNull());
+    QCOMPARE(bitmap.format(), QImage::Format_RGB32);
+    QCOMPARE(bitmap.size(), size);
+    if (key.isValid()) {
+        QCOMPARE(QColor(bitmap.pixel(0, 0)), key);
+        const QRegion shape = ShapeFromBitmap(bitmap, 2);
+        QVERIFY(!shape.contains(QPoint(0, 0)));
+        QVERIFY(shape.contains(QPoint(size.width() / 2, size.height() / 4)));
+    }
 }
 
 // --- Push button --------------------------------------------------------------
@@ -556,6 +588,7 @@ void ControlsTest::dragMovesWindowOnlyFromStrip()
     const QPoint pressGlobal = dialog.mapToGlobal(press);
 
     QTest::mousePress(dialog.windowHandle(), Qt::LeftButton, {}, press);
+    QCOMPARE(QWidget::mouseGrabber() == &dialog, drags);
     QMouseEvent move(QEvent::MouseMove, QPointF(press + delta), QPointF(pressGlobal + delta),
                      Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(QWidget::mouseGrabber() ? QWidget::mouseGrabber() : &dialog, &move);

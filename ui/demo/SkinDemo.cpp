@@ -46,7 +46,7 @@ public:
         }
         auto* link = new LinkLabel(QStringLiteral("https://example.org/\nquorbin/"), this);
         link->setAlignment(Qt::AlignCenter);
-        link->setGeometry(8, 62, 120, 24);
+        link->setGeometry(8, 57, 120, 27);
         link->raise();
         AddPushButton(137, {6, 85});
         AddPushButton(145, {68, 85});
