@@ -1,0 +1,816 @@
+// The window program: drops through the whole conversion job with its
+// dialogs driven as a user would, the in-place hand-over, the main window's
+// run and keys, and the single-instance start-up of the real program.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPointer>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <QWindow>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <functional>
+
+#include "app/ConvertApp.h"
+#include "app/MainDialog.h"
+#include "mld/MldBuilder.h"
+#include "tests/WaveFixtures.h"
+#include "ui/AboutDialog.h"
+#include "ui/InfoDialog.h"
+#include "ui/MessageDialog.h"
+#include "ui/SkinnedControls.h"
+
+using namespace quorbin;
+
+namespace {
+
+constexpr QPoint kMainAt(100, 200);
+
+// ---------------------------------------------------------------------------
+// Files
+
+QByteArray WaveBytes(std::uint32_t rate, int samples)
+{
+    std::vector<std::int16_t> pcm(samples);
+    for (int i = 0; i < samples; ++i)
+        pcm[i] = static_cast<std::int16_t>(((i * 37) % 200 - 100) * 120);
+    const fixtures::Bytes bytes = fixtures::RiffFile({fixtures::Fmt(rate), fixtures::Data(pcm)});
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray ReadBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString MelodyPathFor(const QString& wavePath)
+{
+    return wavePath.left(wavePath.size() - 4) + QStringLiteral(".mld");
+}
+
+QString English(int id)
+{
+    return QString::fromUtf8(LoadString(id, Language::English));
+}
+
+// ---------------------------------------------------------------------------
+// Dialog driving
+
+struct SeenDialog {
+    QString type;  // "info", "message" or "about"
+    int kind = -1;
+    QString text;
+    QRect geometry;  // where it opened
+    bool dropsOnMeanwhile = true;
+    bool busyMeanwhile = false;
+};
+
+using Step = std::function<void(SkinnedDialog*)>;
+
+PushBitmapButton* OkButtonOf(SkinnedDialog* dialog)
+{
+    if (auto* info = qobject_cast<InfoDialog*>(dialog))
+        return info->OkButton();
+    if (auto* message = qobject_cast<MessageDialog*>(dialog))
+        return message->OkButton();
+    if (auto* about = qobject_cast<AboutDialog*>(dialog))
+        return about->OkButton();
+    return nullptr;
+}
+
+PushBitmapButton* PowerButtonOf(SkinnedDialog* dialog)
+{
+    if (auto* info = qobject_cast<InfoDialog*>(dialog))
+        return info->PowerButton();
+    if (auto* message = qobject_cast<MessageDialog*>(dialog))
+        return message->PowerButton();
+    if (auto* about = qobject_cast<AboutDialog*>(dialog))
+        return about->PowerButton();
+    return nullptr;
+}
+
+const Step kOk = [](SkinnedDialog* d) { OkButtonOf(d)->click(); };
+const Step kPower = [](SkinnedDialog* d) { PowerButtonOf(d)->click(); };
+const Step kEsc = [](SkinnedDialog* d) { QTest::keyClick(d, Qt::Key_Escape); };
+const Step kCancel = [](SkinnedDialog* d) { qobject_cast<InfoDialog*>(d)->CancelButton()->click(); };
+
+Step MoveThen(QPoint to, Step then)
+{
+    return [to, then](SkinnedDialog* d) {
+        d->move(to);
+        then(d);
+    };
+}
+
+// Answers the modal dialogs as they come up, one step each, and records them.
+// A dialog beyond the script, or a script that stalls, is closed and noted.
+class ModalScript : public QObject {
+public:
+    explicit ModalScript(QList<Step> steps, QWidget* mainWindow = nullptr, int watchdogMs = 30000)
+        : m_steps(std::move(steps)), m_main(mainWindow)
+    {
+        connect(&m_poll, &QTimer::timeout, this, [this] { Poll(); });
+        m_poll.start(5);
+        m_watchdog.setSingleShot(true);
+        connect(&m_watchdog, &QTimer::timeout, this, [this] { GiveUp(); });
+        m_watchdog.start(watchdogMs);
+    }
+
+    QList<SeenDialog> seen;
+    bool unexpected = false;
+    bool timedOut = false;
+    bool Finished() const { return m_steps.isEmpty(); }
+
+private:
+    void Poll()
+    {
+        auto* dialog = qobject_cast<SkinnedDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog == m_current || !dialog->isVisible())
+            return;
+        m_current = dialog;
+        seen << Describe(dialog);
+        if (m_steps.isEmpty()) {
+            unexpected = true;
+            dialog->reject();
+            return;
+        }
+        const Step step = m_steps.takeFirst();
+        step(dialog);
+    }
+
+    SeenDialog Describe(SkinnedDialog* dialog) const
+    {
+        SeenDialog s;
+        s.geometry = dialog->geometry();
+        s.busyMeanwhile = QApplication::overrideCursor() != nullptr;
+        s.dropsOnMeanwhile = m_main && m_main->acceptDrops();
+        if (auto* message = qobject_cast<MessageDialog*>(dialog)) {
+            s.type = QStringLiteral("message");
+            s.kind = message->m_kind;
+            s.text = message->m_text;
+        } else if (qobject_cast<InfoDialog*>(dialog)) {
+            s.type = QStringLiteral("info");
+        } else if (qobject_cast<AboutDialog*>(dialog)) {
+            s.type = QStringLiteral("about");
+        }
+        return s;
+    }
+
+    void GiveUp()
+    {
+        timedOut = true;
+        m_poll.stop();
+        auto closeAll = [] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                dialog->done(2);
+        };
+        auto* again = new QTimer(this);
+        connect(again, &QTimer::timeout, this, closeAll);
+        again->start(50);
+        if (m_main)
+            qobject_cast<QDialog*>(m_main)->done(2);
+    }
+
+    QList<Step> m_steps;
+    QWidget* m_main;
+    QPointer<SkinnedDialog> m_current;
+    QTimer m_poll;
+    QTimer m_watchdog;
+};
+
+// Sends a drag over `at` followed by a drop, through the window system's entry
+// point, so that the toolkit picks the widget under the point as it would.
+bool DropOn(MainDialog& window, const QList<QUrl>& urls, QPoint at = QPoint(105, 50))
+{
+    QMimeData mime;
+    mime.setUrls(urls);
+    QWindow* handle = window.windowHandle();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(handle, &enter);
+    if (!enter.isAccepted()) {
+        QDragLeaveEvent leave;
+        QCoreApplication::sendEvent(handle, &leave);
+        return false;
+    }
+    QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(handle, &move);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(handle, &drop);
+    return true;
+}
+
+bool DropFile(MainDialog& window, const QString& path, QPoint at = QPoint(105, 50))
+{
+    return DropOn(window, {QUrl::fromLocalFile(path)}, at);
+}
+
+void ShowAt(MainDialog& window, QPoint at)
+{
+    window.move(at);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+}
+
+QString ProgramPath()
+{
+    return QStringLiteral(QUORBIN_APP_PATH);
+}
+
+} // namespace
+
+class AppTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void collapsePointAndPlacement_data();
+    void collapsePointAndPlacement();
+
+    void dropGivesTheSameMelodyAsTheCommandLine();
+    void failuresShowOneMessageAndWriteNothing_data();
+    void failuresShowOneMessageAndWriteNothing();
+    void saveFailuresOpenWhereTheInfoDialogWas_data();
+    void saveFailuresOpenWhereTheInfoDialogWas();
+    void leavingTheInfoDialogIsSilent_data();
+    void leavingTheInfoDialogIsSilent();
+    void onlyTheFirstOfSeveralFilesIsConverted();
+    void dropsOverControlsReachTheWindow_data();
+    void dropsOverControlsReachTheWindow();
+    void dragsWithoutLocalFilesAreRefused();
+
+    void aboutBoxHandsTheWindowBackWhereItWasLeft();
+    void mainWindowComesBackInsideTheWorkArea();
+    void runOpensCentredAndSurvivesHandOvers();
+    void runEndings_data();
+    void runEndings();
+    void powerOfADialogEndsTheRun_data();
+    void powerOfADialogEndsTheRun();
+
+    void secondInstanceExitsAtOnce();
+    void lockOfACrashedCopyIsTakenOver();
+
+private:
+    QTemporaryDir* m_dir = nullptr;
+    QString Path(const QString& name) const { return m_dir->filePath(name); }
+};
+
+void AppTest::init()
+{
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+}
+
+void AppTest::cleanup()
+{
+    // Files made read-only by a test must not block the removal.
+    for (const QFileInfo& entry : QDir(m_dir->path()).entryInfoList(QDir::Files | QDir::Hidden))
+        QFile::setPermissions(entry.filePath(), QFile::ReadOwner | QFile::WriteOwner);
+    delete m_dir;
+    m_dir = nullptr;
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+// ---------------------------------------------------------------------------
+
+void AppTest::collapsePointAndPlacement_data()
+{
+    QTest::addColumn<QRect>("windowRect");  // as x, y, width, height
+    QTest::addColumn<QRect>("workArea");
+    QTest::addColumn<QPoint>("collapsePoint");
+    QTest::addColumn<QPoint>("dialogAt");
+
+    const QRect screen(0, 0, 800, 600);
+    QTest::newRow("in place") << QRect(100, 200, 210, 100) << screen << QPoint(205, 250) << QPoint(100, 200);
+    QTest::newRow("off left") << QRect(-150, 200, 210, 100) << screen << QPoint(-45, 250) << QPoint(0, 200);
+    QTest::newRow("off right") << QRect(700, 10, 210, 100) << screen << QPoint(805, 60) << QPoint(590, 10);
+    QTest::newRow("off top") << QRect(300, -70, 210, 100) << screen << QPoint(405, -20) << QPoint(300, 0);
+    QTest::newRow("off bottom") << QRect(300, 560, 210, 100) << screen << QPoint(405, 610) << QPoint(300, 500);
+    QTest::newRow("off two sides") << QRect(-300, 590, 210, 100) << screen << QPoint(-195, 640) << QPoint(0, 500);
+    // Halves of odd negative sums are truncated toward zero, not rounded down.
+    QTest::newRow("negative odd") << QRect(-101, -51, 209, 99) << QRect(-400, -300, 800, 600)
+                                  << QPoint(3, -1) << QPoint(-102, -51);
+    QTest::newRow("second screen") << QRect(900, 100, 210, 100) << QRect(800, 0, 1024, 768)
+                                   << QPoint(1005, 150) << QPoint(900, 100);
+    QTest::newRow("left wins") << QRect(100, 100, 210, 100) << QRect(150, 0, 100, 600)
+                               << QPoint(205, 150) << QPoint(150, 100);
+}
+
+void AppTest::collapsePointAndPlacement()
+{
+    QFETCH(QRect, windowRect);
+    QFETCH(QRect, workArea);
+    QFETCH(QPoint, collapsePoint);
+    QFETCH(QPoint, dialogAt);
+
+    const QPoint point = CollapsePoint(ScreenRect::FromGeometry(windowRect));
+    QCOMPARE(point, collapsePoint);
+    QCOMPARE(PlaceCentredInside(point, QSize(210, 100), workArea), dialogAt);
+}
+
+// ---------------------------------------------------------------------------
+
+void AppTest::dropGivesTheSameMelodyAsTheCommandLine()
+{
+    const QString wave = Path(QStringLiteral("Voice Memo.WAV"));
+    WriteBytes(wave, WaveBytes(8000, 12000));
+
+    MainDialog window;
+    ShowAt(window, kMainAt);
+    const Step fillIn = [](SkinnedDialog* d) {
+        auto* info = qobject_cast<InfoDialog*>(d);
+        QCOMPARE(info->TitleField()->text(), QStringLiteral("Voice Memo"));
+        info->TitleField()->setText(QStringLiteral("Morning bell"));
+        info->CopyrightField()->setText(QStringLiteral("(c) 2003 Tester"));
+        QTest::mouseClick(info->ProtectionBox(), Qt::LeftButton, {}, info->ProtectionBox()->rect().center());
+        QCOMPARE(info->ProtectionBox()->GetState(), 1);
+        info->OkButton()->click();
+    };
+    ModalScript script({fillIn, kOk}, &window);
+    QVERIFY(DropFile(window, wave));
+    QVERIFY(!script.timedOut);
+    QVERIFY(script.Finished());
+    QCOMPARE(script.seen.size(), 2);
+
+    const QString melodyPath = Path(QStringLiteral("Voice Memo.mld"));
+    const QByteArray melody = ReadBytes(melodyPath);
+    QVERIFY(!melody.isEmpty());
+
+    const SeenDialog report = script.seen[1];
+    QCOMPARE(report.type, QStringLiteral("message"));
+    QCOMPARE(report.kind, 1);
+    QCOMPARE(report.text, English(IDS_OUTPUT_SIZE) + QString::asprintf("%.2fKB", melody.size() / 1024.0));
+    QVERIFY(report.text.startsWith(QStringLiteral("Output File Size : ")));
+    QVERIFY(!report.busyMeanwhile);
+
+    QProcess cli;
+    const QString expectedPath = Path(QStringLiteral("expected.mld"));
+    cli.start(QStringLiteral(QUORBIN_CLI_PATH),
+              {QStringLiteral("convert"), QStringLiteral("--title"), QStringLiteral("Morning bell"),
+               QStringLiteral("--copyright"), QStringLiteral("(c) 2003 Tester"), QStringLiteral("--protect"),
+               QStringLiteral("--date"), QString::fromStdString(MldBuilder::MakeDateStamp()),
+               QStringLiteral("-o"), expectedPath, wave});
+    QVERIFY(cli.waitForFinished(60000));
+    QCOMPARE(cli.exitCode(), 0);
+    QCOMPARE(melody, ReadBytes(expectedPath));
+
+    QVERIFY(window.isVisible());
+    QVERIFY(window.acceptDrops());
+    QCOMPARE(window.geometry(), QRect(kMainAt, QSize(210, 100)));
+}
+
+void AppTest::failuresShowOneMessageAndWriteNothing_data()
+{
+    QTest::addColumn<QString>("name");      // file made in the scratch folder
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("padTo");         // pad the path with a long folder name to this length
+    QTest::addColumn<bool>("asFolder");
+    QTest::addColumn<int>("messageId");
+
+    const QByteArray good = WaveBytes(8000, 4000);
+    QTest::newRow("path of 260") << "x.wav" << good << 260 << false << int(IDS_FILENAME_TOO_LONG);
+    QTest::newRow("path of 259 passes to open") << "missing.wav" << QByteArray() << 259 << false
+                                                << int(IDS_CANNOT_OPEN_WAVE);
+    QTest::newRow(".wave") << "song.wave" << good << 0 << false << int(IDS_NOT_WAV_EXTENSION);
+    QTest::newRow(".wav.txt") << "song.wav.txt" << good << 0 << false << int(IDS_NOT_WAV_EXTENSION);
+    QTest::newRow("folder named x.wav") << "x.wav" << QByteArray() << 0 << true << int(IDS_CANNOT_OPEN_WAVE);
+    QTest::newRow("empty file") << "empty.wav" << QByteArray("") << 0 << false << int(IDS_INVALID_WAVE);
+    QTest::newRow("22050 Hz") << "fast.wav" << WaveBytes(22050, 4000) << 0 << false
+                              << int(IDS_UNSUPPORTED_FORMAT);
+    QTest::newRow("20 ms") << "short.wav" << WaveBytes(8000, 160) << 0 << false << int(IDS_PLAYTIME_TOO_SHORT);
+}
+
+void AppTest::failuresShowOneMessageAndWriteNothing()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(int, padTo);
+    QFETCH(bool, asFolder);
+    QFETCH(int, messageId);
+
+    QString folder = m_dir->path();
+    if (padTo > 0) {
+        const int room = padTo - int(folder.size()) - 2 - int(name.size());
+        QVERIFY(room > 0 && room < 250);
+        folder += QLatin1Char('/') + QString(room, QLatin1Char('d'));
+        QVERIFY(QDir().mkpath(folder));
+    }
+    const QString path = folder + QLatin1Char('/') + name;
+    if (padTo > 0)
+        QCOMPARE(path.size(), padTo);
+    if (asFolder)
+        QVERIFY(QDir().mkpath(path));
+    else if (!content.isNull())
+        WriteBytes(path, content);
+
+    MainDialog window;
+    ShowAt(window, kMainAt);
+    ModalScript script({kOk}, &window);
+    QVERIFY(DropFile(window, path));
+    QVERIFY(!script.timedOut);
+    QVERIFY(!script.unexpected);
+    QCOMPARE(script.seen.size(), 1);
+
+    const SeenDialog message = script.seen[0];
+    QCOMPARE(message.type, QStringLiteral("message"));
+    QCOMPARE(message.kind, 0);
+    QCOMPARE(message.text, English(messageId));
+    QVERIFY(!message.dropsOnMeanwhile);
+    QVERIFY(!message.busyMeanwhile);
+    // Shown in the window's place, and the window comes back there.
+    QCOMPARE(message.geometry, QRect(kMainAt, QSize(210, 100)));
+    QCOMPARE(window.geometry(), QRect(kMainAt, QSize(210, 100)));
+    QVERIFY(window.isVisible());
+    QVERIFY(window.acceptDrops());
+    QVERIFY(!QFileInfo::exists(MelodyPathFor(path)));
+}
+
+void AppTest::saveFailuresOpenWhereTheInfoDialogWas_data()
+{
+    QTest::addColumn<int>("messageId");
+    QTest::addColumn<double>("freeBytes");  // < 0: the real query
+    QTest::addColumn<bool>("readOnlyTarget");
+
+    QTest::newRow("no free space") << int(IDS_DISK_SPACE) << 0.0 << false;
+    QTest::newRow("query failed") << int(IDS_DISK_SPACE) << -1.0 << false;
+    QTest::newRow("read-only melody file") << int(IDS_CANNOT_SAVE_MLD) << -2.0 << true;
+}
+
+void AppTest::saveFailuresOpenWhereTheInfoDialogWas()
+{
+    QFETCH(int, messageId);
+    QFETCH(double, freeBytes);
+    QFETCH(bool, readOnlyTarget);
+
+    const QString wave = Path(QStringLiteral("song.wav"));
+    WriteBytes(wave, WaveBytes(8000, 4000));
+    const QString melody = MelodyPathFor(wave);
+    const QByteArray oldMelody("an older melody file");
+    if (readOnlyTarget) {
+        WriteBytes(melody, oldMelody);
+        QVERIFY(QFile::setPermissions(melody, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    }
+
+    MainDialog window;
+    ShowAt(window, kMainAt);
+    if (freeBytes > -2.0)
+        window.Options().freeSpace = [freeBytes](const std::filesystem::path&) { return freeBytes; };
+
+    // The information dialog is dragged away before OK: the message opens
+    // where it was left and the window comes back there.
+    const QPoint infoLeftAt(400, 300);
+    ModalScript script({MoveThen(infoLeftAt, kOk), kOk}, &window);
+    QVERIFY(DropFile(window, wave));
+    QVERIFY(!script.timedOut);
+    QCOMPARE(script.seen.size(), 2);
+
+    const SeenDialog message = script.seen[1];
+    QCOMPARE(message.kind, 0);
+    QCOMPARE(message.text, English(messageId));
+    QCOMPARE(message.geometry.topLeft(), infoLeftAt);
+    QCOMPARE(window.geometry(), QRect(infoLeftAt, QSize(210, 100)));
+    QVERIFY(window.acceptDrops());
+
+    if (readOnlyTarget)
+        QCOMPARE(ReadBytes(melody), oldMelody);
+    else
+        QVERIFY(!QFileInfo::exists(melody));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).size(), readOnlyTarget ? 2 : 1);
+}
+
+void AppTest::leavingTheInfoDialogIsSilent_data()
+{
+    QTest::addColumn<int>("how");  // 0 CANCEL button, 1 Esc
+    QTest::newRow("CANCEL") << 0;
+    QTest::newRow("Esc") << 1;
+}
+
+void AppTest::leavingTheInfoDialogIsSilent()
+{
+    QFETCH(int, how);
+    const QString wave = Path(QStringLiteral("song.wav"));
+    WriteBytes(wave, WaveBytes(8000, 4000));
+
+    MainDialog window;
+    ShowAt(window, kMainAt);
+    const QPoint leftAt(50, 60);
+    ModalScript script({MoveThen(leftAt, how == 0 ? kCancel : kEsc)}, &window);
+    QVERIFY(DropFile(window, wave));
+    QVERIFY(!script.timedOut);
+    QVERIFY(!script.unexpected);
+    QCOMPARE(script.seen.size(), 1);
+    QCOMPARE(script.seen[0].type, QStringLiteral("info"));
+    QCOMPARE(script.seen[0].geometry.topLeft(), kMainAt);
+    QVERIFY(!script.seen[0].dropsOnMeanwhile);
+
+    QVERIFY(!QFileInfo::exists(MelodyPathFor(wave)));
+    QCOMPARE(window.geometry(), QRect(leftAt, QSize(210, 100)));
+    QVERIFY(window.isVisible());
+    QVERIFY(window.acceptDrops());
+}
+
+void AppTest::onlyTheFirstOfSeveralFilesIsConverted()
+{
+    const QString first = Path(QStringLiteral("first.wav"));
+    const QString second = Path(QStringLiteral("second.wav"));
+    WriteBytes(first, WaveBytes(8000, 4000));
+    WriteBytes(second, WaveBytes(8000, 4000));
+
+    MainDialog window;
+    ShowAt(window, kMainAt);
+    ModalScript script({kOk, kOk}, &window);
+    QVERIFY(DropOn(window, {QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)}));
+    QVERIFY(!script.unexpected);
+    QCOMPARE(script.seen.size(), 2);
+    QVERIFY(QFileInfo::exists(MelodyPathFor(first)));
+    QVERIFY(!QFileInfo::exists(MelodyPathFor(second)));
+}
+
+void AppTest::dropsOverControlsReachTheWindow_data()
+{
+    QTest::addColumn<QPoint>("at");
+    QTest::newRow("drag strip") << QPoint(100, 5);
+    QTest::newRow("drop space") << QPoint(105, 50);
+    QTest::newRow("about button") << QPoint(30, 90);
+    QTest::newRow("Power button") << QPoint(200, 92);
+}
+
+void AppTest::dropsOverControlsReachTheWindow()
+{
+    QFETCH(QPoint, at);
+    const QString wave = Path(QStringLiteral("song.wav"));
+    WriteBytes(wave, WaveBytes(8000, 4000));
+
+    MainDialog window;
+    ShowAt(window, kMainAt);
+    ModalScript script({kCancel}, &window);
+    QVERIFY(DropFile(window, wave, at));
+    QCOMPARE(script.seen.size(), 1);
+    QCOMPARE(script.seen[0].type, QStringLiteral("info"));
+}
+
+void AppTest::dragsWithoutLocalFilesAreRefused()
+{
+    MainDialog window;
+    ShowAt(window, kMainAt);
+    ModalScript script({}, &window);
+
+    QVERIFY(!DropOn(window, {QUrl(QStringLiteral("https://example.com/song.wav"))}));
+    QVERIFY(!DropOn(window, {}));
+    QVERIFY(!window.DropSpace()->IsHovered());
+
+    // A local file lights the drop space up while it is over the window.
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(Path(QStringLiteral("song.wav")))});
+    QDragEnterEvent enter(QPoint(100, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.windowHandle(), &enter);
+    QVERIFY(enter.isAccepted());
+    QVERIFY(window.DropSpace()->IsHovered());
+    QDragLeaveEvent leave;
+    QCoreApplication::sendEvent(window.windowHandle(), &leave);
+    QVERIFY(!window.DropSpace()->IsHovered());
+
+    // While a job runs, drags are refused.
+    window.setAcceptDrops(false);
+    QVERIFY(!DropFile(window, Path(QStringLiteral("song.wav"))));
+    QVERIFY(script.seen.isEmpty());
+}
+
+// ---------------------------------------------------------------------------
+
+void AppTest::aboutBoxHandsTheWindowBackWhereItWasLeft()
+{
+    MainDialog window;
+    ShowAt(window, kMainAt);
+    bool collapsedMeanwhile = false;
+    QPoint collapsedAt;
+    const Step check = [&](SkinnedDialog* d) {
+        collapsedMeanwhile = window.IsCollapsed() && !window.isVisible();
+        collapsedAt = window.CollapsedAt();
+        d->move(320, 40);
+        kOk(d);
+    };
+    ModalScript script({check}, &window);
+    window.AboutButton()->click();
+    QCOMPARE(script.seen.size(), 1);
+    QCOMPARE(script.seen[0].type, QStringLiteral("about"));
+    QCOMPARE(script.seen[0].geometry, QRect(kMainAt, QSize(210, 100)));
+    QVERIFY(collapsedMeanwhile);
+    QCOMPARE(collapsedAt, QPoint(205, 250));
+    QCOMPARE(window.m_savedRect.left, kMainAt.x());
+    QCOMPARE(window.m_savedRect.bottom, kMainAt.y() + 100);
+    QCOMPARE(window.geometry(), QRect(320, 40, 210, 100));
+    QVERIFY(window.isVisible());
+}
+
+void AppTest::mainWindowComesBackInsideTheWorkArea()
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    MainDialog window;
+    ShowAt(window, QPoint(area.left() - 80, area.bottom() - 30));
+    ModalScript script({kOk}, &window);
+    QVERIFY(DropFile(window, Path(QStringLiteral("song.txt"))));
+    QCOMPARE(script.seen.size(), 1);
+    QCOMPARE(script.seen[0].geometry.topLeft(), QPoint(area.left(), area.bottom() + 1 - 100));
+    QCOMPARE(window.geometry(), QRect(area.left(), area.bottom() + 1 - 100, 210, 100));
+    QVERIFY(area.contains(window.geometry()));
+}
+
+void AppTest::runOpensCentredAndSurvivesHandOvers()
+{
+    // Each hand-over hides the window; its run must go on until Power.
+    MainDialog window;
+    QRect openedAt;
+    bool stillRunningAfterAbout = false;
+    QTimer::singleShot(0, &window, [&] {
+        openedAt = window.geometry();
+        window.AboutButton()->click();
+        stillRunningAfterAbout = window.isVisible() && !window.IsEnding();
+        QTest::keyClick(&window, Qt::Key_Return);  // Enter presses nothing
+        QTimer::singleShot(0, &window, [&] { window.PowerButton()->click(); });
+    });
+    ModalScript script({kOk}, &window);
+    const int result = window.exec();
+    QVERIFY(!script.timedOut);
+    QCOMPARE(result, int(MainDialog::ResultOk));
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QCOMPARE(openedAt, QRect(area.x() + (area.width() - 210) / 2, area.y() + (area.height() - 100) / 2, 210, 100));
+    QVERIFY(stillRunningAfterAbout);
+    QVERIFY(!window.isVisible());
+}
+
+void AppTest::runEndings_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("result");
+    QTest::newRow("Esc") << int(Qt::Key_Escape) << int(MainDialog::ResultCancel);
+    QTest::newRow("close") << 0 << int(MainDialog::ResultCancel);
+}
+
+void AppTest::runEndings()
+{
+    QFETCH(int, key);
+    QFETCH(int, result);
+    MainDialog window;
+    QTimer::singleShot(0, &window, [&] {
+        if (key)
+            QTest::keyClick(&window, Qt::Key(key));
+        else
+            window.close();
+    });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &window, [&] { window.done(99); });
+    watchdog.start(20000);
+    QCOMPARE(window.exec(), result);
+}
+
+void AppTest::powerOfADialogEndsTheRun_data()
+{
+    QTest::addColumn<QString>("through");
+    QTest::newRow("about box") << "about";
+    QTest::newRow("information dialog") << "info";
+    QTest::newRow("error message") << "error";
+    QTest::newRow("size report") << "report";
+}
+
+void AppTest::powerOfADialogEndsTheRun()
+{
+    QFETCH(QString, through);
+    const QString wave = Path(through == QLatin1String("error") ? QStringLiteral("song.mp3")
+                                                                 : QStringLiteral("song.wav"));
+    WriteBytes(wave, WaveBytes(8000, 4000));
+
+    MainDialog window;
+    QList<Step> steps{kPower};
+    if (through == QLatin1String("report"))
+        steps.prepend(kOk);
+    ModalScript script(steps, &window);
+    QTimer::singleShot(0, &window, [&] {
+        if (through == QLatin1String("about"))
+            window.AboutButton()->click();
+        else
+            DropFile(window, wave);
+    });
+    const int result = window.exec();
+    QVERIFY(!script.timedOut);
+    QVERIFY(script.Finished());
+    QCOMPARE(result, int(MainDialog::ResultPower));
+    QVERIFY(!window.isVisible());
+    QCOMPARE(QFileInfo::exists(MelodyPathFor(wave)), through == QLatin1String("report"));
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+QProcessEnvironment ProgramEnvironment(const QString& runtimeDir)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return env;
+}
+
+bool WaitFor(const std::function<bool()>& condition, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > ms)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+} // namespace
+
+void AppTest::secondInstanceExitsAtOnce()
+{
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QString lock = Path(QStringLiteral("QUORBININSTANCE"));
+
+    QProcess first;
+    first.setProcessEnvironment(ProgramEnvironment(m_dir->path()));
+    first.start(ProgramPath(), {Path(QStringLiteral("ignored.wav"))});
+    QVERIFY(first.waitForStarted(30000));
+    QVERIFY(WaitFor([&] { return QFileInfo::exists(lock); }, 60000));
+
+    // A lock held for long is not stale: age alone must not hand it over.
+    const QByteArray lockName = QFile::encodeName(lock);
+    utimbuf old{time(nullptr) - 3600, time(nullptr) - 3600};
+    QCOMPARE(::utime(lockName.constData(), &old), 0);
+
+    for (int start = 0; start < 2; ++start) {
+        QProcess second;
+        second.setProcessEnvironment(ProgramEnvironment(m_dir->path()));
+        second.start(ProgramPath(), {});
+        QVERIFY(second.waitForFinished(60000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(second.readAllStandardOutput(), QByteArray());
+    }
+    QCOMPARE(first.state(), QProcess::Running);
+    first.kill();
+    first.waitForFinished(30000);
+}
+
+void AppTest::lockOfACrashedCopyIsTakenOver()
+{
+    const QString lock = Path(QStringLiteral("QUORBININSTANCE"));
+    QProcess crashed;
+    crashed.setProcessEnvironment(ProgramEnvironment(m_dir->path()));
+    crashed.start(ProgramPath(), {});
+    QVERIFY(crashed.waitForStarted(30000));
+    QVERIFY(WaitFor([&] { return QFileInfo::exists(lock); }, 60000));
+    ::kill(static_cast<pid_t>(crashed.processId()), SIGKILL);
+    QVERIFY(crashed.waitForFinished(30000));
+    QVERIFY(QFileInfo::exists(lock));  // left behind, naming a process that is gone
+
+    QProcess next;
+    next.setProcessEnvironment(ProgramEnvironment(m_dir->path()));
+    next.start(ProgramPath(), {});
+    QVERIFY(next.waitForStarted(30000));
+    const QByteArray nextPid = QByteArray::number(next.processId());
+    QVERIFY(WaitFor([&] { return ReadBytes(lock).startsWith(nextPid + '\n'); }, 60000));
+    QTest::qWait(300);
+    QCOMPARE(next.state(), QProcess::Running);
+    next.kill();
+    next.waitForFinished(30000);
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("LC_ALL", "C.UTF-8");
+    qunsetenv("LANGUAGE");
+    QApplication application(argc, argv);
+    application.setQuitOnLastWindowClosed(false);
+    AppTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_app.moc"
