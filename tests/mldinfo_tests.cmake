@@ -1,0 +1,2 @@
+# Reading melody files back, decoding their audio, and the info/decode commands.
+quorbin_gtest(test_mld_reader test_mld_reader.cpp LIBS quorbin_core)
