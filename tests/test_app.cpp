@@ -268,6 +268,8 @@ private slots:
     void powerOfADialogEndsTheRun_data();
     void powerOfADialogEndsTheRun();
 
+    void waylandSessionsAskForX11_data();
+    void waylandSessionsAskForX11();
     void secondInstanceExitsAtOnce();
     void lockOfACrashedCopyIsTakenOver();
 
@@ -746,6 +748,39 @@ bool WaitFor(const std::function<bool()>& condition, int ms)
 }
 
 } // namespace
+
+void AppTest::waylandSessionsAskForX11_data()
+{
+    QTest::addColumn<QByteArray>("session");   // empty: unset
+    QTest::addColumn<QByteArray>("platform");  // empty: unset
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("wayland, no choice") << QByteArray("wayland") << QByteArray() << QByteArray("xcb");
+    QTest::newRow("wayland, user's choice") << QByteArray("wayland") << QByteArray("wayland") << QByteArray("wayland");
+    QTest::newRow("x11") << QByteArray("x11") << QByteArray() << QByteArray();
+    QTest::newRow("no session") << QByteArray() << QByteArray() << QByteArray();
+}
+
+void AppTest::waylandSessionsAskForX11()
+{
+    QFETCH(QByteArray, session);
+    QFETCH(QByteArray, platform);
+    QFETCH(QByteArray, expected);
+    const QByteArray savedSession = qgetenv("XDG_SESSION_TYPE");
+    const QByteArray savedPlatform = qgetenv("QT_QPA_PLATFORM");
+    auto set = [](const char* name, const QByteArray& value) {
+        if (value.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    };
+    set("XDG_SESSION_TYPE", session);
+    set("QT_QPA_PLATFORM", platform);
+    PreferX11OnWayland();
+    const QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
+    set("XDG_SESSION_TYPE", savedSession);
+    set("QT_QPA_PLATFORM", savedPlatform);
+    QCOMPARE(chosen, expected);
+}
 
 void AppTest::secondInstanceExitsAtOnce()
 {
