@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <random>
 
@@ -11,6 +12,7 @@
 #include "audio/WaveWriter.h"
 #include "mld/MldBuilder.h"
 #include "mld/MldReader.h"
+#include "SyntheticSignals.h"
 #include "WaveFixtures.h"
 
 using namespace quorbin;
@@ -171,6 +173,31 @@ TEST(Decoder, FullScaleSquareWaveStaysInRange)
         square.push_back(i % 2 ? -32768 : 32767);
     EXPECT_EQ(adpcm_decode(Encode(square)), PredictorTrace(square));
 }
+
+struct QualityCase {
+    const char* name;
+    std::vector<std::int16_t> (*make)();
+    double floorDb;  // a few dB under what the coding achieves, to catch a loss of quality
+};
+
+class RoundTripQuality : public ::testing::TestWithParam<QualityCase> {};
+
+TEST_P(RoundTripQuality, KeepsTheSignalToNoiseRatio)
+{
+    const std::vector<std::int16_t> original = GetParam().make();
+    const double snr = signals::SnrDb(original, signals::RoundTrip(original));
+    RecordProperty("snr_db", std::to_string(snr));
+    std::printf("round trip SNR, %s at 8000 Hz: %.1f dB\n", GetParam().name, snr);
+    EXPECT_GE(snr, GetParam().floorDb);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recordings, RoundTripQuality,
+    ::testing::Values(QualityCase{"SpeechLike", [] { return signals::SpeechLike(8000, 4.0); }, 16},
+                      QualityCase{"Tone440WithHarmonics", [] { return signals::Tone(440, 4, 8000, 4.0); }, 16},
+                      QualityCase{"Tone1000", [] { return signals::Tone(1000, 1, 8000, 4.0); }, 18},
+                      QualityCase{"QuietTone1000", [] { return signals::Tone(1000, 1, 8000, 4.0, 500); }, 17}),
+    [](const ::testing::TestParamInfo<QualityCase>& info) { return std::string(info.param.name); });
 
 // ---- WAVE writer ----
 
