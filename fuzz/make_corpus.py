@@ -79,6 +79,31 @@ def seeds():
     yield "empty_texts", riff([fmt(rate=12000), data(tone(300, 12000))], riff_size=controls(0, 0, 0))
 
 
+def melody(title=b"abc", copyright=b" ", protection=0, coded=b"\x80" * 8, rate=8000, fillers=0, stop=1):
+    """A melody file as the builder lays it out, for the melody file reader."""
+    def info(ident, body):
+        return ident + struct.pack(">H", len(body)) + body
+
+    infos = (info(b"sorc", bytes([protection])) + info(b"titl", title) + info(b"vers", b"0300")
+             + info(b"date", b"20030601") + info(b"copy", copyright) + info(b"note", b"\0\0")
+             + info(b"supt", b"Quorbin Ver.1.0.0"))
+    header = struct.pack(">H", 3 + len(infos)) + b"\x01\x01\x01" + infos
+    events = (bytes.fromhex("00FFFF00051101F30300")
+              + b"\0\xFF\xFF" + struct.pack(">H", len(coded) + 8) + bytes.fromhex("1101F0070001")
+              + struct.pack(">H", rate) + coded
+              + bytes.fromhex("00FFFF00051101F30401 00FFD000 00FFB07F 00FFC37D 00FFBA01 00FFFF00061101F103007F")
+              + bytes.fromhex("FFFFDE00") * fillers + bytes([stop]) + bytes.fromhex("FFFF00051101F10500")
+              + bytes.fromhex("00FFD001 00FFDF00"))
+    track = b"trac" + struct.pack(">I", len(events)) + events
+    body = header + track
+    return b"melo" + struct.pack(">I", len(body)) + body
+
+
+def melody_seeds():
+    yield "silence_example", melody()
+    yield "protected_fillers", melody(b"t" * 50, b"c" * 20, 1, bytes(range(256)) * 4, 4000, 2, 3)
+
+
 def long_seeds():
     """Files around the largest audio event (65527 coded bytes, 131054 samples).
 
@@ -99,13 +124,15 @@ def long_seeds():
 def write(folder, files):
     os.makedirs(folder, exist_ok=True)
     for name, content in files:
-        with open(os.path.join(folder, name + ".wav"), "wb") as f:
+        extension = ".mld" if content.startswith(b"melo") else ".wav"
+        with open(os.path.join(folder, name + extension), "wb") as f:
             f.write(content)
 
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     write(os.path.join(here, "corpus"), seeds())
+    write(os.path.join(here, "corpus"), melody_seeds())
     write(os.path.join(here, "corpus-long"), long_seeds())
 
 
