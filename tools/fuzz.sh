@@ -47,7 +47,11 @@ run_fuzzer() {
     export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
     "$build_dir/fuzz_parse_build" -artifact_prefix="$out_dir/" "$long_seeds"/* || return
     "$build_dir/fuzz_parse_build" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-        -print_final_stats=1 -artifact_prefix="$out_dir/" "${extra_flags[@]}" "$work" "$seeds"
+        -print_final_stats=1 -artifact_prefix="$out_dir/" "${extra_flags[@]}" "$work" "$seeds" || return
+    # The melody file reader alone, from the same seeds (their .mld files).
+    mkdir -p "$work-mld"
+    "$build_dir/fuzz_mld_reader" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 -artifact_prefix="$out_dir/" "${extra_flags[@]}" "$work-mld" "$seeds"
 }
 
 ci() {
