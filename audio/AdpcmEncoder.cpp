@@ -25,42 +25,70 @@ std::uint32_t CodeValue(const AdpcmCode& code)
     return code.sign * 8u + MagnitudeOf(code);
 }
 
-// The hot loop keeps predictor and step in registers and avoids data-dependent
-// branches: the magnitude is found by a three-level binary search over the
-// thresholds q..7q (same result as counting them), and the predictor delta is
-// summed while the search goes.
+// The hot loop keeps predictor and step in registers and has no
+// data-dependent branch. The magnitude comes from a three-level binary search
+// over the thresholds q..7q (the same result as counting them); each level
+// picks, by conditional moves, the next threshold, the predictor update so far
+// and the candidate next steps, all of which are computed ahead. The predictor
+// is handled mirrored (bitwise inverted) for negative differences, so the
+// update always adds and one upper bound clamps both directions.
 struct EncoderState {
     std::int32_t predictor = 0;
     std::int32_t step = kInitialStep;
 };
 
-#define QUORBIN_UNPREDICTABLE(c) __builtin_expect_with_probability(!!(c), 1, 0.5)
+// Returns `value >= bound ? ifGreaterEqual : otherwise` without a branch.
+inline std::int32_t SelectGe(std::int32_t value, std::int32_t bound, std::int32_t ifGreaterEqual,
+                             std::int32_t otherwise)
+{
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    asm("cmpl %[bound], %[value]\n\tcmovgel %[ifGe], %[result]"
+        : [result] "+r"(otherwise)
+        : [value] "r"(value), [bound] "r"(bound), [ifGe] "r"(ifGreaterEqual)
+        : "cc");
+    return otherwise;
+#else
+    return value >= bound ? ifGreaterEqual : otherwise;
+#endif
+}
+
+inline std::int32_t Min(std::int32_t a, std::int32_t b) { return SelectGe(a, b, b, a); }
+inline std::int32_t Max(std::int32_t a, std::int32_t b) { return SelectGe(a, b, a, b); }
 
 inline std::uint32_t EncodeSample(std::int32_t sample, EncoderState& state)
 {
     const std::int32_t step = state.step;
-    const std::int32_t predictor = state.predictor;
     const std::int32_t q = step >> 2;
-    const std::int32_t diff = sample - predictor;
+    const std::int32_t half = step >> 1;
+    // Next step for magnitude 0..3 and for 4, 5, 6, 7.
+    const std::int32_t stepLow = Max((step * 230) >> 8, kMinStep);
+    const std::int32_t step4 = Min((step * 307) >> 8, kMaxStep);
+    const std::int32_t step5 = Min((step * 409) >> 8, kMaxStep);
+    const std::int32_t step6 = Min(step * 2, kMaxStep);
+    const std::int32_t step7 = Min((step * 614) >> 8, kMaxStep);
+
+    const std::int32_t diff = sample - state.predictor;
     const std::int32_t signMask = diff >> 31;
     const std::int32_t magnitude = (diff ^ signMask) - signMask;
+    const std::int32_t mirrored = state.predictor ^ signMask;
 
-    const bool ge4 = QUORBIN_UNPREDICTABLE(magnitude >= q * 4);
-    std::int32_t threshold = ge4 ? q * 6 : q * 2;
-    std::int32_t delta = (step >> 3) + (ge4 ? step : 0);
-    const bool ge2 = QUORBIN_UNPREDICTABLE(magnitude >= threshold);
-    threshold = ge2 ? threshold + q : threshold - q;
-    delta += ge2 ? (step >> 1) : 0;
-    const bool ge1 = QUORBIN_UNPREDICTABLE(magnitude >= threshold);
-    delta += ge1 ? q : 0;
-    const std::uint32_t code = ge4 * 4u + ge2 * 2u + ge1;
+    const std::int32_t q4 = q * 4;
+    const std::int32_t threshold2 = SelectGe(magnitude, q4, q * 6, q * 2);
+    const std::int32_t base = mirrored + (step >> 3);
+    const std::int32_t updated4 = SelectGe(magnitude, q4, base + step, base);
+    const std::int32_t threshold1 = SelectGe(magnitude, threshold2, threshold2 + q, threshold2 - q);
+    const std::int32_t updated2 = SelectGe(magnitude, threshold2, updated4 + half, updated4);
+    const std::int32_t updated2q = SelectGe(magnitude, threshold2, updated4 + half + q, updated4 + q);
+    const std::int32_t stepEven = SelectGe(magnitude, threshold2, step6, step4);
+    const std::int32_t stepOdd = SelectGe(magnitude, threshold2, step7, step5);
+    const std::int32_t updated = SelectGe(magnitude, threshold1, updated2q, updated2);
+    const std::int32_t stepHigh = SelectGe(magnitude, threshold1, stepOdd, stepEven);
 
-    std::int32_t next = predictor + ((delta ^ signMask) - signMask);
-    next = std::min(std::max(next, kMinPredictor), kMaxPredictor);
-    std::int32_t nextStep = (step * kStepFactor[code]) >> 8;
-    nextStep = std::min(std::max(nextStep, kMinStep), kMaxStep);
-    state.predictor = next;
-    state.step = nextStep;
+    state.predictor = Min(updated, kMaxPredictor) ^ signMask;
+    state.step = SelectGe(magnitude, q4, stepHigh, stepLow);
+    const std::uint32_t code = (static_cast<std::uint32_t>(magnitude >= q4) << 2) |
+                               (static_cast<std::uint32_t>(magnitude >= threshold2) << 1) |
+                               static_cast<std::uint32_t>(magnitude >= threshold1);
     return (static_cast<std::uint32_t>(signMask) & 8u) | code;
 }
 
