@@ -599,7 +599,7 @@ void DialogTests::messageKinds()
     QFETCH(QColor, colour);
     QDialog owner;
     MessageDialog dialog(&owner);
-    dialog.SetMessage(1 - kind, QStringLiteral("first"));  // the last SetMessage decides
+    dialog.SetMessage(1 - kind, "first");  // the last SetMessage decides
     dialog.SetMessage(kind, std::string_view("Output File Size : 1.25KB"));
     dialog.show();
     QCOMPARE(dialog.m_kind, kind);

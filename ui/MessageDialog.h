@@ -23,6 +23,7 @@ public:
     // Kind 1 is the success report; every other value is an error.
     void SetMessage(int kind, const QString& text);
     void SetMessage(int kind, std::string_view utf8);
+    void SetMessage(int kind, const char* utf8) { SetMessage(kind, std::string_view(utf8)); }
 
     QString m_text;
     int m_kind = KindError;
