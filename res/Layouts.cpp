@@ -76,7 +76,7 @@ DialogLayout AboutLayout(Language language)
                 {
                     Text(1002, "Quorbin", kTextLine, {41, 19, 83, 8}),
                     Text(1003, "Copyright (C) 2003", kTextLine, {41, 27, 84, 8}),
-                    Text(1004, "株式会社エグザンプル音響", kTextLine, {41, 34, 95, 8}),
+                    Text(1004, "株式会社ノルラボ", kTextLine, {41, 34, 95, 8}),
                     Text(1006, "https://example.com/\nquorbin/ja/", kStyleCentre | kStyleNotify,
                          {45, 42, 77, 18}),
                     Button(1, "OK", {87, 48, 34, 8}),
@@ -88,8 +88,8 @@ DialogLayout AboutLayout(Language language)
                 Text(1002, "Quorbin", kTextLine, {41, 13, 87, 8}),
                 // The English lines stand closer than the font is high: a line
                 // without descenders keeps it clear of the maker line below.
-                Text(1003, "© 2003 Example Sound", kTextLine, {41, 19, 86, 8}),
-                Text(1004, "Example Sound Co., Ltd.", kTextLine, {41, 24, 95, 8}),
+                Text(1003, "© 2003 norrlab", kTextLine, {41, 19, 86, 8}),
+                Text(1004, "norrlab sound works", kTextLine, {41, 24, 95, 8}),
                 Text(1006, "https://example.com/\nquorbin/en/", kStyleCentre | kStyleNotify,
                      {48, 31, 78, 17}),
                 Button(1, "OK", {87, 52, 34, 8}),
