@@ -10,6 +10,8 @@ namespace quorbin::prepare {
 namespace {
 
 constexpr sf_count_t kBlockFrames = 4096;
+// Output is taken in pieces of this size, however high the rate ratio.
+constexpr std::size_t kOutputBlock = 16384;
 
 struct SoxrDeleter {
     void operator()(soxr* resampler) const { soxr_delete(resampler); }
@@ -92,8 +94,7 @@ MonoStream ReadMonoResampled(SNDFILE* file, int channels, int sourceRate, int ta
             stream.readError = true;
             return stream;
         }
-        const double ratio = static_cast<double>(targetRate) / sourceRate;
-        buffer.resize(static_cast<std::size_t>(kBlockFrames * ratio) + 1024);
+        buffer.resize(kOutputBlock);
     }
 
     while (!collector.Full()) {
