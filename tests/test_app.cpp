@@ -476,8 +476,13 @@ void AppTest::saveFailuresOpenWhereTheInfoDialogWas()
 
     MainDialog window;
     ShowAt(window, kMainAt);
-    if (freeBytes > -2.0)
-        window.Options().freeSpace = [freeBytes](const std::filesystem::path&) { return freeBytes; };
+    // The query runs while the job works: the busy cursor is back on by then.
+    Qt::CursorShape cursorWhileSaving = Qt::ArrowCursor;
+    window.Options().freeSpace = [&](const std::filesystem::path& folder) {
+        if (const QCursor* cursor = QApplication::overrideCursor())
+            cursorWhileSaving = cursor->shape();
+        return freeBytes > -2.0 ? freeBytes : GetFreeDiskBytes(folder);
+    };
 
     // The information dialog is dragged away before OK: the message opens
     // where it was left and the window comes back there.
@@ -491,6 +496,8 @@ void AppTest::saveFailuresOpenWhereTheInfoDialogWas()
     QCOMPARE(message.kind, 0);
     QCOMPARE(message.text, English(messageId));
     QCOMPARE(message.geometry.topLeft(), infoLeftAt);
+    QCOMPARE(cursorWhileSaving, Qt::WaitCursor);
+    QVERIFY(!message.busyMeanwhile);
     QCOMPARE(window.geometry(), QRect(infoLeftAt, QSize(210, 100)));
     QVERIFY(window.acceptDrops());
 
@@ -645,11 +652,15 @@ void AppTest::runOpensCentredAndSurvivesHandOvers()
     MainDialog window;
     QRect openedAt;
     bool stillRunningAfterAbout = false;
+    bool stillRunningAfterEnter = false;
     QTimer::singleShot(0, &window, [&] {
         openedAt = window.geometry();
         window.AboutButton()->click();
         stillRunningAfterAbout = window.isVisible() && !window.IsEnding();
-        QTest::keyClick(&window, Qt::Key_Return);  // Enter presses nothing
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : &window, Qt::Key_Return);
+        QTest::keyClick(&window, Qt::Key_Enter);
+        stillRunningAfterEnter = window.isVisible() && !window.IsEnding();
         QTimer::singleShot(0, &window, [&] { window.PowerButton()->click(); });
     });
     ModalScript script({kOk}, &window);
@@ -659,6 +670,7 @@ void AppTest::runOpensCentredAndSurvivesHandOvers()
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     QCOMPARE(openedAt, QRect(area.x() + (area.width() - 210) / 2, area.y() + (area.height() - 100) / 2, 210, 100));
     QVERIFY(stillRunningAfterAbout);
+    QVERIFY(stillRunningAfterEnter);
     QVERIFY(!window.isVisible());
 }
 
