@@ -19,6 +19,9 @@ struct ConversionOptions {
     FreeSpaceQuery freeSpace = GetFreeDiskBytes;
 };
 
+// "Output File Size : 0.18KB": the report text for a melody file of `size` bytes.
+std::string FormatSizeReport(std::uint32_t size, Language language);
+
 class ConversionSteps {
 public:
     // `droppedPath` is the path as the platform gives it (UTF-8 on this system).

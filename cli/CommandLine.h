@@ -1,0 +1,62 @@
+#pragma once
+// Command-line parsing of quorbin-cli: a table of subcommands, each with its
+// own options, parsed by one generic parser.
+#include <iosfwd>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorbin::cli {
+
+constexpr int kExitUsage = 64;
+
+struct OptionSpec {
+    std::string_view longName;   // without "--"
+    char shortName = 0;          // 0: no short form
+    std::string_view valueName;  // empty: a flag without value
+    std::string_view help;
+};
+
+struct ParsedArguments {
+    std::map<std::string, std::string, std::less<>> values;  // last occurrence wins
+    std::vector<std::string> operands;
+
+    bool Has(std::string_view option) const { return values.find(option) != values.end(); }
+    std::optional<std::string> Value(std::string_view option) const;
+};
+
+struct Streams {
+    std::ostream& out;
+    std::ostream& err;
+};
+
+struct Subcommand {
+    std::string_view name;
+    std::string_view operands;     // e.g. "FILE.wav..."
+    std::string_view summary;      // one line for the command list
+    std::string_view description;  // paragraph of the command's own help
+    std::vector<OptionSpec> options;
+    int (*run)(const ParsedArguments& arguments, Streams streams);
+};
+
+// Parses `args` (without the program and subcommand names) against `options`.
+// On error returns nullopt and sets `error` to a one-line explanation.
+std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args,
+                                            const std::vector<OptionSpec>& options,
+                                            std::string& error);
+
+// Runs the whole command line (argv without argv[0]) against the subcommand table
+// and returns the exit status.
+int RunCommandLine(std::span<const std::string> args, const std::vector<Subcommand>& table,
+                   Streams streams);
+
+// Prints "quorbin-cli: message" and a hint to the help of `command` (may be
+// empty) on `err`; returns the usage exit status.
+int UsageError(std::ostream& err, std::string_view command, const std::string& message);
+
+void PrintSubcommandHelp(const Subcommand& command, std::ostream& out);
+
+} // namespace quorbin::cli

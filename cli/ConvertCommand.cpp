@@ -1,0 +1,126 @@
+#include "cli/ConvertCommand.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <ostream>
+
+#include "app/steps/ConversionSteps.h"
+#include "cli/DateOption.h"
+#include "cli/TerminalText.h"
+
+namespace quorbin::cli {
+namespace {
+
+constexpr std::size_t kTitleLimit = 50;
+constexpr std::size_t kCopyrightLimit = 256;
+
+// What the options ask for, checked before any file is touched.
+struct ConvertRequest {
+    std::optional<std::string> title;  // CP932; none: the file name
+    std::string copyright;             // CP932
+    bool protect = false;
+    std::string date;                  // empty: today
+    std::filesystem::path output;
+};
+
+std::optional<std::string> TextOption(const ParsedArguments& arguments, std::string_view option,
+                                      std::size_t limit, const std::string& codeset, std::string& problem) {
+    const auto raw = arguments.Value(option);
+    if (!raw) return std::nullopt;
+    const auto utf8 = ToUtf8(*raw, codeset);
+    if (!utf8) {
+        problem = "--" + std::string(option) + " is not valid text in the terminal's encoding (" + codeset + ")";
+        return std::nullopt;
+    }
+    return OptionTextToCp932(option, *utf8, limit, problem);
+}
+
+std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, std::string& problem) {
+    if (arguments.operands.empty()) {
+        problem = "convert: no WAVE file given";
+        return std::nullopt;
+    }
+    ConvertRequest request;
+    if (const auto output = arguments.Value("output")) {
+        if (arguments.operands.size() != 1 || output->empty()) {
+            problem = "convert: -o needs exactly one input file and a non-empty name";
+            return std::nullopt;
+        }
+        request.output = *output;
+    }
+    const std::string codeset = TerminalCodeset();
+    request.title = TextOption(arguments, "title", kTitleLimit, codeset, problem);
+    if (!problem.empty()) return std::nullopt;
+    request.copyright = TextOption(arguments, "copyright", kCopyrightLimit, codeset, problem).value_or("");
+    if (!problem.empty()) return std::nullopt;
+    request.protect = arguments.Has("protect");
+    const auto date = ChooseDate(arguments.Value("date"), std::getenv("SOURCE_DATE_EPOCH"), problem);
+    if (!date) return std::nullopt;
+    request.date = *date;
+    return request;
+}
+
+// Converts one file and prints its outcome line; returns the string id of the outcome.
+int ConvertOne(const std::string& file, const ConvertRequest& request, Language language,
+               const std::string& codeset, Streams streams) {
+    ConversionOptions options;
+    options.outputPath = request.output;
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(file, ec);
+    ConversionSteps steps(ec ? file : full.string(), options);
+
+    int outcome = steps.Prepare();
+    if (outcome == 0) {
+        ContentInfo info;
+        info.title = request.title.value_or(steps.DefaultTitle());
+        info.copyright = request.copyright;
+        info.protectionFlag = request.protect ? 1 : 0;
+        info.date = request.date;
+        outcome = steps.Finish(info);
+    }
+    if (outcome == IDS_OUTPUT_SIZE) {
+        streams.out << file << ": " << FromUtf8(steps.ReportText(language), codeset) << std::endl;
+    } else {
+        streams.err << file << ": " << FromUtf8(LoadString(outcome, language), codeset) << std::endl;
+    }
+    return outcome;
+}
+
+int RunConvert(const ParsedArguments& arguments, Streams streams) {
+    std::string problem;
+    const auto request = ReadRequest(arguments, problem);
+    if (!request) return UsageError(streams.err, "convert", problem);
+
+    const Language language = LanguageFromEnvironment();
+    const std::string codeset = TerminalCodeset();
+    int firstFailure = 0;
+    for (const std::string& file : arguments.operands) {
+        const int outcome = ConvertOne(file, *request, language, codeset, streams);
+        if (outcome != IDS_OUTPUT_SIZE && firstFailure == 0) firstFailure = outcome;
+    }
+    return firstFailure;
+}
+
+} // namespace
+
+Subcommand ConvertSubcommand() {
+    return Subcommand{
+        "convert",
+        "FILE.wav...",
+        "convert WAVE recordings into melody files (.mld)",
+        "Converts each 16-bit mono PCM WAVE file (4000 to 16000 Hz) into a melody file\n"
+        "beside it, with the same name and the extension \".mld\".\n\n"
+        "Exit status: 0 when every file was converted, otherwise the number of the\n"
+        "first failure's message (2 to 9); 64 for a usage error.",
+        {
+            {"title", 0, "TEXT", "title, at most 50 bytes in CP932 (default: the file name)"},
+            {"copyright", 0, "TEXT", "copyright text, at most 256 bytes in CP932 (default: none)"},
+            {"protect", 0, "", "mark the melody file as protected"},
+            {"date", 0, "YYYYMMDD", "date of making (default: SOURCE_DATE_EPOCH in UTC, else today)"},
+            {"output", 'o', "OUT.mld", "write the melody file here (one input file only)"},
+        },
+        RunConvert,
+    };
+}
+
+} // namespace quorbin::cli

@@ -1,0 +1,96 @@
+#include "cli/TerminalText.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <iconv.h>
+#include <langinfo.h>
+
+#include "platform/Cp932.h"
+
+namespace quorbin::cli {
+namespace {
+
+bool IsUtf8Name(std::string_view codeset) {
+    return codeset == "UTF-8" || codeset == "utf-8" || codeset == "UTF8" || codeset == "utf8";
+}
+
+std::optional<std::string> Recode(std::string_view text, const char* to, const char* from) {
+    const iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+    std::string out;
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
+    bool ok = true;
+    while (inLeft > 0) {
+        char buffer[256];
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof buffer;
+        const std::size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            ok = false;
+            break;
+        }
+    }
+    iconv_close(cd);
+    if (!ok) return std::nullopt;
+    return out;
+}
+
+// Decodes the UTF-8 character at the start of `text` to its code point.
+char32_t FirstCodePoint(std::string_view text) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    char32_t value = extra == 0 ? lead : lead & (0x3F >> extra);
+    for (int i = 1; i <= extra && i < static_cast<int>(text.size()); ++i) {
+        value = (value << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+    }
+    return value;
+}
+
+std::size_t Utf8Length(unsigned char lead) {
+    return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+}
+
+} // namespace
+
+std::string TerminalCodeset() {
+    const std::string codeset = nl_langinfo(CODESET);
+    if (codeset == "ANSI_X3.4-1968" || IsUtf8Name(codeset)) return "UTF-8";
+    return codeset;
+}
+
+std::optional<std::string> ToUtf8(std::string_view text, const std::string& codeset) {
+    return Recode(text, "UTF-8", IsUtf8Name(codeset) ? "UTF-8" : codeset.c_str());
+}
+
+std::string FromUtf8(std::string_view text, const std::string& codeset) {
+    if (IsUtf8Name(codeset)) return std::string(text);
+    return Recode(text, codeset.c_str(), "UTF-8").value_or(std::string(text));
+}
+
+std::optional<std::string> OptionTextToCp932(std::string_view option, std::string_view utf8,
+                                             std::size_t limitBytes, std::string& problem) {
+    const std::string name = "--" + std::string(option);
+    if (!ToUtf8(utf8, "UTF-8")) {
+        problem = name + " is not valid text in the terminal's encoding";
+        return std::nullopt;
+    }
+    if (const auto offset = FirstNonCp932Character(utf8)) {
+        const std::string_view rest = utf8.substr(*offset);
+        char codePoint[16];
+        std::snprintf(codePoint, sizeof codePoint, "U+%04X", static_cast<unsigned>(FirstCodePoint(rest)));
+        problem = name + " holds the character \"" + std::string(rest.substr(0, Utf8Length(rest[0])))
+                  + "\" (" + codePoint + "), which CP932 cannot encode";
+        return std::nullopt;
+    }
+    std::string cp932 = Utf8ToCp932(utf8).value_or(std::string());
+    if (cp932.size() > limitBytes) {
+        problem = name + " is " + std::to_string(cp932.size()) + " bytes in CP932; the limit is "
+                  + std::to_string(limitBytes) + " bytes";
+        return std::nullopt;
+    }
+    return cp932;
+}
+
+} // namespace quorbin::cli
