@@ -7,6 +7,7 @@
 #include "app/steps/ConversionSteps.h"
 #include "cli/DateOption.h"
 #include "cli/TerminalText.h"
+#include "cli/prepare/AudioPreparation.h"
 
 namespace quorbin::cli {
 namespace {
@@ -21,6 +22,7 @@ struct ConvertRequest {
     bool protect = false;
     std::string date;                  // empty: today
     std::filesystem::path output;
+    std::optional<prepare::PreparationOptions> preparation;  // none: a native WAVE file only
 };
 
 std::optional<std::string> TextOption(const ParsedArguments& arguments, std::string_view option,
@@ -57,6 +59,9 @@ std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, std:
     const auto date = ChooseDate(arguments.Value("date"), std::getenv("SOURCE_DATE_EPOCH"), problem);
     if (!date) return std::nullopt;
     request.date = *date;
+    request.preparation = prepare::PreparationFromOptions(arguments.Has("resample"), arguments.Value("rate"),
+                                                          arguments.Has("normalize"), problem);
+    if (!problem.empty()) return std::nullopt;
     return request;
 }
 
@@ -69,7 +74,10 @@ int ConvertOne(const std::string& file, const ConvertRequest& request, Language 
     const std::filesystem::path full = std::filesystem::absolute(file, ec);
     ConversionSteps steps(ec ? file : full.string(), options);
 
-    int outcome = steps.Prepare();
+    const auto decode = [&request](const std::string& path, ByteBuffer& wave) {
+        return prepare::PrepareWaveBytes(path, *request.preparation, wave);
+    };
+    int outcome = request.preparation ? steps.PrepareDecoded(decode) : steps.Prepare();
     if (outcome == 0) {
         ContentInfo info;
         info.title = request.title.value_or(steps.DefaultTitle());
@@ -110,6 +118,10 @@ Subcommand ConvertSubcommand() {
         "convert WAVE recordings into melody files (.mld)",
         "Converts each 16-bit mono PCM WAVE file (4000 to 16000 Hz) into a melody file\n"
         "beside it, with the same name and the extension \".mld\".\n\n"
+        "With --resample, --rate or --normalize, any recording that libsndfile reads\n"
+        "(WAVE of any sample format, FLAC, Ogg Vorbis, AIFF, ...) is mixed down to mono,\n"
+        "resampled and rounded to 16 bits first; the melody file gets the source's name\n"
+        "with the extension \".mld\". Only the first 131054 samples reach the file.\n\n"
         "Exit status: 0 when every file was converted, otherwise the number of the\n"
         "first failure's message (2 to 9); 64 for a usage error.",
         {
@@ -118,6 +130,9 @@ Subcommand ConvertSubcommand() {
             {"protect", 0, "", "mark the melody file as protected"},
             {"date", 0, "YYYYMMDD", "date of making (default: SOURCE_DATE_EPOCH in UTC, else today)"},
             {"output", 'o', "OUT.mld", "write the melody file here (one input file only)"},
+            {"resample", 0, "", "accept any recording: mono, resampled to 8000 Hz, 16 bits"},
+            {"rate", 0, "HZ", "as --resample, to HZ (4000 to 16000)"},
+            {"normalize", 0, "", "as --resample, keeping a rate of 4000 to 16000 Hz; peak at -1 dBFS"},
         },
         RunConvert,
     };

@@ -26,13 +26,16 @@ bool EndsWithWaveExtension(std::string_view path) {
     return true;
 }
 
-std::string_view WithoutExtension(std::string_view path) {
-    return path.substr(0, path.size() - kWaveExtension.size());
-}
-
 std::string_view FileNamePart(std::string_view path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+// Length of the file name's extension with its dot; a leading dot starts a hidden name.
+std::size_t ExtensionLength(std::string_view path) {
+    const std::string_view name = FileNamePart(path);
+    const std::size_t dot = name.rfind('.');
+    return (dot == std::string_view::npos || dot == 0) ? 0 : name.size() - dot;
 }
 
 int ParseResultToStringId(std::int32_t result) {
@@ -55,6 +58,7 @@ int ConversionSteps::Prepare() {
     // The limit counts CP932 bytes; a character CP932 lacks becomes one "?".
     if (Utf8ToCp932Lossy(m_droppedPath).size() >= kPathLimitBytes) return IDS_FILENAME_TOO_LONG;
     if (!EndsWithWaveExtension(m_droppedPath)) return IDS_NOT_WAV_EXTENSION;
+    m_extensionLength = kWaveExtension.size();
 
     switch (ReadWholeFile(m_droppedPath, kLargestSource, m_source)) {
     case ReadStatus::Ok: break;
@@ -62,12 +66,23 @@ int ConversionSteps::Prepare() {
     case ReadStatus::CannotOpen:
     case ReadStatus::ReadError: return IDS_CANNOT_OPEN_WAVE;
     }
+    return ParseSource();
+}
 
+int ConversionSteps::PrepareDecoded(const SourceDecoder& decode) {
+    if (Utf8ToCp932Lossy(m_droppedPath).size() >= kPathLimitBytes) return IDS_FILENAME_TOO_LONG;
+    m_extensionLength = ExtensionLength(m_droppedPath);
+    if (const int failure = decode(m_droppedPath, m_source)) return failure;
+    return ParseSource();
+}
+
+int ConversionSteps::ParseSource() {
     const std::int32_t result = m_builder.Parse(m_source);
     if (const int failure = ParseResultToStringId(result)) return failure;
     m_sampleRate = result;
 
-    std::string title = Utf8ToCp932Lossy(WithoutExtension(FileNamePart(m_droppedPath)));
+    const std::string_view name = FileNamePart(m_droppedPath);
+    std::string title = Utf8ToCp932Lossy(name.substr(0, name.size() - m_extensionLength));
     title.resize(Cp932PrefixLength(title, kTitleLimitBytes));
     m_defaultTitle = std::move(title);
     return 0;
@@ -84,7 +99,7 @@ int ConversionSteps::Finish(const ContentInfo& info) {
     if (built != 0) return IDS_CANNOT_SAVE_MLD;
 
     m_outputPath = m_options.outputPath.empty()
-                       ? std::filesystem::path(std::string(WithoutExtension(m_droppedPath)) + ".mld")
+                       ? std::filesystem::path(m_droppedPath.substr(0, m_droppedPath.size() - m_extensionLength) + ".mld")
                        : m_options.outputPath;
 
     const auto size = static_cast<std::uint32_t>(melody.Size());

@@ -5,6 +5,7 @@
 //   texts -> Finish (build, output path, free space, save) -> report text.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "audio/ByteBuffer.h"
@@ -32,6 +33,14 @@ public:
     // IDS_CANNOT_OPEN_WAVE, IDS_INVALID_WAVE, IDS_UNSUPPORTED_FORMAT, IDS_PLAYTIME_TOO_SHORT.
     int Prepare();
 
+    // Turns the source file into the bytes of a 16-bit mono PCM WAVE; returns 0,
+    // or the string id of the failure.
+    using SourceDecoder = std::function<int(const std::string& path, ByteBuffer& wave)>;
+    // Prepare for a recording in another format: `decode` replaces the extension
+    // check and the read; the default title and the output name drop whatever
+    // extension the source has. The path limit, parse and play-time checks stay.
+    int PrepareDecoded(const SourceDecoder& decode);
+
     std::int32_t SampleRate() const { return m_sampleRate; }
     // File name without ".wav" as CP932 bytes, at most 50, no double-byte character cut.
     const std::string& DefaultTitle() const { return m_defaultTitle; }
@@ -46,11 +55,14 @@ public:
     std::string ReportText(Language language) const;
 
 private:
+    int ParseSource();
+
     std::string m_droppedPath;
     ConversionOptions m_options;
     ByteBuffer m_source;
     MldBuilder m_builder;
     std::int32_t m_sampleRate = 0;
+    std::size_t m_extensionLength = 0;  // of the dropped path, dropped from the output name
     std::string m_defaultTitle;
     std::filesystem::path m_outputPath;
     std::uint32_t m_outputSize = 0;
