@@ -6,6 +6,7 @@
 
 #include "app/steps/ConversionSteps.h"
 #include "cli/DateOption.h"
+#include "cli/MelodyCommands.h"
 #include "cli/TerminalText.h"
 #include "cli/prepare/AudioPreparation.h"
 
@@ -22,6 +23,7 @@ struct ConvertRequest {
     bool protect = false;
     std::string date;                  // empty: today
     std::filesystem::path output;
+    bool preview = false;              // also write NAME.preview.wav beside the melody file
     std::optional<prepare::PreparationOptions> preparation;  // none: a native WAVE file only
 };
 
@@ -56,6 +58,7 @@ std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, std:
     request.copyright = TextOption(arguments, "copyright", kCopyrightLimit, codeset, problem).value_or("");
     if (!problem.empty()) return std::nullopt;
     request.protect = arguments.Has("protect");
+    request.preview = arguments.Has("preview");
     const auto date = ChooseDate(arguments.Value("date"), std::getenv("SOURCE_DATE_EPOCH"), problem);
     if (!date) return std::nullopt;
     request.date = *date;
@@ -65,7 +68,8 @@ std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, std:
     return request;
 }
 
-// Converts one file and prints its outcome line; returns the string id of the outcome.
+// Converts one file and prints its outcome line; returns the string id of the outcome,
+// or the exit status of a preview that could not be written.
 int ConvertOne(const std::string& file, const ConvertRequest& request, Language language,
                const std::string& codeset, Streams streams) {
     ConversionOptions options;
@@ -90,6 +94,10 @@ int ConvertOne(const std::string& file, const ConvertRequest& request, Language 
         streams.out << file << ": " << FromUtf8(steps.ReportText(language), codeset) << std::endl;
     } else {
         streams.err << file << ": " << FromUtf8(LoadString(outcome, language), codeset) << std::endl;
+    }
+    if (outcome == IDS_OUTPUT_SIZE && request.preview) {
+        const int status = WriteDecodedWave(steps.OutputPath(), PreviewPathFor(steps.OutputPath()), streams);
+        if (status != 0) return status;
     }
     return outcome;
 }
@@ -122,14 +130,18 @@ Subcommand ConvertSubcommand() {
         "(WAVE of any sample format, FLAC, Ogg Vorbis, AIFF, ...) is mixed down to mono,\n"
         "resampled and rounded to 16 bits first; the melody file gets the source's name\n"
         "with the extension \".mld\". Only the first 131054 samples reach the file.\n\n"
+        "With --preview, the sound as the melody file holds it is also written beside\n"
+        "the melody file as NAME.preview.wav (see \"decode\"); the melody file is only read.\n\n"
         "Exit status: 0 when every file was converted, otherwise the number of the\n"
-        "first failure's message (2 to 9); 64 for a usage error.",
+        "first failure's message (2 to 9), or 65, 66 or 73 when a preview could not be\n"
+        "written (as for \"decode\"); 64 for a usage error.",
         {
             {"title", 0, "TEXT", "title, at most 50 bytes in CP932 (default: the file name)"},
             {"copyright", 0, "TEXT", "copyright text, at most 256 bytes in CP932 (default: none)"},
             {"protect", 0, "", "mark the melody file as protected"},
             {"date", 0, "YYYYMMDD", "date of making (default: SOURCE_DATE_EPOCH in UTC, else today)"},
             {"output", 'o', "OUT.mld", "write the melody file here (one input file only)"},
+            {"preview", 0, "", "also write the decoded sound as NAME.preview.wav beside it"},
             {"resample", 0, "", "accept any recording: mono, resampled to 8000 Hz, 16 bits"},
             {"rate", 0, "HZ", "as --resample, to HZ (4000 to 16000)"},
             {"normalize", 0, "", "as --resample, keeping a rate of 4000 to 16000 Hz; peak at -1 dBFS"},
