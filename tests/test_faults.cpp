@@ -1,0 +1,485 @@
+// Faults around reading the source and saving the melody file: a disk that
+// fills up during the write, folders and files that cannot be written, a
+// melody file held open elsewhere, and a source that vanishes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdint>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <linux/fs.h>
+#include <optional>
+#include <set>
+#include <string>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "app/steps/ConversionSteps.h"
+#include "mld/MldBuilder.h"
+#include "platform/FileSystem.h"
+
+namespace fs = std::filesystem;
+using namespace quorbin;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void PutLe(Bytes& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// 16-bit mono PCM at 8000 Hz holding `samples` samples of a tone.
+Bytes MakeWave(std::uint32_t samples) {
+    Bytes wave{'R', 'I', 'F', 'F'};
+    PutLe(wave, 36 + 2 * samples, 4);
+    for (char c : std::string("WAVEfmt ")) wave.push_back(static_cast<std::uint8_t>(c));
+    PutLe(wave, 16, 4);
+    PutLe(wave, 1, 2);
+    PutLe(wave, 1, 2);
+    PutLe(wave, 8000, 4);
+    PutLe(wave, 16000, 4);
+    PutLe(wave, 2, 2);
+    PutLe(wave, 16, 2);
+    for (char c : std::string("data")) wave.push_back(static_cast<std::uint8_t>(c));
+    PutLe(wave, 2 * samples, 4);
+    for (std::uint32_t i = 0; i < samples; ++i) {
+        PutLe(wave, static_cast<std::uint16_t>(static_cast<std::int16_t>(9000 * std::sin(i * 0.3))), 2);
+    }
+    return wave;
+}
+
+void WriteFile(const fs::path& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Bytes ReadFd(int fd) {
+    Bytes bytes;
+    std::uint8_t chunk[4096];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(fd, chunk, sizeof chunk, at);
+        if (n <= 0) break;
+        bytes.insert(bytes.end(), chunk, chunk + n);
+        at += n;
+    }
+    return bytes;
+}
+
+std::set<std::string> Entries(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+// Sets or clears the immutable attribute; false when the file system or the
+// caller's privileges do not allow it.
+bool SetImmutable(const fs::path& path, bool on) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
+}
+
+bool CanCreateFileIn(const fs::path& folder) {
+    const fs::path probe = folder / ".probe";
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+const ContentInfo kInfo{"fault test", "(c) nobody", 1, "20030601"};
+
+class SaveFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "quorbin-faults-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_folder = pattern;
+        m_source = m_folder / "song.wav";
+        m_target = m_folder / "song.mld";
+        m_wave = MakeWave(4000);
+        WriteFile(m_source, m_wave);
+    }
+
+    void TearDown() override {
+        for (const fs::path& path : m_madeImmutable) SetImmutable(path, false);
+        ::chmod(m_folder.c_str(), 0755);
+        std::error_code ec;
+        fs::remove_all(m_folder, ec);
+    }
+
+    // Makes `path` immutable, remembering to undo it; false when impossible.
+    bool MakeImmutable(const fs::path& path) {
+        if (!SetImmutable(path, true)) return false;
+        m_madeImmutable.push_back(path);
+        return true;
+    }
+
+    // The melody file that a successful conversion of the source writes.
+    Bytes ExpectedMelody() const {
+        MldBuilder builder;
+        const ByteBuffer source{Bytes(m_wave)};
+        const std::int32_t rate = builder.Parse(source);
+        ByteBuffer out;
+        EXPECT_EQ(builder.Build(kInfo, source, rate, out), 0);
+        return out.Bytes();
+    }
+
+    int Convert(ConversionOptions options = {}) const {
+        ConversionSteps steps(m_source.string(), std::move(options));
+        const int prepared = steps.Prepare();
+        if (prepared != 0) return -prepared;
+        return steps.Finish(kInfo);
+    }
+
+    fs::path m_folder, m_source, m_target;
+    Bytes m_wave;
+    std::vector<fs::path> m_madeImmutable;
+};
+
+// A failed save leaves exactly what was there before: no new, partial or temporary file.
+#define EXPECT_FOLDER_UNCHANGED(before) EXPECT_EQ(Entries(m_folder), (before))
+
+// The disk fills up after part of the file was written: a child process runs
+// the conversion with a file size limit of half the melody file.
+class FullDisk : public SaveFaults, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FullDisk, WriteFailingPartWayReportsSaveFailureAndLeavesNoTrace) {
+    const bool existing = GetParam();
+    const Bytes old{'o', 'l', 'd'};
+    if (existing) WriteFile(m_target, old);
+    const auto before = Entries(m_folder);
+    const rlim_t limit = ExpectedMelody().size() / 2;
+    ASSERT_GT(limit, old.size());
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{limit, limit};
+        if (::setrlimit(RLIMIT_FSIZE, &small) != 0) ::_exit(100);
+        ::_exit(Convert());
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "child ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), IDS_CANNOT_SAVE_MLD);
+    EXPECT_FOLDER_UNCHANGED(before);
+    if (existing) {
+        EXPECT_EQ(ReadFile(m_target), old);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Target, FullDisk, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Existing" : "New"; });
+
+// Folder whose permissions or attributes forbid new files. Permission bits do
+// not stop the superuser, so it uses the immutable attribute there.
+TEST_F(SaveFaults, FolderThatCannotBeWrittenReportsSaveFailure) {
+    const auto before = Entries(m_folder);
+    if (::geteuid() != 0) {
+        ASSERT_EQ(::chmod(m_folder.c_str(), 0555), 0);
+    } else if (!MakeImmutable(m_folder)) {
+        GTEST_SKIP() << "running as root on a file system without the immutable attribute: "
+                        "no way to make a folder unwritable";
+    }
+    ASSERT_FALSE(CanCreateFileIn(m_folder)) << "the folder is still writable; the test would prove nothing";
+
+    EXPECT_EQ(Convert(), IDS_CANNOT_SAVE_MLD);
+    EXPECT_FOLDER_UNCHANGED(before);
+}
+
+// An existing melody file that may not be replaced: read-only by its permission
+// bits (refused even for the superuser) or by the immutable attribute.
+enum class Protection { ReadOnlyMode, Immutable };
+
+class ProtectedTarget : public SaveFaults, public ::testing::WithParamInterface<Protection> {};
+
+TEST_P(ProtectedTarget, IsLeftUnchangedAndSaveFails) {
+    const Bytes old{'k', 'e', 'e', 'p'};
+    WriteFile(m_target, old);
+    if (GetParam() == Protection::ReadOnlyMode) {
+        ASSERT_EQ(::chmod(m_target.c_str(), 0444), 0);
+    } else if (!MakeImmutable(m_target)) {
+        GTEST_SKIP() << "the immutable attribute is not available here";
+    }
+    const auto before = Entries(m_folder);
+
+    EXPECT_EQ(Convert(), IDS_CANNOT_SAVE_MLD);
+    EXPECT_FOLDER_UNCHANGED(before);
+    EXPECT_EQ(ReadFile(m_target), old);
+    struct stat st {};
+    ASSERT_EQ(::stat(m_target.c_str(), &st), 0);
+    if (GetParam() == Protection::ReadOnlyMode) {
+        EXPECT_EQ(st.st_mode & 07777, 0444u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ProtectedTarget,
+                         ::testing::Values(Protection::ReadOnlyMode, Protection::Immutable),
+                         [](const auto& info) {
+                             return info.param == Protection::ReadOnlyMode ? "ReadOnlyMode" : "Immutable";
+                         });
+
+// A folder standing where the melody file would go.
+TEST_F(SaveFaults, FolderInPlaceOfTheMelodyFileIsLeftAlone) {
+    fs::create_directory(m_target);
+    WriteFile(m_target / "inside", Bytes{1});
+    const auto before = Entries(m_folder);
+
+    EXPECT_EQ(Convert(), IDS_CANNOT_SAVE_MLD);
+    EXPECT_FOLDER_UNCHANGED(before);
+    EXPECT_EQ(Entries(m_target), std::set<std::string>{"inside"});
+}
+
+// Another program holds the old melody file open, for reading or for writing.
+// Linux does not lock it, so the save replaces the name: the other program
+// keeps the old contents through its handle, and the new file is complete.
+class HeldOpenTarget : public SaveFaults, public ::testing::WithParamInterface<int> {};
+
+TEST_P(HeldOpenTarget, OldHandleKeepsOldContentsAndNewFileIsComplete) {
+    const Bytes old{'o', 'l', 'd', ' ', 'm', 'e', 'l', 'o'};
+    WriteFile(m_target, old);
+    const int held = ::open(m_target.c_str(), GetParam() | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+
+    EXPECT_EQ(Convert(), IDS_OUTPUT_SIZE);
+    if (GetParam() != O_RDONLY) {
+        const std::uint8_t late = 'X';  // the other program writes on after the save
+        EXPECT_EQ(::pwrite(held, &late, 1, 0), 1);
+    }
+    const Bytes seenByHolder = ReadFd(held);
+    ::close(held);
+
+    Bytes expectedOld = old;
+    if (GetParam() != O_RDONLY) expectedOld[0] = 'X';
+    EXPECT_EQ(seenByHolder, expectedOld);
+    EXPECT_EQ(ReadFile(m_target), ExpectedMelody());
+    EXPECT_EQ(Entries(m_folder), (std::set<std::string>{"song.mld", "song.wav"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Handle, HeldOpenTarget, ::testing::Values(O_RDONLY, O_RDWR),
+                         [](const auto& info) { return info.param == O_RDONLY ? "Reading" : "Writing"; });
+
+// Free space that does not exceed the file, or that cannot be queried.
+class NoFreeSpace : public SaveFaults, public ::testing::WithParamInterface<double> {};
+
+TEST_P(NoFreeSpace, ReportsDiskSpaceAndWritesNothing) {
+    const Bytes old{'o', 'l', 'd'};
+    WriteFile(m_target, old);
+    const auto before = Entries(m_folder);
+    const double melodySize = static_cast<double>(ExpectedMelody().size());
+    const double answer = GetParam() < 0 ? -1.0 : melodySize * GetParam();
+    ConversionOptions options;
+    options.freeSpace = [answer](const fs::path&) { return answer; };
+
+    EXPECT_EQ(Convert(options), IDS_DISK_SPACE);
+    EXPECT_FOLDER_UNCHANGED(before);
+    EXPECT_EQ(ReadFile(m_target), old);
+}
+
+// Fractions of the melody file's size; -1 is a failed query.
+INSTANTIATE_TEST_SUITE_P(Answers, NoFreeSpace, ::testing::Values(-1.0, 0.0, 0.5, 1.0),
+                         [](const auto& info) {
+                             return info.param < 0 ? std::string("QueryFails")
+                                                   : "Percent" + std::to_string(int(info.param * 100));
+                         });
+
+// The source vanishes or changes into something unreadable between the drop
+// and the read.
+enum class Vanish { Removed, ReplacedByFolder, DanglingLink, ReplacedByPipe, NoReadPermission };
+
+std::string VanishName(Vanish how) {
+    static const char* const names[] = {"Removed", "ReplacedByFolder", "DanglingLink", "ReplacedByPipe",
+                                        "NoReadPermission"};
+    return names[static_cast<int>(how)];
+}
+
+class VanishingSource : public SaveFaults, public ::testing::WithParamInterface<Vanish> {
+protected:
+    void Apply(Vanish how) {
+        if (how != Vanish::NoReadPermission) {
+            ASSERT_TRUE(fs::remove(m_source));
+        }
+        switch (how) {
+        case Vanish::Removed: break;
+        case Vanish::ReplacedByFolder: fs::create_directory(m_source); break;
+        case Vanish::DanglingLink: fs::create_symlink(m_folder / "gone.wav", m_source); break;
+        case Vanish::ReplacedByPipe: ASSERT_EQ(::mkfifo(m_source.c_str(), 0644), 0); break;
+        case Vanish::NoReadPermission: ASSERT_EQ(::chmod(m_source.c_str(), 0), 0); break;
+        }
+    }
+};
+
+TEST_P(VanishingSource, ReportsCannotOpenAndWritesNothing) {
+    if (GetParam() == Vanish::NoReadPermission && ::geteuid() == 0) {
+        GTEST_SKIP() << "permission bits do not stop the superuser from reading";
+    }
+    Apply(GetParam());
+    const auto before = Entries(m_folder);
+
+    ByteBuffer read;
+    EXPECT_EQ(ReadWholeFile(m_source, 1u << 20, read), ReadStatus::CannotOpen);
+    EXPECT_EQ(Convert(), -IDS_CANNOT_OPEN_WAVE);
+    EXPECT_FOLDER_UNCHANGED(before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, VanishingSource,
+                         ::testing::Values(Vanish::Removed, Vanish::ReplacedByFolder, Vanish::DanglingLink,
+                                           Vanish::ReplacedByPipe, Vanish::NoReadPermission),
+                         [](const auto& info) { return VanishName(info.param); });
+
+// A source of 2 GiB or more is refused before anything is read into memory.
+TEST_F(SaveFaults, SourceOfTwoGibibytesIsRefusedUnread) {
+    ASSERT_EQ(::truncate(m_source.c_str(), off_t{1} << 31), 0);  // sparse: takes no disk space
+    const auto before = Entries(m_folder);
+
+    EXPECT_EQ(Convert(), -IDS_INVALID_WAVE);
+    EXPECT_FOLDER_UNCHANGED(before);
+}
+
+// Once read, the source is no longer needed: removing it before the save
+// changes nothing in the melody file.
+TEST_F(SaveFaults, SourceRemovedAfterReadingStillGivesTheWholeFile) {
+    ConversionSteps steps(m_source.string());
+    ASSERT_EQ(steps.Prepare(), 0);
+    ASSERT_TRUE(fs::remove(m_source));
+
+    EXPECT_EQ(steps.Finish(kInfo), IDS_OUTPUT_SIZE);
+    EXPECT_EQ(ReadFile(m_target), ExpectedMelody());
+    EXPECT_EQ(steps.OutputSize(), ExpectedMelody().size());
+    EXPECT_EQ(Entries(m_folder), std::set<std::string>{"song.mld"});
+}
+
+} // namespace
+
+#ifdef QUORBIN_APP_PATH
+namespace {
+
+// Starts of the window program on the offscreen platform, each with the same
+// private runtime folder, where the single-instance lock lives.
+class SingleInstance : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "quorbin-runtime-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_runtime = pattern;
+        ::chmod(m_runtime.c_str(), 0700);
+    }
+
+    void TearDown() override {
+        for (const pid_t pid : m_started) {
+            if (::kill(pid, SIGKILL) == 0) ::waitpid(pid, nullptr, 0);
+        }
+        std::error_code ec;
+        fs::remove_all(m_runtime, ec);
+    }
+
+    pid_t Start() {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            ::setenv("XDG_RUNTIME_DIR", m_runtime.c_str(), 1);
+            ::unsetenv("DISPLAY");
+            ::unsetenv("WAYLAND_DISPLAY");
+            const int null = ::open("/dev/null", O_RDWR);
+            ::dup2(null, STDOUT_FILENO);
+            ::dup2(null, STDERR_FILENO);
+            ::execl(QUORBIN_APP_PATH, QUORBIN_APP_PATH, static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        if (pid > 0) m_started.push_back(pid);
+        return pid;
+    }
+
+    // Waits up to `seconds` for `pid` to end; its wait status, or nothing if it still runs.
+    static std::optional<int> WaitForEnd(pid_t pid, double seconds) {
+        for (int waited = 0; waited <= seconds * 100; ++waited) {
+            int status = 0;
+            if (::waitpid(pid, &status, WNOHANG) == pid) return status;
+            ::usleep(10000);
+        }
+        return std::nullopt;
+    }
+
+    static bool EndedQuietly(const std::optional<int>& status) {
+        return status && WIFEXITED(*status) && WEXITSTATUS(*status) != 127;
+    }
+
+    // A start made now ends on its own: someone holds the lock.
+    void ExpectLockHeld() {
+        const pid_t probe = Start();
+        ASSERT_GT(probe, 0);
+        EXPECT_TRUE(EndedQuietly(WaitForEnd(probe, 30))) << "a further start did not end by itself";
+    }
+
+    fs::path m_runtime;
+    std::vector<pid_t> m_started;
+};
+
+TEST_F(SingleInstance, OfManySimultaneousStartsExactlyOneKeepsRunning) {
+    constexpr int kStarts = 8;
+    std::vector<pid_t> pids;
+    for (int i = 0; i < kStarts; ++i) pids.push_back(Start());
+    ASSERT_EQ(std::count(pids.begin(), pids.end(), -1), 0);
+
+    std::vector<pid_t> running = pids;
+    for (int waited = 0; running.size() > 1 && waited < 6000; ++waited) {
+        std::erase_if(running, [](pid_t pid) {
+            int status = 0;
+            if (::waitpid(pid, &status, WNOHANG) != pid) return false;
+            EXPECT_TRUE(EndedQuietly(status)) << "a second copy crashed or failed to start: " << status;
+            return true;
+        });
+        ::usleep(10000);
+    }
+    ASSERT_EQ(running.size(), 1u) << "copies still running after 60 s";
+    EXPECT_FALSE(WaitForEnd(running[0], 1)) << "the one copy left ended as well";
+    ExpectLockHeld();
+}
+
+class StartAfterEnd : public SingleInstance, public ::testing::WithParamInterface<int> {};
+
+// A lone start is given a few seconds to take the lock before anyone else starts.
+TEST_P(StartAfterEnd, NextStartRuns) {
+    const pid_t first = Start();
+    ASSERT_GT(first, 0);
+    ASSERT_FALSE(WaitForEnd(first, 3)) << "a lone first copy did not keep running";
+    ExpectLockHeld();
+    ASSERT_EQ(::kill(first, GetParam()), 0);
+    ASSERT_TRUE(WaitForEnd(first, 30));
+
+    const pid_t next = Start();
+    ASSERT_GT(next, 0);
+    EXPECT_FALSE(WaitForEnd(next, 3)) << "the start after the first had ended did not keep running";
+    ExpectLockHeld();
+}
+
+INSTANTIATE_TEST_SUITE_P(Signal, StartAfterEnd, ::testing::Values(SIGTERM, SIGKILL),
+                         [](const auto& info) { return info.param == SIGKILL ? "Killed" : "Terminated"; });
+
+} // namespace
+#endif
