@@ -3,6 +3,7 @@
 #include <sndfile.h>
 #include <soxr.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -64,7 +65,7 @@ bool Resample(soxr* resampler, const float* block, std::size_t length, std::vect
         const bool inputLeft = block && used < length;
         const bool outputLeft = produced == buffer.size();
         if (collector.Full() || (!inputLeft && !outputLeft)) return true;
-        if (block && consumed == 0 && produced == 0) return true;
+        if (block && consumed == 0 && produced == 0) return true;  // no progress: do not spin
     }
 }
 
