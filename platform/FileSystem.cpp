@@ -9,33 +9,12 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "platform/FileDescriptor.h"
+
 namespace quorbin {
 namespace fs = std::filesystem;
 
 namespace {
-
-// Closes a descriptor when it goes out of scope unless released first.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int Get() const { return m_fd; }
-    bool Valid() const { return m_fd >= 0; }
-    // Closes now and reports whether close succeeded.
-    bool Close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 bool ReadFully(int fd, std::uint8_t* data, std::size_t length, std::size_t& done) {
     done = 0;

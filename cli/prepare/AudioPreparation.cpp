@@ -12,6 +12,7 @@
 
 #include "audio/WaveWriter.h"
 #include "cli/prepare/MonoResampler.h"
+#include "platform/FileDescriptor.h"
 #include "res/StringTable.h"
 
 namespace quorbin::prepare {
@@ -20,20 +21,6 @@ namespace {
 constexpr double kFullScale = 32768.0;
 // -1 dBFS of the largest positive 16-bit sample, as a full-scale float.
 const double kNormalizedPeak = 32767.0 * std::pow(10.0, -1.0 / 20.0) / kFullScale;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 struct SndfileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
