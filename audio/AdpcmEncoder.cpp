@@ -1,6 +1,7 @@
 #include "audio/AdpcmEncoder.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace quorbin {
 
@@ -26,70 +27,221 @@ std::uint32_t CodeValue(const AdpcmCode& code)
 }
 
 // The hot loop keeps predictor and step in registers and has no
-// data-dependent branch. The magnitude comes from a three-level binary search
-// over the thresholds q..7q (the same result as counting them); each level
-// picks, by conditional moves, the next threshold, the predictor update so far
-// and the candidate next steps, all of which are computed ahead. The predictor
-// is handled mirrored (bitwise inverted) for negative differences, so the
-// update always adds and one upper bound clamps both directions.
+// data-dependent branch. The magnitude code comes from a three-level binary
+// search: each level compares what is left of |d| with 4q, 2q or q (subtracting
+// it when reached), and the flags of that one comparison drive every
+// conditional move of the level: the predictor delta, the next-step candidates
+// and a carry shifted into the code bits. The code bits are collected inverted
+// (the carry says "below the threshold"), two samples to a register.
+// The predictor is handled mirrored (bitwise inverted) for negative
+// differences, so the update always adds and one upper bound clamps both
+// directions. Next steps stay scaled by 256 until the final shift, so each
+// clamp is one compare against a scaled bound.
 struct EncoderState {
     std::int32_t predictor = 0;
     std::int32_t step = kInitialStep;
+    std::uint32_t invertedCodes = 0;
 };
 
-// Returns `value >= bound ? ifGreaterEqual : otherwise` without a branch.
-inline std::int32_t SelectGe(std::int32_t value, std::int32_t bound, std::int32_t ifGreaterEqual,
-                             std::int32_t otherwise)
-{
+constexpr std::int32_t kScaledMinStep = kMinStep * 256;
+constexpr std::int32_t kScaledMaxStep = kMaxStep * 256;
+
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-    asm("cmpl %[bound], %[value]\n\tcmovgel %[ifGe], %[result]"
-        : [result] "+r"(otherwise)
-        : [value] "r"(value), [bound] "r"(bound), [ifGe] "r"(ifGreaterEqual)
+#define QUORBIN_ADPCM_ASM 1
+// Bounds as memory operands, so they take no register in the loop.
+const std::int32_t kMaxPredictorBound = kMaxPredictor;
+const std::int32_t kScaledMinStepBound = kScaledMinStep;
+const std::int32_t kScaledMaxStepBound = kScaledMaxStep;
+#endif
+
+// Sets magnitude = |sample - predictor| and returns -1 when the difference is negative, else 0.
+inline std::int32_t Difference(std::int32_t sample, std::int32_t predictor, std::int32_t& magnitude)
+{
+#ifdef QUORBIN_ADPCM_ASM
+    std::int32_t negated;
+    std::int32_t signMask;
+    asm("movl %[p], %[neg]\n\t"
+        "subl %[x], %[neg]\n\t"
+        "subl %[p], %[x]\n\t"
+        "movl %[x], %[mask]\n\t"
+        "cmovsl %[neg], %[x]\n\t"
+        "sarl $31, %[mask]"
+        : [x] "+&r"(sample), [neg] "=&r"(negated), [mask] "=&r"(signMask)
+        : [p] "r"(predictor)
         : "cc");
-    return otherwise;
+    magnitude = sample;
+    return signMask;
 #else
-    return value >= bound ? ifGreaterEqual : otherwise;
+    const std::int32_t diff = sample - predictor;
+    const std::int32_t signMask = diff >> 31;
+    magnitude = (diff ^ signMask) - signMask;
+    return signMask;
 #endif
 }
 
-inline std::int32_t Min(std::int32_t a, std::int32_t b) { return SelectGe(a, b, b, a); }
-inline std::int32_t Max(std::int32_t a, std::int32_t b) { return SelectGe(a, b, a, b); }
+// Bit 2: magnitude >= 4q. Takes 4q off the magnitude, adds the full step to
+// the delta and lifts the bound on the next step from the codes 0-3 value to
+// the maximum.
+inline void QuantiseHigh(std::int32_t& magnitude, std::int32_t threshold, std::int32_t& delta,
+                         std::int32_t deltaIfReached, std::int32_t& stepBound, std::uint32_t& invertedCodes)
+{
+#ifdef QUORBIN_ADPCM_ASM
+    std::int32_t rest;
+    asm("movl %[m], %[rest]\n\t"
+        "subl %[thr], %[rest]\n\t"
+        "cmovael %[rest], %[m]\n\t"
+        "cmovael %[dHi], %[delta]\n\t"
+        "cmovael %[maxStep], %[bound]\n\t"
+        "adcl %[codes], %[codes]"
+        : [m] "+r"(magnitude), [delta] "+r"(delta), [bound] "+r"(stepBound), [codes] "+r"(invertedCodes),
+          [rest] "=&r"(rest)
+        : [thr] "rm"(threshold), [dHi] "rm"(deltaIfReached), [maxStep] "m"(kScaledMaxStepBound)
+        : "cc");
+#else
+    const bool reached = magnitude >= threshold;
+    invertedCodes = invertedCodes * 2 + (reached ? 0u : 1u);
+    if (reached) {
+        magnitude -= threshold;
+        delta = deltaIfReached;
+        stepBound = kScaledMaxStep;
+    }
+#endif
+}
 
-inline std::uint32_t EncodeSample(std::int32_t sample, EncoderState& state)
+// Bit 1: what is left >= 2q. Also picks the scaled next steps for codes 6/7 over 4/5.
+inline void QuantiseMiddle(std::int32_t& magnitude, std::int32_t threshold, std::int32_t& delta,
+                           std::int32_t deltaIfReached, std::int32_t& stepEven, std::int32_t stepEvenIfReached,
+                           std::int32_t& stepOdd, std::int32_t stepOddIfReached, std::uint32_t& invertedCodes)
+{
+#ifdef QUORBIN_ADPCM_ASM
+    std::int32_t rest;
+    asm("movl %[m], %[rest]\n\t"
+        "subl %[thr], %[rest]\n\t"
+        "cmovael %[rest], %[m]\n\t"
+        "cmovael %[dHi], %[delta]\n\t"
+        "cmovael %[evenHi], %[even]\n\t"
+        "cmovael %[oddHi], %[odd]\n\t"
+        "adcl %[codes], %[codes]"
+        : [m] "+r"(magnitude), [delta] "+r"(delta), [even] "+r"(stepEven), [odd] "+r"(stepOdd),
+          [codes] "+r"(invertedCodes), [rest] "=&r"(rest)
+        : [thr] "rm"(threshold), [dHi] "rm"(deltaIfReached), [evenHi] "rm"(stepEvenIfReached),
+          [oddHi] "rm"(stepOddIfReached)
+        : "cc");
+#else
+    const bool reached = magnitude >= threshold;
+    invertedCodes = invertedCodes * 2 + (reached ? 0u : 1u);
+    if (reached) {
+        magnitude -= threshold;
+        delta = deltaIfReached;
+        stepEven = stepEvenIfReached;
+        stepOdd = stepOddIfReached;
+    }
+#endif
+}
+
+// Bit 0: what is left >= q. Picks the updated predictor and the scaled next step for codes 4-7.
+inline void QuantiseLow(std::int32_t magnitude, std::int32_t threshold, std::int32_t& updated,
+                        std::int32_t updatedIfReached, std::int32_t& stepHigh, std::int32_t stepHighIfReached,
+                        std::uint32_t& invertedCodes)
+{
+#ifdef QUORBIN_ADPCM_ASM
+    asm("cmpl %[thr], %[m]\n\t"
+        "cmovael %[uHi], %[u]\n\t"
+        "cmovael %[stepHi], %[step]\n\t"
+        "adcl %[codes], %[codes]"
+        : [u] "+r"(updated), [step] "+r"(stepHigh), [codes] "+r"(invertedCodes)
+        : [m] "r"(magnitude), [thr] "rm"(threshold), [uHi] "rm"(updatedIfReached),
+          [stepHi] "rm"(stepHighIfReached)
+        : "cc");
+#else
+    const bool reached = magnitude >= threshold;
+    invertedCodes = invertedCodes * 2 + (reached ? 0u : 1u);
+    if (reached) {
+        updated = updatedIfReached;
+        stepHigh = stepHighIfReached;
+    }
+#endif
+}
+
+// The new predictor from the mirrored update: min(updated, 32767), mirrored
+// back. The flip and the bound test run side by side.
+inline std::int32_t NextPredictor(std::int32_t updated, std::int32_t signMask)
+{
+#ifdef QUORBIN_ADPCM_ASM
+    const std::int32_t mirroredBound = signMask ^ kMaxPredictor;
+    std::int32_t predictor;
+    asm("movl %[u], %[p]\n\t"
+        "xorl %[mask], %[p]\n\t"
+        "cmpl %[bound], %[u]\n\t"
+        "cmovgl %[mBound], %[p]"
+        : [p] "=&r"(predictor)
+        : [u] "r"(updated), [mask] "r"(signMask), [bound] "m"(kMaxPredictorBound), [mBound] "rm"(mirroredBound)
+        : "cc");
+    return predictor;
+#else
+    return std::min(updated, kMaxPredictor) ^ signMask;
+#endif
+}
+
+inline std::int32_t RaiseToMinStep(std::int32_t scaled)
+{
+#ifdef QUORBIN_ADPCM_ASM
+    asm("cmpl %[bound], %[v]\n\t"
+        "cmovll %[bound], %[v]"
+        : [v] "+r"(scaled)
+        : [bound] "m"(kScaledMinStepBound)
+        : "cc");
+    return scaled;
+#else
+    return std::max(scaled, kScaledMinStep);
+#endif
+}
+
+// The scaled next step for codes 4-7 always exceeds the one for codes 0-3,
+// so one upper bound (the codes 0-3 value, or the maximum for codes 4-7)
+// both clamps and chooses.
+inline std::int32_t NextStep(std::int32_t scaledHigh, std::int32_t bound)
+{
+#ifdef QUORBIN_ADPCM_ASM
+    asm("cmpl %[bound], %[v]\n\t"
+        "cmovgl %[bound], %[v]\n\t"
+        "sarl $8, %[v]"
+        : [v] "+r"(scaledHigh)
+        : [bound] "r"(bound)
+        : "cc");
+    return scaledHigh;
+#else
+    return std::min(scaledHigh, bound) >> 8;
+#endif
+}
+
+// Encodes one sample and shifts its inverted 4-bit code into state.invertedCodes.
+inline void EncodeSample(std::int32_t sample, EncoderState& state)
 {
     const std::int32_t step = state.step;
     const std::int32_t q = step >> 2;
-    const std::int32_t half = step >> 1;
-    // Next step for magnitude 0..3 and for 4, 5, 6, 7.
-    const std::int32_t stepLow = Max((step * 230) >> 8, kMinStep);
-    const std::int32_t step4 = Min((step * 307) >> 8, kMaxStep);
-    const std::int32_t step5 = Min((step * 409) >> 8, kMaxStep);
-    const std::int32_t step6 = Min(step * 2, kMaxStep);
-    const std::int32_t step7 = Min((step * 614) >> 8, kMaxStep);
-
-    const std::int32_t diff = sample - state.predictor;
-    const std::int32_t signMask = diff >> 31;
-    const std::int32_t magnitude = (diff ^ signMask) - signMask;
+    const std::int32_t eighth = step >> 3;
+    std::int32_t magnitude;
+    const std::int32_t signMask = Difference(sample, state.predictor, magnitude);
     const std::int32_t mirrored = state.predictor ^ signMask;
+    const std::int32_t mirroredPlusQ = mirrored + q;
+    // Inverted sign first: 1 when the difference is not negative.
+    std::uint32_t codes = state.invertedCodes * 2 + static_cast<std::uint32_t>(signMask + 1);
 
-    const std::int32_t q4 = q * 4;
-    const std::int32_t threshold2 = SelectGe(magnitude, q4, q * 6, q * 2);
-    const std::int32_t base = mirrored + (step >> 3);
-    const std::int32_t updated4 = SelectGe(magnitude, q4, base + step, base);
-    const std::int32_t threshold1 = SelectGe(magnitude, threshold2, threshold2 + q, threshold2 - q);
-    const std::int32_t updated2 = SelectGe(magnitude, threshold2, updated4 + half, updated4);
-    const std::int32_t updated2q = SelectGe(magnitude, threshold2, updated4 + half + q, updated4 + q);
-    const std::int32_t stepEven = SelectGe(magnitude, threshold2, step6, step4);
-    const std::int32_t stepOdd = SelectGe(magnitude, threshold2, step7, step5);
-    const std::int32_t updated = SelectGe(magnitude, threshold1, updated2q, updated2);
-    const std::int32_t stepHigh = SelectGe(magnitude, threshold1, stepOdd, stepEven);
+    std::int32_t delta = eighth;
+    std::int32_t stepBound = RaiseToMinStep(step * kStepFactor[0]);
+    QuantiseHigh(magnitude, step & ~3, delta, eighth + step, stepBound, codes);
+    std::int32_t stepEven = step * kStepFactor[4];
+    std::int32_t stepOdd = step * kStepFactor[5];
+    QuantiseMiddle(magnitude, q * 2, delta, delta + (step >> 1), stepEven, step * kStepFactor[6], stepOdd,
+                   step * kStepFactor[7], codes);
+    // Both candidates add the mirrored predictor, so the last selection yields the update itself.
+    std::int32_t updated = mirrored + delta;
+    QuantiseLow(magnitude, q, updated, mirroredPlusQ + delta, stepEven, stepOdd, codes);
 
-    state.predictor = Min(updated, kMaxPredictor) ^ signMask;
-    state.step = SelectGe(magnitude, q4, stepHigh, stepLow);
-    const std::uint32_t code = (static_cast<std::uint32_t>(magnitude >= q4) << 2) |
-                               (static_cast<std::uint32_t>(magnitude >= threshold2) << 1) |
-                               static_cast<std::uint32_t>(magnitude >= threshold1);
-    return (static_cast<std::uint32_t>(signMask) & 8u) | code;
+    state.predictor = NextPredictor(updated, signMask);
+    state.step = NextStep(stepEven, stepBound);
+    state.invertedCodes = codes;
 }
 
 std::int32_t ReadSample(const std::uint8_t* p)
@@ -97,17 +249,26 @@ std::int32_t ReadSample(const std::uint8_t* p)
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
 }
 
+// Two codes a byte, the earlier one in the low half: the pair arrives
+// earlier-first in the high half of the inverted bits, so swap and invert.
+std::uint8_t PairByte(std::uint32_t invertedCodes)
+{
+    return std::rotl(static_cast<std::uint8_t>(~invertedCodes), 4);
+}
+
 void EncodeRun(const std::uint8_t* samples, std::uint32_t count, std::uint8_t* output)
 {
     EncoderState state;
-    std::uint32_t i = 0;
-    for (; i + 1 < count; i += 2) {
-        const std::uint32_t low = EncodeSample(ReadSample(samples + 2 * i), state);
-        const std::uint32_t high = EncodeSample(ReadSample(samples + 2 * i + 2), state);
-        output[i / 2] = static_cast<std::uint8_t>(low | (high << 4));
+    const std::uint32_t pairs = count / 2;
+    for (std::uint32_t pair = 0; pair < pairs; ++pair) {
+        EncodeSample(ReadSample(samples + 4 * pair), state);
+        EncodeSample(ReadSample(samples + 4 * pair + 2), state);
+        output[pair] = PairByte(state.invertedCodes);
     }
-    if (i < count)
-        output[i / 2] = static_cast<std::uint8_t>(EncodeSample(ReadSample(samples + 2 * i), state));
+    if (count % 2 != 0) {
+        EncodeSample(ReadSample(samples + 4 * pairs), state);
+        output[pairs] = static_cast<std::uint8_t>(~state.invertedCodes & 0x0Fu);
+    }
 }
 
 } // namespace
