@@ -46,13 +46,33 @@ struct EncoderState {
 constexpr std::int32_t kScaledMinStep = kMinStep * 256;
 constexpr std::int32_t kScaledMaxStep = kMaxStep * 256;
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if defined(__GNUC__) && defined(__x86_64__)
 #define QUORBIN_ADPCM_ASM 1
 // Bounds as memory operands, so they take no register in the loop.
 const std::int32_t kMaxPredictorBound = kMaxPredictor;
 const std::int32_t kScaledMinStepBound = kScaledMinStep;
 const std::int32_t kScaledMaxStepBound = kScaledMaxStep;
 #endif
+
+// Factors of codes 4 and 5, and of 6 and 7, packed low/high: one 64-bit
+// multiply gives both scaled steps (each below 2^24).
+constexpr std::uint64_t PackFactors(std::int32_t low, std::int32_t high)
+{
+    return static_cast<std::uint64_t>(low) | (static_cast<std::uint64_t>(high) << 32);
+}
+const std::uint64_t kStepFactorPair45 = PackFactors(kStepFactor[4], kStepFactor[5]);
+const std::uint64_t kStepFactorPair67 = PackFactors(kStepFactor[6], kStepFactor[7]);
+
+inline std::uint64_t ScaledStepPair(std::int32_t step, const std::uint64_t& factors)
+{
+#ifdef QUORBIN_ADPCM_ASM
+    std::uint64_t product = static_cast<std::uint32_t>(step);
+    asm("imulq %[f], %[v]" : [v] "+r"(product) : [f] "m"(factors) : "cc");
+    return product;
+#else
+    return static_cast<std::uint32_t>(step) * factors;
+#endif
+}
 
 // Sets magnitude = |sample - predictor| and returns -1 when the difference is negative, else 0.
 inline std::int32_t Difference(std::int32_t sample, std::int32_t predictor, std::int32_t& magnitude)
@@ -108,10 +128,11 @@ inline void QuantiseHigh(std::int32_t& magnitude, std::int32_t threshold, std::i
 #endif
 }
 
-// Bit 1: what is left >= 2q. Also picks the scaled next steps for codes 6/7 over 4/5.
+// Bit 1: what is left >= 2q. Also picks the scaled next steps for codes 6 and
+// 7 over those for 4 and 5; each pair travels packed in one 64-bit value.
 inline void QuantiseMiddle(std::int32_t& magnitude, std::int32_t threshold, std::int32_t& delta,
-                           std::int32_t deltaIfReached, std::int32_t& stepEven, std::int32_t stepEvenIfReached,
-                           std::int32_t& stepOdd, std::int32_t stepOddIfReached, std::uint32_t& invertedCodes)
+                           std::int32_t deltaIfReached, std::uint64_t& stepPair, std::uint64_t stepPairIfReached,
+                           std::uint32_t& invertedCodes)
 {
 #ifdef QUORBIN_ADPCM_ASM
     std::int32_t rest;
@@ -119,13 +140,11 @@ inline void QuantiseMiddle(std::int32_t& magnitude, std::int32_t threshold, std:
         "subl %[thr], %[rest]\n\t"
         "cmovael %[rest], %[m]\n\t"
         "cmovael %[dHi], %[delta]\n\t"
-        "cmovael %[evenHi], %[even]\n\t"
-        "cmovael %[oddHi], %[odd]\n\t"
+        "cmovaeq %[pairHi], %[pair]\n\t"
         "adcl %[codes], %[codes]"
-        : [m] "+r"(magnitude), [delta] "+r"(delta), [even] "+r"(stepEven), [odd] "+r"(stepOdd),
-          [codes] "+r"(invertedCodes), [rest] "=&r"(rest)
-        : [thr] "rm"(threshold), [dHi] "rm"(deltaIfReached), [evenHi] "rm"(stepEvenIfReached),
-          [oddHi] "rm"(stepOddIfReached)
+        : [m] "+r"(magnitude), [delta] "+r"(delta), [pair] "+r"(stepPair), [codes] "+r"(invertedCodes),
+          [rest] "=&r"(rest)
+        : [thr] "rm"(threshold), [dHi] "rm"(deltaIfReached), [pairHi] "rm"(stepPairIfReached)
         : "cc");
 #else
     const bool reached = magnitude >= threshold;
@@ -133,8 +152,7 @@ inline void QuantiseMiddle(std::int32_t& magnitude, std::int32_t threshold, std:
     if (reached) {
         magnitude -= threshold;
         delta = deltaIfReached;
-        stepEven = stepEvenIfReached;
-        stepOdd = stepOddIfReached;
+        stepPair = stepPairIfReached;
     }
 #endif
 }
@@ -231,10 +249,11 @@ inline void EncodeSample(std::int32_t sample, EncoderState& state)
     std::int32_t delta = eighth;
     std::int32_t stepBound = RaiseToMinStep(step * kStepFactor[0]);
     QuantiseHigh(magnitude, step & ~3, delta, eighth + step, stepBound, codes);
-    std::int32_t stepEven = step * kStepFactor[4];
-    std::int32_t stepOdd = step * kStepFactor[5];
-    QuantiseMiddle(magnitude, q * 2, delta, delta + (step >> 1), stepEven, step * kStepFactor[6], stepOdd,
-                   step * kStepFactor[7], codes);
+    std::uint64_t stepPair = ScaledStepPair(step, kStepFactorPair45);
+    QuantiseMiddle(magnitude, q * 2, delta, delta + (step >> 1), stepPair, ScaledStepPair(step, kStepFactorPair67),
+                   codes);
+    std::int32_t stepEven = static_cast<std::int32_t>(stepPair);
+    const std::int32_t stepOdd = static_cast<std::int32_t>(stepPair >> 32);
     // Both candidates add the mirrored predictor, so the last selection yields the update itself.
     std::int32_t updated = mirrored + delta;
     QuantiseLow(magnitude, q, updated, mirroredPlusQ + delta, stepEven, stepOdd, codes);
