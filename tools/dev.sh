@@ -30,13 +30,36 @@ build() { # build DIR [cmake options...]
     cmake --build "$dir" -j"$jobs"
 }
 
+# ctest DIR: runs the tests of DIR and adds their counts to the totals.
+passed=0
+failed=0
+run_ctest() {
+    local log
+    log=$(mktemp)
+    local status=0
+    ctest --test-dir "$1" --output-on-failure -j"$jobs" 2>&1 | tee "$log" || status=$?
+    local summary
+    summary=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+    rm -f "$log"
+    if [ -n "$summary" ]; then
+        local f total
+        f=$(echo "$summary" | awk '{print $1}')
+        total=$(echo "$summary" | awk '{print $NF}')
+        passed=$((passed + total - f))
+        failed=$((failed + f))
+    fi
+    return "$status"
+}
+
 run_tests() {
+    local status=0
     build build
-    ctest --test-dir build --output-on-failure -j"$jobs"
+    run_ctest build || status=1
     build build-sanitize -DQUORBIN_CORE_ONLY=ON -DQUORBIN_SANITIZE=ON -DQUORBIN_BENCHMARKS=OFF
-    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-        ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
-    if [ -x tools/fuzz.sh ]; then tools/fuzz.sh ci; fi
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-sanitize || status=1
+    if [ -x tools/fuzz.sh ]; then tools/fuzz.sh ci || status=1; fi
+    echo "tests: $passed passed, $failed failed"
+    return "$status"
 }
 
 run_program() {
