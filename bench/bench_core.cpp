@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "ReferenceQuantiser.h"
 #include "WaveFixtures.h"
 #include "audio/AdpcmEncoder.h"
 #include "mld/MldBuilder.h"
@@ -64,17 +65,7 @@ std::uint32_t ReferenceEncode(const std::vector<std::int16_t>& samples, std::uin
     std::int32_t predictor = 0;
     std::int32_t step = 127;
     for (std::uint32_t i = 0; i < samples.size(); ++i) {
-        const std::int32_t diff = samples[i] - predictor;
-        const std::int32_t magnitude = diff < 0 ? -diff : diff;
-        const std::int32_t q = step / 4;
-        std::uint32_t level = 0;
-        while (level < 7 && magnitude >= q * static_cast<std::int32_t>(level + 1))
-            ++level;
-        AdpcmCode code;
-        code.bit0 = level & 1;
-        code.bit1 = (level >> 1) & 1;
-        code.bit2 = (level >> 2) & 1;
-        code.sign = diff < 0 ? 1 : 0;
+        const AdpcmCode code = ReferenceQuantise(samples[i], predictor, step);
         predictor = adpcm_next_predictor(code, predictor, step);
         step = adpcm_next_step(code, step);
         adpcm_put_nibble(output, code, i);

@@ -24,12 +24,12 @@ const OptionSpec* FindShort(const std::vector<OptionSpec>& options, char name) {
     return it == options.end() ? nullptr : &*it;
 }
 
-// Takes the value of `spec`: attached (`--x=v`, `-ov`) or the next argument.
-bool TakeValue(const OptionSpec& spec, std::optional<std::string_view> attached,
+// Takes the value of `option`: attached (`--x=v`, `-ov`) or the next argument.
+bool TakeValue(const OptionSpec& option, std::optional<std::string_view> attached,
                std::span<const std::string> args, std::size_t& i, ParsedArguments& parsed,
                std::string& error) {
-    const std::string key(spec.longName);
-    if (spec.valueName.empty()) {
+    const std::string key(option.longName);
+    if (option.valueName.empty()) {
         if (attached) {
             error = "option --" + key + " takes no value";
             return false;
@@ -42,7 +42,7 @@ bool TakeValue(const OptionSpec& spec, std::optional<std::string_view> attached,
         return true;
     }
     if (i + 1 >= args.size()) {
-        error = "option --" + key + " needs a value (" + std::string(spec.valueName) + ")";
+        error = "option --" + key + " needs a value (" + std::string(option.valueName) + ")";
         return false;
     }
     parsed.values[key] = args[++i];
@@ -89,25 +89,25 @@ std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args,
             optionsEnded = true;
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         std::optional<std::string_view> attached;
         if (arg.starts_with("--")) {
             const std::string_view body = arg.substr(2);
             const std::size_t equals = body.find('=');
-            spec = FindLong(options, body.substr(0, equals));
+            option = FindLong(options, body.substr(0, equals));
             if (equals != std::string_view::npos) attached = body.substr(equals + 1);
         } else {
-            spec = FindShort(options, arg[1]);
-            if (spec && arg.size() > 2) {
-                if (spec->valueName.empty()) spec = nullptr;  // grouped flags are not supported
+            option = FindShort(options, arg[1]);
+            if (option && arg.size() > 2) {
+                if (option->valueName.empty()) option = nullptr;  // grouped flags are not supported
                 else attached = arg.substr(2);
             }
         }
-        if (!spec) {
+        if (!option) {
             error = "unknown option " + std::string(arg);
             return std::nullopt;
         }
-        if (!TakeValue(*spec, attached, args, i, parsed, error)) return std::nullopt;
+        if (!TakeValue(*option, attached, args, i, parsed, error)) return std::nullopt;
     }
     return parsed;
 }

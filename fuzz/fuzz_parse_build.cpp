@@ -18,6 +18,7 @@
 #include "audio/AdpcmEncoder.h"
 #include "audio/ByteBuffer.h"
 #include "audio/WaveReader.h"
+#include "tests/ReferenceQuantiser.h"
 #include "mld/MldBuilder.h"
 #include "mld/MldReader.h"
 
@@ -109,16 +110,7 @@ ByteBuffer ReferenceEncode(const std::uint8_t* bytes, std::uint32_t samples) {
     std::int32_t step = 127;
     for (std::uint32_t i = 0; i < samples; ++i) {
         const auto x = static_cast<std::int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-        const std::int32_t d = x - predictor;
-        const std::int32_t m = d < 0 ? -d : d;
-        const std::int32_t q = step / 4;
-        std::uint8_t magnitude = 0;
-        while (magnitude < 7 && m >= q * (magnitude + 1)) ++magnitude;
-        AdpcmCode code;
-        code.bit0 = magnitude & 1;
-        code.bit1 = (magnitude >> 1) & 1;
-        code.bit2 = (magnitude >> 2) & 1;
-        code.sign = d < 0 ? 1 : 0;
+        const AdpcmCode code = ReferenceQuantise(x, predictor, step);
         predictor = adpcm_next_predictor(code, predictor, step);
         step = adpcm_next_step(code, step);
         adpcm_put_nibble(coded.Data(), code, i);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "audio/AdpcmEncoder.h"
+#include "ReferenceQuantiser.h"
 
 using namespace quorbin;
 
@@ -22,22 +23,6 @@ Bytes SampleBytes(const std::vector<std::int16_t>& samples)
 }
 
 // Quantises one sample the slow, obvious way: count the thresholds q..7q.
-AdpcmCode Quantise(std::int32_t sample, std::int32_t predictor, std::int32_t step)
-{
-    const std::int32_t diff = sample - predictor;
-    const std::int32_t magnitude = diff < 0 ? -diff : diff;
-    const std::int32_t q = step / 4;
-    std::int32_t code = 0;
-    while (code < 7 && magnitude >= (code + 1) * q)
-        ++code;
-    AdpcmCode result;
-    result.bit0 = code & 1;
-    result.bit1 = (code >> 1) & 1;
-    result.bit2 = (code >> 2) & 1;
-    result.sign = diff < 0 ? 1 : 0;
-    return result;
-}
-
 struct Trace {
     std::vector<std::int32_t> predictors;
     std::vector<std::int32_t> steps;
@@ -52,7 +37,7 @@ Trace TraceByHelpers(const std::vector<std::int16_t>& samples)
     std::int32_t predictor = 0;
     std::int32_t step = 127;
     for (std::uint32_t i = 0; i < samples.size(); ++i) {
-        const AdpcmCode code = Quantise(samples[i], predictor, step);
+        const AdpcmCode code = ReferenceQuantise(samples[i], predictor, step);
         predictor = adpcm_next_predictor(code, predictor, step);
         step = adpcm_next_step(code, step);
         adpcm_put_nibble(trace.output.data(), code, i);

@@ -12,6 +12,7 @@
 #include "audio/WaveWriter.h"
 #include "mld/MldBuilder.h"
 #include "mld/MldReader.h"
+#include "ReferenceQuantiser.h"
 #include "SyntheticSignals.h"
 #include "WaveFixtures.h"
 
@@ -62,17 +63,7 @@ std::vector<std::int16_t> PredictorTrace(const std::vector<std::int16_t>& sample
     std::int32_t step = 127;
     std::vector<std::int16_t> trace;
     for (const std::int16_t x : samples) {
-        const std::int32_t d = x - predictor;
-        const std::int32_t m = d < 0 ? -d : d;
-        const std::int32_t q = step / 4;
-        int magnitude = 0;
-        while (magnitude < 7 && m >= (magnitude + 1) * q)
-            ++magnitude;
-        AdpcmCode code;
-        code.bit0 = magnitude & 1;
-        code.bit1 = (magnitude >> 1) & 1;
-        code.bit2 = (magnitude >> 2) & 1;
-        code.sign = d < 0 ? 1 : 0;
+        const AdpcmCode code = ReferenceQuantise(x, predictor, step);
         predictor = adpcm_next_predictor(code, predictor, step);
         step = adpcm_next_step(code, step);
         trace.push_back(static_cast<std::int16_t>(predictor));
