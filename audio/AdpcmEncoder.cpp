@@ -1,7 +1,10 @@
 #include "audio/AdpcmEncoder.h"
 
 #include <algorithm>
-#include <bit>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quorbin {
 
@@ -26,21 +29,19 @@ std::uint32_t CodeValue(const AdpcmCode& code)
     return code.sign * 8u + MagnitudeOf(code);
 }
 
-// The hot loop keeps predictor and step in registers and has no
-// data-dependent branch. The magnitude code comes from a three-level binary
-// search: each level compares what is left of |d| with 4q, 2q or q (subtracting
-// it when reached), and the flags of that one comparison drive every
-// conditional move of the level: the predictor delta, the next-step candidates
-// and a carry shifted into the code bits. The code bits are collected inverted
-// (the carry says "below the threshold"), two samples to a register.
-// The predictor is handled mirrored (bitwise inverted) for negative
-// differences, so the update always adds and one upper bound clamps both
-// directions. Next steps stay scaled by 256 until the final shift, so each
-// clamp is one compare against a scaled bound.
+// The hot loop runs only the predictor/step recurrence, in registers and with
+// no data-dependent branch; the codes are worked out afterwards from the
+// recorded states (see EncodeRun). The magnitude code comes from a three-level
+// binary search: each level compares what is left of |d| with 4q, 2q or q
+// (subtracting it when reached), and the flags of that one comparison drive
+// every conditional move of the level: the predictor delta and the next-step
+// candidates. The predictor is handled mirrored (bitwise inverted) for
+// negative differences, so the update always adds and one upper bound clamps
+// both directions. Next steps stay scaled by 256 until the final shift, so
+// each clamp is one compare against a scaled bound.
 struct EncoderState {
     std::int32_t predictor = 0;
     std::int32_t step = kInitialStep;
-    std::uint32_t invertedCodes = 0;
 };
 
 constexpr std::int32_t kScaledMinStep = kMinStep * 256;
@@ -80,13 +81,14 @@ inline std::int32_t Difference(std::int32_t sample, std::int32_t predictor, std:
 #ifdef QUORBIN_ADPCM_ASM
     std::int32_t negated;
     std::int32_t signMask;
+    // cltd spreads the sign of eax over edx without taking a shift unit,
+    // which the loop keeps busy.
     asm("movl %[p], %[neg]\n\t"
         "subl %[x], %[neg]\n\t"
         "subl %[p], %[x]\n\t"
-        "movl %[x], %[mask]\n\t"
-        "cmovsl %[neg], %[x]\n\t"
-        "sarl $31, %[mask]"
-        : [x] "+&r"(sample), [neg] "=&r"(negated), [mask] "=&r"(signMask)
+        "cltd\n\t"
+        "cmovsl %[neg], %[x]"
+        : [x] "+&a"(sample), [neg] "=&r"(negated), [mask] "=&d"(signMask)
         : [p] "r"(predictor)
         : "cc");
     magnitude = sample;
@@ -103,7 +105,7 @@ inline std::int32_t Difference(std::int32_t sample, std::int32_t predictor, std:
 // the delta and lifts the bound on the next step from the codes 0-3 value to
 // the maximum.
 inline void QuantiseHigh(std::int32_t& magnitude, std::int32_t threshold, std::int32_t& delta,
-                         std::int32_t deltaIfReached, std::int32_t& stepBound, std::uint32_t& invertedCodes)
+                         std::int32_t deltaIfReached, std::int32_t& stepBound)
 {
 #ifdef QUORBIN_ADPCM_ASM
     std::int32_t rest;
@@ -111,16 +113,12 @@ inline void QuantiseHigh(std::int32_t& magnitude, std::int32_t threshold, std::i
         "subl %[thr], %[rest]\n\t"
         "cmovael %[rest], %[m]\n\t"
         "cmovael %[dHi], %[delta]\n\t"
-        "cmovael %[maxStep], %[bound]\n\t"
-        "adcl %[codes], %[codes]"
-        : [m] "+r"(magnitude), [delta] "+r"(delta), [bound] "+r"(stepBound), [codes] "+r"(invertedCodes),
-          [rest] "=&r"(rest)
+        "cmovael %[maxStep], %[bound]"
+        : [m] "+r"(magnitude), [delta] "+r"(delta), [bound] "+r"(stepBound), [rest] "=&r"(rest)
         : [thr] "rm"(threshold), [dHi] "rm"(deltaIfReached), [maxStep] "m"(kScaledMaxStepBound)
         : "cc");
 #else
-    const bool reached = magnitude >= threshold;
-    invertedCodes = invertedCodes * 2 + (reached ? 0u : 1u);
-    if (reached) {
+    if (magnitude >= threshold) {
         magnitude -= threshold;
         delta = deltaIfReached;
         stepBound = kScaledMaxStep;
@@ -131,8 +129,7 @@ inline void QuantiseHigh(std::int32_t& magnitude, std::int32_t threshold, std::i
 // Bit 1: what is left >= 2q. Also picks the scaled next steps for codes 6 and
 // 7 over those for 4 and 5; each pair travels packed in one 64-bit value.
 inline void QuantiseMiddle(std::int32_t& magnitude, std::int32_t threshold, std::int32_t& delta,
-                           std::int32_t deltaIfReached, std::uint64_t& stepPair, std::uint64_t stepPairIfReached,
-                           std::uint32_t& invertedCodes)
+                           std::int32_t deltaIfReached, std::uint64_t& stepPair, std::uint64_t stepPairIfReached)
 {
 #ifdef QUORBIN_ADPCM_ASM
     std::int32_t rest;
@@ -140,16 +137,12 @@ inline void QuantiseMiddle(std::int32_t& magnitude, std::int32_t threshold, std:
         "subl %[thr], %[rest]\n\t"
         "cmovael %[rest], %[m]\n\t"
         "cmovael %[dHi], %[delta]\n\t"
-        "cmovaeq %[pairHi], %[pair]\n\t"
-        "adcl %[codes], %[codes]"
-        : [m] "+r"(magnitude), [delta] "+r"(delta), [pair] "+r"(stepPair), [codes] "+r"(invertedCodes),
-          [rest] "=&r"(rest)
+        "cmovaeq %[pairHi], %[pair]"
+        : [m] "+r"(magnitude), [delta] "+r"(delta), [pair] "+r"(stepPair), [rest] "=&r"(rest)
         : [thr] "rm"(threshold), [dHi] "rm"(deltaIfReached), [pairHi] "rm"(stepPairIfReached)
         : "cc");
 #else
-    const bool reached = magnitude >= threshold;
-    invertedCodes = invertedCodes * 2 + (reached ? 0u : 1u);
-    if (reached) {
+    if (magnitude >= threshold) {
         magnitude -= threshold;
         delta = deltaIfReached;
         stepPair = stepPairIfReached;
@@ -159,22 +152,18 @@ inline void QuantiseMiddle(std::int32_t& magnitude, std::int32_t threshold, std:
 
 // Bit 0: what is left >= q. Picks the updated predictor and the scaled next step for codes 4-7.
 inline void QuantiseLow(std::int32_t magnitude, std::int32_t threshold, std::int32_t& updated,
-                        std::int32_t updatedIfReached, std::int32_t& stepHigh, std::int32_t stepHighIfReached,
-                        std::uint32_t& invertedCodes)
+                        std::int32_t updatedIfReached, std::int32_t& stepHigh, std::int32_t stepHighIfReached)
 {
 #ifdef QUORBIN_ADPCM_ASM
     asm("cmpl %[thr], %[m]\n\t"
         "cmovael %[uHi], %[u]\n\t"
-        "cmovael %[stepHi], %[step]\n\t"
-        "adcl %[codes], %[codes]"
-        : [u] "+r"(updated), [step] "+r"(stepHigh), [codes] "+r"(invertedCodes)
+        "cmovael %[stepHi], %[step]"
+        : [u] "+r"(updated), [step] "+r"(stepHigh)
         : [m] "r"(magnitude), [thr] "rm"(threshold), [uHi] "rm"(updatedIfReached),
           [stepHi] "rm"(stepHighIfReached)
         : "cc");
 #else
-    const bool reached = magnitude >= threshold;
-    invertedCodes = invertedCodes * 2 + (reached ? 0u : 1u);
-    if (reached) {
+    if (magnitude >= threshold) {
         updated = updatedIfReached;
         stepHigh = stepHighIfReached;
     }
@@ -233,7 +222,7 @@ inline std::int32_t NextStep(std::int32_t scaledHigh, std::int32_t bound)
 #endif
 }
 
-// Encodes one sample and shifts its inverted 4-bit code into state.invertedCodes.
+// Moves the state on by one sample.
 inline void EncodeSample(std::int32_t sample, EncoderState& state)
 {
     const std::int32_t step = state.step;
@@ -243,24 +232,20 @@ inline void EncodeSample(std::int32_t sample, EncoderState& state)
     const std::int32_t signMask = Difference(sample, state.predictor, magnitude);
     const std::int32_t mirrored = state.predictor ^ signMask;
     const std::int32_t mirroredPlusQ = mirrored + q;
-    // Inverted sign first: 1 when the difference is not negative.
-    std::uint32_t codes = state.invertedCodes * 2 + static_cast<std::uint32_t>(signMask + 1);
 
     std::int32_t delta = eighth;
     std::int32_t stepBound = RaiseToMinStep(step * kStepFactor[0]);
-    QuantiseHigh(magnitude, step & ~3, delta, eighth + step, stepBound, codes);
+    QuantiseHigh(magnitude, step & ~3, delta, eighth + step, stepBound);
     std::uint64_t stepPair = ScaledStepPair(step, kStepFactorPair45);
-    QuantiseMiddle(magnitude, q * 2, delta, delta + (step >> 1), stepPair, ScaledStepPair(step, kStepFactorPair67),
-                   codes);
+    QuantiseMiddle(magnitude, q * 2, delta, delta + (step >> 1), stepPair, ScaledStepPair(step, kStepFactorPair67));
     std::int32_t stepEven = static_cast<std::int32_t>(stepPair);
     const std::int32_t stepOdd = static_cast<std::int32_t>(stepPair >> 32);
     // Both candidates add the mirrored predictor, so the last selection yields the update itself.
     std::int32_t updated = mirrored + delta;
-    QuantiseLow(magnitude, q, updated, mirroredPlusQ + delta, stepEven, stepOdd, codes);
+    QuantiseLow(magnitude, q, updated, mirroredPlusQ + delta, stepEven, stepOdd);
 
     state.predictor = NextPredictor(updated, signMask);
     state.step = NextStep(stepEven, stepBound);
-    state.invertedCodes = codes;
 }
 
 std::int32_t ReadSample(const std::uint8_t* p)
@@ -268,35 +253,125 @@ std::int32_t ReadSample(const std::uint8_t* p)
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
 }
 
-// Two codes a byte, the earlier one in the low half: the pair arrives
-// earlier-first in the high half of the inverted bits, so swap and invert.
-std::uint8_t PairByte(std::uint32_t invertedCodes)
+// Samples are encoded in groups: first the recurrence runs over a group,
+// recording the state each sample starts from; then the group's codes are
+// worked out from those states. The code pass of one group does not depend on
+// the next group's recurrence, so the processor overlaps the two, and the
+// recurrence loop carries no code bookkeeping.
+constexpr std::uint32_t kGroupSamples = 16;
+
+// States of two groups: the one being traced and the one being coded.
+struct Trace {
+    std::int16_t predictor[2 * kGroupSamples];
+    std::int16_t step[2 * kGroupSamples];
+};
+
+inline void TraceRun(const std::uint8_t* samples, std::uint32_t count, EncoderState& state, std::int16_t* predictors,
+                     std::int16_t* steps)
 {
-    return std::rotl(static_cast<std::uint8_t>(~invertedCodes), 4);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        predictors[i] = static_cast<std::int16_t>(state.predictor);
+        steps[i] = static_cast<std::int16_t>(state.step);
+        EncodeSample(ReadSample(samples + 2 * i), state);
+    }
 }
 
-// Four samples a round: their inverted codes fill 16 bits, which make two bytes.
-// A shorter loop body would spend a larger share on loop control and stores.
+// The code of a sample, from the state it starts from: the sign, then how
+// many of the thresholds q, 2q, ... 7q its distance from the predictor
+// reaches, found by the same three-level search as the recurrence.
+std::uint32_t CodeFromState(std::int32_t sample, std::int32_t predictor, std::int32_t step)
+{
+    const std::int32_t diff = sample - predictor;
+    std::int32_t magnitude = diff < 0 ? -diff : diff;
+    const std::int32_t q = step >> 2;
+    std::uint32_t code = diff < 0 ? 8u : 0u;
+    for (std::int32_t bit = 4; bit > 0; bit /= 2) {
+        if (magnitude >= bit * q) {
+            magnitude -= bit * q;
+            code += static_cast<std::uint32_t>(bit);
+        }
+    }
+    return code;
+}
+
+// Two codes a byte, the earlier one in the low half; the first sample has an even index.
+void PackCodes(const std::uint8_t* samples, const std::int16_t* predictors, const std::int16_t* steps,
+               std::uint32_t count, std::uint8_t* output)
+{
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t code = CodeFromState(ReadSample(samples + 2 * i), predictors[i], steps[i]);
+        if (i % 2 == 0)
+            output[i / 2] = static_cast<std::uint8_t>(code);
+        else
+            output[i / 2] = static_cast<std::uint8_t>(output[i / 2] + code * 16);
+    }
+}
+
+#if defined(__SSE2__)
+// Eight codes at once, one per 16-bit lane: the same search as the
+// recurrence, on |d| as an unsigned 16-bit value. Each 32-bit lane of the
+// result holds a byte: an even sample's code low, the next one's high.
+inline __m128i CodeBytes8(const std::uint8_t* samples, const std::int16_t* predictors, const std::int16_t* steps)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples));
+    const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(predictors));
+    const __m128i q = _mm_srli_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(steps)), 2);
+    const __m128i sign = _mm_and_si128(_mm_cmpgt_epi16(p, x), _mm_set1_epi16(8));
+    __m128i magnitude = _mm_sub_epi16(_mm_max_epi16(x, p), _mm_min_epi16(x, p));
+    __m128i threshold = _mm_slli_epi16(q, 2);
+    __m128i reached = _mm_cmpeq_epi16(_mm_subs_epu16(threshold, magnitude), zero);
+    magnitude = _mm_sub_epi16(magnitude, _mm_and_si128(reached, threshold));
+    __m128i code = _mm_or_si128(sign, _mm_and_si128(reached, _mm_set1_epi16(4)));
+    threshold = _mm_add_epi16(q, q);
+    reached = _mm_cmpeq_epi16(_mm_subs_epu16(threshold, magnitude), zero);
+    magnitude = _mm_sub_epi16(magnitude, _mm_and_si128(reached, threshold));
+    code = _mm_or_si128(code, _mm_and_si128(reached, _mm_set1_epi16(2)));
+    reached = _mm_cmpeq_epi16(_mm_subs_epu16(q, magnitude), zero);
+    code = _mm_or_si128(code, _mm_and_si128(reached, _mm_set1_epi16(1)));
+    return _mm_and_si128(_mm_or_si128(code, _mm_srli_epi32(code, 12)), _mm_set1_epi32(0xFF));
+}
+#endif
+
+inline void PackGroup(const std::uint8_t* samples, const std::int16_t* predictors, const std::int16_t* steps,
+                      std::uint8_t* output)
+{
+#if defined(__SSE2__)
+    const __m128i first = CodeBytes8(samples, predictors, steps);
+    const __m128i second = CodeBytes8(samples + 16, predictors + 8, steps + 8);
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(first, second), _mm_setzero_si128());
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(output), bytes);
+#else
+    PackCodes(samples, predictors, steps, kGroupSamples, output);
+#endif
+}
+
 void EncodeRun(const std::uint8_t* samples, std::uint32_t count, std::uint8_t* output)
 {
+    constexpr std::uint32_t groupBytes = 2 * kGroupSamples;
+    constexpr std::uint32_t groupOutput = kGroupSamples / 2;
     EncoderState state;
-    const std::uint32_t pairs = count / 2;
-    std::uint32_t pair = 0;
-    for (; pair + 2 <= pairs; pair += 2) {
-        for (std::uint32_t k = 0; k < 4; ++k)
-            EncodeSample(ReadSample(samples + 4 * pair + 2 * k), state);
-        output[pair] = PairByte(state.invertedCodes >> 8);
-        output[pair + 1] = PairByte(state.invertedCodes);
+    Trace trace;
+    const std::uint32_t groups = count / kGroupSamples;
+    for (std::uint32_t g = 0; g < groups; ++g) {
+        const std::uint32_t slot = (g % 2) * kGroupSamples;
+        // Four samples a round keep loop control a small share of the work.
+        for (std::uint32_t i = 0; i < kGroupSamples; i += 4)
+            TraceRun(samples + g * groupBytes + 2 * i, 4, state, trace.predictor + slot + i, trace.step + slot + i);
+        if (g > 0) {
+            const std::uint32_t previous = kGroupSamples - slot;
+            PackGroup(samples + (g - 1) * groupBytes, trace.predictor + previous, trace.step + previous,
+                      output + (g - 1) * groupOutput);
+        }
     }
-    if (pair < pairs) {
-        EncodeSample(ReadSample(samples + 4 * pair), state);
-        EncodeSample(ReadSample(samples + 4 * pair + 2), state);
-        output[pair] = PairByte(state.invertedCodes);
+    if (groups > 0) {
+        const std::uint32_t last = ((groups - 1) % 2) * kGroupSamples;
+        PackGroup(samples + (groups - 1) * groupBytes, trace.predictor + last, trace.step + last,
+                  output + (groups - 1) * groupOutput);
     }
-    if (count % 2 != 0) {
-        EncodeSample(ReadSample(samples + 4 * pairs), state);
-        output[pairs] = static_cast<std::uint8_t>(~state.invertedCodes & 0x0Fu);
-    }
+    const std::uint32_t rest = count - groups * kGroupSamples;
+    TraceRun(samples + groups * groupBytes, rest, state, trace.predictor, trace.step);
+    PackCodes(samples + groups * groupBytes, trace.predictor, trace.step, rest, output + groups * groupOutput);
 }
 
 } // namespace
