@@ -1,6 +1,6 @@
 #pragma once
 // Helpers shared by the conversion-step and command-line tests: scratch
-// folders, synthesised WAVE files and child processes.
+// folders, synthesised WAVE files, the builder run directly and child processes.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +14,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "audio/ByteBuffer.h"
+#include "mld/MldBuilder.h"
 
 namespace quorbin::testing_support {
 
@@ -70,6 +73,16 @@ inline ByteBuffer ToBuffer(const std::string& bytes) {
 
 inline std::string FromBuffer(const ByteBuffer& buffer) {
     return std::string(buffer.Bytes().begin(), buffer.Bytes().end());
+}
+
+// The melody file that the builder makes of `wave` on its own.
+inline std::string BuildDirectly(const std::string& wave, const ContentInfo& info) {
+    const ByteBuffer source = ToBuffer(wave);
+    MldBuilder builder;
+    const std::int32_t rate = builder.Parse(source);
+    ByteBuffer melody;
+    EXPECT_EQ(builder.Build(info, source, rate, melody), 0);
+    return FromBuffer(melody);
 }
 
 inline void PutLe(std::string& out, std::uint32_t value, int bytes) {

@@ -76,15 +76,6 @@ std::vector<std::string> MelodyFiles(const TempFolder& folder) {
     return names;
 }
 
-std::string BuildDirectly(const std::string& wave, const ContentInfo& info) {
-    const ByteBuffer source = ToBuffer(wave);
-    MldBuilder builder;
-    const std::int32_t rate = builder.Parse(source);
-    ByteBuffer melody;
-    EXPECT_EQ(builder.Build(info, source, rate, melody), 0);
-    return FromBuffer(melody);
-}
-
 } // namespace
 
 // ---- Option parsing -------------------------------------------------------------

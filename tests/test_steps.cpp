@@ -26,16 +26,6 @@ ContentInfo FixedInfo(const std::string& title = "Title") {
     return info;
 }
 
-// The melody file that the builder makes of `wave` on its own.
-std::string BuildDirectly(const std::string& wave, const ContentInfo& info) {
-    const ByteBuffer source = ToBuffer(wave);
-    MldBuilder builder;
-    const std::int32_t rate = builder.Parse(source);
-    ByteBuffer melody;
-    EXPECT_EQ(builder.Build(info, source, rate, melody), 0);
-    return FromBuffer(melody);
-}
-
 double Plenty(const std::filesystem::path&) { return 1e12; }
 
 class ConversionStepsTest : public testing::Test {
