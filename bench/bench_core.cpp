@@ -65,10 +65,7 @@ std::uint32_t ReferenceEncode(const std::vector<std::int16_t>& samples, std::uin
     std::int32_t predictor = 0;
     std::int32_t step = 127;
     for (std::uint32_t i = 0; i < samples.size(); ++i) {
-        const AdpcmCode code = ReferenceQuantise(samples[i], predictor, step);
-        predictor = adpcm_next_predictor(code, predictor, step);
-        step = adpcm_next_step(code, step);
-        adpcm_put_nibble(output, code, i);
+        ReferenceEncodeSample(samples[i], predictor, step, output, i);
     }
     return static_cast<std::uint32_t>((samples.size() + 1) / 2);
 }

@@ -110,10 +110,7 @@ ByteBuffer ReferenceEncode(const std::uint8_t* bytes, std::uint32_t samples) {
     std::int32_t step = 127;
     for (std::uint32_t i = 0; i < samples; ++i) {
         const auto x = static_cast<std::int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-        const AdpcmCode code = ReferenceQuantise(x, predictor, step);
-        predictor = adpcm_next_predictor(code, predictor, step);
-        step = adpcm_next_step(code, step);
-        adpcm_put_nibble(coded.Data(), code, i);
+        ReferenceEncodeSample(x, predictor, step, coded.Data(), i);
     }
     return coded;
 }

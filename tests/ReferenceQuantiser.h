@@ -24,4 +24,15 @@ inline AdpcmCode ReferenceQuantise(std::int32_t sample, std::int32_t predictor, 
     return code;
 }
 
+// One sample through the public helpers, as the encoder's contract states
+// them: quantise, move predictor and step on, store the nibble.
+inline void ReferenceEncodeSample(std::int32_t sample, std::int32_t& predictor, std::int32_t& step,
+                                  std::uint8_t* output, std::uint32_t index)
+{
+    const AdpcmCode code = ReferenceQuantise(sample, predictor, step);
+    predictor = adpcm_next_predictor(code, predictor, step);
+    step = adpcm_next_step(code, step);
+    adpcm_put_nibble(output, code, index);
+}
+
 } // namespace quorbin

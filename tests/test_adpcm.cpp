@@ -37,10 +37,7 @@ Trace TraceByHelpers(const std::vector<std::int16_t>& samples)
     std::int32_t predictor = 0;
     std::int32_t step = 127;
     for (std::uint32_t i = 0; i < samples.size(); ++i) {
-        const AdpcmCode code = ReferenceQuantise(samples[i], predictor, step);
-        predictor = adpcm_next_predictor(code, predictor, step);
-        step = adpcm_next_step(code, step);
-        adpcm_put_nibble(trace.output.data(), code, i);
+        ReferenceEncodeSample(samples[i], predictor, step, trace.output.data(), i);
         trace.predictors.push_back(predictor);
         trace.steps.push_back(step);
     }
