@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <queue>
-#include <regex>
 #include <set>
 #include <string>
 #include <tuple>
@@ -332,15 +332,33 @@ TEST(SkinIcon, DesktopPngsHaveTheirFolderSize)
     }
 }
 
+// Every <file alias="ALIAS">PATH</file> entry of a resource file, alias to path.
+std::map<std::string, std::string> ResourceEntries(const std::string& qrc)
+{
+    const std::string open = "<file alias=\"";
+    std::map<std::string, std::string> entries;
+    for (std::size_t at = qrc.find(open); at != std::string::npos; at = qrc.find(open, at)) {
+        const std::size_t alias = at + open.size();
+        const std::size_t aliasEnd = qrc.find("\">", alias);
+        const std::size_t pathEnd = qrc.find("</file>", aliasEnd);
+        if (aliasEnd == std::string::npos || pathEnd == std::string::npos) {
+            ADD_FAILURE() << "unclosed entry at " << at;
+            break;
+        }
+        entries[qrc.substr(alias, aliasEnd - alias)] = qrc.substr(aliasEnd + 2, pathEnd - aliasEnd - 2);
+        at = pathEnd;
+    }
+    return entries;
+}
+
 TEST(SkinResources, ResourceFileNamesEveryBitmapAndOnlyExistingFiles)
 {
     const std::vector<uint8_t> raw = ReadFile(kResDir + "skin.qrc");
-    const std::string qrc(raw.begin(), raw.end());
-    const std::regex file(R"re(<file alias="([^"]+)">([^<]+)</file>)re");
+    const std::map<std::string, std::string> entries = ResourceEntries(std::string(raw.begin(), raw.end()));
     std::set<std::string> aliases;
-    for (auto it = std::sregex_iterator(qrc.begin(), qrc.end(), file); it != std::sregex_iterator(); ++it) {
-        aliases.insert((*it)[1]);
-        EXPECT_FALSE(ReadFile(kResDir + (*it)[2].str()).empty()) << (*it)[2];
+    for (const auto& [alias, path] : entries) {
+        aliases.insert(alias);
+        EXPECT_FALSE(ReadFile(kResDir + path).empty()) << path;
     }
     for (const SkinEntry& entry : kSkin)
         EXPECT_TRUE(aliases.count(std::to_string(entry.number) + ".bmp")) << entry.number;
