@@ -49,11 +49,12 @@ constexpr std::int32_t kScaledMaxStep = kMaxStep * 256;
 
 #if defined(__GNUC__) && defined(__x86_64__)
 #define QUORBIN_ADPCM_ASM 1
-// Bounds as memory operands, so they take no register in the loop.
+#endif
+// Bounds as objects in memory, so the loop can take them as memory operands
+// and they occupy no register.
 const std::int32_t kMaxPredictorBound = kMaxPredictor;
 const std::int32_t kScaledMinStepBound = kScaledMinStep;
 const std::int32_t kScaledMaxStepBound = kScaledMaxStep;
-#endif
 
 // Factors of codes 4 and 5, and of 6 and 7, packed low/high: one 64-bit
 // multiply gives both scaled steps (each below 2^24).
@@ -101,11 +102,15 @@ inline std::int32_t Difference(std::int32_t sample, std::int32_t predictor, std:
 #endif
 }
 
-// Bit 2: magnitude >= 4q. Takes 4q off the magnitude, adds the full step to
-// the delta and lifts the bound on the next step from the codes 0-3 value to
-// the maximum.
-inline void QuantiseHigh(std::int32_t& magnitude, std::int32_t threshold, std::int32_t& delta,
-                         std::int32_t deltaIfReached, std::int32_t& stepBound)
+// Bits 2 and 1: when what is left of the magnitude reaches the threshold (4q,
+// then 2q), take the threshold off, move the delta on, and pick the step
+// candidate for a reached level. For bit 2 that candidate is the bound on the
+// next step, lifted from the codes 0-3 value to the maximum; for bit 1 it is
+// the pair of scaled next steps for codes 6 and 7 over those for 4 and 5,
+// packed in one 64-bit value.
+template <typename Step>
+inline void QuantiseUpper(std::int32_t& magnitude, std::int32_t threshold, std::int32_t& delta,
+                          std::int32_t deltaIfReached, Step& step, const Step& stepIfReached)
 {
 #ifdef QUORBIN_ADPCM_ASM
     std::int32_t rest;
@@ -113,39 +118,15 @@ inline void QuantiseHigh(std::int32_t& magnitude, std::int32_t threshold, std::i
         "subl %[thr], %[rest]\n\t"
         "cmovael %[rest], %[m]\n\t"
         "cmovael %[dHi], %[delta]\n\t"
-        "cmovael %[maxStep], %[bound]"
-        : [m] "+r"(magnitude), [delta] "+r"(delta), [bound] "+r"(stepBound), [rest] "=&r"(rest)
-        : [thr] "rm"(threshold), [dHi] "rm"(deltaIfReached), [maxStep] "m"(kScaledMaxStepBound)
+        "cmovae %[stepHi], %[step]"
+        : [m] "+r"(magnitude), [delta] "+r"(delta), [step] "+r"(step), [rest] "=&r"(rest)
+        : [thr] "rm"(threshold), [dHi] "rm"(deltaIfReached), [stepHi] "rm"(stepIfReached)
         : "cc");
 #else
     if (magnitude >= threshold) {
         magnitude -= threshold;
         delta = deltaIfReached;
-        stepBound = kScaledMaxStep;
-    }
-#endif
-}
-
-// Bit 1: what is left >= 2q. Also picks the scaled next steps for codes 6 and
-// 7 over those for 4 and 5; each pair travels packed in one 64-bit value.
-inline void QuantiseMiddle(std::int32_t& magnitude, std::int32_t threshold, std::int32_t& delta,
-                           std::int32_t deltaIfReached, std::uint64_t& stepPair, std::uint64_t stepPairIfReached)
-{
-#ifdef QUORBIN_ADPCM_ASM
-    std::int32_t rest;
-    asm("movl %[m], %[rest]\n\t"
-        "subl %[thr], %[rest]\n\t"
-        "cmovael %[rest], %[m]\n\t"
-        "cmovael %[dHi], %[delta]\n\t"
-        "cmovaeq %[pairHi], %[pair]"
-        : [m] "+r"(magnitude), [delta] "+r"(delta), [pair] "+r"(stepPair), [rest] "=&r"(rest)
-        : [thr] "rm"(threshold), [dHi] "rm"(deltaIfReached), [pairHi] "rm"(stepPairIfReached)
-        : "cc");
-#else
-    if (magnitude >= threshold) {
-        magnitude -= threshold;
-        delta = deltaIfReached;
-        stepPair = stepPairIfReached;
+        step = stepIfReached;
     }
 #endif
 }
@@ -235,9 +216,9 @@ inline void EncodeSample(std::int32_t sample, EncoderState& state)
 
     std::int32_t delta = eighth;
     std::int32_t stepBound = RaiseToMinStep(step * kStepFactor[0]);
-    QuantiseHigh(magnitude, step & ~3, delta, eighth + step, stepBound);
+    QuantiseUpper(magnitude, step & ~3, delta, eighth + step, stepBound, kScaledMaxStepBound);
     std::uint64_t stepPair = ScaledStepPair(step, kStepFactorPair45);
-    QuantiseMiddle(magnitude, q * 2, delta, delta + (step >> 1), stepPair, ScaledStepPair(step, kStepFactorPair67));
+    QuantiseUpper(magnitude, q * 2, delta, delta + (step >> 1), stepPair, ScaledStepPair(step, kStepFactorPair67));
     std::int32_t stepEven = static_cast<std::int32_t>(stepPair);
     const std::int32_t stepOdd = static_cast<std::int32_t>(stepPair >> 32);
     // Both candidates add the mirrored predictor, so the last selection yields the update itself.
