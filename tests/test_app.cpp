@@ -26,6 +26,7 @@
 #include "app/ConvertApp.h"
 #include "app/MainDialog.h"
 #include "mld/MldBuilder.h"
+#include "tests/DialogButtons.h"
 #include "tests/WaveFixtures.h"
 #include "ui/AboutDialog.h"
 #include "ui/InfoDialog.h"
@@ -86,28 +87,6 @@ struct SeenDialog {
 };
 
 using Step = std::function<void(SkinnedDialog*)>;
-
-PushBitmapButton* OkButtonOf(SkinnedDialog* dialog)
-{
-    if (auto* info = qobject_cast<InfoDialog*>(dialog))
-        return info->OkButton();
-    if (auto* message = qobject_cast<MessageDialog*>(dialog))
-        return message->OkButton();
-    if (auto* about = qobject_cast<AboutDialog*>(dialog))
-        return about->OkButton();
-    return nullptr;
-}
-
-PushBitmapButton* PowerButtonOf(SkinnedDialog* dialog)
-{
-    if (auto* info = qobject_cast<InfoDialog*>(dialog))
-        return info->PowerButton();
-    if (auto* message = qobject_cast<MessageDialog*>(dialog))
-        return message->PowerButton();
-    if (auto* about = qobject_cast<AboutDialog*>(dialog))
-        return about->PowerButton();
-    return nullptr;
-}
 
 const Step kOk = [](SkinnedDialog* d) { OkButtonOf(d)->click(); };
 const Step kPower = [](SkinnedDialog* d) { PowerButtonOf(d)->click(); };

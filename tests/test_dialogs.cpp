@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "platform/Cp932.h"
+#include "tests/DialogButtons.h"
 #include "res/Layouts.h"
 #include "ui/AboutDialog.h"
 #include "ui/DialogUnits.h"
@@ -105,24 +106,6 @@ std::unique_ptr<SkinnedDialog> MakeDialog(Which which, QWidget* owner, Language 
     case Which::About: return std::make_unique<AboutDialog>(owner, language);
     }
     return nullptr;
-}
-
-QAbstractButton* OkOf(SkinnedDialog* dialog)
-{
-    if (auto* info = dynamic_cast<InfoDialog*>(dialog))
-        return info->OkButton();
-    if (auto* message = dynamic_cast<MessageDialog*>(dialog))
-        return message->OkButton();
-    return static_cast<AboutDialog*>(dialog)->OkButton();
-}
-
-QAbstractButton* PowerOf(SkinnedDialog* dialog)
-{
-    if (auto* info = dynamic_cast<InfoDialog*>(dialog))
-        return info->PowerButton();
-    if (auto* message = dynamic_cast<MessageDialog*>(dialog))
-        return message->PowerButton();
-    return static_cast<AboutDialog*>(dialog)->PowerButton();
 }
 
 bool SameRect(const ScreenRect& a, const ScreenRect& b)
@@ -529,13 +512,13 @@ void DialogTests::resultsAndRecordedRect()
     const int ran = RunModal(*dialog, [&] {
         QWidget* keyTarget = QApplication::focusWidget() ? QApplication::focusWidget() : dialog.get();
         if (action == QLatin1String("ok"))
-            Click(OkOf(dialog.get()));
+            Click(OkButtonOf(dialog.get()));
         else if (action == QLatin1String("enter"))
             QTest::keyClick(keyTarget, Qt::Key_Return);
         else if (action == QLatin1String("esc"))
             QTest::keyClick(keyTarget, Qt::Key_Escape);
         else if (action == QLatin1String("power"))
-            Click(PowerOf(dialog.get()), QPoint(21, 21));  // lower-right half: the power symbol
+            Click(PowerButtonOf(dialog.get()), QPoint(21, 21));  // lower-right half: the power symbol
         else if (action == QLatin1String("cancel"))
             Click(static_cast<InfoDialog*>(dialog.get())->CancelButton());
     });
@@ -740,7 +723,7 @@ void DialogTests::controlGeometry()
     QCOMPARE(dialog->size(), QSize(210, 100));
     QCOMPARE(dialog->parentWidget(), static_cast<QWidget*>(&owner));
     QVERIFY(dialog->windowFlags() & Qt::FramelessWindowHint);
-    QCOMPARE(PowerOf(dialog.get())->geometry(), QRect(182, 72, 28, 28));
+    QCOMPARE(PowerButtonOf(dialog.get())->geometry(), QRect(182, 72, 28, 28));
 
     QList<std::pair<QWidget*, QRect>> expected;
     if (auto* info = dynamic_cast<InfoDialog*>(dialog.get())) {
