@@ -5,13 +5,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <csignal>
 #include <cstdint>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <linux/fs.h>
 #include <optional>
 #include <set>
@@ -24,57 +21,23 @@
 #include <vector>
 
 #include "app/steps/ConversionSteps.h"
+#include "ConversionTestSupport.h"
 #include "mld/MldBuilder.h"
 #include "platform/FileSystem.h"
 
 namespace fs = std::filesystem;
 using namespace quorbin;
+using namespace quorbin::testing_support;
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void PutLe(Bytes& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-// 16-bit mono PCM at 8000 Hz holding `samples` samples of a tone.
-Bytes MakeWave(std::uint32_t samples) {
-    Bytes wave{'R', 'I', 'F', 'F'};
-    PutLe(wave, 36 + 2 * samples, 4);
-    for (char c : std::string("WAVEfmt ")) wave.push_back(static_cast<std::uint8_t>(c));
-    PutLe(wave, 16, 4);
-    PutLe(wave, 1, 2);
-    PutLe(wave, 1, 2);
-    PutLe(wave, 8000, 4);
-    PutLe(wave, 16000, 4);
-    PutLe(wave, 2, 2);
-    PutLe(wave, 16, 2);
-    for (char c : std::string("data")) wave.push_back(static_cast<std::uint8_t>(c));
-    PutLe(wave, 2 * samples, 4);
-    for (std::uint32_t i = 0; i < samples; ++i) {
-        PutLe(wave, static_cast<std::uint16_t>(static_cast<std::int16_t>(9000 * std::sin(i * 0.3))), 2);
-    }
-    return wave;
-}
-
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-Bytes ReadFd(int fd) {
-    Bytes bytes;
+std::string ReadFd(int fd) {
+    std::string bytes;
     std::uint8_t chunk[4096];
     for (off_t at = 0;;) {
         const ssize_t n = ::pread(fd, chunk, sizeof chunk, at);
         if (n <= 0) break;
-        bytes.insert(bytes.end(), chunk, chunk + n);
+        bytes.append(reinterpret_cast<const char*>(chunk), static_cast<std::size_t>(n));
         at += n;
     }
     return bytes;
@@ -115,20 +78,15 @@ const ContentInfo kInfo{"fault test", "(c) nobody", 1, "20030601"};
 class SaveFaults : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "quorbin-faults-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_folder = pattern;
         m_source = m_folder / "song.wav";
         m_target = m_folder / "song.mld";
         m_wave = MakeWave(4000);
         WriteFile(m_source, m_wave);
     }
 
+    // The scratch folder removes itself afterwards, once the attributes are undone.
     void TearDown() override {
         for (const fs::path& path : m_madeImmutable) SetImmutable(path, false);
-        ::chmod(m_folder.c_str(), 0755);
-        std::error_code ec;
-        fs::remove_all(m_folder, ec);
     }
 
     // Makes `path` immutable, remembering to undo it; false when impossible.
@@ -139,14 +97,7 @@ protected:
     }
 
     // The melody file that a successful conversion of the source writes.
-    Bytes ExpectedMelody() const {
-        MldBuilder builder;
-        const ByteBuffer source{Bytes(m_wave)};
-        const std::int32_t rate = builder.Parse(source);
-        ByteBuffer out;
-        EXPECT_EQ(builder.Build(kInfo, source, rate, out), 0);
-        return out.Bytes();
-    }
+    std::string ExpectedMelody() const { return BuildDirectly(m_wave, kInfo); }
 
     int Convert(ConversionOptions options = {}) const {
         ConversionSteps steps(m_source.string(), std::move(options));
@@ -155,8 +106,10 @@ protected:
         return steps.Finish(kInfo);
     }
 
-    fs::path m_folder, m_source, m_target;
-    Bytes m_wave;
+    TempFolder m_scratch;
+    const fs::path m_folder = m_scratch.Path();
+    fs::path m_source, m_target;
+    std::string m_wave;
     std::vector<fs::path> m_madeImmutable;
 };
 
@@ -169,7 +122,7 @@ class FullDisk : public SaveFaults, public ::testing::WithParamInterface<bool> {
 
 TEST_P(FullDisk, WriteFailingPartWayReportsSaveFailureAndLeavesNoTrace) {
     const bool existing = GetParam();
-    const Bytes old{'o', 'l', 'd'};
+    const std::string old = "old";
     if (existing) WriteFile(m_target, old);
     const auto before = Entries(m_folder);
     const rlim_t limit = ExpectedMelody().size() / 2;
@@ -219,7 +172,7 @@ enum class Protection { ReadOnlyMode, Immutable };
 class ProtectedTarget : public SaveFaults, public ::testing::WithParamInterface<Protection> {};
 
 TEST_P(ProtectedTarget, IsLeftUnchangedAndSaveFails) {
-    const Bytes old{'k', 'e', 'e', 'p'};
+    const std::string old = "keep";
     WriteFile(m_target, old);
     if (GetParam() == Protection::ReadOnlyMode) {
         ASSERT_EQ(::chmod(m_target.c_str(), 0444), 0);
@@ -247,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ProtectedTarget,
 // A folder standing where the melody file would go.
 TEST_F(SaveFaults, FolderInPlaceOfTheMelodyFileIsLeftAlone) {
     fs::create_directory(m_target);
-    WriteFile(m_target / "inside", Bytes{1});
+    WriteFile(m_target / "inside", std::string(1, '\x01'));
     const auto before = Entries(m_folder);
 
     EXPECT_EQ(Convert(), IDS_CANNOT_SAVE_MLD);
@@ -261,7 +214,7 @@ TEST_F(SaveFaults, FolderInPlaceOfTheMelodyFileIsLeftAlone) {
 class HeldOpenTarget : public SaveFaults, public ::testing::WithParamInterface<int> {};
 
 TEST_P(HeldOpenTarget, OldHandleKeepsOldContentsAndNewFileIsComplete) {
-    const Bytes old{'o', 'l', 'd', ' ', 'm', 'e', 'l', 'o'};
+    const std::string old = "old melo";
     WriteFile(m_target, old);
     const int held = ::open(m_target.c_str(), GetParam() | O_CLOEXEC);
     ASSERT_GE(held, 0);
@@ -271,10 +224,10 @@ TEST_P(HeldOpenTarget, OldHandleKeepsOldContentsAndNewFileIsComplete) {
         const std::uint8_t late = 'X';  // the other program writes on after the save
         EXPECT_EQ(::pwrite(held, &late, 1, 0), 1);
     }
-    const Bytes seenByHolder = ReadFd(held);
+    const std::string seenByHolder = ReadFd(held);
     ::close(held);
 
-    Bytes expectedOld = old;
+    std::string expectedOld = old;
     if (GetParam() != O_RDONLY) expectedOld[0] = 'X';
     EXPECT_EQ(seenByHolder, expectedOld);
     EXPECT_EQ(ReadFile(m_target), ExpectedMelody());
@@ -288,7 +241,7 @@ INSTANTIATE_TEST_SUITE_P(Handle, HeldOpenTarget, ::testing::Values(O_RDONLY, O_R
 class NoFreeSpace : public SaveFaults, public ::testing::WithParamInterface<double> {};
 
 TEST_P(NoFreeSpace, ReportsDiskSpaceAndWritesNothing) {
-    const Bytes old{'o', 'l', 'd'};
+    const std::string old = "old";
     WriteFile(m_target, old);
     const auto before = Entries(m_folder);
     const double melodySize = static_cast<double>(ExpectedMelody().size());
@@ -383,19 +336,12 @@ namespace {
 // private runtime folder, where the single-instance lock lives.
 class SingleInstance : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "quorbin-runtime-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_runtime = pattern;
-        ::chmod(m_runtime.c_str(), 0700);
-    }
+    void SetUp() override { ::chmod(m_runtime.c_str(), 0700); }
 
     void TearDown() override {
         for (const pid_t pid : m_started) {
             if (::kill(pid, SIGKILL) == 0) ::waitpid(pid, nullptr, 0);
         }
-        std::error_code ec;
-        fs::remove_all(m_runtime, ec);
     }
 
     pid_t Start() {
@@ -436,7 +382,8 @@ protected:
         EXPECT_TRUE(EndedQuietly(WaitForEnd(probe, 30))) << "a further start did not end by itself";
     }
 
-    fs::path m_runtime;
+    TempFolder m_scratch;
+    const fs::path m_runtime = m_scratch.Path();
     std::vector<pid_t> m_started;
 };
 
