@@ -8,7 +8,7 @@
 #include <QSize>
 #include <QStringList>
 
-#include "app/steps/ConversionSteps.h"
+#include "conversion/ConversionSteps.h"
 #include "ui/SkinnedDialog.h"
 
 class QEventLoop;

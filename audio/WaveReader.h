@@ -2,7 +2,7 @@
 // Checks a WAVE file held in memory and finds the body of its first "data" chunk.
 #include <cstdint>
 
-#include "audio/ByteBuffer.h"
+#include "core/ByteBuffer.h"
 
 namespace quorbin {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "audio/ByteBuffer.h"
+#include "core/ByteBuffer.h"
 
 namespace quorbin {
 

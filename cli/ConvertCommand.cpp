@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <ostream>
 
-#include "app/steps/ConversionSteps.h"
+#include "conversion/ConversionSteps.h"
 #include "cli/DateOption.h"
 #include "cli/MelodyCommands.h"
 #include "cli/TerminalText.h"

@@ -4,7 +4,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "audio/ByteBuffer.h"
+#include "core/ByteBuffer.h"
 #include "mld/MldReader.h"
 
 namespace quorbin::cli {

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "audio/AdpcmEncoder.h"
-#include "audio/ByteBuffer.h"
+#include "core/ByteBuffer.h"
 #include "audio/WaveReader.h"
 #include "tests/ReferenceQuantiser.h"
 #include "mld/MldBuilder.h"

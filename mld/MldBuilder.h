@@ -4,7 +4,7 @@
 #include <ctime>
 #include <string>
 
-#include "audio/ByteBuffer.h"
+#include "core/ByteBuffer.h"
 #include "audio/WaveReader.h"
 
 namespace quorbin {

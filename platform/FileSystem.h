@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "audio/ByteBuffer.h"
+#include "core/ByteBuffer.h"
 
 namespace quorbin {
 

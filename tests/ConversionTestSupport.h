@@ -16,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include "audio/ByteBuffer.h"
+#include "core/ByteBuffer.h"
 #include "mld/MldBuilder.h"
 
 namespace quorbin::testing_support {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/ByteBuffer.h"
+#include "core/ByteBuffer.h"
 
 namespace quorbin::fixtures {
 

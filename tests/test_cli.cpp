@@ -9,7 +9,7 @@
 #include <map>
 #include <sstream>
 
-#include "app/steps/ConversionSteps.h"
+#include "conversion/ConversionSteps.h"
 #include "cli/CommandLine.h"
 #include "cli/ConvertCommand.h"
 #include "cli/DateOption.h"

@@ -20,7 +20,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/steps/ConversionSteps.h"
+#include "conversion/ConversionSteps.h"
 #include "ConversionTestSupport.h"
 #include "mld/MldBuilder.h"
 #include "platform/FileSystem.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "ConversionTestSupport.h"
-#include "app/steps/ConversionSteps.h"
+#include "conversion/ConversionSteps.h"
 #include "audio/WaveWriter.h"
 #include "cli/CommandLine.h"
 #include "cli/ConvertCommand.h"

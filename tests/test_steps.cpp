@@ -8,7 +8,7 @@
 
 #include <csignal>
 
-#include "app/steps/ConversionSteps.h"
+#include "conversion/ConversionSteps.h"
 #include "ConversionTestSupport.h"
 #include "platform/Cp932.h"
 

@@ -6,16 +6,12 @@
 #include <QPainter>
 #include <QUrl>
 
-#ifdef QUORBIN_HAS_SKIN
 // Q_INIT_RESOURCE must be used outside any namespace. The skin is compiled into
 // a static library, so nothing else would keep its registration from being dropped.
 static void RegisterSkinResources()
 {
     Q_INIT_RESOURCE(skin);
 }
-#else
-static void RegisterSkinResources() {}
-#endif
 
 namespace quorbin {
 

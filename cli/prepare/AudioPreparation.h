@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/ByteBuffer.h"
+#include "core/ByteBuffer.h"
 
 namespace quorbin::prepare {
 

@@ -1,4 +1,4 @@
-#include "app/steps/ConversionSteps.h"
+#include "conversion/ConversionSteps.h"
 
 #include <cstdio>
 #include <utility>

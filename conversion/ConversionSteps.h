@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "audio/ByteBuffer.h"
+#include "core/ByteBuffer.h"
 #include "mld/MldBuilder.h"
 #include "platform/FileSystem.h"
 #include "res/StringTable.h"
