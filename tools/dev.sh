@@ -9,7 +9,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(build-essential cmake pkg-config clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic fonts-liberation
-          libsndfile1-dev libsoxr-dev xvfb xauth)
+          libsndfile1-dev libsoxr-dev xvfb xauth
+          dpkg-dev lintian appstream)
 
 install_packages() {
     local missing=()
@@ -51,10 +52,35 @@ run_ctest() {
     return "$status"
 }
 
+# Builds the Debian package from the finished build and inspects it: its
+# files, dependencies, lintian without errors, valid AppStream data, and that
+# apt can install it here.
+check_package() {
+    rm -rf build/package
+    (cd build && cpack -G DEB -B package >/dev/null) || return 1
+    local deb
+    deb=$(echo build/package/quorbin_*.deb)
+    local status=0 contents
+    contents=$(dpkg-deb -c "$deb")
+    for path in usr/bin/quorbin usr/bin/quorbin-cli usr/share/man/man1/quorbin.1.gz \
+                usr/share/man/man1/quorbin-cli.1.gz usr/share/bash-completion/completions/quorbin-cli \
+                usr/share/metainfo/org.quorbin.Quorbin.metainfo.xml usr/share/mime/packages/quorbin.xml \
+                usr/share/applications/quorbin.desktop usr/share/doc/quorbin/copyright; do
+        grep -q " ./$path$" <<<"$contents" || { echo "package lacks /$path"; status=1; }
+    done
+    dpkg-deb -f "$deb" Depends | grep -q "libqt6widgets6" || { echo "package Depends lacks the Qt libraries"; status=1; }
+    lintian --fail-on error "$deb" || status=1
+    appstreamcli validate --no-net build/packaging/org.quorbin.Quorbin.metainfo.xml >/dev/null || status=1
+    apt-get install --simulate "./$deb" >/dev/null || { echo "apt cannot install $deb"; status=1; }
+    [ "$status" -eq 0 ] && echo "package: $deb built and inspected"
+    return "$status"
+}
+
 run_tests() {
     local status=0
     build build
     run_ctest build || status=1
+    check_package || status=1
     build build-sanitize -DQUORBIN_CORE_ONLY=ON -DQUORBIN_SANITIZE=ON -DQUORBIN_BENCHMARKS=OFF
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-sanitize || status=1
     if [ -x tools/fuzz.sh ]; then tools/fuzz.sh ci || status=1; fi
