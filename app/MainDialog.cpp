@@ -195,7 +195,7 @@ void MainDialog::paintEvent(QPaintEvent*)
     if (background.isNull())
         painter.fillRect(rect(), palette().window());
     else
-        painter.drawImage(QPoint(0, 0), background);
+        DrawSkinBitmap(painter, QPoint(0, 0), kBackgroundBitmap);
 }
 
 void MainDialog::keyPressEvent(QKeyEvent* event)

@@ -549,6 +549,44 @@ private slots:
         QCOMPARE(ownerResult, 0);
     }
 
+    // Frame 1 of the ok button painted on a canvas of each device pixel ratio
+    // must be the matching picture's pixels one to one: the 2x artwork from
+    // ratio 2 up, the 1x bitmap (or its replacement, doubled) otherwise.
+    void skinPaintsAtTheDevicePixelRatio_data()
+    {
+        QTest::addColumn<int>("ratio");
+        QTest::addColumn<bool>("replaced");
+        QTest::addColumn<bool>("expectDoubledArtwork");
+        QTest::newRow("1x") << 1 << false << false;
+        QTest::newRow("2x") << 2 << false << true;
+        QTest::newRow("2x, replaced bitmap") << 2 << true << false;
+    }
+
+    void skinPaintsAtTheDevicePixelRatio()
+    {
+        QFETCH(int, ratio);
+        QFETCH(bool, replaced);
+        QFETCH(bool, expectDoubledArtwork);
+        constexpr int kOk = 145;
+        if (replaced)
+            SetSkinBitmapOverride(kOk, FramedBitmap(51, 13, 2, kYellow, 3));
+        const QImage single = LoadSkinBitmap(kOk);
+        QImage expected = expectDoubledArtwork ? LoadSkinPicture(kOk, ratio) : single;
+        if (!expectDoubledArtwork)
+            expected = expected.scaled(single.size() * ratio);
+        QCOMPARE(expected.size(), single.size() * ratio);
+        QImage canvas(QSize(51, 13) * ratio, QImage::Format_RGB32);
+        canvas.setDevicePixelRatio(ratio);
+        QPainter painter(&canvas);
+        DrawSkinBitmap(painter, QPoint(0, 0), kOk, 1, 2);
+        painter.end();
+        const int frameTop = 13 * ratio;
+        for (int y = 0; y < canvas.height(); ++y)
+            for (int x = 0; x < canvas.width(); ++x)
+                QCOMPARE(canvas.pixel(x, y), expected.pixel(x, frameTop + y));
+        SetSkinBitmapOverride(kOk, QImage());
+    }
+
     void missingBitmapIsHarmless()
     {
         constexpr int kNoSuchBitmap = 65000;

@@ -84,9 +84,10 @@ constexpr Rgb kRed{255, 0, 0};
 struct SkinEntry {
     int number, width, height, frames;
     std::optional<Rgb> key;
+    int scale = 1; // 2: the artwork for a device pixel ratio of 2, twice as large
 };
 
-void PrintTo(const SkinEntry& e, std::ostream* os) { *os << e.number; }
+void PrintTo(const SkinEntry& e, std::ostream* os) { *os << e.number << '@' << e.scale << 'x'; }
 
 const SkinEntry kSkin[] = {
     {132, 48, 48, 1, {}},        {133, 210, 100, 1, {}},      {134, 51, 26, 2, kYellow},
@@ -96,7 +97,23 @@ const SkinEntry kSkin[] = {
     {148, 210, 17, 1, {}},       {150, 210, 120, 2, kYellow}, {156, 51, 26, 2, kYellow},
 };
 
-std::string SkinPath(int number) { return kResDir + "skin/" + std::to_string(number) + ".bmp"; }
+std::string SkinPath(int number, int scale = 1)
+{
+    return kResDir + "skin/" + std::to_string(number) + (scale == 1 ? "" : "@" + std::to_string(scale) + "x") + ".bmp";
+}
+
+// Every bitmap at 1x and at 2x.
+std::vector<SkinEntry> AllScales()
+{
+    std::vector<SkinEntry> entries(std::begin(kSkin), std::end(kSkin));
+    for (SkinEntry entry : kSkin) {
+        entry.width *= 2;
+        entry.height *= 2;
+        entry.scale = 2;
+        entries.push_back(entry);
+    }
+    return entries;
+}
 
 // A pixel next to the key that lies on the straight line between the key and
 // an inner neighbour is an anti-aliasing blend: a tinted fringe on screen.
@@ -130,8 +147,9 @@ class SkinBitmap : public testing::TestWithParam<SkinEntry> {
 protected:
     void SetUp() override
     {
-        bmp = ReadBmp(SkinPath(GetParam().number));
-        ASSERT_TRUE(bmp.complete) << SkinPath(GetParam().number) << " is missing or not a complete 24-bit BMP";
+        bmp = ReadBmp(SkinPath(GetParam().number, GetParam().scale));
+        ASSERT_TRUE(bmp.complete) << SkinPath(GetParam().number, GetParam().scale)
+                                  << " is missing or not a complete 24-bit BMP";
         frameHeight = bmp.height / GetParam().frames;
     }
     bool IsKey(int x, int y, int frame = 0) const { return bmp.At(x, frame * frameHeight + y) == *GetParam().key; }
@@ -219,6 +237,20 @@ TEST_P(KeyedSkinBitmap, EdgesAgainstTheKeyAreHardInEveryFrame)
             }
 }
 
+// The controls take their shape and hit area from the 1x bitmap and clip the
+// 2x picture to it: the two must cut out exactly the same pixels.
+class DoubledKeyedSkinBitmap : public SkinBitmap {};
+
+TEST_P(DoubledKeyedSkinBitmap, CutsOutWhatTheOneTimesBitmapCutsOut)
+{
+    const Bmp single = ReadBmp(SkinPath(GetParam().number));
+    ASSERT_TRUE(single.complete);
+    for (int y = 0; y < bmp.height; ++y)
+        for (int x = 0; x < bmp.width; ++x)
+            ASSERT_EQ(bmp.At(x, y) == *GetParam().key, single.At(x / 2, y / 2) == *GetParam().key)
+                << "at " << x << "," << y;
+}
+
 TEST_P(SkinBitmap, EveryFrameLooksDifferent)
 {
     const int frames = GetParam().frames;
@@ -232,19 +264,23 @@ TEST_P(SkinBitmap, EveryFrameLooksDifferent)
         }
 }
 
-std::vector<SkinEntry> KeyedEntries()
+std::vector<SkinEntry> KeyedEntries(int onlyScale = 0)
 {
     std::vector<SkinEntry> keyed;
-    for (const SkinEntry& entry : kSkin)
-        if (entry.key)
+    for (const SkinEntry& entry : AllScales())
+        if (entry.key && (onlyScale == 0 || entry.scale == onlyScale))
             keyed.push_back(entry);
     return keyed;
 }
 
-std::string NumberName(const testing::TestParamInfo<SkinEntry>& info) { return std::to_string(info.param.number); }
+std::string NumberName(const testing::TestParamInfo<SkinEntry>& info)
+{
+    return std::to_string(info.param.number) + "_" + std::to_string(info.param.scale) + "x";
+}
 
-INSTANTIATE_TEST_SUITE_P(Skin, SkinBitmap, testing::ValuesIn(kSkin), NumberName);
+INSTANTIATE_TEST_SUITE_P(Skin, SkinBitmap, testing::ValuesIn(AllScales()), NumberName);
 INSTANTIATE_TEST_SUITE_P(Skin, KeyedSkinBitmap, testing::ValuesIn(KeyedEntries()), NumberName);
+INSTANTIATE_TEST_SUITE_P(Skin, DoubledKeyedSkinBitmap, testing::ValuesIn(KeyedEntries(2)), NumberName);
 
 // The pieces must fit the windows they are placed on.
 
@@ -360,8 +396,10 @@ TEST(SkinResources, ResourceFileNamesEveryBitmapAndOnlyExistingFiles)
         aliases.insert(alias);
         EXPECT_FALSE(ReadFile(kResDir + path).empty()) << path;
     }
-    for (const SkinEntry& entry : kSkin)
+    for (const SkinEntry& entry : kSkin) {
         EXPECT_TRUE(aliases.count(std::to_string(entry.number) + ".bmp")) << entry.number;
+        EXPECT_TRUE(aliases.count(std::to_string(entry.number) + "@2x.bmp")) << entry.number;
+    }
     EXPECT_TRUE(aliases.count("128.ico"));
     for (int size : {16, 32, 48, 64, 128, 256})
         EXPECT_TRUE(aliases.count("quorbin-" + std::to_string(size) + ".png")) << size;

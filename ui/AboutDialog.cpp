@@ -94,7 +94,7 @@ QLabel* AboutDialog::TextLine(int controlId) const
 void AboutDialog::PaintBackground(QPainter& painter)
 {
     SkinnedDialog::PaintBackground(painter);
-    painter.drawImage(kLogoPos, LoadSkinBitmap(kLogoBitmap));
+    DrawSkinBitmap(painter, kLogoPos, kLogoBitmap);
 }
 
 } // namespace quorbin

@@ -177,7 +177,7 @@ void InfoDialog::PaintBackground(QPainter& painter)
 {
     SkinnedDialog::PaintBackground(painter);
     for (const Decoration& decoration : kDecorations)
-        painter.drawImage(decoration.pos, LoadSkinBitmap(decoration.bitmap));
+        DrawSkinBitmap(painter, decoration.pos, decoration.bitmap);
 }
 
 } // namespace quorbin

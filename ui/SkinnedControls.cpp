@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QUrl>
 
+#include <cmath>
+
 // Q_INIT_RESOURCE must be used outside any namespace. The skin is compiled into
 // a static library, so nothing else would keep its registration from being dropped.
 static void RegisterSkinResources()
@@ -38,17 +40,51 @@ void SetSkinBitmapOverride(int number, const QImage& image)
         SkinOverrides().insert(number, image.convertToFormat(QImage::Format_RGB32));
 }
 
-QImage LoadSkinBitmap(int number)
+namespace {
+
+QImage LoadSkinFile(const QString& name)
 {
     static const bool registered = (RegisterSkinResources(), true);
     Q_UNUSED(registered);
+    const QImage image(QStringLiteral(":/skin/") + name);
+    return image.isNull() ? image : image.convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
+QImage LoadSkinBitmap(int number)
+{
     const auto overridden = SkinOverrides().constFind(number);
     if (overridden != SkinOverrides().constEnd())
         return *overridden;
-    const QImage image(QStringLiteral(":/skin/%1.bmp").arg(number & 0xFFFF));
-    if (image.isNull())
-        return image;
-    return image.convertToFormat(QImage::Format_RGB32);
+    return LoadSkinFile(QStringLiteral("%1.bmp").arg(number & 0xFFFF));
+}
+
+QImage LoadSkinPicture(int number, qreal devicePixelRatio)
+{
+    if (devicePixelRatio > 1.0 && !SkinOverrides().contains(number)) {
+        QImage doubled = LoadSkinFile(QStringLiteral("%1@2x.bmp").arg(number & 0xFFFF));
+        if (!doubled.isNull()) {
+            doubled.setDevicePixelRatio(2.0);
+            return doubled;
+        }
+    }
+    return LoadSkinBitmap(number);
+}
+
+void DrawSkinBitmap(QPainter& painter, QPoint at, int number, int frame, int frameCount)
+{
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatio() : 1.0;
+    const QImage picture = LoadSkinPicture(number, ratio);
+    const int h = FrameHeight(picture, frameCount);
+    if (picture.isNull() || h < 1 || frame < 0 || frame >= frameCount)
+        return;
+    // Whole multiples repeat pixels; any other ratio (1.5) is scaled smoothly.
+    const qreal times = ratio / picture.devicePixelRatio();
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, times != std::floor(times));
+    painter.drawImage(at, picture, QRect(0, frame * h, picture.width(), h));
+    painter.restore();
 }
 
 QRegion ShapeFromBitmap(const QImage& source, int frameCount)
@@ -111,17 +147,10 @@ bool BitmapButtonBase::hitButton(const QPoint& pos) const
 
 void BitmapButtonBase::paintEvent(QPaintEvent*)
 {
-    const int frame = Frame();
-    if (frame < 0 || frame >= m_frameCount)
-        return;
-    const QImage bitmap = LoadSkinBitmap(m_bitmapNumber);
-    const int h = FrameHeight(bitmap, m_frameCount);
-    if (bitmap.isNull() || h < 1)
-        return;
     QPainter painter(this);
     if (!m_shape.isEmpty())
         painter.setClipRegion(m_shape);
-    painter.drawImage(QPoint(0, 0), bitmap, QRect(0, frame * h, bitmap.width(), h));
+    DrawSkinBitmap(painter, QPoint(0, 0), m_bitmapNumber, Frame(), m_frameCount);
 }
 
 // ---------------------------------------------------------------------------

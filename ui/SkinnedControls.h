@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QRegion>
 
 namespace quorbin {
@@ -13,6 +14,16 @@ namespace quorbin {
 // The skin bitmap `number` from the compiled-in resources, as Format_RGB32;
 // a null image when there is no such bitmap.
 QImage LoadSkinBitmap(int number);
+
+// The picture of skin bitmap `number` for a device of `devicePixelRatio`:
+// above ratio 1 the artwork drawn at twice the size (device pixel ratio 2),
+// when there is one and the bitmap is not replaced; else LoadSkinBitmap(number).
+// Sizes, shapes and hit areas always come from LoadSkinBitmap.
+QImage LoadSkinPicture(int number, qreal devicePixelRatio);
+
+// Paints frame `frame` of the `frameCount` frames of skin bitmap `number` with
+// its top-left corner at `at`, as sharp as the painter's device allows.
+void DrawSkinBitmap(QPainter& painter, QPoint at, int number, int frame = 0, int frameCount = 1);
 
 // Makes LoadSkinBitmap(number) return `image` instead of the compiled-in
 // bitmap (tests, previews); a null image removes the replacement.

@@ -114,7 +114,7 @@ void SkinnedDialog::PaintBackground(QPainter& painter)
     if (background.isNull())
         painter.fillRect(rect(), palette().window());
     else
-        painter.drawImage(QPoint(0, 0), background);
+        DrawSkinBitmap(painter, QPoint(0, 0), kBackgroundBitmap);
 }
 
 void SkinnedDialog::paintEvent(QPaintEvent*)

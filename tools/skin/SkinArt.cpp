@@ -46,12 +46,13 @@ void DrawProductName(QPainter& p)
     DrawLabel(p, band.adjusted(restLeft, 0, 0, 0), rest, font, QColor(255, 255, 255), Qt::AlignLeft);
 }
 
-QImage Background()
+QImage Background(int scale)
 {
-    QImage image(kWindowWidth, kWindowHeight, QImage::Format_RGB32);
+    QImage gradient(kWindowWidth, kWindowHeight, QImage::Format_RGB32);
     for (int y = 0; y < kWindowHeight; ++y)
         for (int x = 0; x < kWindowWidth; ++x)
-            image.setPixel(x, y, BackgroundAt(y).rgb());
+            gradient.setPixel(x, y, BackgroundAt(y).rgb());
+    QImage image = Upscaled(gradient, scale);
     QPainter p;
     BeginContent(p, image);
     DrawMakerMark(p);
@@ -68,11 +69,11 @@ const PlateStyle kButtonUp{QColor(236, 247, 255), QColor(160, 204, 242), QColor(
 const PlateStyle kButtonDown{QColor(128, 180, 230), QColor(170, 212, 246), QColor(20, 62, 128),
                              QColor(96, 148, 204), QColor(190, 224, 250)};
 
-QImage ButtonFrame(const QString& label, bool pressed)
+QImage ButtonFrame(const QString& label, bool pressed, int scale)
 {
     const Shape shape = CutRect(QRect(0, 0, kButtonWidth, kButtonHeight), 3, 3);
     QImage frame = PlateFrame(kButtonWidth, kButtonHeight, kKeyYellow, shape,
-                              pressed ? kButtonDown : kButtonUp);
+                              pressed ? kButtonDown : kButtonUp, scale);
     QPainter p;
     BeginContent(p, frame, PlateInterior(kButtonWidth, kButtonHeight, shape, 1));
     const int shift = pressed ? 1 : 0;
@@ -82,9 +83,9 @@ QImage ButtonFrame(const QString& label, bool pressed)
     return frame;
 }
 
-QImage PushButton(const QString& label)
+QImage PushButton(const QString& label, int scale)
 {
-    return StackFrames({ButtonFrame(label, false), ButtonFrame(label, true)});
+    return StackFrames({ButtonFrame(label, false, scale), ButtonFrame(label, true, scale)});
 }
 
 // ---- the Power button: lower-right triangle, key red above the diagonal -------
@@ -101,7 +102,7 @@ void DrawPowerSymbol(QPainter& p, QPointF centre, const QColor& colour)
     p.drawLine(QPointF(centre.x(), centre.y() - r - 1.0), QPointF(centre.x(), centre.y() - 0.5));
 }
 
-QImage PowerFrame(bool pressed)
+QImage PowerFrame(bool pressed, int scale)
 {
     const Shape shape = [](int x, int y) {
         return x >= 0 && y >= 0 && x < kPowerSize && y < kPowerSize && x + y >= kPowerSize - 1;
@@ -110,7 +111,7 @@ QImage PowerFrame(bool pressed)
                         QColor(92, 138, 204), QColor(10, 30, 68)};
     const PlateStyle down{QColor(12, 32, 70), QColor(30, 62, 116), QColor(6, 20, 46),
                           QColor(8, 24, 54), QColor(46, 84, 146)};
-    QImage frame = PlateFrame(kPowerSize, kPowerSize, kKeyRed, shape, pressed ? down : up);
+    QImage frame = PlateFrame(kPowerSize, kPowerSize, kKeyRed, shape, pressed ? down : up, scale);
     QPainter p;
     BeginContent(p, frame, PlateInterior(kPowerSize, kPowerSize, shape, 2));
     const double at = pressed ? 19.5 : 18.5;
@@ -124,14 +125,14 @@ QImage PowerFrame(bool pressed)
 
 constexpr int kBoxSize = 13;
 
-QImage CheckFrame(int state)
+QImage CheckFrame(int state, int scale)
 {
     const Shape shape = CutRect(QRect(0, 0, kBoxSize, kBoxSize), 1, 1);
     const PlateStyle white{QColor(255, 255, 255), QColor(236, 242, 248), kInk,
                            QColor(196, 208, 222), QColor(255, 255, 255)};
     const PlateStyle grey{QColor(198, 203, 210), QColor(186, 192, 200), QColor(128, 136, 148),
                           QColor(168, 175, 184), QColor(210, 214, 220)};
-    QImage frame = PlateFrame(kBoxSize, kBoxSize, kKeyYellow, shape, state == 2 ? grey : white);
+    QImage frame = PlateFrame(kBoxSize, kBoxSize, kKeyYellow, shape, state == 2 ? grey : white, scale);
     if (state == 1) {
         QPainter p;
         BeginContent(p, frame, PlateInterior(kBoxSize, kBoxSize, shape, 1));
@@ -153,9 +154,9 @@ Shape WidePlateShape()
     return CutRect(QRect(6, 0, kWindowWidth - 12, kPlateHeight), 5, 10);
 }
 
-QImage WidePlate(const PlateStyle& style)
+QImage WidePlate(const PlateStyle& style, int scale)
 {
-    return PlateFrame(kWindowWidth, kPlateHeight, kKeyYellow, WidePlateShape(), style);
+    return PlateFrame(kWindowWidth, kPlateHeight, kKeyYellow, WidePlateShape(), style, scale);
 }
 
 void DrawWaveGlyph(QPainter& p, QPointF left, double height, const QColor& colour)
@@ -191,13 +192,13 @@ void DrawArrow(QPainter& p, QPointF from, QPointF to, const QColor& colour)
     p.drawPolygon(QPolygonF{to, QPointF(to.x() - 6, to.y() - 4.5), QPointF(to.x() - 6, to.y() + 4.5)});
 }
 
-QImage DropFrame(bool hover)
+QImage DropFrame(bool hover, int scale)
 {
     const PlateStyle normal{QColor(110, 216, 242), QColor(44, 160, 210), QColor(10, 52, 106),
                             QColor(184, 242, 255), QColor(30, 128, 182)};
     const PlateStyle bright{QColor(190, 252, 255), QColor(96, 230, 250), QColor(10, 52, 106),
                             QColor(255, 255, 255), QColor(56, 196, 232)};
-    QImage frame = WidePlate(hover ? bright : normal);
+    QImage frame = WidePlate(hover ? bright : normal, scale);
     QPainter p;
     BeginContent(p, frame, PlateInterior(kWindowWidth, kPlateHeight, WidePlateShape(), 2));
     DrawLabel(p, QRect(6, 4, 198, 20), QStringLiteral("drop wave file here!"), SkinFont(15, true), kInk);
@@ -240,9 +241,9 @@ void DrawWarningBadge(QPainter& p, QPointF centre, const QColor& colour)
 
 // A heading with its badge, centred as a group above the message line.
 QImage MessagePanel(const PlateStyle& style, const QString& word, const QColor& colour,
-                    const QColor& rule, bool success)
+                    const QColor& rule, bool success, int scale)
 {
-    QImage frame = WidePlate(style);
+    QImage frame = WidePlate(style, scale);
     QPainter p;
     BeginContent(p, frame, PlateInterior(kWindowWidth, kPlateHeight, WidePlateShape(), 2));
     const QFont font = SkinFont(20, true);
@@ -261,25 +262,25 @@ QImage MessagePanel(const PlateStyle& style, const QString& word, const QColor& 
     return frame;
 }
 
-QImage SuccessPanel()
+QImage SuccessPanel(int scale)
 {
     const PlateStyle white{QColor(255, 255, 255), QColor(226, 238, 250), QColor(20, 62, 128),
                            QColor(255, 255, 255), QColor(190, 212, 236)};
-    return MessagePanel(white, QStringLiteral("completed!"), kSuccessBlue, QColor(190, 210, 236), true);
+    return MessagePanel(white, QStringLiteral("completed!"), kSuccessBlue, QColor(190, 210, 236), true, scale);
 }
 
-QImage CautionPanel()
+QImage CautionPanel(int scale)
 {
     const PlateStyle black{QColor(34, 34, 36), QColor(4, 4, 6), QColor(84, 84, 90),
                            QColor(52, 52, 56), QColor(0, 0, 0)};
-    return MessagePanel(black, QStringLiteral("caution!"), kCautionYellow, QColor(70, 70, 74), false);
+    return MessagePanel(black, QStringLiteral("caution!"), kCautionYellow, QColor(70, 70, 74), false, scale);
 }
 
 // ---- pieces laid straight on the background (no key) -----------------------------
 
 QImage FieldStrip(const QImage& background, int top, const QString& word)
 {
-    QImage strip = background.copy(0, top, kWindowWidth, 17);
+    QImage strip = CopyLogical(background, QRect(0, top, kWindowWidth, 17));
     QPainter p;
     BeginContent(p, strip);
     p.fillRect(QRect(0, 0, kWindowWidth, 17), QColor(6, 22, 60, 80));
@@ -295,7 +296,7 @@ QImage FieldStrip(const QImage& background, int top, const QString& word)
 
 QImage ProtectionLabel(const QImage& background)
 {
-    QImage label = background.copy(11, 65, 106, 12);
+    QImage label = CopyLogical(background, QRect(11, 65, 106, 12));
     QPainter p;
     BeginContent(p, label);
     p.setPen(Qt::NoPen);
@@ -341,7 +342,7 @@ void DrawSoundArcs(QPainter& p, QPointF centre, bool left)
 
 QImage AboutLogo(const QImage& background)
 {
-    QImage logo = background.copy(6, 25, 48, 48);
+    QImage logo = CopyLogical(background, QRect(6, 25, 48, 48));
     QPainter p;
     BeginContent(p, logo);
     const QFont font = SkinFont(12, true);
@@ -359,25 +360,25 @@ QImage AboutLogo(const QImage& background)
 
 } // namespace
 
-QVector<SkinBitmap> DrawSkinBitmaps()
+QVector<SkinBitmap> DrawSkinBitmaps(int scale)
 {
-    const QImage background = Background();
+    const QImage background = Background(scale);
     return {
         {132, AboutLogo(background)},
         {133, background},
-        {134, PushButton(QStringLiteral("cancel"))},
-        {135, CautionPanel()},
-        {136, StackFrames({CheckFrame(0), CheckFrame(1), CheckFrame(2)})},
-        {137, PushButton(QStringLiteral("clear"))},
-        {138, PushButton(QStringLiteral("close"))},
-        {139, SuccessPanel()},
+        {134, PushButton(QStringLiteral("cancel"), scale)},
+        {135, CautionPanel(scale)},
+        {136, StackFrames({CheckFrame(0, scale), CheckFrame(1, scale), CheckFrame(2, scale)})},
+        {137, PushButton(QStringLiteral("clear"), scale)},
+        {138, PushButton(QStringLiteral("close"), scale)},
+        {139, SuccessPanel(scale)},
         {141, FieldStrip(background, 41, QStringLiteral("copyright"))},
         {142, ProtectionLabel(background)},
-        {145, PushButton(QStringLiteral("ok"))},
-        {146, StackFrames({PowerFrame(false), PowerFrame(true)})},
+        {145, PushButton(QStringLiteral("ok"), scale)},
+        {146, StackFrames({PowerFrame(false, scale), PowerFrame(true, scale)})},
         {148, FieldStrip(background, 21, QStringLiteral("title"))},
-        {150, StackFrames({DropFrame(false), DropFrame(true)})},
-        {156, PushButton(QStringLiteral("about"))},
+        {150, StackFrames({DropFrame(false, scale), DropFrame(true, scale)})},
+        {156, PushButton(QStringLiteral("about"), scale)},
     };
 }
 

@@ -11,8 +11,10 @@ struct SkinBitmap {
     QImage image; // RGB32, frames stacked vertically
 };
 
-// Every skin bitmap, in number order.
-QVector<SkinBitmap> DrawSkinBitmaps();
+// Every skin bitmap, in number order, at `scale` (1 or 2) times its size in
+// pixels. At scale 2 the key pixels are those of scale 1 doubled; outlines and
+// plates are doubled too, while text and drawn glyphs use the finer grid.
+QVector<SkinBitmap> DrawSkinBitmaps(int scale = 1);
 
 // The application icon at `size` x `size` pixels, with alpha.
 QImage DrawIcon(int size);

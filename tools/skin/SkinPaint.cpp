@@ -54,7 +54,8 @@ Edge Classify(int w, int h, const Shape& shape, int x, int y)
 
 } // namespace
 
-QImage PlateFrame(int w, int h, const QColor& key, const Shape& shape, const PlateStyle& style)
+QImage PlateFrame(int w, int h, const QColor& key, const Shape& shape, const PlateStyle& style,
+                  int scale)
 {
     QImage frame(w, h, QImage::Format_RGB32);
     frame.fill(key);
@@ -81,7 +82,23 @@ QImage PlateFrame(int w, int h, const QColor& key, const Shape& shape, const Pla
             frame.setPixel(x, y, c.rgb());
         }
     }
-    return frame;
+    return Upscaled(frame, scale);
+}
+
+QImage Upscaled(const QImage& image, int scale)
+{
+    QImage out = image.scaled(image.width() * scale, image.height() * scale, Qt::IgnoreAspectRatio,
+                              Qt::FastTransformation);
+    out.setDevicePixelRatio(scale);
+    return out;
+}
+
+QImage CopyLogical(const QImage& image, const QRect& r)
+{
+    const int scale = int(image.devicePixelRatio());
+    QImage out = image.copy(r.x() * scale, r.y() * scale, r.width() * scale, r.height() * scale);
+    out.setDevicePixelRatio(scale);
+    return out;
 }
 
 QRegion PlateInterior(int w, int h, const Shape& shape, int margin)
@@ -150,19 +167,22 @@ void ProtectPlateFromKey(QImage& frame, const QColor& key, const Shape& shape)
     const QRgb keyRgb = key.rgb();
     const QRgb nudged = qRgb(qRed(keyRgb) == 255 ? 254 : qRed(keyRgb) + 1, qGreen(keyRgb),
                              qBlue(keyRgb));
+    const int scale = int(frame.devicePixelRatio());
     for (int y = 0; y < frame.height(); ++y)
         for (int x = 0; x < frame.width(); ++x)
-            if (shape(x, y) && frame.pixel(x, y) == keyRgb)
+            if (shape(x / scale, y / scale) && frame.pixel(x, y) == keyRgb)
                 frame.setPixel(x, y, nudged);
 }
 
 QImage StackFrames(const QVector<QImage>& frames)
 {
+    const int scale = int(frames.front().devicePixelRatio());
     const int w = frames.front().width(), h = frames.front().height();
     QImage out(w, h * int(frames.size()), QImage::Format_RGB32);
+    out.setDevicePixelRatio(scale);
     QPainter painter(&out);
     for (int i = 0; i < frames.size(); ++i)
-        painter.drawImage(0, i * h, frames[i]);
+        painter.drawImage(0, i * h / scale, frames[i]);
     return out;
 }
 

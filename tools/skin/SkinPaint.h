@@ -38,7 +38,17 @@ struct PlateStyle {
 };
 
 // A frame of `w` x `h` filled with `key`, with the plate `shape` painted on it.
-QImage PlateFrame(int w, int h, const QColor& key, const Shape& shape, const PlateStyle& style);
+// At `scale` 2 every pixel is doubled, so the key pixels stay those of scale 1
+// while content drawn afterwards gets the finer grid.
+QImage PlateFrame(int w, int h, const QColor& key, const Shape& shape, const PlateStyle& style,
+                  int scale = 1);
+
+// `image` with every pixel repeated `scale` times in each direction and its
+// device pixel ratio set to `scale`: painters on it keep working in 1x units.
+QImage Upscaled(const QImage& image, int scale);
+
+// The part `r` (in 1x units) of `image`, keeping its device pixel ratio.
+QImage CopyLogical(const QImage& image, const QRect& r);
 
 // The plate's pixels minus its outline and bevel: where content may be drawn.
 QRegion PlateInterior(int w, int h, const Shape& shape, int margin);
@@ -61,10 +71,10 @@ void DrawLabel(QPainter& painter, const QRect& box, const QString& text, const Q
                const QColor& colour, Qt::Alignment horizontal = Qt::AlignHCenter);
 
 // Replaces exact key colour inside the plate with a neighbour shade, so that
-// no interior pixel is cut out of the control's shape.
+// no interior pixel is cut out of the control's shape (`shape` in 1x units).
 void ProtectPlateFromKey(QImage& frame, const QColor& key, const Shape& shape);
 
-// Frames of equal size stacked from top to bottom.
+// Frames of equal size and device pixel ratio stacked from top to bottom.
 QImage StackFrames(const QVector<QImage>& frames);
 
 } // namespace skin

@@ -1,6 +1,7 @@
 // Draws the skin bitmaps and the application icon and writes them below the
 // folder given on the command line (normally the source tree's res/):
-//   skin/<number>.bmp, icon/128.ico, icon/hicolor/<n>x<n>/apps/quorbin.png
+//   skin/<number>.bmp, skin/<number>@2x.bmp (for a device pixel ratio of 2),
+//   icon/128.ico, icon/hicolor/<n>x<n>/apps/quorbin.png
 #include "ImageFiles.h"
 #include "SkinArt.h"
 
@@ -15,11 +16,14 @@ bool WriteSkin(const QDir& out)
 {
     if (!out.mkpath(QStringLiteral("skin")))
         return false;
-    for (const skin::SkinBitmap& bitmap : skin::DrawSkinBitmaps()) {
-        const QString path = out.filePath(QStringLiteral("skin/%1.bmp").arg(bitmap.number));
-        if (!skin::WriteBmp24(bitmap.image, path)) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-            return false;
+    for (int scale : {1, 2}) {
+        const QString suffix = scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale);
+        for (const skin::SkinBitmap& bitmap : skin::DrawSkinBitmaps(scale)) {
+            const QString path = out.filePath(QStringLiteral("skin/%1%2.bmp").arg(bitmap.number).arg(suffix));
+            if (!skin::WriteBmp24(bitmap.image, path)) {
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+                return false;
+            }
         }
     }
     return true;
