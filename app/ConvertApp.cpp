@@ -1,59 +1,107 @@
 #include "app/ConvertApp.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
-#include <QLockFile>
-#include <QStandardPaths>
+#include <QFileInfo>
+#include <QTimer>
+#include <QUrl>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "app/MainDialog.h"
+#include "app/SingleInstance.h"
 
 namespace quorbin {
 
-QString InstanceLockPath()
+namespace {
+
+void Warn(const QString& text)
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return QDir(folder.isEmpty() ? QDir::tempPath() : folder).filePath(QStringLiteral("QUORBININSTANCE"));
+    std::fprintf(stderr, "quorbin: %s\n", text.toLocal8Bit().constData());
 }
+
+} // namespace
 
 void PreferX11OnWayland()
 {
     const char* session = std::getenv("XDG_SESSION_TYPE");
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (session && std::strcmp(session, "wayland") == 0 && (!platform || !*platform))
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
+        setenv("QT_QPA_PLATFORM", "xcb;wayland", 1);
+}
+
+QString FileArgument(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument(QStringLiteral("FILE.wav"), QStringLiteral("Recording to convert."));
+    parser.parse(arguments);
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty() || files.first().isEmpty())
+        return {};
+    const QString& given = files.first();
+    const QUrl url(given);
+    const QString path = url.isLocalFile() ? url.toLocalFile() : given;
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
 ConvertApp::ConvertApp() = default;
 ConvertApp::~ConvertApp() = default;
 
-bool ConvertApp::HoldsLock() const
+bool ConvertApp::TakeInstanceLock(const QString& folder)
 {
-    return m_lock && m_lock->isLocked();
+    m_lock = std::make_unique<InstanceLock>(folder);
+    switch (m_lock->Take()) {
+    case InstanceLock::Outcome::Held:
+        return true;
+    case InstanceLock::Outcome::OtherCopyRuns:
+        return false;
+    case InstanceLock::Outcome::Unavailable:
+        Warn(QStringLiteral("cannot take the single-instance lock (%1); starting anyway").arg(m_lock->Problem()));
+        m_lock.reset();
+        return true;
+    }
+    return true;
 }
 
-bool ConvertApp::TakeInstanceLock()
+void ConvertApp::ListenForHandOvers(const QString& folder)
 {
-    m_lock = std::make_unique<QLockFile>(InstanceLockPath());
-    // Held for the whole run, so it never goes stale by age; a lock left by a
-    // crashed copy names a process that is gone and is taken over.
-    m_lock->setStaleLockTime(0);
-    return m_lock->tryLock(0);
+    m_server = std::make_unique<HandOverServer>();
+    if (!m_server->Listen(QDir(folder).filePath(HandOverSocketName())))
+        Warn(QStringLiteral("files opened by later starts cannot be received (%1)").arg(m_server->Problem()));
 }
 
-bool ConvertApp::Start(int& argc, char** argv)
+int ConvertApp::Start(int& argc, char** argv)
 {
     PreferX11OnWayland();
     QApplication application(argc, argv);
-    if (!TakeInstanceLock())
-        return false;
+    const QString file = FileArgument(QApplication::arguments());
+
+    QString why;
+    const QString folder = PrivateRuntimeFolder(&why);
+    if (folder.isEmpty()) {
+        Warn(QStringLiteral("no private folder for the single-instance lock (%1); starting anyway").arg(why));
+    } else if (!TakeInstanceLock(folder)) {
+        if (file.isEmpty())
+            return EXIT_SUCCESS;
+        if (HandOverToRunningCopy(QDir(folder).filePath(HandOverSocketName()), file))
+            return EXIT_SUCCESS;
+        Warn(QStringLiteral("the running copy did not take %1").arg(file));
+        return EXIT_FAILURE;
+    } else if (m_lock) {
+        ListenForHandOvers(folder);
+    }
     application.setQuitOnLastWindowClosed(false);
     application.setWindowIcon(QIcon(QStringLiteral(":/icon/quorbin-128.png")));
 
     MainDialog window;
+    if (m_server)
+        QObject::connect(m_server.get(), &HandOverServer::FileReceived, &window, &MainDialog::OpenFile);
+    if (!file.isEmpty())
+        QTimer::singleShot(0, &window, [&window, file] { window.OpenFile(file); });
     window.exec();
-    return false;
+    return EXIT_SUCCESS;
 }
 
 } // namespace quorbin

@@ -1,35 +1,40 @@
 #pragma once
-// Start-up: one copy per logon, then the main window for the life of the program.
+// Start-up: one copy per login, then the main window for the life of the program.
 #include <QString>
+#include <QStringList>
 #include <memory>
-
-class QLockFile;
 
 namespace quorbin {
 
-// Path of the single-instance lock: QUORBININSTANCE in the user's runtime folder.
-QString InstanceLockPath();
+class HandOverServer;
+class InstanceLock;
 
 // Asks for the X11 platform plugin (XWayland) in a Wayland session unless the
-// user chose a platform: only there can the windows place themselves.
+// user chose a platform: only there can the windows place themselves. Wayland
+// stays the fallback where there is no XWayland.
 void PreferX11OnWayland();
+
+// The recording named on the command line (`quorbin FILE.wav`, a path or a
+// file: URL), made absolute; empty when there is none.
+QString FileArgument(const QStringList& arguments);
 
 class ConvertApp {
 public:
     ConvertApp();
     ~ConvertApp();
 
-    // Takes the lock and runs the main window. Returns false in every case:
-    // the program ends when it returns. The command line is left to the toolkit.
-    bool Start(int& argc, char** argv);
-
-    // True when this process holds the lock (exposed for the start-up tests).
-    bool HoldsLock() const;
+    // Takes the lock and runs the main window; returns the exit status. When
+    // another copy runs, a file given on the command line is handed to it.
+    int Start(int& argc, char** argv);
 
 private:
-    bool TakeInstanceLock();
+    // False when another copy runs; a lock that cannot be taken for any
+    // other reason is reported on standard error and the program goes on.
+    bool TakeInstanceLock(const QString& folder);
+    void ListenForHandOvers(const QString& folder);
 
-    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<InstanceLock> m_lock;
+    std::unique_ptr<HandOverServer> m_server;
 };
 
 } // namespace quorbin

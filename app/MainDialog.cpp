@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
@@ -11,6 +12,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QShortcut>
+#include <QTimer>
 #include <QUrl>
 
 #include "res/Layouts.h"
@@ -28,7 +31,6 @@ constexpr int kDropSpaceBitmap = 150;
 constexpr int kAboutBitmap = 156;
 constexpr QPoint kAboutPosition(6, 85);
 constexpr QPoint kDropSpacePosition(0, 24);
-constexpr QPoint kPowerPosition(182, 72);
 constexpr QSize kWindowSize(210, 100);
 
 QIcon ApplicationIcon()
@@ -90,6 +92,21 @@ private:
 
 } // namespace
 
+// Marks the window busy while a job, an about box or a file chooser runs;
+// files handed over meanwhile are converted when it is over.
+class MainDialog::BusyScope {
+public:
+    explicit BusyScope(MainDialog* window) : m_window(window) { ++m_window->m_busy; }
+    ~BusyScope()
+    {
+        if (--m_window->m_busy == 0 && !m_window->m_waitingFiles.isEmpty())
+            QTimer::singleShot(0, m_window, &MainDialog::ConvertWaitingFiles);
+    }
+
+private:
+    MainDialog* m_window;
+};
+
 QPoint CollapsePoint(const ScreenRect& rect)
 {
     // C++ integer division truncates toward zero, as the hand-over requires.
@@ -123,30 +140,27 @@ QString FirstDroppedFile(const QMimeData* mime)
     return urls.first().toLocalFile();
 }
 
-MainDialog::MainDialog(QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint)
+MainDialog::MainDialog(QWidget* parent) : SkinnedWindow(parent, Qt::Window | Qt::FramelessWindowHint)
 {
     const DialogLayout& layout = LoadLayout(IDD_MAIN, UiLanguage());
     setFont(LayoutFont(QString::fromUtf8(layout.fontFamily), layout.pointSize));
-    setAttribute(Qt::WA_OpaquePaintEvent);
     setWindowIcon(ApplicationIcon());
-
-    const QImage background = LoadSkinBitmap(kBackgroundBitmap);
-    resize(background.isNull() ? kWindowSize : background.size());
-
-    m_aboutButton = new PushBitmapButton(this);
-    m_aboutButton->move(kAboutPosition);
-    m_aboutButton->SetSkin(kAboutBitmap, 1);
-    connect(m_aboutButton, &QAbstractButton::clicked, this, &MainDialog::ShowAbout);
-
-    m_powerButton = new PushBitmapButton(this);
-    m_powerButton->move(kPowerPosition);
-    m_powerButton->SetSkin(kPowerBitmap, 1);
-    connect(m_powerButton, &QAbstractButton::clicked, this, [this] { done(ResultOk); });
+    ResizeToBackground();
 
     m_dropSpace = new HoverBitmapButton(this);
     m_dropSpace->move(kDropSpacePosition);
     m_dropSpace->SetSkin(kDropSpaceBitmap);
+    m_dropSpace->setFocusPolicy(Qt::TabFocus);
+    m_dropSpace->setAccessibleName(QStringLiteral("Drop a WAVE file here"));
+    m_dropSpace->setAccessibleDescription(QStringLiteral("Enter or Space chooses a WAVE file to convert"));
+    m_dropSpace->installEventFilter(this);
+
+    m_aboutButton = AddPushButton(kAboutBitmap, kAboutPosition, QStringLiteral("About"));
+    connect(m_aboutButton, &QAbstractButton::clicked, this, &MainDialog::ShowAbout);
+    connect(AddPowerButton(), &QAbstractButton::clicked, this, [this] { done(ResultOk); });
+
+    auto* open = new QShortcut(QKeySequence::Open, this);
+    connect(open, &QShortcut::activated, this, &MainDialog::ChooseFile);
 
     setWindowTitle(QStringLiteral("Quorbin"));
     setAcceptDrops(true);
@@ -188,43 +202,29 @@ void MainDialog::reject()
     done(ResultCancel);
 }
 
-void MainDialog::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    const QImage background = LoadSkinBitmap(kBackgroundBitmap);
-    if (background.isNull())
-        painter.fillRect(rect(), palette().window());
-    else
-        DrawSkinBitmap(painter, QPoint(0, 0), kBackgroundBitmap);
-}
-
 void MainDialog::keyPressEvent(QKeyEvent* event)
 {
-    // Enter never presses a button of the main window; Esc ends the program.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    // Enter presses only a button the keyboard has focused; Esc ends the program.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !qobject_cast<PushBitmapButton*>(focusWidget())) {
         event->accept();
         return;
     }
-    QDialog::keyPressEvent(event);
+    SkinnedWindow::keyPressEvent(event);
 }
 
-void MainDialog::mousePressEvent(QMouseEvent* event)
+bool MainDialog::eventFilter(QObject* watched, QEvent* event)
 {
-    m_drag.Press(this, event);
-    QDialog::mousePressEvent(event);
-}
-
-void MainDialog::mouseMoveEvent(QMouseEvent* event)
-{
-    m_drag.Move(this, event);
-    QDialog::mouseMoveEvent(event);
-}
-
-void MainDialog::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton)
-        m_drag.Release(this);
-    QDialog::mouseReleaseEvent(event);
+    // Enter or Space on the focused drop space opens the file chooser.
+    if (watched == m_dropSpace && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool opens = key->key() == Qt::Key_Space || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (opens && !key->isAutoRepeat()) {
+            ChooseFile();
+            return true;
+        }
+    }
+    return SkinnedWindow::eventFilter(watched, event);
 }
 
 bool MainDialog::AcceptsDrag(const QMimeData* mime) const
@@ -316,12 +316,13 @@ int MainDialog::RunInPlace(SkinnedDialog& dialog, const ScreenRect& collapseRect
 
 int MainDialog::RunWithSavedRect(SkinnedDialog& dialog)
 {
-    m_savedRect = ScreenRect::FromGeometry(geometry());
+    m_savedRect = PlacedRect();
     return RunInPlace(dialog, m_savedRect, QSize(m_savedRect.Width(), m_savedRect.Height()));
 }
 
 void MainDialog::ShowAbout()
 {
+    BusyScope busy(this);
     AboutDialog about(this);
     RunWithSavedRect(about);
 }
@@ -333,10 +334,48 @@ void MainDialog::ShowMessage(int kind, const QString& text, const ScreenRect& co
     RunInPlace(message, collapseRect, QSize(m_savedRect.Width(), m_savedRect.Height()));
 }
 
+void MainDialog::ChooseFile()
+{
+    if (m_busy != 0 || m_ending)
+        return;
+    QString path;
+    {
+        BusyScope busy(this);
+        const bool ja = UiLanguage() == Language::Japanese;
+        path = QFileDialog::getOpenFileName(
+            this, ja ? QStringLiteral("WAVE ファイルを開く") : QStringLiteral("Open a WAVE file"), QString(),
+            ja ? QStringLiteral("WAVE ファイル (*.wav *.WAV);;すべてのファイル (*)")
+               : QStringLiteral("WAVE files (*.wav *.WAV);;All files (*)"));
+    }
+    if (!path.isEmpty())
+        ConvertDroppedFile({path});
+}
+
+void MainDialog::OpenFile(const QString& path)
+{
+    m_waitingFiles << path;
+    QWidget* front = QApplication::activeModalWidget();
+    if (!front || front == this)
+        front = this;
+    if (front->isVisible()) {
+        front->raise();
+        front->activateWindow();
+    }
+    if (m_busy == 0)
+        ConvertWaitingFiles();
+}
+
+void MainDialog::ConvertWaitingFiles()
+{
+    while (m_busy == 0 && !m_ending && !m_waitingFiles.isEmpty())
+        ConvertDroppedFile({m_waitingFiles.takeFirst()});
+}
+
 void MainDialog::ConvertDroppedFile(const QStringList& paths)
 {
     if (paths.isEmpty())
         return;
+    BusyScope busyWindow(this);
     DropsOff dropsOff(this);
     BusyCursor busy;
 
@@ -344,7 +383,7 @@ void MainDialog::ConvertDroppedFile(const QStringList& paths)
     busy.Begin();
     if (const int failure = steps.Prepare()) {
         busy.End();
-        m_savedRect = ScreenRect::FromGeometry(geometry());
+        m_savedRect = PlacedRect();
         ShowMessage(MessageDialog::KindError, UiString(failure), m_savedRect);
         return;
     }

@@ -30,11 +30,9 @@ QPoint PlaceCentredInside(QPoint centre, QSize size, const QRect& workArea);
 // The first local file path of a drop, or an empty text when it carries none.
 QString FirstDroppedFile(const QMimeData* mime);
 
-class MainDialog : public QDialog {
+class MainDialog : public SkinnedWindow {
     Q_OBJECT
 public:
-    enum Result { ResultPower = 0, ResultOk = 1, ResultCancel = 2 };
-
     explicit MainDialog(QWidget* parent = nullptr);
     ~MainDialog() override;
 
@@ -47,12 +45,19 @@ public:
     // One conversion job for the first of `paths`.
     void ConvertDroppedFile(const QStringList& paths);
 
+    // Brings the program to the front and converts `path` as if dropped; a
+    // file that comes while the window is busy waits for the current job.
+    void OpenFile(const QString& path);
+
     // Shows `dialog` in this window's place: the window collapses to the
     // centre of `collapseRect`, the dialog runs there, and the window comes
     // back with `restoreSize` where the dialog's top-left corner was left.
     int RunInPlace(SkinnedDialog& dialog, const ScreenRect& collapseRect, QSize restoreSize);
 
     void ShowAbout();
+    // A file chooser for WAVE files (Ctrl+O, or Enter or Space on the focused
+    // drop space); the chosen file is converted as if dropped.
+    void ChooseFile();
 
     // Options given to every conversion; the free-space query can be replaced.
     ConversionOptions& Options() { return m_options; }
@@ -66,15 +71,10 @@ public:
     PushBitmapButton* PowerButton() const { return m_powerButton; }
 
     ScreenRect m_savedRect;
-    // The drag strip keeps m_dragOrigin and m_dragging, shared with the dialogs.
-    DragStrip m_drag;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
@@ -88,10 +88,15 @@ private:
     void ShowMessage(int kind, const QString& text, const ScreenRect& collapseRect);
     void Collapse(QPoint point);
     void Restore(QPoint topLeft, QSize size);
+    void ConvertWaitingFiles();
+
+    // Counts the jobs, about boxes and file choosers running now.
+    class BusyScope;
+    int m_busy = 0;
+    QStringList m_waitingFiles;
 
     PushBitmapButton* m_aboutButton = nullptr;
     HoverBitmapButton* m_dropSpace = nullptr;
-    PushBitmapButton* m_powerButton = nullptr;
 
     ConversionOptions m_options;
     QEventLoop* m_run = nullptr;

@@ -6,6 +6,5 @@ quorbin::ConvertApp theApp;
 
 int main(int argc, char** argv)
 {
-    theApp.Start(argc, argv);
-    return 0;
+    return theApp.Start(argc, argv);
 }

@@ -1,6 +1,7 @@
 // The window program: drops through the whole conversion job with its
 // dialogs driven as a user would, the in-place hand-over, the main window's
 // run and keys, and the single-instance start-up of the real program.
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,10 +22,12 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "app/ConvertApp.h"
 #include "app/MainDialog.h"
+#include "app/SingleInstance.h"
 #include "mld/MldBuilder.h"
 #include "tests/DialogButtons.h"
 #include "tests/WaveFixtures.h"
@@ -251,6 +254,11 @@ private slots:
     void waylandSessionsAskForX11();
     void secondInstanceExitsAtOnce();
     void lockOfACrashedCopyIsTakenOver();
+    void lockLivesInAPrivateFolder_data();
+    void lockLivesInAPrivateFolder();
+    void laterStartsHandTheirFileOver();
+    void accessibilityTreeNamesEveryControl_data();
+    void accessibilityTreeNamesEveryControl();
 
 private:
     QTemporaryDir* m_dir = nullptr;
@@ -745,7 +753,7 @@ void AppTest::waylandSessionsAskForX11_data()
     QTest::addColumn<QByteArray>("session");   // empty: unset
     QTest::addColumn<QByteArray>("platform");  // empty: unset
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("wayland, no choice") << QByteArray("wayland") << QByteArray() << QByteArray("xcb");
+    QTest::newRow("wayland, no choice") << QByteArray("wayland") << QByteArray() << QByteArray("xcb;wayland");
     QTest::newRow("wayland, user's choice") << QByteArray("wayland") << QByteArray("wayland") << QByteArray("wayland");
     QTest::newRow("x11") << QByteArray("x11") << QByteArray() << QByteArray();
     QTest::newRow("no session") << QByteArray() << QByteArray() << QByteArray();
@@ -825,6 +833,175 @@ void AppTest::lockOfACrashedCopyIsTakenOver()
     QCOMPARE(next.state(), QProcess::Running);
     next.kill();
     next.waitForFinished(30000);
+}
+
+void AppTest::lockLivesInAPrivateFolder_data()
+{
+    QTest::addColumn<QString>("runtime");  // "private", "shared", "unset", "lock is a folder"
+    QTest::addColumn<bool>("cacheUsable");
+    QTest::addColumn<QString>("lockFolder");  // "runtime", "cache" or empty: no lock, a warning
+    QTest::newRow("private runtime folder") << "private" << true << "runtime";
+    QTest::newRow("runtime folder others may write") << "shared" << true << "cache";
+    QTest::newRow("no runtime folder") << "unset" << true << "cache";
+    QTest::newRow("a folder in place of the lock") << "lock is a folder" << true << "";
+    QTest::newRow("no usable folder at all") << "unset" << false << "";
+}
+
+void AppTest::lockLivesInAPrivateFolder()
+{
+    QFETCH(QString, runtime);
+    QFETCH(bool, cacheUsable);
+    QFETCH(QString, lockFolder);
+    const QString runtimeDir = Path(QStringLiteral("run"));
+    const QString cacheHome = Path(QStringLiteral("cache"));
+    QVERIFY(QDir().mkpath(runtimeDir));
+    QVERIFY(QFile::setPermissions(runtimeDir, runtime == QLatin1String("shared")
+                                                  ? QFile::Permissions(0x7777)
+                                                  : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    if (runtime == QLatin1String("lock is a folder"))
+        QVERIFY(QDir(runtimeDir).mkdir(InstanceLockName()));
+    if (cacheUsable)
+        QVERIFY(QDir().mkpath(cacheHome));
+    else
+        WriteBytes(cacheHome, "not a folder");
+
+    QProcessEnvironment env = ProgramEnvironment(runtimeDir);
+    if (runtime == QLatin1String("unset"))
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), cacheHome);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(ProgramPath(), {});
+    QVERIFY(program.waitForStarted(30000));
+    const QString folder = lockFolder == QLatin1String("runtime") ? runtimeDir : cacheHome + QStringLiteral("/quorbin");
+    QByteArray errors;
+    const bool settled = WaitFor([&] {
+        errors += program.readAllStandardError();
+        if (lockFolder.isEmpty())
+            return errors.contains("quorbin:");
+        return QFileInfo::exists(QDir(folder).filePath(InstanceLockName())) &&
+               QFileInfo::exists(QDir(folder).filePath(HandOverSocketName()));
+    }, 60000);
+    QTest::qWait(300);
+    errors += program.readAllStandardError();
+    const bool running = program.state() == QProcess::Running;
+    program.kill();
+    program.waitForFinished(30000);
+    QVERIFY2(settled, errors.constData());
+    QVERIFY(running);
+    const QList<QByteArray> lines = errors.split('\n');
+    const auto warnings =
+        std::count_if(lines.cbegin(), lines.cend(), [](const QByteArray& line) { return line.startsWith("quorbin: "); });
+    QCOMPARE(warnings, lockFolder.isEmpty() ? 1 : 0);
+    if (!lockFolder.isEmpty())
+        QCOMPARE(QFileInfo(folder).permissions() & 0x0077, QFile::Permissions());
+}
+
+void AppTest::laterStartsHandTheirFileOver()
+{
+    // This process plays the running copy; the real program is the later start.
+    const QString wave = Path(QStringLiteral("song.wav"));
+    WriteBytes(wave, WaveBytes(8000, 4000));
+    InstanceLock lock(m_dir->path());
+    QCOMPARE(lock.Take(), InstanceLock::Outcome::Held);
+    auto startLater = [&](QProcess& later) {
+        later.setProcessEnvironment(ProgramEnvironment(m_dir->path()));
+        later.setWorkingDirectory(m_dir->path());
+        later.start(ProgramPath(), {QStringLiteral("song.wav")});  // relative to the later start's folder
+    };
+
+    QProcess unheard;  // nobody listens: the later start says so and fails
+    startLater(unheard);
+    QVERIFY(unheard.waitForFinished(60000));
+    QCOMPARE(unheard.exitCode(), 1);
+    QVERIFY(unheard.readAllStandardError().startsWith("quorbin: "));
+
+    HandOverServer server;
+    QVERIFY(server.Listen(Path(HandOverSocketName())));
+    MainDialog window;
+    connect(&server, &HandOverServer::FileReceived, &window, &MainDialog::OpenFile);
+    ShowAt(window, kMainAt);
+    ModalScript script({kOk, kOk}, &window);
+    QProcess later;
+    startLater(later);
+    QVERIFY(WaitFor([&] { return script.Finished() && later.state() == QProcess::NotRunning; }, 60000));
+    QCOMPARE(later.exitCode(), 0);
+    QVERIFY(!script.timedOut);
+    QCOMPARE(script.seen.size(), 2);
+    QCOMPARE(script.seen[1].kind, int(MessageDialog::KindReport));
+    QVERIFY(QFileInfo::exists(MelodyPathFor(wave)));
+}
+
+namespace {
+
+// "Role: name" of every control a screen reader can act on, below `root`.
+void CollectControls(QAccessibleInterface* root, QStringList& controls)
+{
+    for (int i = 0; i < root->childCount(); ++i) {
+        QAccessibleInterface* child = root->child(i);
+        const QAccessible::Role role = child->role();
+        const char* kind = role == QAccessible::PushButton     ? "button"
+                           : role == QAccessible::CheckBox     ? "check box"
+                           : role == QAccessible::EditableText ? "text field"
+                                                               : nullptr;
+        if (kind)
+            controls << QStringLiteral("%1: %2").arg(QLatin1String(kind), child->text(QAccessible::Name));
+        CollectControls(child, controls);
+    }
+}
+
+} // namespace
+
+void AppTest::accessibilityTreeNamesEveryControl_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<Language>("language");
+    QTest::addColumn<QStringList>("controls");
+    const QStringList okPower{"button: OK", "button: Power (quit)"};
+    QTest::newRow("main") << "main" << Language::English
+                          << QStringList{"button: Drop a WAVE file here", "button: About", "button: Power (quit)"};
+    for (Language language : {Language::English, Language::Japanese}) {
+        const char* tag = language == Language::English ? "English" : "Japanese";
+        QTest::addRow("info, %s", tag) << "info" << language
+                                       << QStringList{"text field: Title", "text field: Copyright",
+                                                      "check box: Protection availability", "button: Clear",
+                                                      "button: OK", "button: Cancel", "button: Power (quit)"};
+        QTest::addRow("message, %s", tag) << "message" << language << okPower;
+        QTest::addRow("about, %s", tag) << "about" << language << okPower;
+    }
+}
+
+void AppTest::accessibilityTreeNamesEveryControl()
+{
+    QFETCH(QString, window);
+    QFETCH(Language, language);
+    QFETCH(QStringList, controls);
+    MainDialog main;
+    std::unique_ptr<QWidget> shown;
+    if (window == QLatin1String("main"))
+        shown.reset(new MainDialog);
+    else if (window == QLatin1String("info"))
+        shown.reset(new InfoDialog(&main, language));
+    else if (window == QLatin1String("message"))
+        shown.reset(new MessageDialog(&main, language));
+    else
+        shown.reset(new AboutDialog(&main, language));
+    shown->show();
+    QVERIFY(QTest::qWaitForWindowExposed(shown.get()));
+
+    QAccessibleInterface* root = QAccessible::queryAccessibleInterface(shown.get());
+    QVERIFY(root);
+    QVERIFY(!root->text(QAccessible::Name).isEmpty());  // every window has a title
+    QStringList found;
+    CollectControls(root, found);
+    QCOMPARE(found, controls);
+
+    if (auto* info = qobject_cast<InfoDialog*>(shown.get())) {
+        QAccessibleInterface* box = QAccessible::queryAccessibleInterface(info->ProtectionBox());
+        QVERIFY(!box->state().checked);
+        QTest::mouseClick(info->ProtectionBox(), Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(box->state().checked);
+    }
 }
 
 int main(int argc, char** argv)

@@ -152,7 +152,8 @@ private slots:
     void protectionFollowsTicks();
     void overlongTextKeepsDialogOpen_data();
     void overlongTextKeepsDialogOpen();
-    void tabMovesOnlyBetweenFields();
+    void tabReachesEveryButtonAndSpacePressesIt_data();
+    void tabReachesEveryButtonAndSpacePressesIt();
     void fieldsUseDialogFontWithoutFrame_data();
     void fieldsUseDialogFontWithoutFrame();
 
@@ -435,20 +436,46 @@ void DialogTests::overlongTextKeepsDialogOpen()
     QCOMPARE(TextLimitWarning(Language::English, 50), QStringLiteral("Please enter no more than 50 characters."));
 }
 
-void DialogTests::tabMovesOnlyBetweenFields()
+void DialogTests::tabReachesEveryButtonAndSpacePressesIt_data()
 {
+    QTest::addColumn<int>("which");
+    QTest::newRow("info") << int(Which::Info);
+    QTest::newRow("message") << int(Which::Message);
+    QTest::newRow("about") << int(Which::About);
+}
+
+void DialogTests::tabReachesEveryButtonAndSpacePressesIt()
+{
+    QFETCH(int, which);
     QDialog owner;
-    InfoDialog dialog(&owner);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.TitleField()));
-    const QList<QWidget*> expected{dialog.CopyrightField(), dialog.TitleField(), dialog.CopyrightField()};
-    for (QWidget* next : expected) {
+    auto dialog = MakeDialog(Which(which), &owner);
+    QList<QWidget*> cycle{OkButtonOf(dialog.get()), PowerButtonOf(dialog.get())};
+    QWidget* first = dialog.get();  // the dialog itself holds the focus until Tab
+    if (auto* info = qobject_cast<InfoDialog*>(dialog.get())) {
+        first = info->TitleField();
+        cycle = {info->CopyrightField(), info->ProtectionBox(), info->ClearButton(), info->OkButton(),
+                 info->CancelButton(),   info->PowerButton(),   info->TitleField()};
+    }
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+    QTRY_COMPARE(QApplication::focusWidget(), first);
+    for (QWidget* next : cycle) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.TitleField()));
+    QCOMPARE(QApplication::focusWidget(), cycle[cycle.size() - 2]);
+
+    if (auto* info = qobject_cast<InfoDialog*>(dialog.get())) {
+        info->ProtectionBox()->setFocus();
+        QTest::keyClick(info->ProtectionBox(), Qt::Key_Space);
+        QCOMPARE(info->ProtectionBox()->GetState(), 1);
+        QVERIFY(info->ProtectionBox()->isChecked());
+    }
+    OkButtonOf(dialog.get())->setFocus();
+    QTest::keyClick(OkButtonOf(dialog.get()), Qt::Key_Space);
+    QCOMPARE(dialog->result(), int(SkinnedDialog::ResultOk));
+    QVERIFY(!dialog->isVisible());
 }
 
 void DialogTests::fieldsUseDialogFontWithoutFrame_data()

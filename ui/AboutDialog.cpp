@@ -63,8 +63,9 @@ AboutDialog::AboutDialog(QWidget* owner, Language language) : SkinnedDialog(owne
 {
     const DialogLayout& layout = LoadLayout(IDD_ABOUT, language);
     setFont(FontOfLayout(layout));
+    setWindowTitle(language == Language::Japanese ? QStringLiteral("Quorbin について")
+                                                  : QStringLiteral("About Quorbin"));
     const DialogBaseUnits units = BaseUnitsOf(font());
-    InitialiseSkin();
 
     m_nameLine = MakeTextLine(this);
     m_copyrightLine = MakeTextLine(this);
@@ -76,9 +77,9 @@ AboutDialog::AboutDialog(QWidget* owner, Language language) : SkinnedDialog(owne
     PlaceFromLayout(m_link, layout, kWebLinkId, units);
     m_nameLine->setText(NameLine());
 
-    m_okButton = AddPushButton(kOkBitmap, kOkPos);
+    m_okButton = AddPushButton(kOkBitmap, kOkPos, QStringLiteral("OK"));
     connect(m_okButton, &QAbstractButton::clicked, this, &AboutDialog::accept);
-    m_powerButton->raise();
+    InitialiseSkin();  // after OK, so that Tab reaches the Power button last
 }
 
 QLabel* AboutDialog::TextLine(int controlId) const

@@ -83,31 +83,32 @@ InfoDialog::InfoDialog(QWidget* owner, Language language)
     : SkinnedDialog(owner), m_language(language)
 {
     setFont(FontOfLayout(LoadLayout(IDD_INFO, language)));
-    InitialiseSkin();
-    m_titleField = MakeField(kTitleLimit, kTitleFieldPos);
-    m_copyrightField = MakeField(kCopyrightLimit, kCopyrightFieldPos);
-    setTabOrder(m_titleField, m_copyrightField);
-
-    m_clearButton = AddPushButton(kClearBitmap, kClearPos);
-    m_okButton = AddPushButton(kOkBitmap, kOkPos);
-    m_cancelButton = AddPushButton(kCancelBitmap, kCancelPos);
+    setWindowTitle(language == Language::Japanese ? QStringLiteral("Quorbin - ファイル情報")
+                                                  : QStringLiteral("Quorbin - Melody file information"));
+    // The fields and the box are named after the labels painted beside them.
+    // Tab follows the order of creation, the Power button last.
+    m_titleField = MakeField(kTitleLimit, kTitleFieldPos, QStringLiteral("Title"));
+    m_copyrightField = MakeField(kCopyrightLimit, kCopyrightFieldPos, QStringLiteral("Copyright"));
     m_protectionBox = new CheckBitmapButton(this);
     m_protectionBox->move(kProtectionPos);
     m_protectionBox->SetSkin(kProtectionBitmap);
     m_protectionBox->raise();
-    for (QWidget* button : {static_cast<QWidget*>(m_clearButton), static_cast<QWidget*>(m_okButton),
-                            static_cast<QWidget*>(m_cancelButton), static_cast<QWidget*>(m_protectionBox),
-                            static_cast<QWidget*>(m_powerButton)})
-        button->setFocusPolicy(Qt::NoFocus);  // Tab reaches only the two fields
+    m_protectionBox->setFocusPolicy(Qt::TabFocus);
+    m_protectionBox->setAccessibleName(QStringLiteral("Protection availability"));
+    m_clearButton = AddPushButton(kClearBitmap, kClearPos, QStringLiteral("Clear"));
+    m_okButton = AddPushButton(kOkBitmap, kOkPos, QStringLiteral("OK"));
+    m_cancelButton = AddPushButton(kCancelBitmap, kCancelPos, QStringLiteral("Cancel"));
+    InitialiseSkin();
 
     connect(m_clearButton, &QAbstractButton::clicked, this, &InfoDialog::OnClear);
     connect(m_okButton, &QAbstractButton::clicked, this, &InfoDialog::accept);
     connect(m_cancelButton, &QAbstractButton::clicked, this, &InfoDialog::reject);
 }
 
-QLineEdit* InfoDialog::MakeField(std::size_t limit, QPoint pos)
+QLineEdit* InfoDialog::MakeField(std::size_t limit, QPoint pos, const QString& accessibleName)
 {
     auto* field = new QLineEdit(this);
+    field->setAccessibleName(accessibleName);
     field->setFrame(false);
     field->setValidator(new Cp932LimitValidator(limit, field));
     field->setGeometry(QRect(pos, kFieldSize));
@@ -167,7 +168,7 @@ void InfoDialog::WarnTooLong(QLineEdit* field, std::size_t limit)
 void InfoDialog::accept()
 {
     m_protection = m_protectionBox->GetState();
-    m_lastRect = ScreenRect::FromGeometry(geometry());
+    m_lastRect = PlacedRect();
     if (!TakeField(m_copyrightField, m_copyright) || !TakeField(m_titleField, m_title))
         return;
     SkinnedDialog::accept();

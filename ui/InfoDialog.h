@@ -63,7 +63,7 @@ protected:
     void PaintBackground(QPainter& painter) override;
 
 private:
-    QLineEdit* MakeField(std::size_t limit, QPoint pos);
+    QLineEdit* MakeField(std::size_t limit, QPoint pos, const QString& accessibleName);
     void PutMembersIntoFields();
     bool TakeField(QLineEdit* field, std::string& member);
     void WarnTooLong(QLineEdit* field, std::size_t limit);

@@ -30,15 +30,15 @@ QColor MessageDialog::TextColourFor(int kind)
     return kind == KindReport ? QColor(0, 36, 255) : QColor(255, 216, 0);
 }
 
-MessageDialog::MessageDialog(QWidget* owner, Language language) : SkinnedDialog(owner)
+MessageDialog::MessageDialog(QWidget* owner, Language language) : SkinnedDialog(owner), m_language(language)
 {
     setFont(FontOfLayout(LoadLayout(IDD_MESSAGE, language)));
-    InitialiseSkin();
 
     m_panel = new BitmapPanel(this);
     m_panel->move(kPanelPos);
-    m_okButton = AddPushButton(kOkBitmap, kOkPos);
+    m_okButton = AddPushButton(kOkBitmap, kOkPos, QStringLiteral("OK"));
     connect(m_okButton, &QAbstractButton::clicked, this, &MessageDialog::accept);
+    InitialiseSkin();  // after OK, so that Tab reaches the Power button last
 
     // The line stands on the panel picture, so it goes above it, unfilled.
     m_line = new QLabel(this);
@@ -71,8 +71,17 @@ void MessageDialog::showEvent(QShowEvent* event)
     SkinnedDialog::showEvent(event);
 }
 
+QString MessageDialog::TitleFor(int kind, Language language)
+{
+    const bool ja = language == Language::Japanese;
+    if (kind == KindReport)
+        return ja ? QStringLiteral("Quorbin - 保存しました") : QStringLiteral("Quorbin - Saved");
+    return ja ? QStringLiteral("Quorbin - エラー") : QStringLiteral("Quorbin - Error");
+}
+
 void MessageDialog::ShowMessage()
 {
+    setWindowTitle(TitleFor(m_kind, m_language));
     m_panel->SetSkin(PanelBitmapFor(m_kind), 1);
     m_panel->raise();
     m_okButton->raise();

@@ -35,6 +35,7 @@ public:
 
     static int PanelBitmapFor(int kind);
     static QColor TextColourFor(int kind);
+    static QString TitleFor(int kind, Language language);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -42,6 +43,7 @@ protected:
 private:
     void ShowMessage();
 
+    Language m_language;
     BitmapPanel* m_panel = nullptr;
     QLabel* m_line = nullptr;
     PushBitmapButton* m_okButton = nullptr;

@@ -1,7 +1,9 @@
 #include "ui/SkinnedControls.h"
 
+#include <QAccessibleWidget>
 #include <QDesktopServices>
 #include <QHash>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QUrl>
@@ -153,6 +155,27 @@ void BitmapButtonBase::paintEvent(QPaintEvent*)
     DrawSkinBitmap(painter, QPoint(0, 0), m_bitmapNumber, Frame(), m_frameCount);
 }
 
+bool BitmapButtonBase::event(QEvent* event)
+{
+    const bool handled = QAbstractButton::event(event);
+    if (event->type() == QEvent::Paint && hasFocus())
+        PaintFocusFrame();
+    return handled;
+}
+
+void BitmapButtonBase::PaintFocusFrame()
+{
+    // Dots over a white line, so the frame shows on any colour of the skin.
+    QPainter painter(this);
+    if (!m_shape.isEmpty())
+        painter.setClipRegion(m_shape);
+    const QRect frame = rect().adjusted(2, 2, -3, -3);
+    painter.setPen(QPen(Qt::white, 1));
+    painter.drawRect(frame);
+    painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+    painter.drawRect(frame);
+}
+
 // ---------------------------------------------------------------------------
 
 PushBitmapButton::PushBitmapButton(QWidget* parent) : BitmapButtonBase(parent) {}
@@ -170,7 +193,10 @@ int PushBitmapButton::Frame() const
 
 // ---------------------------------------------------------------------------
 
-CheckBitmapButton::CheckBitmapButton(QWidget* parent) : BitmapButtonBase(parent) {}
+CheckBitmapButton::CheckBitmapButton(QWidget* parent) : BitmapButtonBase(parent)
+{
+    setCheckable(true);
+}
 
 int CheckBitmapButton::SetSkin(int bitmapNumber)
 {
@@ -181,7 +207,37 @@ int CheckBitmapButton::SetSkin(int bitmapNumber)
 void CheckBitmapButton::SetState(int state)
 {
     m_state = state;
+    setChecked(state == 1);
     update();
+}
+
+void CheckBitmapButton::nextCheckState()
+{
+    if (m_state == 0)
+        SetState(1);
+    else if (m_state == 1)
+        SetState(0);
+}
+
+void CheckBitmapButton::keyPressEvent(QKeyEvent* event)
+{
+    // Space toggles on release, like a click; no pressed look in between.
+    if (event->key() == Qt::Key_Space) {
+        event->accept();
+        return;
+    }
+    BitmapButtonBase::keyPressEvent(event);
+}
+
+void CheckBitmapButton::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Space) {
+        event->accept();
+        if (!event->isAutoRepeat())
+            nextCheckState();
+        return;
+    }
+    BitmapButtonBase::keyReleaseEvent(event);
 }
 
 int CheckBitmapButton::Frame() const
@@ -203,12 +259,8 @@ void CheckBitmapButton::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton || !m_pressed)
         return;
     m_pressed = false;
-    if (!hitButton(event->position().toPoint()))
-        return;
-    if (m_state == 0)
-        SetState(1);
-    else if (m_state == 1)
-        SetState(0);
+    if (hitButton(event->position().toPoint()))
+        nextCheckState();
 }
 
 void CheckBitmapButton::mouseDoubleClickEvent(QMouseEvent* event)
@@ -268,7 +320,23 @@ void HoverBitmapButton::leaveEvent(QEvent* event)
 
 // ---------------------------------------------------------------------------
 
-BitmapPanel::BitmapPanel(QWidget* parent) : BitmapButtonBase(parent) {}
+namespace {
+
+// The panel is a picture to screen readers, not a button.
+QAccessibleInterface* PanelAccessibility(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(BitmapPanel::staticMetaObject.className()))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
+    return nullptr;
+}
+
+} // namespace
+
+BitmapPanel::BitmapPanel(QWidget* parent) : BitmapButtonBase(parent)
+{
+    static const bool installed = (QAccessible::installFactory(PanelAccessibility), true);
+    Q_UNUSED(installed);
+}
 
 void BitmapPanel::SetSkin(int bitmapNumber, int frameCount)
 {

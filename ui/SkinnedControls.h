@@ -49,10 +49,14 @@ public:
 protected:
     void ApplySkin(int bitmapNumber, int frameCount, bool makeShape);
     void paintEvent(QPaintEvent* event) override;
+    // Paints the control, then the focus frame over it while it has the focus.
+    bool event(QEvent* event) override;
     // Only pixels inside the shape count as the button.
     bool hitButton(const QPoint& pos) const override;
 
 private:
+    void PaintFocusFrame();
+
     int m_bitmapNumber = 0;
     int m_frameCount = 2;
     QColor m_keyColour;
@@ -69,7 +73,8 @@ public:
 };
 
 // States 0 unchecked, 1 checked, 2 disabled; the frame equals the state. A
-// click toggles 0 <-> 1 by itself (state 2 ignores clicks) and is not reported.
+// click or Space toggles 0 <-> 1 by itself (state 2 ignores them) and is not
+// reported. The button is checkable, so screen readers see a check box.
 class CheckBitmapButton : public BitmapButtonBase {
     Q_OBJECT
 public:
@@ -80,6 +85,9 @@ public:
     int Frame() const override;
 
 protected:
+    void nextCheckState() override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;

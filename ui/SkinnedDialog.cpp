@@ -3,6 +3,7 @@
 #include "ui/SkinnedControls.h"
 
 #include <QKeyEvent>
+#include <QMoveEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -16,8 +17,12 @@ constexpr QRect kDragStripArea(0, 0, 210, 20);
 
 ScreenRect ScreenRect::FromGeometry(const QRect& geometry)
 {
-    return ScreenRect{geometry.x(), geometry.y(), geometry.x() + geometry.width(),
-                      geometry.y() + geometry.height()};
+    return At(geometry.topLeft(), geometry.size());
+}
+
+ScreenRect ScreenRect::At(QPoint topLeft, QSize size)
+{
+    return ScreenRect{topLeft.x(), topLeft.y(), topLeft.x() + size.width(), topLeft.y() + size.height()};
 }
 
 // ---------------------------------------------------------------------------
@@ -55,32 +60,122 @@ void DragStrip::Release(QWidget* window)
 
 // ---------------------------------------------------------------------------
 
-SkinnedDialog::SkinnedDialog(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint)
+namespace {
+
+bool IsEnter(const QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    return enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+} // namespace
+
+SkinnedWindow::SkinnedWindow(QWidget* parent, Qt::WindowFlags flags) : QDialog(parent, flags)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void SkinnedDialog::InitialiseSkin()
+ScreenRect SkinnedWindow::PlacedRect() const
+{
+    return ScreenRect::At(m_placement, size());
+}
+
+void SkinnedWindow::ResizeToBackground()
 {
     const QImage background = LoadSkinBitmap(kBackgroundBitmap);
     resize(background.isNull() ? kDefaultSize : background.size());
-    if (!m_powerButton) {
-        m_powerButton = AddPushButton(kPowerBitmap, kPowerPosition);
-        connect(m_powerButton, &QAbstractButton::clicked, this, &SkinnedDialog::EndWithPower);
-    }
-    m_bringToFront = true;
-    if (isVisible())
-        BringToFront();
 }
 
-PushBitmapButton* SkinnedDialog::AddPushButton(int bitmapNumber, QPoint pos)
+PushBitmapButton* SkinnedWindow::AddPushButton(int bitmapNumber, QPoint pos, const QString& accessibleName)
 {
     auto* button = new PushBitmapButton(this);
     button->move(pos);
     button->SetSkin(bitmapNumber, 1);
     button->raise();
+    button->setFocusPolicy(Qt::TabFocus);
+    button->setAccessibleName(accessibleName);
     return button;
+}
+
+PushBitmapButton* SkinnedWindow::AddPowerButton()
+{
+    m_powerButton = AddPushButton(kPowerBitmap, kPowerPosition, QStringLiteral("Power (quit)"));
+    return m_powerButton;
+}
+
+void SkinnedWindow::PaintBackground(QPainter& painter)
+{
+    const QImage background = LoadSkinBitmap(kBackgroundBitmap);
+    if (background.isNull())
+        painter.fillRect(rect(), palette().window());
+    else
+        DrawSkinBitmap(painter, QPoint(0, 0), kBackgroundBitmap);
+}
+
+void SkinnedWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    PaintBackground(painter);
+}
+
+void SkinnedWindow::moveEvent(QMoveEvent* event)
+{
+    // Moves the program makes (its own and the drag strip's) arrive as
+    // non-spontaneous events; the window system's reports are left out.
+    if (!event->spontaneous())
+        m_placement = event->pos();
+    QDialog::moveEvent(event);
+}
+
+void SkinnedWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!focusWidget())
+        setFocus(Qt::OtherFocusReason);
+}
+
+void SkinnedWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (IsEnter(event)) {
+        if (auto* button = qobject_cast<PushBitmapButton*>(focusWidget())) {
+            button->click();
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void SkinnedWindow::mousePressEvent(QMouseEvent* event)
+{
+    m_drag.Press(this, event);
+    QDialog::mousePressEvent(event);
+}
+
+void SkinnedWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    m_drag.Move(this, event);
+    QDialog::mouseMoveEvent(event);
+}
+
+void SkinnedWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_drag.Release(this);
+    QDialog::mouseReleaseEvent(event);
+}
+
+// ---------------------------------------------------------------------------
+
+SkinnedDialog::SkinnedDialog(QWidget* owner) : SkinnedWindow(owner, Qt::Dialog | Qt::FramelessWindowHint) {}
+
+void SkinnedDialog::InitialiseSkin()
+{
+    ResizeToBackground();
+    if (!m_powerButton)
+        connect(AddPowerButton(), &QAbstractButton::clicked, this, &SkinnedDialog::EndWithPower);
+    m_bringToFront = true;
+    if (isVisible())
+        BringToFront();
 }
 
 void SkinnedDialog::BringToFront()
@@ -91,13 +186,13 @@ void SkinnedDialog::BringToFront()
 
 void SkinnedDialog::accept()
 {
-    m_lastRect = ScreenRect::FromGeometry(geometry());
+    m_lastRect = PlacedRect();
     done(ResultOk);
 }
 
 void SkinnedDialog::reject()
 {
-    m_lastRect = ScreenRect::FromGeometry(geometry());
+    m_lastRect = PlacedRect();
     done(ResultCancel);
 }
 
@@ -108,24 +203,9 @@ void SkinnedDialog::EndWithPower()
     done(ResultPower);
 }
 
-void SkinnedDialog::PaintBackground(QPainter& painter)
-{
-    const QImage background = LoadSkinBitmap(kBackgroundBitmap);
-    if (background.isNull())
-        painter.fillRect(rect(), palette().window());
-    else
-        DrawSkinBitmap(painter, QPoint(0, 0), kBackgroundBitmap);
-}
-
-void SkinnedDialog::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    PaintBackground(painter);
-}
-
 void SkinnedDialog::showEvent(QShowEvent* event)
 {
-    QDialog::showEvent(event);
+    SkinnedWindow::showEvent(event);
     if (m_bringToFront)
         BringToFront();
 }
@@ -133,33 +213,13 @@ void SkinnedDialog::showEvent(QShowEvent* event)
 void SkinnedDialog::keyPressEvent(QKeyEvent* event)
 {
     // Without a default push button the dialog's own Enter handling does
-    // nothing, so Enter is taken as OK here; Esc already goes to reject().
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    if (enter && modifiers == Qt::NoModifier) {
+    // nothing, so Enter is taken as OK here unless a focused button takes it;
+    // Esc already goes to reject().
+    if (IsEnter(event) && !qobject_cast<PushBitmapButton*>(focusWidget())) {
         accept();
         return;
     }
-    QDialog::keyPressEvent(event);
-}
-
-void SkinnedDialog::mousePressEvent(QMouseEvent* event)
-{
-    m_drag.Press(this, event);
-    QDialog::mousePressEvent(event);
-}
-
-void SkinnedDialog::mouseMoveEvent(QMouseEvent* event)
-{
-    m_drag.Move(this, event);
-    QDialog::mouseMoveEvent(event);
-}
-
-void SkinnedDialog::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton)
-        m_drag.Release(this);
-    QDialog::mouseReleaseEvent(event);
+    SkinnedWindow::keyPressEvent(event);
 }
 
 } // namespace quorbin

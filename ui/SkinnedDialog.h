@@ -1,7 +1,7 @@
 #pragma once
 // What every skinned window shares: the 210 x 100 background bitmap 133, a
-// drag strip along the top (x 0..209, y 0..19), and, for the dialogs, the
-// Power button and the rectangle recorded when OK or Cancel closes them.
+// drag strip along the top (x 0..209, y 0..19) and the Power button; for the
+// dialogs, the rectangle recorded when OK or Cancel closes them.
 #include <QDialog>
 #include <QPoint>
 #include <QRect>
@@ -19,6 +19,7 @@ struct ScreenRect {
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
     static ScreenRect FromGeometry(const QRect& geometry);
+    static ScreenRect At(QPoint topLeft, QSize size);
 };
 
 // Moves a window by its top strip; used by the dialogs and the main window.
@@ -35,11 +36,52 @@ public:
     int m_dragging = 0;
 };
 
-class SkinnedDialog : public QDialog {
+// The base of the main window and the dialogs: it paints the skin, moves the
+// window by its drag strip, offers the Power button and the result codes, and
+// keeps the window's place as the program set it or the strip dragged it.
+// Buttons take focus by Tab only, so the window itself holds the focus until
+// the keyboard is used; Enter on a focused push button presses it.
+class SkinnedWindow : public QDialog {
     Q_OBJECT
 public:
     enum Result { ResultPower = 0, ResultOk = 1, ResultCancel = 2 };
 
+    // The window's place as last set by the program (move) or the drag strip.
+    // Never read back from the window system, which may report another place
+    // once a window manager has framed the window.
+    QPoint Placement() const { return m_placement; }
+    ScreenRect PlacedRect() const;
+
+protected:
+    SkinnedWindow(QWidget* parent, Qt::WindowFlags flags);
+
+    // Resizes to the background bitmap (210 x 100 without one).
+    void ResizeToBackground();
+    // Puts a skinned push button at `pos` (pixels), raised to the top.
+    PushBitmapButton* AddPushButton(int bitmapNumber, QPoint pos, const QString& accessibleName = {});
+    // The Power button at (182, 72); the caller connects what it ends.
+    PushBitmapButton* AddPowerButton();
+    // Paints bitmap 133; subclasses paint their extra bitmaps after it.
+    virtual void PaintBackground(QPainter& painter);
+
+    void paintEvent(QPaintEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+    PushBitmapButton* m_powerButton = nullptr;
+    DragStrip m_drag;
+
+private:
+    QPoint m_placement;
+};
+
+class SkinnedDialog : public SkinnedWindow {
+    Q_OBJECT
+public:
     // `owner` is the main window; its modal run is ended by the Power button.
     explicit SkinnedDialog(QWidget* owner = nullptr);
 
@@ -55,23 +97,12 @@ protected:
     // Resizes to the background, adds the Power button at (182, 72) and
     // brings the window to the front; subclasses call it from their set-up.
     void InitialiseSkin();
-    // Puts a skinned push button at `pos` (pixels), raised to the top.
-    PushBitmapButton* AddPushButton(int bitmapNumber, QPoint pos);
-    // Paints bitmap 133; subclasses paint their extra bitmaps after it.
-    virtual void PaintBackground(QPainter& painter);
     // raise() and activateWindow(); done again when the dialog is shown.
     void BringToFront();
 
-    void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     // Enter is OK and Esc is Cancel, whatever control the pointer was on.
     void keyPressEvent(QKeyEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-
-    PushBitmapButton* m_powerButton = nullptr;
-    DragStrip m_drag;
 
 private:
     bool m_bringToFront = false;

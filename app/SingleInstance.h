@@ -1,0 +1,65 @@
+#pragma once
+// One copy per login: a lock file and a local socket in a folder only this
+// user can create files in. A second start hands its file to the running copy
+// through the socket and ends.
+#include <QLocalServer>
+#include <QString>
+#include <memory>
+
+class QLockFile;
+
+namespace quorbin {
+
+// The private folder of the lock and the socket: XDG_RUNTIME_DIR when it is a
+// folder of this user that nobody else may write to, otherwise the user's
+// cache folder's "quorbin" (made with mode 0700). Empty, with the reason in
+// `why`, when neither is usable.
+QString PrivateRuntimeFolder(QString* why = nullptr);
+
+class InstanceLock {
+public:
+    enum class Outcome { Held, OtherCopyRuns, Unavailable };
+
+    explicit InstanceLock(const QString& folder);
+    ~InstanceLock();
+
+    // Tries once, without waiting. A lock left by a crashed copy is taken
+    // over; a lock that holds no readable owner (a folder in its place, an
+    // unwritable folder) is Unavailable, with the reason in Problem().
+    Outcome Take();
+    QString Problem() const { return m_problem; }
+    QString Path() const { return m_path; }
+
+private:
+    QString m_path;
+    QString m_problem;
+    std::unique_ptr<QLockFile> m_lock;
+};
+
+// Receives the files handed over by later starts: one absolute path a connection.
+class HandOverServer : public QObject {
+    Q_OBJECT
+public:
+    explicit HandOverServer(QObject* parent = nullptr);
+    // Listens on `socketPath`, replacing a socket left by a crashed copy
+    // (only the lock holder calls this). False, with the reason in Problem().
+    bool Listen(const QString& socketPath);
+    QString Problem() const { return m_server.errorString(); }
+
+signals:
+    void FileReceived(const QString& path);
+
+private:
+    void Accept();
+    QLocalServer m_server;
+};
+
+// Sends `absolutePath` to the copy listening on `socketPath`; false when no
+// copy took it within a few seconds.
+bool HandOverToRunningCopy(const QString& socketPath, const QString& absolutePath);
+
+// Names of the lock and the socket inside the private folder.
+QString InstanceLockName();
+QString HandOverSocketName();
+
+} // namespace quorbin
