@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# The window program in a real X session (run under xvfb-run), driven by real
+# key and mouse events: "quorbin FILE.wav" converts FILE, a later start hands
+# its file to the running copy, Ctrl+O leads by keyboard alone to a saved file,
+# and the main window comes back where a dragged dialog was left.
+# Usage: test_desktop_session.sh QUORBIN SAMPLE.wav [none|openbox]
+set -euo pipefail
+program=$(realpath "$1")
+sample=$2
+manager=${3:-none}
+
+work=$(mktemp -d)
+cleanup() {
+    kill $(jobs -p) 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+export XDG_RUNTIME_DIR=$work/run LANG=C.UTF-8 LC_ALL=C.UTF-8
+unset QT_QPA_PLATFORM XDG_SESSION_TYPE
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+for name in a b c; do cp "$sample" "$work/$name.wav"; done
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# window NAME: the id of the visible window titled NAME, waiting up to 20 s.
+# (A search fails now and then when a window vanishes during it: try again.)
+window() {
+    local id
+    for _ in $(seq 200); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || true
+        [ -n "$id" ] && echo "$id" && return 0
+        sleep 0.1
+    done
+    fail "no window \"$1\""
+}
+
+# place ID: the window's top-left corner as "X Y".
+place() {
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    echo "$X $Y"
+}
+
+# gone NAME: waits until no visible window is titled NAME.
+gone() {
+    for _ in $(seq 100); do
+        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+        sleep 0.1
+    done
+    fail "window \"$1\" stayed open"
+}
+
+# answer: OK in the information dialog, then OK in the size report.
+answer() {
+    window "Quorbin - Melody file information" >/dev/null
+    xdotool key Return
+    window "Quorbin - Saved" >/dev/null
+    xdotool key Return
+    gone "Quorbin - Saved"
+}
+
+if [ "$manager" = openbox ]; then
+    openbox --sm-disable &
+    sleep 1
+fi
+
+# Open with: the file named on the command line is converted; the dialog is
+# dragged by its strip on the way, and the main window comes back there.
+"$program" "$work/a.wav" &
+main_pid=$!
+info=$(window "Quorbin - Melody file information")
+read -r x y < <(place "$info")
+xdotool mousemove $((x + 100)) $((y + 8)) mousedown 1 mousemove $((x + 130)) $((y + 30)) \
+    mousemove $((x + 160)) $((y + 48)) mouseup 1
+sleep 0.3
+xdotool key Return
+window "Quorbin - Saved" >/dev/null
+xdotool key Return
+gone "Quorbin - Saved"
+[ -s "$work/a.mld" ] || fail "open with: no a.mld"
+sleep 0.5
+read -r mx my < <(place "$(window Quorbin)")
+[ "$mx $my" = "$((x + 60)) $((y + 40))" ] || fail "main window at $mx,$my, not where the dialog was left ($((x + 60)),$((y + 40)))"
+
+# A later start hands its file to the running copy and ends.
+(cd "$work" && timeout 20 "$program" b.wav) || fail "the later start failed"
+answer
+[ -s "$work/b.mld" ] || fail "hand-over: no b.mld"
+sleep 0.5
+read -r bx by < <(place "$(window Quorbin)")
+[ "$bx $by" = "$mx $my" ] || fail "main window at $bx,$by after the hand-over, not at $mx,$my"
+
+# Keyboard only: Ctrl+O, the file's name, Enter, Enter, Enter.
+window Quorbin >/dev/null
+xdotool key ctrl+o
+window "Open a WAVE file" >/dev/null
+sleep 0.5
+xdotool type --delay 5 "$work/c.wav"
+xdotool key Return
+answer
+[ -s "$work/c.mld" ] || fail "keyboard: no c.mld"
+
+# Esc ends the program.
+xdotool windowactivate --sync "$(window Quorbin)" 2>/dev/null || true
+xdotool key Escape
+for _ in $(seq 100); do
+    kill -0 "$main_pid" 2>/dev/null || break
+    sleep 0.1
+done
+! kill -0 "$main_pid" 2>/dev/null || fail "Esc did not end the program"
+echo "desktop session (window manager: $manager): passed"
