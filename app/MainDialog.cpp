@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "conversion/StepMessages.h"
 #include "res/Layouts.h"
 #include "ui/AboutDialog.h"
 #include "ui/InfoDialog.h"
@@ -381,10 +382,10 @@ void MainDialog::ConvertDroppedFile(const QStringList& paths)
 
     ConversionSteps steps(QFile::encodeName(paths.first()).toStdString(), m_options);
     busy.Begin();
-    if (const int failure = steps.Prepare()) {
+    if (const StepFailure failure = steps.Prepare(); failure != StepFailure::None) {
         busy.End();
         m_savedRect = PlacedRect();
-        ShowMessage(MessageDialog::KindError, UiString(failure), m_savedRect);
+        ShowMessage(MessageDialog::KindError, UiString(MessageIdFor(failure)), m_savedRect);
         return;
     }
 
@@ -400,13 +401,13 @@ void MainDialog::ConvertDroppedFile(const QStringList& paths)
     content.title = info.m_title;
     content.copyright = info.m_copyright;
     content.protectionFlag = info.m_protection != 0 ? 1 : 0;
-    const int outcome = steps.Finish(content);
+    const StepFailure failure = steps.Finish(content);
     busy.End();
-    if (outcome == IDS_OUTPUT_SIZE)
+    if (failure == StepFailure::None)
         ShowMessage(MessageDialog::KindReport, QString::fromStdString(steps.ReportText(UiLanguage())),
                     info.m_lastRect);
     else
-        ShowMessage(MessageDialog::KindError, UiString(outcome), info.m_lastRect);
+        ShowMessage(MessageDialog::KindError, UiString(MessageIdFor(failure)), info.m_lastRect);
 }
 
 } // namespace quorbin

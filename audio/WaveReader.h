@@ -16,6 +16,7 @@ public:
     virtual ~WaveReader() = default;
 
     // Returns the sample rate (4000..16000) or WAVE_INVALID, WAVE_UNSUPPORTED, WAVE_TOO_SHORT.
+    // The rate and the failure share one number because the design fixes this signature.
     // Never reads outside fileBytes.
     std::int32_t Parse(const ByteBuffer& fileBytes);
 

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "conversion/ConversionSteps.h"
+#include "conversion/StepMessages.h"
 #include "cli/DateOption.h"
 #include "cli/MelodyCommands.h"
 #include "cli/TerminalText.h"
@@ -68,6 +69,14 @@ std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, std:
     return request;
 }
 
+// "FILE: message", with the reason after the message when the steps give one.
+void PrintFailure(const std::string& file, StepFailure failure, const FailureReason& reason, Language language,
+                  const std::string& codeset, std::ostream& err) {
+    std::string line = LoadString(MessageIdFor(failure), language);
+    if (reason.Given()) line += ": " + ReasonText(reason);
+    err << file << ": " << FromUtf8(line, codeset) << std::endl;
+}
+
 // Converts one file and prints its outcome line; returns the string id of the outcome,
 // or the exit status of a preview that could not be written.
 int ConvertOne(const std::string& file, const ConvertRequest& request, Language language,
@@ -81,25 +90,25 @@ int ConvertOne(const std::string& file, const ConvertRequest& request, Language 
     const auto decode = [&request](const std::string& path, ByteBuffer& wave) {
         return prepare::PrepareWaveBytes(path, *request.preparation, wave);
     };
-    int outcome = request.preparation ? steps.PrepareDecoded(decode) : steps.Prepare();
-    if (outcome == 0) {
+    StepFailure failure = request.preparation ? steps.PrepareDecoded(decode) : steps.Prepare();
+    if (failure == StepFailure::None) {
         ContentInfo info;
         info.title = request.title.value_or(steps.DefaultTitle());
         info.copyright = request.copyright;
         info.protectionFlag = request.protect ? 1 : 0;
         info.date = request.date;
-        outcome = steps.Finish(info);
+        failure = steps.Finish(info);
     }
-    if (outcome == IDS_OUTPUT_SIZE) {
-        streams.out << file << ": " << FromUtf8(steps.ReportText(language), codeset) << std::endl;
-    } else {
-        streams.err << file << ": " << FromUtf8(LoadString(outcome, language), codeset) << std::endl;
+    if (failure != StepFailure::None) {
+        PrintFailure(file, failure, steps.Reason(), language, codeset, streams.err);
+        return MessageIdFor(failure);
     }
-    if (outcome == IDS_OUTPUT_SIZE && request.preview) {
+    streams.out << file << ": " << FromUtf8(steps.ReportText(language), codeset) << std::endl;
+    if (request.preview) {
         const int status = WriteDecodedWave(steps.OutputPath(), PreviewPathFor(steps.OutputPath()), streams);
         if (status != 0) return status;
     }
-    return outcome;
+    return IDS_OUTPUT_SIZE;
 }
 
 int RunConvert(const ParsedArguments& arguments, Streams streams) {

@@ -38,12 +38,12 @@ std::size_t ExtensionLength(std::string_view path) {
     return (dot == std::string_view::npos || dot == 0) ? 0 : name.size() - dot;
 }
 
-int ParseResultToStringId(std::int32_t result) {
+StepFailure ParseResultToFailure(std::int32_t result) {
     switch (result) {
-    case WAVE_INVALID: return IDS_INVALID_WAVE;
-    case WAVE_UNSUPPORTED: return IDS_UNSUPPORTED_FORMAT;
-    case WAVE_TOO_SHORT: return IDS_PLAYTIME_TOO_SHORT;
-    default: return result > 0 ? 0 : IDS_INVALID_WAVE;
+    case WAVE_INVALID: return StepFailure::InvalidWave;
+    case WAVE_UNSUPPORTED: return StepFailure::Unsupported;
+    case WAVE_TOO_SHORT: return StepFailure::TooShort;
+    default: return result > 0 ? StepFailure::None : StepFailure::InvalidWave;
     }
 }
 
@@ -54,63 +54,73 @@ ConversionSteps::ConversionSteps(std::string droppedPath, ConversionOptions opti
     if (!m_options.freeSpace) m_options.freeSpace = GetFreeDiskBytes;
 }
 
-int ConversionSteps::Prepare() {
+StepFailure ConversionSteps::Prepare() {
     // The limit counts CP932 bytes; a character CP932 lacks becomes one "?".
-    if (Utf8ToCp932Lossy(m_droppedPath).size() >= kPathLimitBytes) return IDS_FILENAME_TOO_LONG;
-    if (!EndsWithWaveExtension(m_droppedPath)) return IDS_NOT_WAV_EXTENSION;
+    if (Utf8ToCp932Lossy(m_droppedPath).size() >= kPathLimitBytes) return StepFailure::PathTooLong;
+    if (!EndsWithWaveExtension(m_droppedPath)) return StepFailure::NotWave;
     m_extensionLength = kWaveExtension.size();
 
     switch (ReadWholeFile(m_droppedPath, kLargestSource, m_source)) {
     case ReadStatus::Ok: break;
-    case ReadStatus::TooLarge: return IDS_INVALID_WAVE;
+    case ReadStatus::TooLarge: return StepFailure::InvalidWave;
     case ReadStatus::CannotOpen:
-    case ReadStatus::ReadError: return IDS_CANNOT_OPEN_WAVE;
+    case ReadStatus::ReadError: return StepFailure::CannotOpen;
     }
     return ParseSource();
 }
 
-int ConversionSteps::PrepareDecoded(const SourceDecoder& decode) {
-    if (Utf8ToCp932Lossy(m_droppedPath).size() >= kPathLimitBytes) return IDS_FILENAME_TOO_LONG;
+StepFailure ConversionSteps::PrepareDecoded(const SourceDecoder& decode) {
+    if (Utf8ToCp932Lossy(m_droppedPath).size() >= kPathLimitBytes) return StepFailure::PathTooLong;
     m_extensionLength = ExtensionLength(m_droppedPath);
-    if (const int failure = decode(m_droppedPath, m_source)) return failure;
+    if (const StepFailure failure = decode(m_droppedPath, m_source); failure != StepFailure::None) return failure;
     return ParseSource();
 }
 
-int ConversionSteps::ParseSource() {
+StepFailure ConversionSteps::ParseSource() {
     const std::int32_t result = m_builder.Parse(m_source);
-    if (const int failure = ParseResultToStringId(result)) return failure;
+    if (const StepFailure failure = ParseResultToFailure(result); failure != StepFailure::None) return failure;
     m_sampleRate = result;
 
     const std::string_view name = FileNamePart(m_droppedPath);
     std::string title = Utf8ToCp932Lossy(name.substr(0, name.size() - m_extensionLength));
     title.resize(Cp932PrefixLength(title, kTitleLimitBytes));
     m_defaultTitle = std::move(title);
-    return 0;
+    return StepFailure::None;
 }
 
-int ConversionSteps::Finish(const ContentInfo& info) {
+StepFailure ConversionSteps::Finish(const ContentInfo& info) {
     m_outputSize = 0;
-    if (m_sampleRate <= 0) return IDS_CANNOT_SAVE_MLD;
+    m_reason = {};
+    if (m_sampleRate <= 0) return StepFailure::CannotSave;
 
     ByteBuffer melody;
     melody.Reserve(m_source.Size());
+    // The builder's 0 or -1 is its fixed convention; -1 means it could not build.
     const std::int32_t built = m_builder.Build(info, m_source, m_sampleRate, melody);
     m_source.Clear();
-    if (built != 0) return IDS_CANNOT_SAVE_MLD;
+    if (built != 0) return StepFailure::CannotSave;
 
     m_outputPath = m_options.outputPath.empty()
                        ? std::filesystem::path(m_droppedPath.substr(0, m_droppedPath.size() - m_extensionLength) + ".mld")
                        : m_options.outputPath;
+    return Save(melody);
+}
 
+StepFailure ConversionSteps::Save(const ByteBuffer& melody) {
     const auto size = static_cast<std::uint32_t>(melody.Size());
     const std::filesystem::path folder =
         m_outputPath.has_parent_path() ? m_outputPath.parent_path() : std::filesystem::path(".");
     const double freeBytes = m_options.freeSpace(folder);
-    if (!(freeBytes > static_cast<double>(size))) return IDS_DISK_SPACE;
+    if (!(freeBytes > static_cast<double>(size))) return StepFailure::DiskSpace;
 
-    if (!SaveFileAtomically(m_outputPath, melody)) return IDS_CANNOT_SAVE_MLD;
+    const SaveStatus saved = SaveFileAtomically(m_outputPath, melody);
+    switch (saved.failure) {
+    case SaveFailure::None: break;
+    case SaveFailure::DanglingLink: m_reason = {ReasonKind::DanglingLink, 0, {}}; return StepFailure::CannotSave;
+    case SaveFailure::System: m_reason = FailureReason::System(saved.error); return StepFailure::CannotSave;
+    }
     m_outputSize = size;
-    return IDS_OUTPUT_SIZE;
+    return StepFailure::None;
 }
 
 std::string FormatSizeReport(std::uint32_t size, Language language) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "conversion/StepFailure.h"
 #include "core/ByteBuffer.h"
 #include "mld/MldBuilder.h"
 #include "platform/FileSystem.h"
@@ -28,26 +29,27 @@ public:
     // `droppedPath` is the path as the platform gives it (UTF-8 on this system).
     explicit ConversionSteps(std::string droppedPath, ConversionOptions options = {});
 
-    // Path length, extension, open, read, parse. Returns 0 to go on, otherwise the
-    // string id of the failure: IDS_FILENAME_TOO_LONG, IDS_NOT_WAV_EXTENSION,
-    // IDS_CANNOT_OPEN_WAVE, IDS_INVALID_WAVE, IDS_UNSUPPORTED_FORMAT, IDS_PLAYTIME_TOO_SHORT.
-    int Prepare();
+    // Path length, extension, open, read, parse. Returns StepFailure::None to go on,
+    // otherwise PathTooLong, NotWave, CannotOpen, InvalidWave, Unsupported or TooShort.
+    StepFailure Prepare();
 
-    // Turns the source file into the bytes of a 16-bit mono PCM WAVE; returns 0,
-    // or the string id of the failure.
-    using SourceDecoder = std::function<int(const std::string& path, ByteBuffer& wave)>;
+    // Turns the source file into the bytes of a 16-bit mono PCM WAVE; returns
+    // StepFailure::None, or the failure.
+    using SourceDecoder = std::function<StepFailure(const std::string& path, ByteBuffer& wave)>;
     // Prepare for a recording in another format: `decode` replaces the extension
     // check and the read; the default title and the output name drop whatever
     // extension the source has. The path limit, parse and play-time checks stay.
-    int PrepareDecoded(const SourceDecoder& decode);
+    StepFailure PrepareDecoded(const SourceDecoder& decode);
 
     std::int32_t SampleRate() const { return m_sampleRate; }
     // File name without ".wav" as CP932 bytes, at most 50, no double-byte character cut.
     const std::string& DefaultTitle() const { return m_defaultTitle; }
 
-    // Build, free-space check, save. Returns IDS_OUTPUT_SIZE on success, else
-    // IDS_DISK_SPACE or IDS_CANNOT_SAVE_MLD; no partial file is ever left behind.
-    int Finish(const ContentInfo& info);
+    // Build, free-space check, save. Returns StepFailure::None on success, else
+    // DiskSpace or CannotSave; no partial file is ever left behind.
+    StepFailure Finish(const ContentInfo& info);
+    // More about the last failure, when there is more to say.
+    const FailureReason& Reason() const { return m_reason; }
 
     const std::filesystem::path& OutputPath() const { return m_outputPath; }
     std::uint32_t OutputSize() const { return m_outputSize; }
@@ -55,7 +57,8 @@ public:
     std::string ReportText(Language language) const;
 
 private:
-    int ParseSource();
+    StepFailure ParseSource();
+    StepFailure Save(const ByteBuffer& melody);
 
     std::string m_droppedPath;
     ConversionOptions m_options;
@@ -66,6 +69,7 @@ private:
     std::string m_defaultTitle;
     std::filesystem::path m_outputPath;
     std::uint32_t m_outputSize = 0;
+    FailureReason m_reason;
 };
 
 } // namespace quorbin

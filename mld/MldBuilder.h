@@ -22,7 +22,7 @@ constexpr const char* kSoftwareName = "Quorbin Ver.1.0.0";
 class MldBuilder : public WaveReader {
 public:
     // Returns 0 when the whole file is in `out`, -1 when the track failed or `out` was not empty
-    // (then `out` is left as it was).
+    // (then `out` is left as it was). The 0/-1 convention is fixed by the design.
     std::int32_t Build(const ContentInfo& info, const ByteBuffer& fileBytes,
                        std::int32_t sampleRate, ByteBuffer& out);
 

@@ -33,6 +33,7 @@ bool WriteFully(int fd, const std::uint8_t* data, std::size_t length) {
     while (done < length) {
         const ssize_t n = ::write(fd, data + done, length - done);
         if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = EIO;
         if (n <= 0) return false;
         done += static_cast<std::size_t>(n);
     }
@@ -73,14 +74,17 @@ struct ExistingFile {
     gid_t group = 0;
 };
 
-// Whether an existing target may be replaced; remembers its permissions and owner.
-bool MayReplace(const fs::path& target, ExistingFile& existing) {
+// Whether an existing target may be replaced: 0, or the errno that says why not.
+// Remembers the target's permissions and owner.
+int CheckReplaceable(const fs::path& target, ExistingFile& existing) {
     struct stat st {};
-    if (::stat(target.c_str(), &st) != 0) return errno == ENOENT;
+    if (::stat(target.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
     existing = {true, static_cast<mode_t>(st.st_mode & 07777), st.st_uid, st.st_gid};
-    if (!S_ISREG(st.st_mode)) return false;
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!S_ISREG(st.st_mode)) return EINVAL;
     // A file without any write permission is read-only even for the superuser.
-    return (st.st_mode & 0222) != 0 && ::access(target.c_str(), W_OK) == 0;
+    if ((st.st_mode & 0222) == 0) return EACCES;
+    return ::access(target.c_str(), W_OK) == 0 ? 0 : errno;
 }
 
 // A symbolic link at the target is kept: the file it points to is replaced.
@@ -126,14 +130,15 @@ ReadStatus ReadWholeFile(const fs::path& path, std::uint64_t maxBytes, ByteBuffe
     return ReadStatus::Ok;
 }
 
-bool SaveFileAtomically(const fs::path& requested, const ByteBuffer& bytes) {
+SaveStatus SaveFileAtomically(const fs::path& requested, const ByteBuffer& bytes) {
+    const auto failed = [](int error) { return SaveStatus{SaveFailure::System, error}; };
     const fs::path target = ResolveLink(requested);
     ExistingFile existing;
-    if (!MayReplace(target, existing)) return false;
+    if (const int error = CheckReplaceable(target, existing)) return failed(error);
 
     fs::path tempPath;
     FileDescriptor fd(CreateTemporaryBeside(target, tempPath));
-    if (!fd.Valid()) return false;
+    if (!fd.Valid()) return failed(errno);
 
     bool ok = WriteFully(fd.Get(), bytes.Data(), bytes.Size());
     if (ok && existing.exists) {
@@ -145,11 +150,12 @@ bool SaveFileAtomically(const fs::path& requested, const ByteBuffer& bytes) {
     ok = fd.Close() && ok;
     ok = ok && ::rename(tempPath.c_str(), target.c_str()) == 0;
     if (!ok) {
+        const int error = errno;
         ::unlink(tempPath.c_str());
-        return false;
+        return failed(error);
     }
     SyncFolder(target);
-    return true;
+    return {};
 }
 
 } // namespace quorbin

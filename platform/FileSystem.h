@@ -23,11 +23,24 @@ enum class ReadStatus {
 // `maxBytes` is refused before any of it is read.
 ReadStatus ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes, ByteBuffer& out);
 
+enum class SaveFailure {
+    None,
+    DanglingLink,  // the target is a symbolic link to nothing; the link is kept
+    System,        // a system call failed; its errno is kept
+};
+
+struct SaveStatus {
+    SaveFailure failure = SaveFailure::None;
+    int error = 0;  // errno of SaveFailure::System
+
+    explicit operator bool() const { return failure == SaveFailure::None; }
+};
+
 // Writes `bytes` to `path` so that readers see either the old file or the whole
 // new one: a hidden temporary file in the same folder, checked writes, fsync,
 // then rename over the target. An existing target that is read-only (or a
-// folder) is left alone and the save fails. Returns false on any failure; the
-// temporary file is then removed and the target is unchanged.
-bool SaveFileAtomically(const std::filesystem::path& path, const ByteBuffer& bytes);
+// folder) is left alone and the save fails. On failure the temporary file is
+// removed and the target is unchanged.
+SaveStatus SaveFileAtomically(const std::filesystem::path& path, const ByteBuffer& bytes);
 
 } // namespace quorbin

@@ -248,7 +248,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"notes.txt", 3, "Extension is not \".wav\"", "拡張子が\".wav\"ではありません"},
         FailureCase{"empty.wav", 4, "Invalid WAVE file", "不正なWAVEファイルです"},
         FailureCase{"cd.wav", 5, "This WAVE format not supported", "対応しないWAVEフォーマットです"},
-        FailureCase{"locked.wav", 6, "Cannot save \".mld\" file", "\".mld\"ファイルを保存できません"},
+        FailureCase{"locked.wav", 6, "Cannot save \".mld\" file: Permission denied",
+                    "\".mld\"ファイルを保存できません: Permission denied"},
         FailureCase{std::string(300, 'n') + ".wav", 7, "Filename length exceeds limit", "ファイル名が長すぎます"},
         FailureCase{"blip.wav", 8, "Inadequate WAVE file playtime", "WAVEの再生時間が短すぎます"},
         FailureCase{"tune.wav", 9, "Disk space not enough", "ディスク容量が足りません"}));

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "conversion/ConversionSteps.h"
+#include "conversion/StepMessages.h"
 #include "ConversionTestSupport.h"
 #include "mld/MldBuilder.h"
 #include "platform/FileSystem.h"
@@ -101,9 +102,9 @@ protected:
 
     int Convert(ConversionOptions options = {}) const {
         ConversionSteps steps(m_source.string(), std::move(options));
-        const int prepared = steps.Prepare();
-        if (prepared != 0) return -prepared;
-        return steps.Finish(kInfo);
+        const StepFailure prepared = steps.Prepare();
+        if (prepared != StepFailure::None) return -MessageIdFor(prepared);
+        return MessageIdFor(steps.Finish(kInfo));
     }
 
     TempFolder m_scratch;
@@ -318,10 +319,10 @@ TEST_F(SaveFaults, SourceOfTwoGibibytesIsRefusedUnread) {
 // changes nothing in the melody file.
 TEST_F(SaveFaults, SourceRemovedAfterReadingStillGivesTheWholeFile) {
     ConversionSteps steps(m_source.string());
-    ASSERT_EQ(steps.Prepare(), 0);
+    ASSERT_EQ(steps.Prepare(), StepFailure::None);
     ASSERT_TRUE(fs::remove(m_source));
 
-    EXPECT_EQ(steps.Finish(kInfo), IDS_OUTPUT_SIZE);
+    EXPECT_EQ(steps.Finish(kInfo), StepFailure::None);
     EXPECT_EQ(ReadFile(m_target), ExpectedMelody());
     EXPECT_EQ(steps.OutputSize(), ExpectedMelody().size());
     EXPECT_EQ(Entries(m_folder), std::set<std::string>{"song.mld"});

@@ -255,7 +255,7 @@ TEST(SaveFileAtomically, NewFileGetsTheUsualPermissions) {
     for (mode_t mask : {mode_t(022), mode_t(027), mode_t(077)}) {
         TempFolder folder;
         const mode_t old = ::umask(mask);
-        const bool saved = SaveFileAtomically(folder / "out.mld", ToBuffer("melo"));
+        const bool saved = !!SaveFileAtomically(folder / "out.mld", ToBuffer("melo"));
         ::umask(old);
         ASSERT_TRUE(saved);
         EXPECT_EQ(ReadFile(folder / "out.mld"), "melo");

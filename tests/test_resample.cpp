@@ -325,13 +325,13 @@ TEST_P(DecodedSourceNames, DropWhateverExtensionTheSourceHas) {
     TempFolder folder;
     ConversionSteps steps((folder / GetParam().source).string());
     ASSERT_EQ(steps.PrepareDecoded([](const std::string&, ByteBuffer& wave) {
-        return WriteMonoWave(std::vector<std::int16_t>(800, 100), 8000, wave) ? 0 : IDS_INVALID_WAVE;
-    }), 0);
+        return WriteMonoWave(std::vector<std::int16_t>(800, 100), 8000, wave) ? StepFailure::None : StepFailure::InvalidWave;
+    }), StepFailure::None);
     const fs::path output = folder / GetParam().output;
     EXPECT_EQ(steps.DefaultTitle(), output.stem().string());
     ContentInfo info;
     info.title = steps.DefaultTitle();
-    ASSERT_EQ(steps.Finish(info), IDS_OUTPUT_SIZE);
+    ASSERT_EQ(steps.Finish(info), StepFailure::None);
     EXPECT_EQ(steps.OutputPath(), output);
     EXPECT_TRUE(fs::exists(output));
 }
@@ -347,19 +347,19 @@ TEST(DecodedSources, KeepTheChecksAroundTheDecoding) {
     const auto decodeTo = [&calls](std::size_t samples, std::uint32_t rate) {
         return [&calls, samples, rate](const std::string&, ByteBuffer& wave) {
             ++calls;
-            return WriteMonoWave(std::vector<std::int16_t>(samples), rate, wave) ? 0 : IDS_INVALID_WAVE;
+            return WriteMonoWave(std::vector<std::int16_t>(samples), rate, wave) ? StepFailure::None : StepFailure::InvalidWave;
         };
     };
     const std::string longName = (folder / (std::string(250, 'x') + ".flac")).string();
-    EXPECT_EQ(ConversionSteps(longName).PrepareDecoded(decodeTo(800, 8000)), IDS_FILENAME_TOO_LONG);
+    EXPECT_EQ(ConversionSteps(longName).PrepareDecoded(decodeTo(800, 8000)), StepFailure::PathTooLong);
     EXPECT_EQ(calls, 0) << "the path is checked before anything is decoded";
 
     const std::string path = (folder / "memo.flac").string();
-    const auto cannotOpen = [](const std::string&, ByteBuffer&) { return IDS_CANNOT_OPEN_WAVE; };
-    EXPECT_EQ(ConversionSteps(path).PrepareDecoded(cannotOpen), IDS_CANNOT_OPEN_WAVE);
-    EXPECT_EQ(ConversionSteps(path).PrepareDecoded(decodeTo(168, 8000)), 0);
-    EXPECT_EQ(ConversionSteps(path).PrepareDecoded(decodeTo(167, 8000)), IDS_PLAYTIME_TOO_SHORT);
-    EXPECT_EQ(ConversionSteps(path).PrepareDecoded(decodeTo(800, 22050)), IDS_UNSUPPORTED_FORMAT);
+    const auto cannotOpen = [](const std::string&, ByteBuffer&) { return StepFailure::CannotOpen; };
+    EXPECT_EQ(ConversionSteps(path).PrepareDecoded(cannotOpen), StepFailure::CannotOpen);
+    EXPECT_EQ(ConversionSteps(path).PrepareDecoded(decodeTo(168, 8000)), StepFailure::None);
+    EXPECT_EQ(ConversionSteps(path).PrepareDecoded(decodeTo(167, 8000)), StepFailure::TooShort);
+    EXPECT_EQ(ConversionSteps(path).PrepareDecoded(decodeTo(800, 22050)), StepFailure::Unsupported);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <csignal>
 
 #include "conversion/ConversionSteps.h"
+#include "conversion/StepMessages.h"
 #include "ConversionTestSupport.h"
 #include "platform/Cp932.h"
 
@@ -31,7 +32,7 @@ double Plenty(const std::filesystem::path&) { return 1e12; }
 class ConversionStepsTest : public testing::Test {
 protected:
     std::string Path(const std::string& name) const { return (m_folder / name).string(); }
-    int Prepare(const std::string& path) { return ConversionSteps(path).Prepare(); }
+    StepFailure Prepare(const std::string& path) { return ConversionSteps(path).Prepare(); }
 
     TempFolder m_folder;
 };
@@ -44,7 +45,7 @@ struct LengthCase {
     const char* fill;     // repeated to reach the length
     std::size_t fillCp932Bytes;
     std::size_t targetBytes;  // path length in CP932 bytes
-    int expected;
+    StepFailure expected;
 };
 
 class PathLength : public ConversionStepsTest, public testing::WithParamInterface<LengthCase> {};
@@ -66,16 +67,16 @@ TEST_P(PathLength, CountsCp932BytesOfTheWholePath) {
 
 INSTANTIATE_TEST_SUITE_P(
     Limits, PathLength,
-    testing::Values(LengthCase{"a", 1, 259, IDS_CANNOT_OPEN_WAVE}, LengthCase{"a", 1, 260, IDS_FILENAME_TOO_LONG},
-                    LengthCase{"a", 1, 400, IDS_FILENAME_TOO_LONG},
-                    LengthCase{"あ", 2, 259, IDS_CANNOT_OPEN_WAVE},   // 3 UTF-8 bytes, 2 in CP932
-                    LengthCase{"あ", 2, 260, IDS_FILENAME_TOO_LONG},
-                    LengthCase{"😀", 1, 259, IDS_CANNOT_OPEN_WAVE},  // becomes one "?"
-                    LengthCase{"😀", 1, 260, IDS_FILENAME_TOO_LONG}));
+    testing::Values(LengthCase{"a", 1, 259, StepFailure::CannotOpen}, LengthCase{"a", 1, 260, StepFailure::PathTooLong},
+                    LengthCase{"a", 1, 400, StepFailure::PathTooLong},
+                    LengthCase{"あ", 2, 259, StepFailure::CannotOpen},   // 3 UTF-8 bytes, 2 in CP932
+                    LengthCase{"あ", 2, 260, StepFailure::PathTooLong},
+                    LengthCase{"😀", 1, 259, StepFailure::CannotOpen},  // becomes one "?"
+                    LengthCase{"😀", 1, 260, StepFailure::PathTooLong}));
 
 struct ExtensionCase {
     const char* name;
-    int expected;
+    StepFailure expected;
 };
 
 class Extension : public ConversionStepsTest, public testing::WithParamInterface<ExtensionCase> {};
@@ -86,13 +87,13 @@ TEST_P(Extension, LastFourCharactersAreDotWavInAnyCase) {
 
 INSTANTIATE_TEST_SUITE_P(
     Names, Extension,
-    testing::Values(ExtensionCase{"song.WAV", IDS_CANNOT_OPEN_WAVE}, ExtensionCase{"song.wAv", IDS_CANNOT_OPEN_WAVE},
-                    ExtensionCase{".wav", IDS_CANNOT_OPEN_WAVE}, ExtensionCase{"song.wave", IDS_NOT_WAV_EXTENSION},
-                    ExtensionCase{"song.wav.txt", IDS_NOT_WAV_EXTENSION}, ExtensionCase{"songwav", IDS_NOT_WAV_EXTENSION},
-                    ExtensionCase{"song.mp3", IDS_NOT_WAV_EXTENSION}, ExtensionCase{"song.wav ", IDS_NOT_WAV_EXTENSION}));
+    testing::Values(ExtensionCase{"song.WAV", StepFailure::CannotOpen}, ExtensionCase{"song.wAv", StepFailure::CannotOpen},
+                    ExtensionCase{".wav", StepFailure::CannotOpen}, ExtensionCase{"song.wave", StepFailure::NotWave},
+                    ExtensionCase{"song.wav.txt", StepFailure::NotWave}, ExtensionCase{"songwav", StepFailure::NotWave},
+                    ExtensionCase{"song.mp3", StepFailure::NotWave}, ExtensionCase{"song.wav ", StepFailure::NotWave}));
 
 TEST_F(ConversionStepsTest, ShortPathsFailTheExtensionCheck) {
-    for (const char* path : {"", "w", "wav", ".wa"}) EXPECT_EQ(Prepare(path), IDS_NOT_WAV_EXTENSION) << path;
+    for (const char* path : {"", "w", "wav", ".wa"}) EXPECT_EQ(Prepare(path), StepFailure::NotWave) << path;
 }
 
 // ---- Reading and parsing --------------------------------------------------------
@@ -106,12 +107,12 @@ TEST_F(ConversionStepsTest, EachProblemOfTheFileHasItsMessage) {
     WriteFile(m_folder / "float.wav", MakeWave(8000, {.tag = 3}));
     WriteFile(m_folder / "short.wav", MakeWave(167));
     WriteFile(m_folder / "enough.wav", MakeWave(168));
-    const std::pair<const char*, int> cases[] = {
-        {"folder.wav", IDS_CANNOT_OPEN_WAVE}, {"missing.wav", IDS_CANNOT_OPEN_WAVE},
-        {"empty.wav", IDS_INVALID_WAVE},      {"text.wav", IDS_INVALID_WAVE},
-        {"cd.wav", IDS_UNSUPPORTED_FORMAT},   {"stereo.wav", IDS_UNSUPPORTED_FORMAT},
-        {"float.wav", IDS_UNSUPPORTED_FORMAT}, {"short.wav", IDS_PLAYTIME_TOO_SHORT},
-        {"enough.wav", 0},
+    const std::pair<const char*, StepFailure> cases[] = {
+        {"folder.wav", StepFailure::CannotOpen}, {"missing.wav", StepFailure::CannotOpen},
+        {"empty.wav", StepFailure::InvalidWave},      {"text.wav", StepFailure::InvalidWave},
+        {"cd.wav", StepFailure::Unsupported},   {"stereo.wav", StepFailure::Unsupported},
+        {"float.wav", StepFailure::Unsupported}, {"short.wav", StepFailure::TooShort},
+        {"enough.wav", StepFailure::None},
     };
     for (const auto& [name, expected] : cases) EXPECT_EQ(Prepare(Path(name)), expected) << name;
 }
@@ -125,13 +126,13 @@ TEST_F(ConversionStepsTest, AFileOfTwoGibibytesIsRefusedUnread) {
     header.replace(40, 4, dataSize);
     WriteFile(m_folder / "huge.wav", header);
     ASSERT_EQ(::truncate(Path("huge.wav").c_str(), total), 0);
-    EXPECT_EQ(Prepare(Path("huge.wav")), IDS_INVALID_WAVE);
+    EXPECT_EQ(Prepare(Path("huge.wav")), StepFailure::InvalidWave);
 }
 
 TEST_F(ConversionStepsTest, AnUnreadableFileCannotBeOpened) {
     WriteFile(m_folder / "secret.wav", MakeWave(1000));
     std::filesystem::permissions(m_folder / "secret.wav", std::filesystem::perms::none);
-    EXPECT_EQ(InChild([&] { return Prepare(Path("secret.wav")); }, true), IDS_CANNOT_OPEN_WAVE);
+    EXPECT_EQ(InChild([&] { return MessageIdFor(Prepare(Path("secret.wav"))); }, true), IDS_CANNOT_OPEN_WAVE);
 }
 
 // ---- Default title ------------------------------------------------------------
@@ -146,7 +147,7 @@ class DefaultTitle : public ConversionStepsTest, public testing::WithParamInterf
 TEST_P(DefaultTitle, IsTheFileNameInCp932CutToFiftyBytes) {
     WriteFile(m_folder / GetParam().fileName, MakeWave(1000));
     ConversionSteps steps(Path(GetParam().fileName));
-    ASSERT_EQ(steps.Prepare(), 0);
+    ASSERT_EQ(steps.Prepare(), StepFailure::None);
     EXPECT_EQ(steps.DefaultTitle(), GetParam().expectedCp932);
 }
 
@@ -174,9 +175,9 @@ TEST_F(ConversionStepsTest, SavesWhatTheBuilderMadeBesideTheSource) {
                                                  queried = folder;
                                                  return 1e12;
                                              }});
-    ASSERT_EQ(steps.Prepare(), 0);
+    ASSERT_EQ(steps.Prepare(), StepFailure::None);
     EXPECT_EQ(steps.SampleRate(), 8000);
-    ASSERT_EQ(steps.Finish(FixedInfo()), IDS_OUTPUT_SIZE);
+    ASSERT_EQ(steps.Finish(FixedInfo()), StepFailure::None);
 
     EXPECT_EQ(steps.OutputPath(), m_folder / "SONG.mld");
     EXPECT_EQ(queried, m_folder.Path());
@@ -191,8 +192,8 @@ TEST_F(ConversionStepsTest, AnOutputPathReplacesTheDefault) {
     WriteFile(m_folder / "in.wav", MakeWave(2000));
     std::filesystem::create_directory(m_folder / "out");
     ConversionSteps steps(Path("in.wav"), {.outputPath = m_folder / "out" / "tune.bin", .freeSpace = Plenty});
-    ASSERT_EQ(steps.Prepare(), 0);
-    ASSERT_EQ(steps.Finish(FixedInfo()), IDS_OUTPUT_SIZE);
+    ASSERT_EQ(steps.Prepare(), StepFailure::None);
+    ASSERT_EQ(steps.Finish(FixedInfo()), StepFailure::None);
     EXPECT_EQ(m_folder.Entries("out"), std::vector<std::string>{"tune.bin"});
     EXPECT_FALSE(std::filesystem::exists(m_folder / "in.mld"));
 }
@@ -201,16 +202,16 @@ TEST_F(ConversionStepsTest, FreeSpaceMustExceedTheFileSize) {
     const std::string wave = MakeWave(3000);
     WriteFile(m_folder / "a.wav", wave);
     const double size = static_cast<double>(BuildDirectly(wave, FixedInfo()).size());
-    const std::pair<double, int> cases[] = {
-        {size, IDS_DISK_SPACE}, {size - 1, IDS_DISK_SPACE}, {-1.0, IDS_DISK_SPACE}, {0.0, IDS_DISK_SPACE},
-        {size + 1, IDS_OUTPUT_SIZE},
+    const std::pair<double, StepFailure> cases[] = {
+        {size, StepFailure::DiskSpace}, {size - 1, StepFailure::DiskSpace}, {-1.0, StepFailure::DiskSpace}, {0.0, StepFailure::DiskSpace},
+        {size + 1, StepFailure::None},
     };
     for (const auto& [freeBytes, expected] : cases) {
         std::filesystem::remove(m_folder / "a.mld");
         ConversionSteps steps(Path("a.wav"), {.outputPath = {}, .freeSpace = [=](const auto&) { return freeBytes; }});
-        ASSERT_EQ(steps.Prepare(), 0);
+        ASSERT_EQ(steps.Prepare(), StepFailure::None);
         EXPECT_EQ(steps.Finish(FixedInfo()), expected) << freeBytes;
-        EXPECT_EQ(std::filesystem::exists(m_folder / "a.mld"), expected == IDS_OUTPUT_SIZE) << freeBytes;
+        EXPECT_EQ(std::filesystem::exists(m_folder / "a.mld"), expected == StepFailure::None) << freeBytes;
     }
 }
 
@@ -223,8 +224,8 @@ TEST_F(ConversionStepsTest, AnOutputThatCannotBeReplacedIsLeftAlone) {
 
     for (const char* name : {"locked.wav", "dir.wav"}) {
         ConversionSteps steps(Path(name), {.outputPath = {}, .freeSpace = Plenty});
-        ASSERT_EQ(steps.Prepare(), 0);
-        EXPECT_EQ(steps.Finish(FixedInfo()), IDS_CANNOT_SAVE_MLD) << name;
+        ASSERT_EQ(steps.Prepare(), StepFailure::None);
+        EXPECT_EQ(steps.Finish(FixedInfo()), StepFailure::CannotSave) << name;
         EXPECT_EQ(steps.OutputSize(), 0u);
     }
     EXPECT_EQ(ReadFile(m_folder / "locked.mld"), "keep");
@@ -238,7 +239,7 @@ TEST_F(ConversionStepsTest, AFolderWithoutWriteRightsGivesCannotSave) {
     std::filesystem::permissions(m_folder / "shut", std::filesystem::perms(0555));
     const int outcome = InChild([&] {
         ConversionSteps steps((m_folder / "shut" / "a.wav").string(), {.outputPath = {}, .freeSpace = Plenty});
-        return steps.Prepare() == 0 ? steps.Finish(FixedInfo()) : 100;
+        return steps.Prepare() == StepFailure::None ? MessageIdFor(steps.Finish(FixedInfo())) : 100;
     }, true);
     EXPECT_EQ(outcome, IDS_CANNOT_SAVE_MLD);
     EXPECT_EQ(m_folder.Entries("shut"), std::vector<std::string>{"a.wav"});
@@ -249,11 +250,11 @@ TEST_F(ConversionStepsTest, AWriteFailingPartWayKeepsTheOldMelodyFile) {
     WriteFile(m_folder / "long.mld", "previous melody");
     const int outcome = InChild([&] {
         ConversionSteps steps(Path("long.wav"), {.outputPath = {}, .freeSpace = Plenty});
-        if (steps.Prepare() != 0) return 100;
+        if (steps.Prepare() != StepFailure::None) return 100;
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{8192, 8192};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 101;
-        return steps.Finish(FixedInfo());
+        return MessageIdFor(steps.Finish(FixedInfo()));
     });
     EXPECT_EQ(outcome, IDS_CANNOT_SAVE_MLD);
     EXPECT_EQ(ReadFile(m_folder / "long.mld"), "previous melody");
@@ -263,8 +264,8 @@ TEST_F(ConversionStepsTest, AWriteFailingPartWayKeepsTheOldMelodyFile) {
 TEST_F(ConversionStepsTest, FinishWithoutASuccessfulPrepareSavesNothing) {
     WriteFile(m_folder / "bad.wav", "RIFF");
     ConversionSteps steps(Path("bad.wav"), {.outputPath = {}, .freeSpace = Plenty});
-    ASSERT_EQ(steps.Prepare(), IDS_INVALID_WAVE);
-    EXPECT_EQ(steps.Finish(FixedInfo()), IDS_CANNOT_SAVE_MLD);
+    ASSERT_EQ(steps.Prepare(), StepFailure::InvalidWave);
+    EXPECT_EQ(steps.Finish(FixedInfo()), StepFailure::CannotSave);
     EXPECT_FALSE(std::filesystem::exists(m_folder / "bad.mld"));
 }
 

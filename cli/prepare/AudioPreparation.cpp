@@ -13,7 +13,6 @@
 #include "audio/WaveWriter.h"
 #include "cli/prepare/MonoResampler.h"
 #include "platform/FileDescriptor.h"
-#include "res/StringTable.h"
 
 namespace quorbin::prepare {
 namespace {
@@ -79,16 +78,17 @@ PreparationStatus PrepareRecording(const std::filesystem::path& source, const Pr
     return PreparationStatus::Ok;
 }
 
-int PrepareWaveBytes(const std::filesystem::path& source, const PreparationOptions& options, ByteBuffer& wave) {
+StepFailure PrepareWaveBytes(const std::filesystem::path& source, const PreparationOptions& options,
+                             ByteBuffer& wave) {
     PreparedRecording recording;
     switch (PrepareRecording(source, options, recording)) {
     case PreparationStatus::Ok: break;
-    case PreparationStatus::CannotOpen: return IDS_CANNOT_OPEN_WAVE;
-    case PreparationStatus::Unreadable: return IDS_INVALID_WAVE;
+    case PreparationStatus::CannotOpen: return StepFailure::CannotOpen;
+    case PreparationStatus::Unreadable: return StepFailure::InvalidWave;
     }
     wave.Clear();
     const auto rate = static_cast<std::uint32_t>(recording.sampleRate);
-    return WriteMonoWave(recording.samples, rate, wave) ? 0 : IDS_INVALID_WAVE;
+    return WriteMonoWave(recording.samples, rate, wave) ? StepFailure::None : StepFailure::InvalidWave;
 }
 
 std::optional<PreparationOptions> PreparationFromOptions(bool resample, const std::optional<std::string>& rate,

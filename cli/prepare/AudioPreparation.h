@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/StepFailure.h"
 #include "core/ByteBuffer.h"
 
 namespace quorbin::prepare {
@@ -49,8 +50,8 @@ PreparationStatus PrepareRecording(const std::filesystem::path& source, const Pr
 std::vector<std::int16_t> ToPcm16(std::span<const float> samples, bool normalize);
 
 // The prepared recording as a canonical 16-bit mono PCM WAVE in `wave`. Returns
-// 0, or the string id of the failure: IDS_CANNOT_OPEN_WAVE or IDS_INVALID_WAVE.
-int PrepareWaveBytes(const std::filesystem::path& source, const PreparationOptions& options, ByteBuffer& wave);
+// StepFailure::None, or CannotOpen or InvalidWave.
+StepFailure PrepareWaveBytes(const std::filesystem::path& source, const PreparationOptions& options, ByteBuffer& wave);
 
 // Reads the command-line options --resample, --rate HZ and --normalize. Returns
 // nullopt when none was given, or, with `problem` set, when --rate is not a

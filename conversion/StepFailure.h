@@ -1,0 +1,40 @@
+#pragma once
+// How the conversion steps report a failure: what failed, and why in more
+// detail. The reason keeps its kind apart from its wording so that each
+// front-end can word it in its own language.
+#include <string>
+
+namespace quorbin {
+
+enum class StepFailure {
+    None,
+    PathTooLong,   // the path has 260 or more bytes in CP932
+    NotWave,       // the name does not end in ".wav"
+    CannotOpen,
+    InvalidWave,
+    Unsupported,   // a WAVE file, but not 16-bit mono PCM at 4000 to 16000 Hz
+    TooShort,
+    CannotSave,
+    DiskSpace,
+};
+
+enum class ReasonKind {
+    None,
+    SystemError,         // `error` holds the errno of the failed call
+    ReplacesSource,      // the output is the recording being converted
+    ReplacesInput,       // the output is `file`, another input of the same run
+    AlreadyWritten,      // `file` was converted into the same output earlier in the run
+    ReplacesMelodyFile,  // the preview is the melody file just made
+    DanglingLink,        // the output is a symbolic link to a file that does not exist
+};
+
+struct FailureReason {
+    ReasonKind kind = ReasonKind::None;
+    int error = 0;
+    std::string file;
+
+    static FailureReason System(int error) { return {ReasonKind::SystemError, error, {}}; }
+    bool Given() const { return kind != ReasonKind::None; }
+};
+
+} // namespace quorbin
