@@ -943,6 +943,7 @@ void CollectControls(QAccessibleInterface* root, QStringList& controls)
         const char* kind = role == QAccessible::PushButton     ? "button"
                            : role == QAccessible::CheckBox     ? "check box"
                            : role == QAccessible::EditableText ? "text field"
+                           : role == QAccessible::Link         ? "link"
                                                                : nullptr;
         if (kind)
             controls << QStringLiteral("%1: %2").arg(QLatin1String(kind), child->text(QAccessible::Name));
@@ -967,7 +968,9 @@ void AppTest::accessibilityTreeNamesEveryControl_data()
                                                       "check box: Protection availability", "button: Clear",
                                                       "button: OK", "button: Cancel", "button: Power (quit)"};
         QTest::addRow("message, %s", tag) << "message" << language << okPower;
-        QTest::addRow("about, %s", tag) << "about" << language << okPower;
+        QTest::addRow("about, %s", tag) << "about" << language
+                                        << QStringList{"link: " + AboutDialog(nullptr, language).WebLink()->Target(),
+                                                       "button: OK", "button: Power (quit)"};
     }
 }
 

@@ -451,6 +451,8 @@ void DialogTests::tabReachesEveryButtonAndSpacePressesIt()
     auto dialog = MakeDialog(Which(which), &owner);
     QList<QWidget*> cycle{OkButtonOf(dialog.get()), PowerButtonOf(dialog.get())};
     QWidget* first = dialog.get();  // the dialog itself holds the focus until Tab
+    if (auto* about = qobject_cast<AboutDialog*>(dialog.get()))
+        cycle.prepend(about->WebLink());
     if (auto* info = qobject_cast<InfoDialog*>(dialog.get())) {
         first = info->TitleField();
         cycle = {info->CopyrightField(), info->ProtectionBox(), info->ClearButton(), info->OkButton(),

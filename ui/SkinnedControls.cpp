@@ -322,20 +322,45 @@ void HoverBitmapButton::leaveEvent(QEvent* event)
 
 namespace {
 
-// The panel is a picture to screen readers, not a button.
-QAccessibleInterface* PanelAccessibility(const QString& className, QObject* object)
+class LinkAccessibility : public QAccessibleWidget {
+public:
+    explicit LinkAccessibility(LinkLabel* link) : QAccessibleWidget(link, QAccessible::Link) {}
+    QString text(QAccessible::Text kind) const override
+    {
+        return kind == QAccessible::Name ? Link()->Target() : QAccessibleWidget::text(kind);
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& action) override
+    {
+        if (action == pressAction())
+            Link()->Open();
+    }
+
+private:
+    LinkLabel* Link() const { return static_cast<LinkLabel*>(widget()); }
+};
+
+// The panel is a picture to screen readers, not a button; the link label a link.
+QAccessibleInterface* SkinAccessibility(const QString& className, QObject* object)
 {
     if (className == QLatin1String(BitmapPanel::staticMetaObject.className()))
         return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
+    if (className == QLatin1String(LinkLabel::staticMetaObject.className()))
+        return new LinkAccessibility(static_cast<LinkLabel*>(object));
     return nullptr;
+}
+
+void InstallSkinAccessibility()
+{
+    static const bool installed = (QAccessible::installFactory(SkinAccessibility), true);
+    Q_UNUSED(installed);
 }
 
 } // namespace
 
 BitmapPanel::BitmapPanel(QWidget* parent) : BitmapButtonBase(parent)
 {
-    static const bool installed = (QAccessible::installFactory(PanelAccessibility), true);
-    Q_UNUSED(installed);
+    InstallSkinAccessibility();
 }
 
 void BitmapPanel::SetSkin(int bitmapNumber, int frameCount)
@@ -362,6 +387,8 @@ void BitmapPanel::mouseDoubleClickEvent(QMouseEvent* event)
 
 LinkLabel::LinkLabel(QWidget* parent) : QLabel(parent)
 {
+    InstallSkinAccessibility();
+    setFocusPolicy(Qt::TabFocus);
     setTextFormat(Qt::PlainText);
     setCursor(Qt::PointingHandCursor);
     // Only the underline and the text colour are set here, so family, size and
@@ -397,14 +424,38 @@ void LinkLabel::SetFaceBackground(bool on)
     setAutoFillBackground(on);
 }
 
+void LinkLabel::Open()
+{
+    const QString address = Target();
+    QDesktopServices::openUrl(QUrl(address));
+    emit Opened(address);
+}
+
 void LinkLabel::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton) {
-        const QString address = Target();
-        QDesktopServices::openUrl(QUrl(address));
-        emit Opened(address);
-    }
+    if (event->button() == Qt::LeftButton)
+        Open();
     QLabel::mousePressEvent(event);
+}
+
+void LinkLabel::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) && !event->isAutoRepeat()) {
+        Open();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void LinkLabel::paintEvent(QPaintEvent* event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 } // namespace quorbin

@@ -131,14 +131,16 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
-// Blue, underlined text under a hand pointer; a press opens the address it
-// shows, with any line break of the display removed.
+// Blue, underlined text under a hand pointer; a press (or Enter or Space when
+// Tab has focused it) opens the address it shows, with any line break of the
+// display removed. Screen readers see a link named by that address.
 class LinkLabel : public QLabel {
     Q_OBJECT
 public:
     explicit LinkLabel(QWidget* parent = nullptr);
     explicit LinkLabel(const QString& text, QWidget* parent = nullptr);
     QString Target() const;
+    void Open();
     // The background is transparent unless switched to the button-face colour.
     void SetFaceBackground(bool on);
 
@@ -147,6 +149,8 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 };
 
 } // namespace quorbin
