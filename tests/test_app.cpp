@@ -921,15 +921,24 @@ void AppTest::laterStartsHandTheirFileOver()
     MainDialog window;
     connect(&server, &HandOverServer::FileReceived, &window, &MainDialog::OpenFile);
     ShowAt(window, kMainAt);
-    ModalScript script({kOk, kOk}, &window);
+    // A file that comes while a job's dialog is up waits for that job.
+    const QString waiting = Path(QStringLiteral("waiting.wav"));
+    WriteBytes(waiting, WaveBytes(8000, 4000));
+    const Step handOverMeanwhile = [&](SkinnedDialog* d) {
+        window.OpenFile(waiting);
+        kOk(d);
+    };
+    ModalScript script({handOverMeanwhile, kOk, kOk, kOk}, &window);
     QProcess later;
     startLater(later);
     QVERIFY(WaitFor([&] { return script.Finished() && later.state() == QProcess::NotRunning; }, 60000));
     QCOMPARE(later.exitCode(), 0);
-    QVERIFY(!script.timedOut);
-    QCOMPARE(script.seen.size(), 2);
+    QVERIFY(!script.timedOut && !script.unexpected);
+    QCOMPARE(script.seen.size(), 4);
     QCOMPARE(script.seen[1].kind, int(MessageDialog::KindReport));
+    QCOMPARE(script.seen[3].kind, int(MessageDialog::KindReport));
     QVERIFY(QFileInfo::exists(MelodyPathFor(wave)));
+    QVERIFY(QFileInfo::exists(MelodyPathFor(waiting)));
 }
 
 namespace {
