@@ -356,7 +356,7 @@ void MainDialog::OpenFile(const QString& path)
 {
     m_waitingFiles << path;
     QWidget* front = QApplication::activeModalWidget();
-    if (!front || front == this)
+    if (!front)
         front = this;
     if (front->isVisible()) {
         front->raise();

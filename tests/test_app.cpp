@@ -257,6 +257,8 @@ private slots:
     void lockLivesInAPrivateFolder_data();
     void lockLivesInAPrivateFolder();
     void laterStartsHandTheirFileOver();
+    void keysOpenTheFileChooser_data();
+    void keysOpenTheFileChooser();
     void accessibilityTreeNamesEveryControl_data();
     void accessibilityTreeNamesEveryControl();
 
@@ -939,6 +941,41 @@ void AppTest::laterStartsHandTheirFileOver()
     QCOMPARE(script.seen[3].kind, int(MessageDialog::KindReport));
     QVERIFY(QFileInfo::exists(MelodyPathFor(wave)));
     QVERIFY(QFileInfo::exists(MelodyPathFor(waiting)));
+}
+
+void AppTest::keysOpenTheFileChooser_data()
+{
+    QTest::addColumn<int>("tabs");  // Tab presses before the key
+    QTest::addColumn<QKeySequence>("key");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("Ctrl+O") << 0 << QKeySequence(QKeySequence::Open) << true;
+    QTest::newRow("Space on the drop space") << 1 << QKeySequence(Qt::Key_Space) << true;
+    QTest::newRow("Enter on the drop space") << 1 << QKeySequence(Qt::Key_Return) << true;
+    QTest::newRow("Enter with nothing focused") << 0 << QKeySequence(Qt::Key_Return) << false;
+}
+
+void AppTest::keysOpenTheFileChooser()
+{
+    QFETCH(int, tabs);
+    QFETCH(QKeySequence, key);
+    QFETCH(bool, opens);
+    MainDialog window;
+    ShowAt(window, kMainAt);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    for (int i = 0; i < tabs; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget() == window.DropSpace(), tabs == 1);
+    QString chooserTitle;
+    QTimer::singleShot(200, &window, [&] {
+        if (auto* chooser = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            chooserTitle = chooser->windowTitle();
+            chooser->reject();
+        }
+    });
+    QTest::keySequence(QApplication::focusWidget(), key);
+    QTest::qWait(300);
+    QCOMPARE(chooserTitle == QLatin1String("Open a WAVE file"), opens);
+    QVERIFY(window.isVisible() && !window.IsEnding());
 }
 
 namespace {
