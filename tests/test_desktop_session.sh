@@ -37,6 +37,16 @@ window() {
     fail "no window \"$1\""
 }
 
+# focus NAME: waits (up to 5 s) until the window titled NAME has the keyboard.
+focus() {
+    local id
+    id=$(window "$1")
+    for _ in $(seq 50); do
+        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$id" ] && return 0
+        sleep 0.1
+    done
+}
+
 # place ID: the window's top-left corner as "X Y".
 place() {
     eval "$(xdotool getwindowgeometry --shell "$1")"
@@ -54,9 +64,9 @@ gone() {
 
 # answer: OK in the information dialog, then OK in the size report.
 answer() {
-    window "Quorbin - Melody file information" >/dev/null
+    focus "Quorbin - Melody file information"
     xdotool key Return
-    window "Quorbin - Saved" >/dev/null
+    focus "Quorbin - Saved"
     xdotool key Return
     gone "Quorbin - Saved"
 }
@@ -75,8 +85,9 @@ read -r x y < <(place "$info")
 xdotool mousemove $((x + 100)) $((y + 8)) mousedown 1 mousemove $((x + 130)) $((y + 30)) \
     mousemove $((x + 160)) $((y + 48)) mouseup 1
 sleep 0.3
+focus "Quorbin - Melody file information"
 xdotool key Return
-window "Quorbin - Saved" >/dev/null
+focus "Quorbin - Saved"
 xdotool key Return
 gone "Quorbin - Saved"
 [ -s "$work/a.mld" ] || fail "open with: no a.mld"
@@ -93,9 +104,9 @@ read -r bx by < <(place "$(window Quorbin)")
 [ "$bx $by" = "$mx $my" ] || fail "main window at $bx,$by after the hand-over, not at $mx,$my"
 
 # Keyboard only: Ctrl+O, the file's name, Enter, Enter, Enter.
-window Quorbin >/dev/null
+focus Quorbin
 xdotool key ctrl+o
-window "Open a WAVE file" >/dev/null
+focus "Open a WAVE file"
 sleep 0.5
 xdotool type --delay 5 "$work/c.wav"
 xdotool key Return
