@@ -1,6 +1,7 @@
 #include "app/SingleInstance.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -15,7 +16,8 @@
 namespace quorbin {
 namespace {
 
-constexpr int kHandOverWaitMs = 5000;
+constexpr int kConnectWaitMs = 3000;
+constexpr int kHandOverWaitMs = 10000;
 constexpr qsizetype kLongestHandOver = 64 * 1024;
 
 QString Reason(const QString& folder, const char* what)
@@ -145,11 +147,31 @@ void HandOverServer::Accept()
     }
 }
 
+namespace {
+
+// The running copy may have taken the lock a moment ago and not be listening
+// yet (two files opened together start two copies at once): keep trying.
+bool ConnectWithin(QLocalSocket& socket, const QString& socketPath, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        socket.connectToServer(socketPath);
+        if (socket.waitForConnected(ms))
+            return true;
+        socket.abort();
+        if (clock.elapsed() >= ms)
+            return false;
+        QThread::msleep(100);
+    }
+}
+
+} // namespace
+
 bool HandOverToRunningCopy(const QString& socketPath, const QString& absolutePath)
 {
     QLocalSocket socket;
-    socket.connectToServer(socketPath);
-    if (!socket.waitForConnected(kHandOverWaitMs))
+    if (!ConnectWithin(socket, socketPath, kConnectWaitMs))
         return false;
     socket.write(QFile::encodeName(absolutePath) + '\n');
     if (!socket.waitForBytesWritten(kHandOverWaitMs))

@@ -55,7 +55,7 @@ private:
 };
 
 // Sends `absolutePath` to the copy listening on `socketPath`; false when no
-// copy took it within a few seconds.
+// copy took it within a few seconds (after three seconds without a listener).
 bool HandOverToRunningCopy(const QString& socketPath, const QString& absolutePath);
 
 // Names of the lock and the socket inside the private folder.

@@ -2,7 +2,8 @@
 # The window program in a real X session (run under xvfb-run), driven by real
 # key and mouse events: "quorbin FILE.wav" converts FILE, a later start hands
 # its file to the running copy, Ctrl+O leads by keyboard alone to a saved file,
-# and the main window comes back where a dragged dialog was left.
+# the main window comes back where a dragged dialog was left, and two files
+# opened together are both converted by one copy.
 # Usage: test_desktop_session.sh QUORBIN SAMPLE.wav [none|openbox]
 set -euo pipefail
 program=$(realpath "$1")
@@ -18,7 +19,7 @@ trap cleanup EXIT
 export XDG_RUNTIME_DIR=$work/run LANG=C.UTF-8 LC_ALL=C.UTF-8
 unset QT_QPA_PLATFORM XDG_SESSION_TYPE
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-for name in a b c; do cp "$sample" "$work/$name.wav"; done
+for name in a b c d e; do cp "$sample" "$work/$name.wav"; done
 
 fail() {
     echo "FAIL: $*" >&2
@@ -121,4 +122,11 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 ! kill -0 "$main_pid" 2>/dev/null || fail "Esc did not end the program"
+
+# Two files opened together start two copies at once: one converts both.
+"$program" "$work/d.wav" &
+"$program" "$work/e.wav" &
+answer
+answer
+[ -s "$work/d.mld" ] && [ -s "$work/e.mld" ] || fail "two starts at once: not both converted"
 echo "desktop session (window manager: $manager): passed"
