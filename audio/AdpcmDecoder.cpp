@@ -4,12 +4,9 @@ namespace quorbin {
 
 namespace {
 
-constexpr std::int32_t kInitialPredictor = 0;
-constexpr std::int32_t kInitialStep = 127;
-
 struct DecoderState {
-    std::int32_t predictor = kInitialPredictor;
-    std::int32_t step = kInitialStep;
+    std::int32_t predictor = kAdpcmInitialPredictor;
+    std::int32_t step = kAdpcmInitialStep;
 
     std::int16_t Next(std::uint8_t nibble)
     {

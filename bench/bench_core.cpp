@@ -5,7 +5,6 @@
 #include <random>
 #include <vector>
 
-#include "ReferenceQuantiser.h"
 #include "WaveFixtures.h"
 #include "audio/AdpcmEncoder.h"
 #include "mld/MldBuilder.h"
@@ -43,14 +42,16 @@ std::vector<std::int16_t> WhiteNoise(std::size_t count)
     return samples;
 }
 
-void RunEncoder(benchmark::State& state, const std::vector<std::int16_t>& samples)
+using EncodeFunction = std::int32_t (*)(const std::uint8_t*, std::uint32_t, std::uint8_t*, std::uint32_t*);
+
+void RunEncoder(benchmark::State& state, const std::vector<std::int16_t>& samples, EncodeFunction encode = adpcm_encode)
 {
     const auto bytes = static_cast<std::uint32_t>(samples.size() * 2);
     const auto* input = reinterpret_cast<const std::uint8_t*>(samples.data());
     std::vector<std::uint8_t> output(samples.size() / 2 + 1);
     for (auto _ : state) {
         auto length = static_cast<std::uint32_t>(output.size());
-        benchmark::DoNotOptimize(adpcm_encode(input, bytes, output.data(), &length));
+        benchmark::DoNotOptimize(encode(input, bytes, output.data(), &length));
         benchmark::ClobberMemory();
     }
     state.counters["ns_per_sample"] = benchmark::Counter(
@@ -58,29 +59,10 @@ void RunEncoder(benchmark::State& state, const std::vector<std::int16_t>& sample
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-// A plain scalar encoder for comparison: the step functions one sample at a
-// time, the quantiser counting thresholds. Its speed calibrates the machine.
-std::uint32_t ReferenceEncode(const std::vector<std::int16_t>& samples, std::uint8_t* output)
-{
-    std::int32_t predictor = 0;
-    std::int32_t step = 127;
-    for (std::uint32_t i = 0; i < samples.size(); ++i) {
-        ReferenceEncodeSample(samples[i], predictor, step, output, i);
-    }
-    return static_cast<std::uint32_t>((samples.size() + 1) / 2);
-}
-
+// The plain encoder that defines the codes, for comparison; its speed calibrates the machine.
 void BM_ReferenceScalarEncodeSpeech(benchmark::State& state)
 {
-    const auto samples = SpeechLike(16000, 16000);
-    std::vector<std::uint8_t> output(samples.size() / 2 + 1);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(ReferenceEncode(samples, output.data()));
-        benchmark::ClobberMemory();
-    }
-    state.counters["ns_per_sample"] = benchmark::Counter(
-        static_cast<double>(samples.size()) * static_cast<double>(state.iterations()),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    RunEncoder(state, SpeechLike(16000, 16000), adpcm_encode_reference);
 }
 
 void BM_EncodeSpeechOneSecond(benchmark::State& state)

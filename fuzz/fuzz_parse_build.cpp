@@ -18,7 +18,6 @@
 #include "audio/AdpcmEncoder.h"
 #include "core/ByteBuffer.h"
 #include "audio/WaveReader.h"
-#include "tests/ReferenceQuantiser.h"
 #include "mld/MldBuilder.h"
 #include "mld/MldReader.h"
 
@@ -101,17 +100,12 @@ std::uint32_t ExpectedTicks(std::uint32_t codedLength, std::int32_t rate) {
     return codedLength / bytesPerTick + 1;
 }
 
-// Encodes `samples` samples one at a time with the encoder's step functions
-// and a quantiser that counts thresholds: an independent path to the same codes.
+// The plain encoder, one sample at a time: an independent path to the same codes.
 ByteBuffer ReferenceEncode(const std::uint8_t* bytes, std::uint32_t samples) {
     ByteBuffer coded;
     coded.Resize((samples + 1) / 2);
-    std::int32_t predictor = 0;
-    std::int32_t step = 127;
-    for (std::uint32_t i = 0; i < samples; ++i) {
-        const auto x = static_cast<std::int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-        ReferenceEncodeSample(x, predictor, step, coded.Data(), i);
-    }
+    std::uint32_t length = static_cast<std::uint32_t>(coded.Size());
+    adpcm_encode_reference(bytes, 2 * samples, coded.Data(), &length);
     return coded;
 }
 

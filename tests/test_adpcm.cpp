@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "audio/AdpcmEncoder.h"
-#include "ReferenceQuantiser.h"
 
 using namespace quorbin;
 
@@ -22,22 +21,21 @@ Bytes SampleBytes(const std::vector<std::int16_t>& samples)
     return out;
 }
 
-// Quantises one sample the slow, obvious way: count the thresholds q..7q.
 struct Trace {
     std::vector<std::int32_t> predictors;
     std::vector<std::int32_t> steps;
     Bytes output;
 };
 
-// Runs the stream one sample at a time through the public helpers.
+// Runs the stream one sample at a time through the plain encoder step.
 Trace TraceByHelpers(const std::vector<std::int16_t>& samples)
 {
     Trace trace;
     trace.output.assign((samples.size() + 1) / 2, 0xAA);
-    std::int32_t predictor = 0;
-    std::int32_t step = 127;
+    std::int32_t predictor = kAdpcmInitialPredictor;
+    std::int32_t step = kAdpcmInitialStep;
     for (std::uint32_t i = 0; i < samples.size(); ++i) {
-        ReferenceEncodeSample(samples[i], predictor, step, trace.output.data(), i);
+        adpcm_encode_sample(samples[i], predictor, step, trace.output.data(), i);
         trace.predictors.push_back(predictor);
         trace.steps.push_back(step);
     }
@@ -213,7 +211,13 @@ TEST(AdpcmEncode, MatchesHelpersOnVariedSignals)
     for (std::size_t cut = 0; cut < 4; ++cut) {
         const std::size_t count = samples.size() - cut;
         const std::vector<std::int16_t> run(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(count));
-        EXPECT_EQ(Encode(run), TraceByHelpers(run).output) << count;
+        const Bytes plain = TraceByHelpers(run).output;
+        EXPECT_EQ(Encode(run), plain) << count;
+        const Bytes input = SampleBytes(run);
+        Bytes reference(plain.size(), 0xAA);
+        auto length = static_cast<std::uint32_t>(reference.size());
+        EXPECT_EQ(adpcm_encode_reference(input.data(), static_cast<std::uint32_t>(input.size()), reference.data(), &length), 1);
+        EXPECT_EQ(reference, plain) << count;
     }
 }
 

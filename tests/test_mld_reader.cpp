@@ -12,7 +12,6 @@
 #include "audio/WaveWriter.h"
 #include "mld/MldBuilder.h"
 #include "mld/MldReader.h"
-#include "ReferenceQuantiser.h"
 #include "SyntheticSignals.h"
 #include "WaveFixtures.h"
 
@@ -63,7 +62,7 @@ std::vector<std::int16_t> PredictorTrace(const std::vector<std::int16_t>& sample
     std::int32_t step = 127;
     std::vector<std::int16_t> trace;
     for (const std::int16_t x : samples) {
-        const AdpcmCode code = ReferenceQuantise(x, predictor, step);
+        const AdpcmCode code = adpcm_quantise(x, predictor, step);
         predictor = adpcm_next_predictor(code, predictor, step);
         step = adpcm_next_step(code, step);
         trace.push_back(static_cast<std::int16_t>(predictor));

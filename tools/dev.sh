@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Developer entry point: installs what the build needs (Debian 12), builds and
 #   tools/dev.sh run    starts Quorbin
-#   tools/dev.sh test   runs every test (normal build, then the core under ASan/UBSan)
+#   tools/dev.sh test   runs every test (normal build, then the core under ASan/UBSan,
+#                       then the encoder tests on the portable encoder)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -31,14 +32,14 @@ build() { # build DIR [cmake options...]
     cmake --build "$dir" -j"$jobs"
 }
 
-# ctest DIR: runs the tests of DIR and adds their counts to the totals.
+# ctest DIR [ctest options]: runs the tests of DIR and adds their counts to the totals.
 passed=0
 failed=0
 run_ctest() {
     local log
     log=$(mktemp)
     local status=0
-    ctest --test-dir "$1" --output-on-failure -j"$jobs" 2>&1 | tee "$log" || status=$?
+    ctest --test-dir "$1" --output-on-failure -j"$jobs" "${@:2}" 2>&1 | tee "$log" || status=$?
     local summary
     summary=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
     rm -f "$log"
@@ -83,6 +84,11 @@ run_tests() {
     check_package || status=1
     build build-sanitize -DQUORBIN_CORE_ONLY=ON -DQUORBIN_SANITIZE=ON -DQUORBIN_BENCHMARKS=OFF
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-sanitize || status=1
+    # The encoder's fast path once more in plain C++ (no inline assembly, no SSE2): same bytes.
+    cmake -S "$root" -B build-portable -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORBIN_CORE_ONLY=ON \
+          -DQUORBIN_PORTABLE_ENCODER=ON -DQUORBIN_BENCHMARKS=OFF >/dev/null
+    cmake --build build-portable -j"$jobs" --target test_adpcm
+    run_ctest build-portable -R '^Adpcm' || status=1
     if [ -x tools/fuzz.sh ]; then tools/fuzz.sh ci || status=1; fi
     echo "tests: $passed passed, $failed failed"
     return "$status"
