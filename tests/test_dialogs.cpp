@@ -675,18 +675,33 @@ void DialogTests::aboutNameLineAndTexts()
     QVERIFY(dialog.TextLine(1003)->text().contains(QLatin1String("2003")));
     QVERIFY(!dialog.TextLine(1004)->text().isEmpty());
 
-    // Dialog units: x * average letter width / 4, y * font height / 8, rounded.
-    const QFontMetrics metrics(dialog.font());
-    const double unitX = std::floor((metrics.horizontalAdvance(QStringLiteral(
-                                         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) + 26) / 52.0) / 4.0;
-    const double unitY = metrics.height() / 8.0;
-    const auto pixels = [&](const QList<int>& du) {
-        return QRect(qRound(du[0] * unitX), qRound(du[1] * unitY), qRound(du[2] * unitX), qRound(du[3] * unitY));
-    };
-    QCOMPARE(dialog.TextLine(1002)->geometry(), pixels(nameRect));
-    QCOMPARE(dialog.TextLine(1003)->geometry(), pixels(copyrightRect));
-    QCOMPARE(dialog.TextLine(1004)->geometry(), pixels(makerRect));
-    QCOMPARE(dialog.WebLink()->geometry(), pixels(linkRect));
+    // Dialog units stand for the layout's own font: the close button's place on
+    // the skin (130, 85) gives them. Across, every text keeps its layout
+    // rectangle; down, the texts keep the layout's order.
+    const QList<std::pair<QLabel*, QList<int>>> placed{
+        {dialog.TextLine(1002), nameRect}, {dialog.TextLine(1003), copyrightRect},
+        {dialog.TextLine(1004), makerRect}, {dialog.WebLink(), linkRect}};
+    const int unitX = qRound(130.0 * 4 / layout.Find(1)->rect.x);
+    QCOMPARE(unitX, 6);
+    int previousTop = 0;
+    for (const auto& [label, du] : placed) {
+        QCOMPARE(label->x(), MulDiv(du[0], unitX, 4));
+        QCOMPARE(label->width(), MulDiv(du[2], unitX, 4));
+        QVERIFY(label->y() > previousTop);
+        previousTop = label->y();
+    }
+
+    // No text's ink touches another's, the logo, the top strip or a button,
+    // and all of it lies inside the dialog.
+    QList<QRect> taken{QRect(0, 0, 210, 20), QRect(6, 25, 48, 48), dialog.OkButton()->geometry(),
+                       dialog.PowerButton()->geometry()};
+    for (const auto& [label, du] : placed) {
+        const QRect ink = TextInk(label->font(), label->geometry(), label->alignment(), label->text());
+        QVERIFY2(dialog.rect().contains(ink), qPrintable(label->text()));
+        for (const QRect& other : taken)
+            QVERIFY2(!ink.adjusted(-1, -1, 1, 1).intersects(other), qPrintable(label->text()));
+        taken.append(ink);
+    }
 
     // Every text fits its rectangle: nothing is clipped.
     for (QLabel* label : {dialog.TextLine(1002), dialog.TextLine(1003), dialog.TextLine(1004),

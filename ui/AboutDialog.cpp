@@ -19,6 +19,9 @@ constexpr QPoint kOkPos(130, 85);
 constexpr int kOkBitmap = 138;
 constexpr int kLogoBitmap = 132;
 constexpr QPoint kLogoPos(6, 25);
+constexpr QSize kLogoSize(48, 48);
+constexpr int kCloseButtonId = 1;
+constexpr QRect kNameBand(0, 0, 210, 20);  // the maker's and the product's names
 const QColor kTextColour(240, 240, 240);
 
 Qt::Alignment AlignmentOf(const LayoutControl& control)
@@ -31,13 +34,12 @@ Qt::Alignment AlignmentOf(const LayoutControl& control)
     return alignment;
 }
 
-// Places `label` where the layout puts control `id`, with its caption and alignment.
-void PlaceFromLayout(QLabel* label, const DialogLayout& layout, int id, DialogBaseUnits units)
+// Gives `label` the caption and alignment of layout control `id`.
+void TakeFromLayout(QLabel* label, const DialogLayout& layout, int id)
 {
     const LayoutControl* control = layout.Find(id);
     if (!control)
         return;
-    label->setGeometry(DialogUnitsToPixels(control->rect, units));
     label->setAlignment(AlignmentOf(*control));
     label->setText(QString::fromUtf8(control->caption));
 }
@@ -65,21 +67,41 @@ AboutDialog::AboutDialog(QWidget* owner, Language language) : SkinnedDialog(owne
     setFont(FontOfLayout(layout));
     setWindowTitle(language == Language::Japanese ? QStringLiteral("Quorbin について")
                                                   : QStringLiteral("About Quorbin"));
-    const DialogBaseUnits units = BaseUnitsOf(font());
 
     m_nameLine = MakeTextLine(this);
     m_copyrightLine = MakeTextLine(this);
     m_makerLine = MakeTextLine(this);
     m_link = new LinkLabel(this);
-    PlaceFromLayout(m_nameLine, layout, kNameLineId, units);
-    PlaceFromLayout(m_copyrightLine, layout, kCopyrightLineId, units);
-    PlaceFromLayout(m_makerLine, layout, kMakerLineId, units);
-    PlaceFromLayout(m_link, layout, kWebLinkId, units);
+    TakeFromLayout(m_nameLine, layout, kNameLineId);
+    TakeFromLayout(m_copyrightLine, layout, kCopyrightLineId);
+    TakeFromLayout(m_makerLine, layout, kMakerLineId);
+    TakeFromLayout(m_link, layout, kWebLinkId);
     m_nameLine->setText(NameLine());
 
     m_okButton = AddPushButton(kOkBitmap, kOkPos, QStringLiteral("OK"));
     connect(m_okButton, &QAbstractButton::clicked, this, &AboutDialog::accept);
     InitialiseSkin();  // after OK, so that Tab reaches the Power button last
+    PlaceTexts(layout);
+}
+
+// The layout's units stand for its own font, which the installed stand-in
+// differs from in size and width. They are derived from where the skin puts
+// the close button; then units, font size and small downward moves are found
+// that keep every text clear of the others, the logo, the top strip and the buttons.
+void AboutDialog::PlaceTexts(const DialogLayout& layout)
+{
+    const std::pair<int, QLabel*> labels[] = {{kNameLineId, m_nameLine}, {kCopyrightLineId, m_copyrightLine},
+                                              {kMakerLineId, m_makerLine}, {kWebLinkId, m_link}};
+    QList<LayoutText> texts;
+    for (const auto& [id, label] : labels)
+        texts.append({id, label->text(), label->alignment(), label == m_link});
+    const QList<QRect> obstacles{kNameBand, QRect(kLogoPos, kLogoSize), m_okButton->geometry(),
+                                 m_powerButton->geometry()};
+    const TextFit fit = FitTextsToLayout(layout, texts, font(), UnitsPlacing(layout, kCloseButtonId, kOkPos),
+                                         rect(), obstacles);
+    setFont(fit.font);
+    for (int i = 0; i < int(std::size(labels)); ++i)
+        labels[i].second->setGeometry(fit.boxes[i]);
 }
 
 QLabel* AboutDialog::TextLine(int controlId) const

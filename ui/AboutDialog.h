@@ -2,6 +2,7 @@
 // The program's name and version, copyright, maker and web link over the logo.
 #include <QString>
 
+#include "res/Layouts.h"
 #include "res/StringTable.h"
 #include "ui/SkinnedDialog.h"
 #include "ui/UiText.h"
@@ -29,6 +30,8 @@ protected:
     void PaintBackground(QPainter& painter) override;
 
 private:
+    void PlaceTexts(const DialogLayout& layout);
+
     QLabel* m_nameLine = nullptr;
     QLabel* m_copyrightLine = nullptr;
     QLabel* m_makerLine = nullptr;
