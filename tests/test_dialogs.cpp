@@ -2,6 +2,8 @@
 // results and recorded rectangles, Tab order, message kinds, about box texts,
 // dragging, and the pixel geometry of every control in both languages.
 #include <QApplication>
+#include <QClipboard>
+#include <QToolTip>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -145,6 +147,8 @@ private slots:
     void validatorLetsOverlongTextShrinkOnly();
     void typingStopsAtByteLimit_data();
     void typingStopsAtByteLimit();
+    void pasteIsCutAtByteLimitWithANote_data();
+    void pasteIsCutAtByteLimitWithANote();
 
     void fieldsShowMembersWhenOpened();
     void clearThenOkDeliversEmptyAnswers();
@@ -293,8 +297,9 @@ void DialogTests::typingStopsAtByteLimit_data()
         << false << a.left(49) + QChar(0x3042) + QLatin1Char('b') << false << a.left(49) + QLatin1Char('b');
     QTest::newRow("half-width kana title") << false << QString(55, QChar(0xFF71)) << false << QString(50, QChar(0xFF71));
     QTest::newRow("unencodable refused") << false << QStringLiteral("ab\uD55Ccd") << false << QStringLiteral("abcd");
-    QTest::newRow("input method commit over the limit")
-        << false << QString(24, QChar(0x3042)) + QStringLiteral("\u6625\u306E") << true << QString(24, QChar(0x3042));
+    QTest::newRow("input method commit cut at the limit")
+        << false << QString(24, QChar(0x3042)) + QStringLiteral("\u6625\u306E") << true
+        << QString(24, QChar(0x3042)) + QChar(0x6625);
     QTest::newRow("ascii copyright") << true << QString(300, QLatin1Char('c')) << false << QString(256, QLatin1Char('c'));
     QTest::newRow("double-byte copyright") << true << QString(130, QChar(0x6F22)) << false << QString(128, QChar(0x6F22));
 }
@@ -319,6 +324,56 @@ void DialogTests::typingStopsAtByteLimit()
     }
     QCOMPARE(field->text(), expected);
     QVERIFY(Cp932Bytes(field->text()) <= (copyright ? 256u : 50u));
+}
+
+// A paste keeps what fits (whole characters, at the cursor) and leaves out
+// what a melody file cannot hold; a note under the field says so.
+void DialogTests::pasteIsCutAtByteLimitWithANote_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("cursor");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("refusals");
+    const QString a(60, QLatin1Char('a'));
+    const QString kana(30, QChar(0x3042));
+    QTest::newRow("fits whole") << QString() << 0 << a.left(50) << a.left(50) << 0;
+    QTest::newRow("ascii cut at 50 bytes") << QString() << 0 << a << a.left(50) << int(Cp932LimitValidator::CutAtLimit);
+    QTest::newRow("double-byte never split") << QStringLiteral("x") << 1 << kana
+                                             << QStringLiteral("x") + kana.left(24) << int(Cp932LimitValidator::CutAtLimit);
+    QTest::newRow("into the middle") << QStringLiteral("head tail") << 5 << a
+                                     << QStringLiteral("head ") + a.left(41) + QStringLiteral("tail")
+                                     << int(Cp932LimitValidator::CutAtLimit);
+    QTest::newRow("unencodable left out") << QStringLiteral("ab") << 2 << QStringLiteral("c\uD55Cd\U0001F600e")
+                                          << QStringLiteral("abcde") << int(Cp932LimitValidator::LeftOutUnencodable);
+    QTest::newRow("both") << QString() << 0 << QStringLiteral("\uD55C") + a << a.left(50)
+                          << int(Cp932LimitValidator::LeftOutUnencodable | Cp932LimitValidator::CutAtLimit);
+}
+
+void DialogTests::pasteIsCutAtByteLimitWithANote()
+{
+    QFETCH(QString, before);
+    QFETCH(int, cursor);
+    QFETCH(QString, pasted);
+    QFETCH(QString, expected);
+    QFETCH(int, refusals);
+    QDialog owner;
+    InfoDialog dialog(&owner, Language::English);
+    dialog.show();
+    QToolTip::hideText();
+    QLineEdit* field = dialog.TitleField();
+    field->setText(before);
+    field->setCursorPosition(cursor);
+    QApplication::clipboard()->setText(pasted);
+    field->paste();
+    QCOMPARE(field->text(), expected);
+    QVERIFY(Cp932Bytes(field->text()) <= 50u);
+    if (refusals) {
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), InputRefusedNote(Language::English, refusals, 50));
+    } else {
+        QVERIFY(!QToolTip::isVisible());
+    }
 }
 
 // --- information dialog -----------------------------------------------------

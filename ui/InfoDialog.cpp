@@ -1,6 +1,8 @@
 #include "ui/InfoDialog.h"
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QToolTip>
 #include <QMessageBox>
 #include <QPainter>
 #include <QShowEvent>
@@ -52,12 +54,32 @@ Cp932LimitValidator::Cp932LimitValidator(std::size_t limit, QObject* parent)
 {
 }
 
-QValidator::State Cp932LimitValidator::validate(QString& input, int&) const
+QValidator::State Cp932LimitValidator::validate(QString& input, int& pos) const
 {
+    int refusals = 0;
+    for (int i = pos - 1; i >= 0; --i) {
+        // CP932 has no character outside the basic plane: surrogates never fit.
+        bool encodable = false;
+        if (!input[i].isSurrogate())
+            Cp932Size(input.mid(i, 1), &encodable);
+        if (!encodable) {
+            input.remove(i, 1);
+            --pos;
+            refusals |= LeftOutUnencodable;
+        }
+    }
     bool encodable = false;
-    const std::size_t size = Cp932Size(input, &encodable);
+    std::size_t size = Cp932Size(input, &encodable);
     if (!encodable)
-        return Invalid;
+        return Invalid;  // the text after the cursor was not the user's doing
+    while (size > m_allowance && pos > 0) {
+        // Characters are one or two bytes: dropping whole ones never splits a pair.
+        size -= Cp932Size(input.mid(pos - 1, 1), &encodable);
+        input.remove(--pos, 1);
+        refusals |= CutAtLimit;
+    }
+    if (refusals)
+        emit Refused(refusals);
     if (size <= m_limit)
         return Acceptable;
     if (size > m_allowance)
@@ -77,6 +99,20 @@ QString TextLimitWarning(Language language, std::size_t limit)
                            ? "%1 文字以内で入力してください。"
                            : "Please enter no more than %1 characters.";
     return QString::fromUtf8(text).arg(limit);
+}
+
+QString InputRefusedNote(Language language, int refusals, std::size_t limit)
+{
+    const bool ja = language == Language::Japanese;
+    QStringList notes;
+    if (refusals & Cp932LimitValidator::LeftOutUnencodable)
+        notes << QString::fromUtf8(ja ? "メロディファイルに保存できない文字を除きました。"
+                                      : "Left out characters a melody file cannot hold.");
+    if (refusals & Cp932LimitValidator::CutAtLimit)
+        notes << QString::fromUtf8(ja ? "%1 バイトを超える分を切り捨てました。"
+                                      : "Cut at %1 bytes (double-byte characters count twice).")
+                     .arg(limit);
+    return notes.join(QLatin1Char('\n'));
 }
 
 InfoDialog::InfoDialog(QWidget* owner, Language language)
@@ -110,10 +146,22 @@ QLineEdit* InfoDialog::MakeField(std::size_t limit, QPoint pos, const QString& a
     auto* field = new QLineEdit(this);
     field->setAccessibleName(accessibleName);
     field->setFrame(false);
-    field->setValidator(new Cp932LimitValidator(limit, field));
+    auto* validator = new Cp932LimitValidator(limit, field);
+    connect(validator, &Cp932LimitValidator::Refused, this,
+            [this, field, limit](int refusals) { ShowRefusal(field, refusals, limit); });
+    field->setValidator(validator);
     field->setGeometry(QRect(pos, kFieldSize));
     field->setFocusPolicy(Qt::StrongFocus);
     return field;
+}
+
+// A beep and a note under the field, so that a cut paste or a left-out
+// character never passes unnoticed.
+void InfoDialog::ShowRefusal(QLineEdit* field, int refusals, std::size_t limit)
+{
+    QApplication::beep();
+    QToolTip::showText(field->mapToGlobal(QPoint(0, field->height())),
+                       InputRefusedNote(m_language, refusals, limit), field, QRect(), 4000);
 }
 
 void InfoDialog::PutMembersIntoFields()

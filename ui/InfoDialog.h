@@ -17,15 +17,24 @@ class CheckBitmapButton;
 
 // Accepts a text only while its CP932 form fits in `limit` bytes and every
 // character has a CP932 form. A longer text that the program put into the
-// field may be shortened but never lengthened.
+// field may be shortened but never lengthened. What was just typed, pasted or
+// dropped (the characters before the cursor) is mended instead of refused
+// whole: characters without a CP932 form are left out, and the end of the
+// insertion is cut, a whole character at a time, until the text fits.
 class Cp932LimitValidator : public QValidator {
     Q_OBJECT
 public:
+    enum Refusal { LeftOutUnencodable = 1, CutAtLimit = 2 };
+
     Cp932LimitValidator(std::size_t limit, QObject* parent);
     State validate(QString& input, int& pos) const override;
     // Allows texts up to `bytes` (when above the limit) as intermediate input.
     void AllowUpTo(std::size_t bytes);
     std::size_t Limit() const { return m_limit; }
+
+signals:
+    // Some of the input was left out: a combination of Refusal flags.
+    void Refused(int refusals) const;
 
 private:
     std::size_t m_limit;
@@ -64,6 +73,7 @@ protected:
 
 private:
     QLineEdit* MakeField(std::size_t limit, QPoint pos, const QString& accessibleName);
+    void ShowRefusal(QLineEdit* field, int refusals, std::size_t limit);
     void PutMembersIntoFields();
     bool TakeField(QLineEdit* field, std::string& member);
     void WarnTooLong(QLineEdit* field, std::size_t limit);
@@ -79,5 +89,8 @@ private:
 
 // The warning shown when a text is over its limit, `limit` in place of %1.
 QString TextLimitWarning(Language language, std::size_t limit);
+
+// The note shown at a field when part of an input was left out.
+QString InputRefusedNote(Language language, int refusals, std::size_t limit);
 
 } // namespace quorbin
