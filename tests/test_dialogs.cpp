@@ -169,6 +169,8 @@ private slots:
     void messageKinds_data();
     void messageKinds();
     void messageLineDrawnOverPanel();
+    void everyMessageFitsItsLine_data();
+    void everyMessageFitsItsLine();
 
     void aboutNameLineAndTexts_data();
     void aboutNameLineAndTexts();
@@ -677,6 +679,34 @@ void DialogTests::messageKinds()
     QVERIFY(AreaHasColour(dialog.grab().toImage(), dialog.MessageLine()->geometry(), colour));
 }
 
+void DialogTests::everyMessageFitsItsLine_data()
+{
+    QTest::addColumn<Language>("language");
+    QTest::newRow("English") << Language::English;
+    QTest::newRow("Japanese") << Language::Japanese;
+}
+
+// Each message of the string table, the size report with a large size, is
+// inked wholly inside the line: nothing is clipped, nothing reaches the rule
+// above or the close button below.
+void DialogTests::everyMessageFitsItsLine()
+{
+    QFETCH(Language, language);
+    QDialog owner;
+    MessageDialog dialog(&owner, language);
+    dialog.show();
+    QLabel* line = dialog.MessageLine();
+    for (int id = IDS_OUTPUT_SIZE; id <= IDS_DISK_SPACE; ++id) {
+        QString text = QString::fromUtf8(LoadString(id, language));
+        if (id == IDS_OUTPUT_SIZE)
+            text += QStringLiteral("127.99KB");
+        dialog.SetMessage(id == IDS_OUTPUT_SIZE ? MessageDialog::KindReport : MessageDialog::KindError, text);
+        const QRect ink = TextInk(line->font(), line->geometry(), line->alignment(), line->text());
+        QVERIFY2(line->geometry().contains(ink), qPrintable(text));
+        QVERIFY2(ink.top() > 24 + 35 && ink.bottom() < dialog.OkButton()->y(), qPrintable(text));
+    }
+}
+
 void DialogTests::messageLineDrawnOverPanel()
 {
     QDialog owner;
@@ -834,7 +864,7 @@ void DialogTests::controlGeometry()
         QCOMPARE(info->OkButton()->BitmapNumber(), 145);
         QCOMPARE(info->CancelButton()->BitmapNumber(), 134);
     } else if (auto* message = dynamic_cast<MessageDialog*>(dialog.get())) {
-        expected = {{message->MessageLine(), {15, 62, 180, 12}},
+        expected = {{message->MessageLine(), {15, 60, 180, 16}},
                     {message->Panel(), {0, 24, 210, 60}},
                     {message->OkButton(), {130, 85, 51, 13}}};
         QCOMPARE(message->OkButton()->BitmapNumber(), 138);

@@ -81,10 +81,10 @@ QRect TextInk(const QFont& font, const QRect& box, Qt::Alignment alignment, cons
 namespace {
 
 // The rectangles of `texts` in pixels when they fit, else an empty list. A
-// text whose ink would come within a pixel of an earlier text's ink moves down
-// just far enough; it never moves up or sideways.
+// text whose ink would come closer than `gap` clear pixel rows to an earlier
+// text's ink moves down just far enough; it never moves up or sideways.
 QList<QRect> PlaceTexts(const DialogLayout& layout, const QList<LayoutText>& texts, const QFont& font,
-                        DialogBaseUnits units, const QRect& area, const QList<QRect>& obstacles)
+                        DialogBaseUnits units, int gap, const QRect& area, const QList<QRect>& obstacles)
 {
     QList<QRect> boxes, inks;
     for (const LayoutText& text : texts) {
@@ -95,7 +95,7 @@ QList<QRect> PlaceTexts(const DialogLayout& layout, const QList<LayoutText>& tex
         QRect ink = TextInk(shown, box, text.alignment, text.text);
         for (const QRect& earlier : inks) {
             const bool sideBySide = ink.right() < earlier.left() - 1 || ink.left() > earlier.right() + 1;
-            const int drop = earlier.bottom() + 2 - ink.top();
+            const int drop = earlier.bottom() + 1 + gap - ink.top();
             if (!sideBySide && drop > 0) {
                 box.translate(0, drop);
                 ink.translate(0, drop);
@@ -123,15 +123,19 @@ TextFit FitTextsToLayout(const DialogLayout& layout, const QList<LayoutText>& te
     for (int less = 0; less <= kMostPixelsLess && font.pixelSize() - less > 0; ++less) {
         QFont candidate = font;
         candidate.setPixelSize(font.pixelSize() - less);
-        for (int step = 0; step <= 2 * kFurthestUnit; ++step) {
-            // 0, -1, +1, -2, +2, ...: the unit nearest the starting one first.
-            const int offset = (step + 1) / 2 * (step % 2 ? -1 : 1);
-            const DialogBaseUnits tried{units.x, units.y + offset};
-            if (tried.y <= 0)
-                continue;
-            QList<QRect> boxes = PlaceTexts(layout, texts, candidate, tried, area, obstacles);
-            if (!boxes.isEmpty())
-                return {tried, candidate, std::move(boxes)};
+        // Two clear rows between lines read best; one still keeps them apart
+        // and is preferred to a smaller font.
+        for (int gap : {2, 1}) {
+            for (int step = 0; step <= 2 * kFurthestUnit; ++step) {
+                // 0, -1, +1, -2, +2, ...: the unit nearest the starting one first.
+                const int offset = (step + 1) / 2 * (step % 2 ? -1 : 1);
+                const DialogBaseUnits tried{units.x, units.y + offset};
+                if (tried.y <= 0)
+                    continue;
+                QList<QRect> boxes = PlaceTexts(layout, texts, candidate, tried, gap, area, obstacles);
+                if (!boxes.isEmpty())
+                    return {tried, candidate, std::move(boxes)};
+            }
         }
     }
     QList<QRect> boxes;

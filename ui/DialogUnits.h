@@ -51,8 +51,9 @@ struct TextFit {
 
 // Units, font and rectangles for showing `texts` (top to bottom) in `layout`'s
 // rectangles. Tries the starting font size and up to three pixels less, and
-// for each the vertical unit nearest `units.y` (within 3). A text whose ink
-// would come within a pixel of an earlier text's moves down just far enough.
+// for each the vertical unit nearest `units.y` (within 3), first with two clear
+// pixel rows between texts, then with one: a text whose ink would come closer
+// to an earlier text's moves down just far enough.
 // The first candidate wins where every text's ink stays inside its rectangle's
 // width and inside `area`, and keeps a pixel clear of every rectangle in `obstacles`.
 TextFit FitTextsToLayout(const DialogLayout& layout, const QList<LayoutText>& texts, const QFont& font,

@@ -11,7 +11,7 @@ namespace quorbin {
 namespace {
 
 constexpr QPoint kPanelPos(0, 24);
-constexpr QRect kLineRect(15, 62, 180, 12);
+constexpr QRect kLineRect(15, 60, 180, 16);  // tall enough for the tallest Japanese glyphs
 constexpr QPoint kOkPos(130, 85);
 constexpr int kOkBitmap = 138;
 constexpr int kReportPanel = 139;
