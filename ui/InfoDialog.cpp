@@ -109,8 +109,8 @@ QString InputRefusedNote(Language language, int refusals, std::size_t limit)
         notes << QString::fromUtf8(ja ? "メロディファイルに保存できない文字を除きました。"
                                       : "Left out characters a melody file cannot hold.");
     if (refusals & Cp932LimitValidator::CutAtLimit)
-        notes << QString::fromUtf8(ja ? "%1 バイトを超える分を切り捨てました。"
-                                      : "Cut at %1 bytes (double-byte characters count twice).")
+        notes << QString::fromUtf8(ja ? "%1 バイトまでしか入りません（全角文字は 2 バイト）。"
+                                      : "Only %1 bytes fit here (double-byte characters count twice).")
                      .arg(limit);
     return notes.join(QLatin1Char('\n'));
 }
