@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <ostream>
+#include <sstream>
 
 namespace quorbin::cli {
 namespace {
 
 constexpr std::string_view kProgram = "quorbin-cli";
 
-const OptionSpec kHelpOption{"help", 'h', "", "show this help"};
+const OptionSpec kHelpOption{"help", 'h', "", {"show this help", "このヘルプを表示する"}};
 
 const OptionSpec* FindLong(const std::vector<OptionSpec>& options, std::string_view name) {
     if (name == kHelpOption.longName) return &kHelpOption;
@@ -31,7 +32,7 @@ bool TakeValue(const OptionSpec& option, std::optional<std::string_view> attache
     const std::string key(option.longName);
     if (option.valueName.empty()) {
         if (attached) {
-            error = "option --" + key + " takes no value";
+            error = Tr({"option --", "オプション --"}) + key + Tr({" takes no value", " は値を取りません"});
             return false;
         }
         parsed.values[key] = "";
@@ -42,29 +43,63 @@ bool TakeValue(const OptionSpec& option, std::optional<std::string_view> attache
         return true;
     }
     if (i + 1 >= args.size()) {
-        error = "option --" + key + " needs a value (" + std::string(option.valueName) + ")";
+        error = Tr({"option --", "オプション --"}) + key + Tr({" needs a value (", " には値が必要です ("})
+                + std::string(option.valueName) + ")";
         return false;
     }
     parsed.values[key] = args[++i];
     return true;
 }
 
+// Pads `text` with spaces to `width` columns; every character counts one column.
+std::string Padded(std::string_view text, std::size_t width) {
+    std::string padded(text);
+    const auto columns = static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    padded.append(columns < width ? width - columns : 2, ' ');
+    return padded;
+}
+
 void PrintProgramHelp(const std::vector<Subcommand>& table, std::ostream& out) {
-    out << "Usage: " << kProgram << " <command> [options] FILE...\n"
-        << "       " << kProgram << " --help | --version\n\nCommands:\n";
+    std::ostringstream text;
+    text << Tr({"Usage: ", "使い方: "}) << kProgram << Tr({" <command> [options] FILE...\n", " <コマンド> [オプション] ファイル...\n"})
+         << "       " << kProgram << " --help | --version\n\n" << Tr({"Commands:\n", "コマンド:\n"});
     for (const Subcommand& command : table) {
-        out << "  " << command.name << std::string(12 - std::min<std::size_t>(command.name.size(), 11), ' ')
-            << command.summary << '\n';
+        text << "  " << Padded(command.name, 12) << Tr(command.summary) << '\n';
     }
-    out << "\nRun \"" << kProgram << " <command> --help\" for the options of a command.\n";
+    text << '\n' << Tr({"Run \"", "コマンドのオプションは \""}) << kProgram
+         << Tr({" <command> --help\" for the options of a command.\n", " <コマンド> --help\" で表示されます。\n"});
+    Say(out, text.str());
+}
+
+const Subcommand* FindSubcommand(const std::vector<Subcommand>& table, std::string_view name) {
+    const auto it = std::find_if(table.begin(), table.end(), [&](const Subcommand& c) { return c.name == name; });
+    return it == table.end() ? nullptr : &*it;
+}
+
+// "help" alone, or "help COMMAND" as "COMMAND --help".
+int RunHelp(std::span<const std::string> args, const std::vector<Subcommand>& table, Streams streams) {
+    if (args.empty()) {
+        PrintProgramHelp(table, streams.out);
+        return 0;
+    }
+    const Subcommand* command = FindSubcommand(table, args[0]);
+    if (!command || args.size() > 1) {
+        return UsageError(streams.err, "", Tr({"help: unknown command ", "help: 不明なコマンドです: "}) + args[0]);
+    }
+    PrintSubcommandHelp(*command, streams.out);
+    return 0;
 }
 
 } // namespace
 
 int UsageError(std::ostream& err, std::string_view context, const std::string& message) {
-    err << kProgram << ": " << message << "\nTry \"" << kProgram;
-    if (!context.empty()) err << ' ' << context;
-    err << " --help\".\n";
+    std::string help(kProgram);
+    if (!context.empty()) help += ' ' + std::string(context);
+    help += " --help";
+    Say(err, std::string(kProgram) + ": " + message + "\n" + Tr({"Try \"", "詳しくは \""}) + help
+                 + Tr({"\".\n", "\" を実行してください。\n"}));
+    err.flush();
     return kExitUsage;
 }
 
@@ -104,7 +139,7 @@ std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args,
             }
         }
         if (!option) {
-            error = "unknown option " + std::string(arg);
+            error = Tr({"unknown option ", "不明なオプションです: "}) + std::string(arg);
             return std::nullopt;
         }
         if (!TakeValue(*option, attached, args, i, parsed, error)) return std::nullopt;
@@ -113,36 +148,35 @@ std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args,
 }
 
 void PrintSubcommandHelp(const Subcommand& command, std::ostream& out) {
-    out << "Usage: " << kProgram << ' ' << command.name << " [options] " << command.operands
-        << "\n\n" << command.description << "\n\nOptions:\n";
+    std::ostringstream text;
+    text << Tr({"Usage: ", "使い方: "}) << kProgram << ' ' << command.name << Tr({" [options] ", " [オプション] "})
+         << command.operands << "\n\n" << Tr(command.description) << "\n\n" << Tr({"Options:\n", "オプション:\n"});
     std::vector<OptionSpec> all = command.options;
     all.push_back(kHelpOption);
     for (const OptionSpec& option : all) {
         std::string left = option.shortName ? std::string("-") + option.shortName + ", " : "    ";
         left += "--" + std::string(option.longName);
         if (!option.valueName.empty()) left += " " + std::string(option.valueName);
-        left.resize(std::max<std::size_t>(left.size() + 2, 24), ' ');
-        out << "  " << left << option.help << '\n';
+        text << "  " << Padded(left, 24) << Tr(option.help) << '\n';
     }
+    Say(out, text.str());
 }
 
 int RunCommandLine(std::span<const std::string> args, const std::vector<Subcommand>& table,
                    Streams streams) {
-    if (args.empty()) return UsageError(streams.err, "", "no command given");
+    if (args.empty()) return UsageError(streams.err, "", Tr({"no command given", "コマンドがありません"}));
     const std::string_view first = args[0];
-    if (first == "--help" || first == "-h") {
-        PrintProgramHelp(table, streams.out);
-        return 0;
-    }
-    if (first == "--version") {
+    if (first == "--help" || first == "-h" || first == "help") return RunHelp(args.subspan(1), table, streams);
+    if (first == "--version" || first == "-V") {
         streams.out << kProgram << ' ' << QUORBIN_VERSION << '\n';
         return 0;
     }
-    const auto command = std::find_if(table.begin(), table.end(),
-                                      [&](const Subcommand& c) { return c.name == first; });
-    if (command == table.end()) {
-        return UsageError(streams.err, "", (first.starts_with('-') ? "unknown option " : "unknown command ")
-                                                + std::string(first));
+    const Subcommand* command = FindSubcommand(table, first);
+    if (!command) {
+        return UsageError(streams.err, "",
+                          (first.starts_with('-') ? Tr({"unknown option ", "不明なオプションです: "})
+                                                  : Tr({"unknown command ", "不明なコマンドです: "}))
+                              + std::string(first));
     }
     std::string error;
     const auto parsed = ParseOptions(args.subspan(1), command->options, error);

@@ -9,15 +9,18 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/Texts.h"
+
 namespace quorbin::cli {
 
-constexpr int kExitUsage = 64;
+constexpr int kExitUsage = 64;    // EX_USAGE
+constexpr int kExitIoError = 74;  // EX_IOERR: standard output could not be written
 
 struct OptionSpec {
     std::string_view longName;   // without "--"
     char shortName = 0;          // 0: no short form
     std::string_view valueName;  // empty: a flag without value
-    std::string_view help;
+    Text help;
 };
 
 struct ParsedArguments {
@@ -31,13 +34,14 @@ struct ParsedArguments {
 struct Streams {
     std::ostream& out;
     std::ostream& err;
+    bool outIsTerminal = false;  // a melody or WAVE file is never written to a terminal
 };
 
 struct Subcommand {
     std::string_view name;
     std::string_view operands;     // e.g. "FILE.wav..."
-    std::string_view summary;      // one line for the command list
-    std::string_view description;  // paragraph of the command's own help
+    Text summary;                  // one line for the command list
+    Text description;              // paragraph of the command's own help
     std::vector<OptionSpec> options;
     int (*run)(const ParsedArguments& arguments, Streams streams);
 };
@@ -53,8 +57,8 @@ std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args,
 int RunCommandLine(std::span<const std::string> args, const std::vector<Subcommand>& table,
                    Streams streams);
 
-// Prints "quorbin-cli: message" and a hint to the help of `command` (may be
-// empty) on `err`; returns the usage exit status.
+// Prints "quorbin-cli: message" (UTF-8, in the user's language) and a hint to
+// the help of `command` (may be empty) on `err`; returns the usage exit status.
 int UsageError(std::ostream& err, std::string_view command, const std::string& message);
 
 void PrintSubcommandHelp(const Subcommand& command, std::ostream& out);

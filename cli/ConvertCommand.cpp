@@ -2,20 +2,28 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <ostream>
 
-#include "conversion/ConversionSteps.h"
-#include "conversion/StepMessages.h"
+#include "cli/BatchReport.h"
 #include "cli/DateOption.h"
 #include "cli/MelodyCommands.h"
+#include "cli/StandardStreams.h"
 #include "cli/TerminalText.h"
 #include "cli/prepare/AudioPreparation.h"
+#include "conversion/ConversionSteps.h"
+#include "conversion/StepMessages.h"
+#include "platform/Cp932.h"
 
 namespace quorbin::cli {
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr std::size_t kTitleLimit = 50;
 constexpr std::size_t kCopyrightLimit = 256;
+// A WAVE file on standard input is read whole; far more than a melody file can use.
+constexpr std::uint64_t kMaxPipedWaveBytes = 256u << 20;
 
 // What the options ask for, checked before any file is touched.
 struct ConvertRequest {
@@ -23,9 +31,14 @@ struct ConvertRequest {
     std::string copyright;             // CP932
     bool protect = false;
     std::string date;                  // empty: today
-    std::filesystem::path output;
+    std::string output;                // -o FILE ("-": standard output); empty: named after the source
+    fs::path outputFolder;             // --output-dir or -o DIR; empty: beside the source
+    bool noClobber = false;            // keep an existing melody file
+    bool quiet = false;
     bool preview = false;              // also write NAME.preview.wav beside the melody file
     std::optional<prepare::PreparationOptions> preparation;  // none: a native WAVE file only
+
+    bool ToStandardOutput() const { return IsStandardStream(output); }
 };
 
 std::optional<std::string> TextOption(const ParsedArguments& arguments, std::string_view option,
@@ -34,25 +47,59 @@ std::optional<std::string> TextOption(const ParsedArguments& arguments, std::str
     if (!raw) return std::nullopt;
     const auto utf8 = ToUtf8(*raw, codeset);
     if (!utf8) {
-        problem = "--" + std::string(option) + " is not valid text in the terminal's encoding (" + codeset + ")";
+        problem = "--" + std::string(option)
+                  + Tr({" is not valid text in the terminal's encoding (", " は端末の文字コードの正しいテキストではありません ("})
+                  + codeset + ")";
         return std::nullopt;
     }
-    return OptionTextToCp932(option, *utf8, limit, problem);
+    return OptionTextToCp932(option, *utf8, limit, arguments.Has("transliterate"), problem);
 }
 
-std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, std::string& problem) {
-    if (arguments.operands.empty()) {
-        problem = "convert: no WAVE file given";
-        return std::nullopt;
-    }
-    ConvertRequest request;
-    if (const auto output = arguments.Value("output")) {
-        if (arguments.operands.size() != 1 || output->empty()) {
-            problem = "convert: -o needs exactly one input file and a non-empty name";
-            return std::nullopt;
+// -o FILE, -o DIR, --output-dir DIR and "-" on either side.
+bool ReadOutput(const ParsedArguments& arguments, const Streams& streams, ConvertRequest& request,
+                std::string& problem) {
+    const auto& files = arguments.operands;
+    const auto output = arguments.Value("output");
+    const auto folder = arguments.Value("output-dir");
+    std::error_code ec;
+    if (output && folder) {
+        problem = Tr({"-o and --output-dir cannot be used together", "-o と --output-dir は同時に使えません"});
+    } else if (folder) {
+        if (!fs::is_directory(*folder, ec)) {
+            problem = Tr({"--output-dir: no such folder: ", "--output-dir: フォルダがありません: "}) + *folder;
+        }
+        request.outputFolder = *folder;
+    } else if (output && !IsStandardStream(*output) && !output->empty() && fs::is_directory(*output, ec)) {
+        request.outputFolder = *output;
+    } else if (output) {
+        if (files.size() != 1 || output->empty()) {
+            problem = Tr({"-o needs exactly one input file and a non-empty name (or an existing folder)",
+                          "-o には入力ファイル 1 つと空でない名前（または既存のフォルダ）が必要です"});
         }
         request.output = *output;
     }
+    if (problem.empty()) problem = StandardStreamProblem(files, request.output.empty() ? std::nullopt : output,
+                                                         streams, "OUT.mld");
+    if (problem.empty() && request.ToStandardOutput() && arguments.Has("preview")) {
+        problem = Tr({"--preview needs a melody file on disk, not -o -", "--preview は -o - と一緒には使えません"});
+    }
+    if (problem.empty() && IsStandardStream(files.front()) && request.preparation) {
+        problem = Tr({"--resample, --rate and --normalize need a named file, not standard input",
+                      "--resample、--rate、--normalize には標準入力ではなくファイル名が必要です"});
+    }
+    return problem.empty();
+}
+
+std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, const Streams& streams,
+                                          std::string& problem) {
+    if (arguments.operands.empty()) {
+        problem = Tr({"no WAVE file given", "WAVE ファイルの指定がありません"});
+        return std::nullopt;
+    }
+    ConvertRequest request;
+    request.preparation = prepare::PreparationFromOptions(arguments.Has("resample"), arguments.Value("rate"),
+                                                          arguments.Has("normalize"), problem);
+    if (!problem.empty() || !ReadOutput(arguments, streams, request, problem)) return std::nullopt;
     const std::string codeset = TerminalCodeset();
     request.title = TextOption(arguments, "title", kTitleLimit, codeset, problem);
     if (!problem.empty()) return std::nullopt;
@@ -60,70 +107,124 @@ std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, std:
     if (!problem.empty()) return std::nullopt;
     request.protect = arguments.Has("protect");
     request.preview = arguments.Has("preview");
+    request.noClobber = arguments.Has("no-clobber");
+    request.quiet = arguments.Has("quiet");
     const auto date = ChooseDate(arguments.Value("date"), std::getenv("SOURCE_DATE_EPOCH"), problem);
     if (!date) return std::nullopt;
     request.date = *date;
-    request.preparation = prepare::PreparationFromOptions(arguments.Has("resample"), arguments.Value("rate"),
-                                                          arguments.Has("normalize"), problem);
-    if (!problem.empty()) return std::nullopt;
     return request;
 }
 
-// "FILE: message", with the reason after the message when the steps give one.
-void PrintFailure(const std::string& file, StepFailure failure, const FailureReason& reason, Language language,
-                  const std::string& codeset, std::ostream& err) {
-    std::string line = LoadString(MessageIdFor(failure), language);
-    if (reason.Given()) line += ": " + ReasonText(reason);
-    err << file << ": " << FromUtf8(line, codeset) << std::endl;
+// The name of the melody file as the user knows it: in the folder they named.
+std::string ShownOutput(const std::string& file, const ConvertRequest& request, const ConversionSteps& steps) {
+    if (request.ToStandardOutput()) return Tr({"standard output", "標準出力"});
+    if (!request.output.empty()) return request.output;
+    const fs::path folder = request.outputFolder.empty() ? fs::path(file).parent_path() : request.outputFolder;
+    return (folder / steps.OutputPath().filename()).string();
 }
 
-// Converts one file and prints its outcome line; returns the string id of the outcome,
-// or the exit status of a preview that could not be written.
-int ConvertOne(const std::string& file, const ConvertRequest& request, Language language,
-               const std::string& codeset, Streams streams) {
-    ConversionOptions options;
-    options.outputPath = request.output;
-    std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(file, ec);
-    ConversionSteps steps(ec ? file : full.string(), options);
+StepFailure ReadPipedWave(const std::string&, ByteBuffer& wave) {
+    int error = 0;
+    switch (ReadStandardInput(kMaxPipedWaveBytes, wave, error)) {
+    case ReadStatus::Ok: return StepFailure::None;
+    case ReadStatus::TooLarge: return StepFailure::InvalidWave;
+    case ReadStatus::CannotOpen:
+    case ReadStatus::ReadError: break;
+    }
+    return StepFailure::CannotOpen;
+}
 
-    const auto decode = [&request](const std::string& path, ByteBuffer& wave) {
+StepFailure PrepareSource(const std::string& file, const ConvertRequest& request, ConversionSteps& steps) {
+    if (IsStandardStream(file)) return steps.PrepareDecoded(ReadPipedWave);
+    if (!request.preparation) return steps.Prepare();
+    return steps.PrepareDecoded([&request](const std::string& path, ByteBuffer& wave) {
         return prepare::PrepareWaveBytes(path, *request.preparation, wave);
-    };
-    StepFailure failure = request.preparation ? steps.PrepareDecoded(decode) : steps.Prepare();
+    });
+}
+
+// A recording from standard input is named after its melody file.
+std::string DefaultTitle(const std::string& file, const ConvertRequest& request, const ConversionSteps& steps) {
+    if (!IsStandardStream(file)) return steps.DefaultTitle();
+    if (request.ToStandardOutput()) return {};
+    std::string title = Utf8ToCp932Lossy(fs::path(request.output).stem().string());
+    title.resize(Cp932PrefixLength(title, kTitleLimit));
+    return title;
+}
+
+ConversionOptions OptionsFor(const ConvertRequest& request, Streams streams) {
+    ConversionOptions options;
+    options.outputFolder = request.outputFolder;
+    options.outputPath = request.output;
+    if (request.ToStandardOutput()) {
+        options.freeSpace = [](const fs::path&) { return std::numeric_limits<double>::infinity(); };
+        options.save = [&out = streams.out](const fs::path&, const ByteBuffer& bytes) {
+            int error = 0;
+            if (WriteAndFlush(out, bytes, error)) return SaveStatus{};
+            return SaveStatus{SaveFailure::System, error};
+        };
+    }
+    return options;
+}
+
+// "message: reason (melody file)" for a failure of the steps.
+std::string FailureText(StepFailure failure, const FailureReason& reason, const std::string& shownOutput,
+                        Language language) {
+    std::string text = LoadString(MessageIdFor(failure), language);
+    if (reason.Given()) text += ": " + ReasonText(reason);
+    if (failure == StepFailure::CannotSave || failure == StepFailure::DiskSpace) text += " (" + shownOutput + ")";
+    return text;
+}
+
+// Converts one file and reports its outcome; true when the melody file (and a
+// preview asked for) was written.
+bool ConvertOne(const std::string& file, const ConvertRequest& request, Streams streams, BatchReport& report) {
+    const Language language = UserLanguage();
+    std::error_code ec;
+    const fs::path full = IsStandardStream(file) ? fs::path(file) : fs::absolute(file, ec);
+    ConversionSteps steps(ec ? file : full.string(), OptionsFor(request, streams));
+
+    StepFailure failure = PrepareSource(file, request, steps);
+    const std::string shown = ShownOutput(file, request, steps);
+    if (failure == StepFailure::None && request.noClobber && !request.ToStandardOutput()
+        && fs::exists(fs::symlink_status(steps.OutputPath(), ec))) {
+        report.Failure(file, LoadString(IDS_CANNOT_SAVE_MLD, language) + Tr({": exists (", ": 既に存在します ("}) + shown + ")",
+                       IDS_CANNOT_SAVE_MLD);
+        return false;
+    }
     if (failure == StepFailure::None) {
         ContentInfo info;
-        info.title = request.title.value_or(steps.DefaultTitle());
+        info.title = request.title.value_or(DefaultTitle(file, request, steps));
         info.copyright = request.copyright;
         info.protectionFlag = request.protect ? 1 : 0;
         info.date = request.date;
         failure = steps.Finish(info);
     }
     if (failure != StepFailure::None) {
-        PrintFailure(file, failure, steps.Reason(), language, codeset, streams.err);
-        return MessageIdFor(failure);
+        // The melody file could not go to standard output: an output error, not a save.
+        const bool outputFailed = request.ToStandardOutput() && failure == StepFailure::CannotSave
+                                  && steps.Reason().kind == ReasonKind::SystemError;
+        report.Failure(file, FailureText(failure, steps.Reason(), shown, language),
+                       outputFailed ? kExitIoError : MessageIdFor(failure));
+        return false;
     }
-    streams.out << file << ": " << FromUtf8(steps.ReportText(language), codeset) << std::endl;
-    if (request.preview) {
-        const int status = WriteDecodedWave(steps.OutputPath(), PreviewPathFor(steps.OutputPath()), streams);
-        if (status != 0) return status;
-    }
-    return IDS_OUTPUT_SIZE;
+    report.Success(file, steps.ReportText(language) + " (" + shown + ")");
+    if (!request.preview) return true;
+    std::string text;
+    const int status = WriteDecodedWave(shown, PreviewPathFor(shown).string(), streams.out, text);
+    if (status == 0) report.Success(shown, text);
+    else report.Failure(shown, text, status);
+    return status == 0;
 }
 
 int RunConvert(const ParsedArguments& arguments, Streams streams) {
     std::string problem;
-    const auto request = ReadRequest(arguments, problem);
-    if (!request) return UsageError(streams.err, "convert", problem);
+    const auto request = ReadRequest(arguments, streams, problem);
+    if (!request) return UsageError(streams.err, "convert", "convert: " + problem);
 
-    const Language language = LanguageFromEnvironment();
-    const std::string codeset = TerminalCodeset();
-    int firstFailure = 0;
-    for (const std::string& file : arguments.operands) {
-        const int outcome = ConvertOne(file, *request, language, codeset, streams);
-        if (outcome != IDS_OUTPUT_SIZE && firstFailure == 0) firstFailure = outcome;
-    }
-    return firstFailure;
+    BatchReport report(streams, {"converted", "変換"}, request->quiet);
+    if (request->ToStandardOutput()) report.SendSuccessToErrors();
+    for (const std::string& file : arguments.operands) report.Tally(ConvertOne(file, *request, streams, report));
+    return report.Finish();
 }
 
 } // namespace
@@ -132,28 +233,66 @@ Subcommand ConvertSubcommand() {
     return Subcommand{
         "convert",
         "FILE.wav...",
-        "convert WAVE recordings into melody files (.mld)",
-        "Converts each 16-bit mono PCM WAVE file (4000 to 16000 Hz) into a melody file\n"
-        "beside it, with the same name and the extension \".mld\".\n\n"
-        "With --resample, --rate or --normalize, any recording that libsndfile reads\n"
-        "(WAVE of any sample format, FLAC, Ogg Vorbis, AIFF, ...) is mixed down to mono,\n"
-        "resampled and rounded to 16 bits first; the melody file gets the source's name\n"
-        "with the extension \".mld\". Only the first 131054 samples reach the file.\n\n"
-        "With --preview, the sound as the melody file holds it is also written beside\n"
-        "the melody file as NAME.preview.wav (see \"decode\"); the melody file is only read.\n\n"
-        "Exit status: 0 when every file was converted, otherwise the number of the\n"
-        "first failure's message (2 to 9), or 65, 66 or 73 when a preview could not be\n"
-        "written (as for \"decode\"); 64 for a usage error.",
+        {"convert WAVE recordings into melody files (.mld)", "WAVE の録音をメロディファイル (.mld) に変換する"},
+        {"Converts each 16-bit mono PCM WAVE file (4000 to 16000 Hz) into a melody file\n"
+         "beside it, with the same name and the extension \".mld\" (or into the folder\n"
+         "given by --output-dir or -o DIR). An existing melody file is replaced unless\n"
+         "-n is given. \"-\" reads a WAVE file from standard input (then -o is needed);\n"
+         "\"-o -\" writes the melody file to standard output.\n\n"
+         "With --resample, --rate or --normalize, any recording that libsndfile reads\n"
+         "(WAVE of any sample format, FLAC, Ogg Vorbis, AIFF, ...) is mixed down to mono,\n"
+         "resampled and rounded to 16 bits first; the melody file gets the source's name\n"
+         "with the extension \".mld\". Only the first 131054 samples reach the file.\n\n"
+         "With --preview, the sound as the melody file holds it is also written beside\n"
+         "the melody file as NAME.preview.wav (see \"decode\"); the melody file is only read.\n\n"
+         "Each file gives one line \"FILE: message\"; with several files a last line on\n"
+         "standard error counts them.\n"
+         "Exit status: 0 when every file was converted, otherwise the number of the\n"
+         "first failure's message (2 to 9), or 65, 66 or 73 when a preview could not be\n"
+         "written (as for \"decode\"), or 74 when standard output could not be\n"
+         "written; 64 for a usage error.",
+         "16 ビット・モノラル PCM の WAVE ファイル (4000 ～ 16000 Hz) を、同じ場所に\n"
+         "同じ名前で拡張子 \".mld\" のメロディファイルとして変換します（--output-dir\n"
+         "か -o フォルダ を指定すればそのフォルダに書き込みます）。既存のメロディ\n"
+         "ファイルは -n を指定しない限り置き換えます。\"-\" は標準入力から WAVE\n"
+         "ファイルを読みます（-o が必要です）。\"-o -\" はメロディファイルを標準出力に\n"
+         "書き出します。\n\n"
+         "--resample、--rate、--normalize を指定すると、libsndfile が読める録音\n"
+         "（あらゆるサンプル形式の WAVE、FLAC、Ogg Vorbis、AIFF など）をモノラルに\n"
+         "まとめ、リサンプルし、16 ビットに丸めてから変換します。メロディファイルの\n"
+         "名前は元のファイル名の拡張子を \".mld\" にしたものです。ファイルに入るのは\n"
+         "先頭の 131054 サンプルだけです。\n\n"
+         "--preview を指定すると、メロディファイルが持つとおりの音を NAME.preview.wav\n"
+         "としてメロディファイルの横にも書き込みます（\"decode\" を参照）。\n\n"
+         "ファイルごとに \"ファイル: メッセージ\" を 1 行表示し、複数のファイルでは\n"
+         "最後に標準エラーに件数をまとめます。\n"
+         "終了ステータス: すべて変換できたとき 0。そうでなければ最初の失敗の\n"
+         "メッセージ番号 (2 ～ 9)、プレビューを書けなかったときは \"decode\" と同じ\n"
+         "65、66、73、標準出力に書き込めなかったときは 74。使い方の誤りは 64。"},
         {
-            {"title", 0, "TEXT", "title, at most 50 bytes in CP932 (default: the file name)"},
-            {"copyright", 0, "TEXT", "copyright text, at most 256 bytes in CP932 (default: none)"},
-            {"protect", 0, "", "mark the melody file as protected"},
-            {"date", 0, "YYYYMMDD", "date of making (default: SOURCE_DATE_EPOCH in UTC, else today)"},
-            {"output", 'o', "OUT.mld", "write the melody file here (one input file only)"},
-            {"preview", 0, "", "also write the decoded sound as NAME.preview.wav beside it"},
-            {"resample", 0, "", "accept any recording: mono, resampled to 8000 Hz, 16 bits"},
-            {"rate", 0, "HZ", "as --resample, to HZ (4000 to 16000)"},
-            {"normalize", 0, "", "as --resample, keeping a rate of 4000 to 16000 Hz; peak at -1 dBFS"},
+            {"title", 0, "TEXT", {"title, at most 50 bytes in CP932 (default: the file name)",
+                                  "タイトル。CP932 で 50 バイトまで（既定: ファイル名）"}},
+            {"copyright", 0, "TEXT", {"copyright text, at most 256 bytes in CP932 (default: none)",
+                                      "著作権表示。CP932 で 256 バイトまで（既定: なし）"}},
+            {"transliterate", 0, "", {"write characters CP932 lacks as near ones (\"©\" as \"(C)\")",
+                                      "CP932 にない文字を近い文字で書く（\"©\" を \"(C)\" に）"}},
+            {"protect", 0, "", {"mark the melody file as protected", "メロディファイルを保護付きにする"}},
+            {"date", 0, "YYYYMMDD", {"date of making (default: SOURCE_DATE_EPOCH in UTC, else today)",
+                                     "作成日（既定: SOURCE_DATE_EPOCH を UTC で、なければ今日）"}},
+            {"output", 'o', "OUT.mld", {"write it here (one input; -: standard output; a folder: as --output-dir)",
+                                        "書き込み先（入力 1 つ。- は標準出力。フォルダなら --output-dir と同じ）"}},
+            {"output-dir", 0, "DIR", {"write NAME.mld into the folder DIR", "NAME.mld をフォルダ DIR に書き込む"}},
+            {"no-clobber", 'n', "", {"keep an existing melody file (the input fails with message 6)",
+                                     "既存のメロディファイルを残す（その入力はメッセージ 6 で失敗）"}},
+            {"quiet", 'q', "", {"print no success lines (nor the summary when all went well)",
+                                "成功の行を表示しない（すべて成功したときはまとめも）"}},
+            {"preview", 0, "", {"also write the decoded sound as NAME.preview.wav beside it",
+                                "戻した音を NAME.preview.wav としても書き込む"}},
+            {"resample", 0, "", {"accept any recording: mono, resampled to 8000 Hz, 16 bits",
+                                 "どんな録音も受け付ける: モノラル、8000 Hz にリサンプル、16 ビット"}},
+            {"rate", 0, "HZ", {"as --resample, to HZ (4000 to 16000)", "--resample と同じで HZ に（4000 ～ 16000）"}},
+            {"normalize", 0, "", {"as --resample, keeping a rate of 4000 to 16000 Hz; peak at -1 dBFS",
+                                  "--resample と同じで 4000 ～ 16000 Hz の周波数は保つ。ピークを -1 dBFS に"}},
         },
         RunConvert,
     };

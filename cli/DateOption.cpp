@@ -1,5 +1,7 @@
 #include "cli/DateOption.h"
 
+#include "cli/Texts.h"
+
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -46,12 +48,14 @@ std::optional<std::string> ChooseDate(const std::optional<std::string>& dateOpti
                                       const char* sourceDateEpoch, std::string& problem) {
     if (dateOption) {
         if (IsValidDate(*dateOption)) return *dateOption;
-        problem = "--date needs a real date written as YYYYMMDD, not \"" + *dateOption + "\"";
+        problem = Tr({"--date needs a real date written as YYYYMMDD, not \"", "--date には YYYYMMDD の形の実在する日付が必要です: \""})
+                  + *dateOption + "\"";
         return std::nullopt;
     }
     if (!sourceDateEpoch || *sourceDateEpoch == '\0') return std::string();
     if (auto date = DateFromEpoch(sourceDateEpoch)) return date;
-    problem = "SOURCE_DATE_EPOCH must be a number of seconds since 1970, not \""
+    problem = Tr({"SOURCE_DATE_EPOCH must be a number of seconds since 1970, not \"",
+                  "SOURCE_DATE_EPOCH は 1970 年からの秒数でなければなりません: \""})
               + std::string(sourceDateEpoch) + "\"";
     return std::nullopt;
 }

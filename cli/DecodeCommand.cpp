@@ -4,15 +4,17 @@
 
 #include "audio/AdpcmDecoder.h"
 #include "audio/WaveWriter.h"
+#include "cli/BatchReport.h"
 #include "cli/MelodyCommands.h"
 #include "cli/MelodyFile.h"
+#include "cli/StandardStreams.h"
 #include "platform/FileSystem.h"
 
 namespace quorbin::cli {
 
 namespace {
 
-bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b)
+bool SameFile(const std::string& a, const std::string& b)
 {
     std::error_code ec;
     return std::filesystem::equivalent(a, b, ec);
@@ -20,19 +22,28 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b)
 
 int RunDecode(const ParsedArguments& arguments, Streams streams)
 {
-    if (arguments.operands.empty())
-        return UsageError(streams.err, "decode", "decode: no melody file given");
+    const auto& files = arguments.operands;
+    if (files.empty())
+        return UsageError(streams.err, "decode", Tr({"decode: no melody file given", "decode: メロディファイルの指定がありません"}));
     const auto output = arguments.Value("output");
-    if (output && (arguments.operands.size() != 1 || output->empty()))
-        return UsageError(streams.err, "decode", "decode: -o needs exactly one input file and a non-empty name");
+    if (output && (files.size() != 1 || output->empty()))
+        return UsageError(streams.err, "decode",
+                          Tr({"decode: -o needs exactly one input file and a non-empty name",
+                              "decode: -o には入力ファイル 1 つと空でない名前が必要です"}));
+    if (const std::string problem = StandardStreamProblem(files, output, streams, "OUT.wav"); !problem.empty())
+        return UsageError(streams.err, "decode", "decode: " + problem);
 
-    int firstFailure = 0;
-    for (const std::string& file : arguments.operands) {
-        const std::filesystem::path wave = output ? std::filesystem::path(*output) : PreviewPathFor(file);
-        const int status = WriteDecodedWave(file, wave, streams);
-        if (status != 0 && firstFailure == 0) firstFailure = status;
+    BatchReport report(streams, {"decoded", "デコード"}, arguments.Has("quiet"));
+    if (output && IsStandardStream(*output)) report.SendSuccessToErrors();
+    for (const std::string& file : files) {
+        const std::string wave = output ? *output : PreviewPathFor(file).string();
+        std::string text;
+        const int status = WriteDecodedWave(file, wave, streams.out, text);
+        if (status == 0) report.Success(file, text);
+        else report.Failure(file, text, status);
+        report.Tally(status == 0);
     }
-    return firstFailure;
+    return report.Finish();
 }
 
 } // namespace
@@ -44,27 +55,36 @@ std::filesystem::path PreviewPathFor(const std::filesystem::path& melodyFile)
     return preview;
 }
 
-int WriteDecodedWave(const std::filesystem::path& melodyFile, const std::filesystem::path& wavePath,
-                     Streams streams)
+int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath, std::ostream& out,
+                     std::string& text)
 {
-    if (SameFile(melodyFile, wavePath)) {
-        streams.err << melodyFile.string() << ": the WAVE file would replace the melody file itself" << std::endl;
+    const bool toStandardOutput = IsStandardStream(wavePath);
+    if (!toStandardOutput && !IsStandardStream(melodyFile) && SameFile(melodyFile, wavePath)) {
+        text = Tr({"the WAVE file would replace the melody file itself", "WAVE ファイルがメロディファイル自身を上書きしてしまいます"});
         return kExitCantCreate;
     }
     LoadedMelody melody;
-    if (const int status = LoadMelodyFile(melodyFile, melody, streams.err); status != 0)
+    if (const int status = LoadMelodyFile(melodyFile, melody, text); status != 0)
         return status;
     const MldContents& c = melody.contents;
     const std::vector<std::int16_t> samples =
         adpcm_decode({melody.bytes.Data() + c.audioOffset, c.audioLength});
     ByteBuffer wave;
-    if (!WriteMonoWave(samples, static_cast<std::uint32_t>(c.sampleRate), wave)
-        || !SaveFileAtomically(wavePath, wave)) {
-        streams.err << wavePath.string() << ": cannot write the WAVE file" << std::endl;
+    if (!WriteMonoWave(samples, static_cast<std::uint32_t>(c.sampleRate), wave)) {
+        text = Tr({"cannot write the WAVE file", "WAVE ファイルを書き込めません"});
         return kExitCantCreate;
     }
-    streams.out << melodyFile.string() << ": wrote " << wavePath.string() << " (" << samples.size()
-                << " samples at " << c.sampleRate << " Hz)" << std::endl;
+    int error = 0;
+    if (toStandardOutput ? !WriteAndFlush(out, wave, error) : !SaveFileAtomically(wavePath, wave)) {
+        text = toStandardOutput ? Tr({"cannot write the WAVE file to standard output", "WAVE ファイルを標準出力に書き込めません"})
+                                      + (error ? ": " + ErrnoReason(error) : std::string())
+                                : Tr({"cannot write the WAVE file (", "WAVE ファイルを書き込めません ("}) + wavePath + ")";
+        return toStandardOutput ? kExitIoError : kExitCantCreate;
+    }
+    const std::string where = toStandardOutput ? Tr({"standard output", "標準出力"}) : wavePath;
+    text = UserLanguage() == Language::Japanese
+               ? where + " に書き込みました（" + std::to_string(samples.size()) + " サンプル、" + std::to_string(c.sampleRate) + " Hz）"
+               : "wrote " + where + " (" + std::to_string(samples.size()) + " samples at " + std::to_string(c.sampleRate) + " Hz)";
     return 0;
 }
 
@@ -73,17 +93,33 @@ Subcommand DecodeSubcommand()
     return Subcommand{
         "decode",
         "FILE.mld...",
-        "decode the audio of melody files into WAVE files",
-        "Decodes the 4-bit audio of each melody file into a 16-bit mono PCM WAVE file\n"
-        "at the file's sample rate: the sound as the encoder itself tracked it. The\n"
-        "file is written beside the melody file as NAME.preview.wav unless -o is given.\n"
-        "Every coded byte holds two samples, so n coded bytes give 2 x n samples; a\n"
-        "recording with an odd number of samples gains one sample at the end.\n"
-        "Exit status: 0 when every file was decoded; otherwise that of the first\n"
-        "failure: 65 for a damaged or foreign file, 66 when a file cannot be opened,\n"
-        "73 when the WAVE file cannot be written; 64 for a usage error.",
+        {"decode the audio of melody files into WAVE files", "メロディファイルの音声を WAVE ファイルに戻す"},
+        {"Decodes the 4-bit audio of each melody file into a 16-bit mono PCM WAVE file\n"
+         "at the file's sample rate: the sound as the encoder itself tracked it. The\n"
+         "file is written beside the melody file as NAME.preview.wav unless -o is given.\n"
+         "Every coded byte holds two samples, so n coded bytes give 2 x n samples; a\n"
+         "recording with an odd number of samples gains one sample at the end.\n"
+         "\"-\" reads a melody file from standard input (then -o is needed); \"-o -\"\n"
+         "writes the WAVE file to standard output.\n"
+         "Exit status: 0 when every file was decoded; otherwise that of the first\n"
+         "failure: 65 for a damaged or foreign file, 66 when a file cannot be opened,\n"
+         "73 when the WAVE file cannot be written, 74 when standard output cannot be\n"
+         "written; 64 for a usage error.",
+         "各メロディファイルの 4 ビット音声を、そのファイルのサンプリング周波数の\n"
+         "16 ビット・モノラル PCM の WAVE ファイルに戻します。エンコーダが追跡した\n"
+         "とおりの音です。-o を指定しなければ、メロディファイルと同じ場所に\n"
+         "NAME.preview.wav として書き込みます。\n"
+         "符号 1 バイトに 2 サンプルが入るため、n バイトから 2 x n サンプルになります。\n"
+         "サンプル数が奇数の録音では、最後に 1 サンプル増えます。\n"
+         "\"-\" は標準入力からメロディファイルを読みます（-o が必要です）。\"-o -\" は\n"
+         "WAVE ファイルを標準出力に書き出します。\n"
+         "終了ステータス: すべて戻せたとき 0。そうでなければ最初の失敗の値:\n"
+         "65 壊れたファイルや別形式のファイル、66 ファイルを開けない、73 WAVE\n"
+         "ファイルを書き込めない、74 標準出力に書き込めない。使い方の誤りは 64。"},
         {
-            {"output", 'o', "OUT.wav", "write the WAVE file here (one input file only)"},
+            {"output", 'o', "OUT.wav", {"write the WAVE file here (one input file only; - : standard output)",
+                                        "WAVE ファイルの書き込み先（入力ファイル 1 つのみ。- は標準出力）"}},
+            {"quiet", 'q', "", {"print no success lines", "成功の行を表示しない"}},
         },
         RunDecode,
     };

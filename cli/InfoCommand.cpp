@@ -1,10 +1,14 @@
 // "quorbin-cli info": prints what each melody file holds, one "key: value" a line.
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <ostream>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/MelodyCommands.h"
 #include "cli/MelodyFile.h"
+#include "cli/StandardStreams.h"
 #include "cli/TerminalText.h"
 #include "platform/Cp932.h"
 
@@ -34,12 +38,12 @@ std::string StoredText(std::string_view cp932, const std::string& codeset)
     return FromUtf8(EscapeControls(Cp932ToUtf8(cp932)), codeset);
 }
 
-// "20030601" -> "2003-06-01"; anything else as stored.
-std::string DateText(const std::string& stored, const std::string& codeset)
+// "20030601" -> "2003-06-01"; nullopt for anything else.
+std::optional<std::string> IsoDate(const std::string& stored)
 {
     const bool digits = stored.size() == 8 && stored.find_first_not_of("0123456789") == std::string::npos;
     if (!digits)
-        return StoredText(stored, codeset);
+        return std::nullopt;
     return stored.substr(0, 4) + "-" + stored.substr(4, 2) + "-" + stored.substr(6, 2);
 }
 
@@ -60,7 +64,7 @@ void PrintInfo(const std::string& name, const LoadedMelody& melody, std::ostream
         << "copyright: " << StoredText(c.copyright, codeset) << '\n'
         << "protection: " << (c.protectionFlag ? "yes" : "no") << '\n'
         << "version: " << StoredText(c.version, codeset) << '\n'
-        << "date: " << DateText(c.date, codeset) << '\n'
+        << "date: " << IsoDate(c.date).value_or(StoredText(c.date, codeset)) << '\n'
         << "software: " << StoredText(c.software, codeset) << '\n'
         << "file-size: " << melody.bytes.Size() << '\n'
         << "sample-rate: " << c.sampleRate << '\n'
@@ -72,24 +76,67 @@ void PrintInfo(const std::string& name, const LoadedMelody& melody, std::ostream
         << "filler-events: " << c.fillerEvents << '\n';
 }
 
+// Seconds rounded as the text form shows them, as a JSON number.
+double Rounded(double value, int decimals)
+{
+    return std::stod(Fixed(value, decimals));
+}
+
+// The same fields as one JSON object on one line: texts as UTF-8 strings,
+// numbers as numbers, the protection as true or false.
+void PrintJson(const std::string& name, const LoadedMelody& melody, std::ostream& out)
+{
+    const MldContents& c = melody.contents;
+    const nlohmann::ordered_json object = {
+        {"file", ToUtf8(name, TerminalCodeset()).value_or(name)},
+        {"title", Cp932ToUtf8(c.title)},
+        {"copyright", Cp932ToUtf8(c.copyright)},
+        {"protection", c.protectionFlag != 0},
+        {"version", Cp932ToUtf8(c.version)},
+        {"date", IsoDate(c.date).value_or(Cp932ToUtf8(c.date))},
+        {"software", Cp932ToUtf8(c.software)},
+        {"file-size", melody.bytes.Size()},
+        {"sample-rate", c.sampleRate},
+        {"audio-bytes", c.audioLength},
+        {"audio-samples", 2 * static_cast<std::uint64_t>(c.audioLength)},
+        {"audio-seconds", Rounded(c.AudioSeconds(), 3)},
+        {"play-time-ticks", c.playTicks},
+        {"play-time-seconds", Rounded(c.PlaySeconds(), 2)},
+        {"filler-events", c.fillerEvents},
+    };
+    // A file name that is not UTF-8 keeps its readable part; U+FFFD marks the rest.
+    out << object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+}
+
 int RunInfo(const ParsedArguments& arguments, Streams streams)
 {
-    if (arguments.operands.empty())
-        return UsageError(streams.err, "info", "info: no melody file given");
+    const auto& files = arguments.operands;
+    if (files.empty())
+        return UsageError(streams.err, "info", Tr({"info: no melody file given", "info: メロディファイルの指定がありません"}));
+    if (std::count_if(files.begin(), files.end(), IsStandardStream) > 1)
+        return UsageError(streams.err, "info", "info: " + StandardStreamProblem(files, std::nullopt, streams, ""));
+    const bool json = arguments.Has("json");
     int firstFailure = 0;
     bool printedOne = false;
-    for (const std::string& file : arguments.operands) {
+    for (const std::string& file : files) {
         LoadedMelody melody;
-        const int status = LoadMelodyFile(file, melody, streams.err);
-        if (status != 0) {
+        std::string problem;
+        if (const int status = LoadMelodyFile(file, melody, problem); status != 0) {
+            streams.err << file << ": ";
+            Say(streams.err, problem + "\n");
+            streams.err.flush();
             if (firstFailure == 0) firstFailure = status;
             continue;
         }
-        if (printedOne) streams.out << '\n';
-        PrintInfo(file, melody, streams.out);
+        if (json) {
+            PrintJson(file, melody, streams.out);
+        } else {
+            if (printedOne) streams.out << '\n';
+            PrintInfo(file, melody, streams.out);
+        }
         printedOne = true;
     }
-    streams.out.flush();
+    if (!streams.out.flush() && firstFailure == 0) firstFailure = kExitIoError;
     return firstFailure;
 }
 
@@ -100,19 +147,36 @@ Subcommand InfoSubcommand()
     return Subcommand{
         "info",
         "FILE.mld...",
-        "show what melody files hold",
-        "Prints the fields of each melody file, one \"key: value\" a line, with a blank\n"
-        "line between files: file, title, copyright, protection, version, date,\n"
-        "software, file-size, sample-rate, audio-bytes, audio-samples, audio-seconds\n"
-        "(samples / rate), play-time-ticks, play-time-seconds (the handset's play\n"
-        "time, 10 ms a tick) and filler-events. Texts are shown in the terminal's\n"
-        "encoding; control characters as \\xNN.\n"
-        "A file that lacks the structure this program writes is reported on stderr\n"
-        "as \"FILE: what is wrong at offset N\".\n"
-        "Exit status: 0 when every file was read; otherwise that of the first\n"
-        "failure: 65 for a damaged or foreign file, 66 when a file cannot be opened;\n"
-        "64 for a usage error.",
-        {},
+        {"show what melody files hold", "メロディファイルの中身を表示する"},
+        {"Prints the fields of each melody file, one \"key: value\" a line, with a blank\n"
+         "line between files: file, title, copyright, protection, version, date,\n"
+         "software, file-size, sample-rate, audio-bytes, audio-samples, audio-seconds\n"
+         "(samples / rate), play-time-ticks, play-time-seconds (the handset's play\n"
+         "time, 10 ms a tick) and filler-events. Texts are shown in the terminal's\n"
+         "encoding; control characters as \\xNN. With --json, each file is one JSON\n"
+         "object on one line (JSON Lines) with the same keys, texts in UTF-8.\n"
+         "\"-\" reads a melody file from standard input.\n"
+         "A file that lacks the structure this program writes is reported on stderr\n"
+         "as \"FILE: what is wrong at offset N\".\n"
+         "Exit status: 0 when every file was read; otherwise that of the first\n"
+         "failure: 65 for a damaged or foreign file, 66 when a file cannot be opened,\n"
+         "74 when standard output cannot be written; 64 for a usage error.",
+         "各メロディファイルの項目を 1 行に 1 つ \"key: value\" の形で表示し、ファイルの\n"
+         "間は空行で区切ります: file、title、copyright、protection、version、date、\n"
+         "software、file-size、sample-rate、audio-bytes、audio-samples、audio-seconds\n"
+         "（サンプル数 / 周波数）、play-time-ticks、play-time-seconds（端末での再生時間。\n"
+         "1 tick は 10 ms）、filler-events。テキストは端末の文字コードで表示し、制御文字は\n"
+         "\\xNN と書きます。--json を指定すると、1 ファイルを同じキーの JSON オブジェクト\n"
+         "1 行で書きます (JSON Lines、テキストは UTF-8)。\n"
+         "\"-\" は標準入力からメロディファイルを読みます。\n"
+         "このプログラムが書く構造を持たないファイルは、標準エラーに\n"
+         "\"ファイル: 問題 at offset N\" と報告します。\n"
+         "終了ステータス: すべて読めたとき 0。そうでなければ最初の失敗の値:\n"
+         "65 壊れたファイルや別形式のファイル、66 ファイルを開けない、74 標準出力に\n"
+         "書き込めない。使い方の誤りは 64。"},
+        {
+            {"json", 0, "", {"one JSON object per file and line (JSON Lines)", "1 ファイル 1 行の JSON オブジェクト (JSON Lines)"}},
+        },
         RunInfo,
     };
 }

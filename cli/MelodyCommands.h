@@ -4,6 +4,7 @@
 // the same decoding.
 #include <filesystem>
 #include <iosfwd>
+#include <string>
 
 #include "cli/CommandLine.h"
 
@@ -19,10 +20,11 @@ Subcommand DecodeSubcommand();
 // "voice.mld" -> "voice.preview.wav" in the same folder.
 std::filesystem::path PreviewPathFor(const std::filesystem::path& melodyFile);
 
-// Reads the melody file at `melodyFile` back from disk, decodes its audio and
-// writes it to `wavePath`. The melody file is only read. Messages go to
-// `streams`; returns 0 or one of the exit statuses above.
-int WriteDecodedWave(const std::filesystem::path& melodyFile, const std::filesystem::path& wavePath,
-                     Streams streams);
+// Reads the melody file `melodyFile` ("-": standard input), decodes its audio
+// and writes it to `wavePath` ("-": `out`). The melody file is only read.
+// Returns 0 or one of the exit statuses above (kExitIoError when `out` fails);
+// `text` says what was written or what went wrong.
+int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath, std::ostream& out,
+                     std::string& text);
 
 } // namespace quorbin::cli

@@ -1,8 +1,8 @@
 #include "cli/MelodyFile.h"
 
-#include <ostream>
-
 #include "cli/MelodyCommands.h"
+#include "cli/StandardStreams.h"
+#include "cli/Texts.h"
 #include "platform/FileSystem.h"
 
 namespace quorbin::cli {
@@ -12,27 +12,33 @@ namespace {
 // Far more than the largest melody file (about 66 KB), small enough to read whole.
 constexpr std::uint64_t kMaxMelodyFileBytes = 16u << 20;
 
+ReadStatus ReadMelodyBytes(const std::string& name, ByteBuffer& bytes) {
+    if (!IsStandardStream(name)) return ReadWholeFile(name, kMaxMelodyFileBytes, bytes);
+    int error = 0;
+    return ReadStandardInput(kMaxMelodyFileBytes, bytes, error);
+}
+
 } // namespace
 
-int LoadMelodyFile(const std::filesystem::path& path, LoadedMelody& melody, std::ostream& err)
+int LoadMelodyFile(const std::string& name, LoadedMelody& melody, std::string& problem)
 {
-    const std::string name = path.string();
-    switch (ReadWholeFile(path, kMaxMelodyFileBytes, melody.bytes)) {
+    switch (ReadMelodyBytes(name, melody.bytes)) {
     case ReadStatus::Ok:
         break;
     case ReadStatus::TooLarge:
-        err << name << ": too large to be a melody file at offset " << kMaxMelodyFileBytes << std::endl;
+        problem = "too large to be a melody file at offset " + std::to_string(kMaxMelodyFileBytes);
         return kExitDataError;
     case ReadStatus::CannotOpen:
-        err << name << ": cannot open the file" << std::endl;
+        problem = Tr({"cannot open the file", "ファイルを開けません"});
         return kExitNoInput;
     case ReadStatus::ReadError:
-        err << name << ": cannot read the file" << std::endl;
+        problem = Tr({"cannot read the file", "ファイルを読めません"});
         return kExitNoInput;
     }
     const MldReadResult result = ReadMld(melody.bytes.Bytes());
     if (!result.contents) {
-        err << name << ": " << result.error.message << " at offset " << result.error.offset << std::endl;
+        // The structural diagnostics are technical and stay English, like the field names of "info".
+        problem = result.error.message + " at offset " + std::to_string(result.error.offset);
         return kExitDataError;
     }
     melody.contents = *result.contents;

@@ -1,7 +1,5 @@
 #pragma once
 // Loading a melody file for the commands that read one back.
-#include <filesystem>
-#include <iosfwd>
 #include <string>
 
 #include "core/ByteBuffer.h"
@@ -14,9 +12,9 @@ struct LoadedMelody {
     MldContents contents;
 };
 
-// Reads and checks the file at `path`. On failure prints "NAME: message" (with
-// the byte offset of a structural fault) on `err` and returns kExitNoInput or
-// kExitDataError; returns 0 on success.
-int LoadMelodyFile(const std::filesystem::path& path, LoadedMelody& melody, std::ostream& err);
+// Reads and checks the melody file `name` ("-": standard input). Returns 0, or
+// kExitNoInput or kExitDataError with `problem` set to what is wrong (UTF-8, with
+// the byte offset of a structural fault).
+int LoadMelodyFile(const std::string& name, LoadedMelody& melody, std::string& problem);
 
 } // namespace quorbin::cli

@@ -5,6 +5,7 @@
 #include <iconv.h>
 #include <langinfo.h>
 
+#include "cli/Texts.h"
 #include "platform/Cp932.h"
 
 namespace quorbin::cli {
@@ -70,24 +71,30 @@ std::string FromUtf8(std::string_view text, const std::string& codeset) {
 }
 
 std::optional<std::string> OptionTextToCp932(std::string_view option, std::string_view utf8,
-                                             std::size_t limitBytes, std::string& problem) {
+                                             std::size_t limitBytes, bool transliterate, std::string& problem) {
     const std::string name = "--" + std::string(option);
     if (!ToUtf8(utf8, "UTF-8")) {
-        problem = name + " is not valid text in the terminal's encoding";
+        problem = name + Tr({" is not valid text in the terminal's encoding", " は端末の文字コードの正しいテキストではありません"});
         return std::nullopt;
     }
-    if (const auto offset = FirstNonCp932Character(utf8)) {
-        const std::string_view rest = utf8.substr(*offset);
+    std::optional<std::string> cp932 = transliterate ? Utf8ToCp932Transliterated(utf8) : Utf8ToCp932(utf8);
+    if (!cp932) {
+        const std::string_view rest = utf8.substr(FirstNonCp932Character(utf8).value_or(0));
         char codePoint[16];
         std::snprintf(codePoint, sizeof codePoint, "U+%04X", static_cast<unsigned>(FirstCodePoint(rest)));
-        problem = name + " holds the character \"" + std::string(rest.substr(0, Utf8Length(rest[0])))
-                  + "\" (" + codePoint + "), which CP932 cannot encode";
+        const std::string character = "\"" + std::string(rest.substr(0, Utf8Length(rest[0]))) + "\" (" + codePoint + ")";
+        problem = UserLanguage() == Language::Japanese
+                      ? name + " に CP932 で表せない文字 " + character + " があります"
+                      : name + " holds the character " + character + ", which CP932 cannot encode";
+        if (!transliterate && Utf8ToCp932Transliterated(utf8)) problem += Tr({" (try --transliterate)", "（--transliterate を試してください）"});
         return std::nullopt;
     }
-    std::string cp932 = Utf8ToCp932(utf8).value_or(std::string());
-    if (cp932.size() > limitBytes) {
-        problem = name + " is " + std::to_string(cp932.size()) + " bytes in CP932; the limit is "
-                  + std::to_string(limitBytes) + " bytes";
+    if (cp932->size() > limitBytes) {
+        problem = UserLanguage() == Language::Japanese
+                      ? name + " は CP932 で " + std::to_string(cp932->size()) + " バイトあります。上限は "
+                            + std::to_string(limitBytes) + " バイトです"
+                      : name + " is " + std::to_string(cp932->size()) + " bytes in CP932; the limit is "
+                            + std::to_string(limitBytes) + " bytes";
         return std::nullopt;
     }
     return cp932;

@@ -17,9 +17,10 @@ std::optional<std::string> ToUtf8(std::string_view text, const std::string& code
 // Converts UTF-8 `text` to `codeset` for output; unchanged when that fails.
 std::string FromUtf8(std::string_view text, const std::string& codeset);
 
-// Converts an option's UTF-8 text to CP932 of at most `limitBytes` bytes. On
-// failure returns nullopt and sets `problem` to a message naming the option.
+// Converts an option's UTF-8 text to CP932 of at most `limitBytes` bytes; with
+// `transliterate`, characters CP932 lacks are transliterated ("©" -> "(C)").
+// On failure returns nullopt and sets `problem` to a message naming the option.
 std::optional<std::string> OptionTextToCp932(std::string_view option, std::string_view utf8,
-                                             std::size_t limitBytes, std::string& problem);
+                                             std::size_t limitBytes, bool transliterate, std::string& problem);
 
 } // namespace quorbin::cli

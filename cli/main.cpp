@@ -1,4 +1,7 @@
 // quorbin-cli: converts WAVE recordings into melody files from the command line.
+#include <unistd.h>
+
+#include <csignal>
 #include <clocale>
 #include <iostream>
 #include <string>
@@ -10,8 +13,10 @@
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    // A closed pipe is reported as a failed write (exit status 74) while the batch goes on.
+    std::signal(SIGPIPE, SIG_IGN);
     const std::vector<quorbin::cli::Subcommand> commands = {quorbin::cli::ConvertSubcommand(), quorbin::cli::InfoSubcommand(),
                                                             quorbin::cli::DecodeSubcommand()};
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return quorbin::cli::RunCommandLine(args, commands, {std::cout, std::cerr});
+    return quorbin::cli::RunCommandLine(args, commands, {std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1});
 }

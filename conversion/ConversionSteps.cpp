@@ -52,6 +52,19 @@ StepFailure ParseResultToFailure(std::int32_t result) {
 ConversionSteps::ConversionSteps(std::string droppedPath, ConversionOptions options)
     : m_droppedPath(std::move(droppedPath)), m_options(std::move(options)) {
     if (!m_options.freeSpace) m_options.freeSpace = GetFreeDiskBytes;
+    if (!m_options.save) m_options.save = SaveFileAtomically;
+}
+
+void ConversionSteps::PlanOutputPath() {
+    if (!m_options.outputPath.empty()) {
+        m_outputPath = m_options.outputPath;
+        return;
+    }
+    const std::string_view name = FileNamePart(m_droppedPath);
+    const std::string melodyName = std::string(name.substr(0, name.size() - m_extensionLength)) + ".mld";
+    m_outputPath = m_options.outputFolder.empty()
+                       ? std::filesystem::path(m_droppedPath.substr(0, m_droppedPath.size() - name.size()) + melodyName)
+                       : m_options.outputFolder / melodyName;
 }
 
 StepFailure ConversionSteps::Prepare() {
@@ -59,6 +72,7 @@ StepFailure ConversionSteps::Prepare() {
     if (Utf8ToCp932Lossy(m_droppedPath).size() >= kPathLimitBytes) return StepFailure::PathTooLong;
     if (!EndsWithWaveExtension(m_droppedPath)) return StepFailure::NotWave;
     m_extensionLength = kWaveExtension.size();
+    PlanOutputPath();
 
     switch (ReadWholeFile(m_droppedPath, kLargestSource, m_source)) {
     case ReadStatus::Ok: break;
@@ -72,6 +86,7 @@ StepFailure ConversionSteps::Prepare() {
 StepFailure ConversionSteps::PrepareDecoded(const SourceDecoder& decode) {
     if (Utf8ToCp932Lossy(m_droppedPath).size() >= kPathLimitBytes) return StepFailure::PathTooLong;
     m_extensionLength = ExtensionLength(m_droppedPath);
+    PlanOutputPath();
     if (const StepFailure failure = decode(m_droppedPath, m_source); failure != StepFailure::None) return failure;
     return ParseSource();
 }
@@ -100,9 +115,6 @@ StepFailure ConversionSteps::Finish(const ContentInfo& info) {
     m_source.Clear();
     if (built != 0) return StepFailure::CannotSave;
 
-    m_outputPath = m_options.outputPath.empty()
-                       ? std::filesystem::path(m_droppedPath.substr(0, m_droppedPath.size() - m_extensionLength) + ".mld")
-                       : m_options.outputPath;
     return Save(melody);
 }
 
@@ -113,7 +125,7 @@ StepFailure ConversionSteps::Save(const ByteBuffer& melody) {
     const double freeBytes = m_options.freeSpace(folder);
     if (!(freeBytes > static_cast<double>(size))) return StepFailure::DiskSpace;
 
-    const SaveStatus saved = SaveFileAtomically(m_outputPath, melody);
+    const SaveStatus saved = m_options.save(m_outputPath, melody);
     switch (saved.failure) {
     case SaveFailure::None: break;
     case SaveFailure::DanglingLink: m_reason = {ReasonKind::DanglingLink, 0, {}}; return StepFailure::CannotSave;

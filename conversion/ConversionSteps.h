@@ -17,8 +17,11 @@
 namespace quorbin {
 
 struct ConversionOptions {
-    std::filesystem::path outputPath;          // empty: beside the source, ".wav" -> ".mld"
+    std::filesystem::path outputPath;    // empty: the source's name with ".mld", in outputFolder
     FreeSpaceQuery freeSpace = GetFreeDiskBytes;
+    std::filesystem::path outputFolder;  // empty: beside the source
+    // Writes the finished melody file; the default keeps readers from ever seeing half of it.
+    std::function<SaveStatus(const std::filesystem::path& path, const ByteBuffer& bytes)> save = SaveFileAtomically;
 };
 
 // "Output File Size : 0.18KB": the report text for a melody file of `size` bytes.
@@ -51,6 +54,7 @@ public:
     // More about the last failure, when there is more to say.
     const FailureReason& Reason() const { return m_reason; }
 
+    // Where Finish writes; known once Prepare got past the extension check.
     const std::filesystem::path& OutputPath() const { return m_outputPath; }
     std::uint32_t OutputSize() const { return m_outputSize; }
     // "Output File Size : 0.18KB" in the given language.
@@ -58,6 +62,7 @@ public:
 
 private:
     StepFailure ParseSource();
+    void PlanOutputPath();
     StepFailure Save(const ByteBuffer& melody);
 
     std::string m_droppedPath;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <iconv.h>
+#include <locale.h>
 
 namespace quorbin {
 namespace {
@@ -75,6 +76,27 @@ std::string ConvertReplacing(const char* to, const char* from, std::string_view 
     return out;
 }
 
+// iconv's transliteration follows the LC_CTYPE locale, and the plain C locale
+// knows few replacements ("é" becomes "?"). C.UTF-8 knows them all, so one
+// text gives the same result whatever the user's locale.
+class TransliterationLocale {
+public:
+    TransliterationLocale() : m_locale(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {
+        if (m_locale) m_previous = uselocale(m_locale);
+    }
+    ~TransliterationLocale() {
+        if (!m_locale) return;
+        uselocale(m_previous);
+        freelocale(m_locale);
+    }
+    TransliterationLocale(const TransliterationLocale&) = delete;
+    TransliterationLocale& operator=(const TransliterationLocale&) = delete;
+
+private:
+    locale_t m_locale;
+    locale_t m_previous = static_cast<locale_t>(0);
+};
+
 } // namespace
 
 bool IsCp932LeadByte(unsigned char byte) {
@@ -86,6 +108,28 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
     if (!converter.Valid()) return std::nullopt;
     std::string out;
     if (converter.Convert(utf8, out) != utf8.size()) return std::nullopt;
+    return out;
+}
+
+std::optional<std::string> Utf8ToCp932Transliterated(std::string_view utf8) {
+    const TransliterationLocale locale;
+    Converter plain(kCp932, kUtf8);
+    Converter transliterating("CP932//TRANSLIT", kUtf8);
+    if (!plain.Valid() || !transliterating.Valid()) return std::nullopt;
+    std::string out;
+    while (!utf8.empty()) {
+        utf8.remove_prefix(plain.Convert(utf8, out));
+        if (utf8.empty()) break;
+        const std::string_view character = utf8.substr(0, Utf8SequenceLength(utf8));
+        std::string replacement;
+        // iconv writes "?" for a character it has no replacement for.
+        if (transliterating.Convert(character, replacement) != character.size() || replacement.empty()
+            || replacement == "?") {
+            return std::nullopt;
+        }
+        out += replacement;
+        utf8.remove_prefix(character.size());
+    }
     return out;
 }
 

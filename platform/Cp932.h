@@ -10,6 +10,10 @@ namespace quorbin {
 
 // UTF-8 to CP932; nullopt when a character has no CP932 form or the input is not UTF-8.
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
+// UTF-8 to CP932, a character without a CP932 form replaced by iconv's
+// transliteration ("©" -> "(C)", "é" -> "e"); nullopt when a character has
+// neither, or the input is not UTF-8.
+std::optional<std::string> Utf8ToCp932Transliterated(std::string_view utf8);
 // UTF-8 to CP932, characters without a CP932 form becoming "?".
 std::string Utf8ToCp932Lossy(std::string_view utf8);
 // CP932 to UTF-8 for display; undecodable bytes become U+FFFD.

@@ -29,14 +29,24 @@ struct CliResult {
     std::string err;
 };
 
+// Where the child's standard streams lead besides the captured files.
+struct Redirection {
+    std::string input = "/dev/null";  // file read as standard input, relative to the folder
+    std::string output;               // file written as standard output; empty: captured
+    int outputFd = -1;                // descriptor given as standard output
+};
+
 // Runs the built quorbin-cli in `folder` with exactly the environment `env`.
 CliResult RunCli(const TempFolder& folder, const std::vector<std::string>& args,
-                 const std::map<std::string, std::string>& env = {{"LANG", "C.UTF-8"}}) {
-    const std::string outPath = (folder / ".stdout").string();
+                 const std::map<std::string, std::string>& env = {{"LANG", "C.UTF-8"}}, const Redirection& io = {}) {
+    const std::string outPath = io.output.empty() ? (folder / ".stdout").string() : io.output;
     const std::string errPath = (folder / ".stderr").string();
+    const std::string inPath = (folder.Path() / io.input).string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
+    if (io.outputFd >= 0) posix_spawn_file_actions_adddup2(&actions, io.outputFd, 1);
+    else posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&actions, folder.Path().c_str());
 
@@ -61,10 +71,12 @@ CliResult RunCli(const TempFolder& folder, const std::vector<std::string>& args,
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     posix_spawn_file_actions_destroy(&actions);
-    result.out = ReadFile(outPath);
     result.err = ReadFile(errPath);
-    std::filesystem::remove(outPath);
     std::filesystem::remove(errPath);
+    if (io.output.empty() && io.outputFd < 0) {
+        result.out = ReadFile(outPath);
+        std::filesystem::remove(outPath);
+    }
     return result;
 }
 
@@ -73,6 +85,7 @@ std::vector<std::string> MelodyFiles(const TempFolder& folder) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.Path())) {
         if (entry.path().extension() == ".mld") names.push_back(entry.path().filename());
     }
+    std::sort(names.begin(), names.end());
     return names;
 }
 
@@ -138,17 +151,17 @@ TEST(DateOption, OptionBeatsEnvironmentAndEmptyMeansToday) {
 
 TEST(TerminalText, LimitsCountCp932Bytes) {
     std::string problem;
-    EXPECT_EQ(OptionTextToCp932("title", std::string(50, 'a'), 50, problem), std::string(50, 'a'));
+    EXPECT_EQ(OptionTextToCp932("title", std::string(50, 'a'), 50, false, problem), std::string(50, 'a'));
     std::string kanji;
     for (int i = 0; i < 25; ++i) kanji += "漢";
-    EXPECT_EQ(OptionTextToCp932("title", kanji, 50, problem)->size(), 50u);  // 75 bytes of UTF-8
+    EXPECT_EQ(OptionTextToCp932("title", kanji, 50, false, problem)->size(), 50u);  // 75 bytes of UTF-8
     EXPECT_TRUE(problem.empty());
 
-    EXPECT_EQ(OptionTextToCp932("title", kanji + "x", 50, problem), std::nullopt);
+    EXPECT_EQ(OptionTextToCp932("title", kanji + "x", 50, false, problem), std::nullopt);
     EXPECT_EQ(problem, "--title is 51 bytes in CP932; the limit is 50 bytes");
-    EXPECT_EQ(OptionTextToCp932("copyright", "5 €", 256, problem), std::nullopt);
-    EXPECT_EQ(problem, "--copyright holds the character \"€\" (U+20AC), which CP932 cannot encode");
-    EXPECT_EQ(OptionTextToCp932("title", "a\xFF", 50, problem), std::nullopt);
+    EXPECT_EQ(OptionTextToCp932("copyright", "5 €", 256, false, problem), std::nullopt);
+    EXPECT_EQ(problem, "--copyright holds the character \"€\" (U+20AC), which CP932 cannot encode (try --transliterate)");
+    EXPECT_EQ(OptionTextToCp932("title", "a\xFF", 50, false, problem), std::nullopt);
 }
 
 TEST(TerminalText, OtherEncodingsAreReadAsTheirCharacters) {
@@ -189,7 +202,7 @@ TEST_F(CliRun, ConvertsWithTheGivenTextsAndDate) {
     info.date = "20030601";
     const std::string expected = BuildDirectly(m_wave, info);
     EXPECT_EQ(ReadFile(m_folder / "out" / "night.mld"), expected);
-    EXPECT_EQ(ok.out, "tune.wav: " + FormatSizeReport(expected.size(), Language::English) + "\n");
+    EXPECT_EQ(ok.out, "tune.wav: " + FormatSizeReport(expected.size(), Language::English) + " (out/night.mld)\n");
     EXPECT_EQ(MelodyFiles(m_folder), std::vector<std::string>{"night.mld"});
 }
 
@@ -233,8 +246,9 @@ TEST_P(CliFailure, PrintsTheMessageAndExitsWithItsNumber) {
         if (c.id == IDS_DISK_SPACE) args = {"convert", "-o", "nowhere/x.mld", "tune.wav"};
         const CliResult r = RunCli(m_folder, args, {{"LANG", lang}});
         const std::string shown = c.id == IDS_DISK_SPACE ? "tune.wav" : c.file;
+        const std::string output = c.id == IDS_DISK_SPACE ? " (nowhere/x.mld)" : c.id == IDS_CANNOT_SAVE_MLD ? " (locked.mld)" : "";
         EXPECT_EQ(r.status, c.id) << lang;
-        EXPECT_EQ(r.err, shown + ": " + text + "\n");
+        EXPECT_EQ(r.err, shown + ": " + text + output + "\n");
         EXPECT_EQ(r.out, "");
     }
     EXPECT_EQ(MelodyFiles(m_folder), std::vector<std::string>{"locked.mld"});
@@ -260,9 +274,10 @@ TEST_F(CliRun, EveryFileIsTriedAndTheFirstFailureIsTheStatus) {
     const CliResult r = RunCli(m_folder, {"convert", "--date", "20030601", "missing.wav", "tune.wav", "empty.wav",
                                           "second.wav"});
     EXPECT_EQ(r.status, IDS_CANNOT_OPEN_WAVE);
-    EXPECT_EQ(r.err, "missing.wav: Cannot open WAVE file\nempty.wav: Invalid WAVE file\n");
+    EXPECT_EQ(r.err, "missing.wav: Cannot open WAVE file\nempty.wav: Invalid WAVE file\n"
+                     "converted 2 of 4 files, 2 failed\n");
     const std::string size = FormatSizeReport(ReadFile(m_folder / "tune.mld").size(), Language::English);
-    EXPECT_EQ(r.out, "tune.wav: " + size + "\nsecond.wav: " + size + "\n");
+    EXPECT_EQ(r.out, "tune.wav: " + size + " (tune.mld)\nsecond.wav: " + size + " (second.mld)\n");
     EXPECT_EQ(MelodyFiles(m_folder), (std::vector<std::string>{"second.mld", "tune.mld"}));
 }
 
@@ -299,7 +314,15 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"convert", "--copyright", std::string(257, 'c'), "tune.wav"}, nullptr, "the limit is 256"},
         UsageCase{{"convert", "--title", "😀", "tune.wav"}, nullptr, "U+1F600"},
         UsageCase{{"convert", "--date", "20030230", "tune.wav"}, nullptr, "--date"},
-        UsageCase{{"convert", "tune.wav"}, "soon", "SOURCE_DATE_EPOCH"}));
+        UsageCase{{"convert", "tune.wav"}, "soon", "SOURCE_DATE_EPOCH"},
+        UsageCase{{"convert", "-", "-"}, nullptr, "only once"},
+        UsageCase{{"convert", "-"}, nullptr, "needs -o OUT.mld"},
+        UsageCase{{"convert", "-o", ".", "-"}, nullptr, "needs -o OUT.mld"},
+        UsageCase{{"convert", "--resample", "-o", "x.mld", "-"}, nullptr, "not standard input"},
+        UsageCase{{"convert", "--preview", "-o", "-", "tune.wav"}, nullptr, "not -o -"},
+        UsageCase{{"convert", "--output-dir", "none", "tune.wav"}, nullptr, "no such folder: none"},
+        UsageCase{{"convert", "--output-dir", ".", "-o", "x.mld", "tune.wav"}, nullptr, "cannot be used together"},
+        UsageCase{{"help", "play"}, nullptr, "unknown command play"}));
 
 TEST_F(CliRun, HelpAndVersion) {
     const CliResult help = RunCli(m_folder, {"--help"});
@@ -316,7 +339,146 @@ TEST_F(CliRun, HelpAndVersion) {
     const CliResult version = RunCli(m_folder, {"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "quorbin-cli 1.0.0\n");
+    EXPECT_EQ(RunCli(m_folder, {"-V"}).out, version.out);
+    EXPECT_EQ(RunCli(m_folder, {"help"}).out, help.out);
+    EXPECT_EQ(RunCli(m_folder, {"help", "convert"}).out, convertHelp.out);
     EXPECT_TRUE(MelodyFiles(m_folder).empty());
+}
+
+TEST_F(CliRun, HelpAndUsageErrorsFollowTheMessageLanguage) {
+    const std::map<std::string, std::string> japanese = {{"LANG", "ja_JP.UTF-8"}};
+    EXPECT_NE(RunCli(m_folder, {"--help"}, japanese).out.find("コマンド:"), std::string::npos);
+    const CliResult help = RunCli(m_folder, {"convert", "--help"}, japanese);
+    EXPECT_NE(help.out.find("使い方: quorbin-cli convert [オプション] FILE.wav..."), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("既存のメロディファイルを残す"), std::string::npos);
+    const CliResult usage = RunCli(m_folder, {"convert", "--loud", "tune.wav"}, japanese);
+    EXPECT_EQ(usage.status, kExitUsage);
+    EXPECT_EQ(usage.err, "quorbin-cli: convert: 不明なオプションです: --loud\n"
+                         "詳しくは \"quorbin-cli convert --help\" を実行してください。\n");
+}
+
+// ---- Batches, folders and standard streams ----------------------------------------------
+
+std::string SizeLine(const std::string& file, const std::string& melody, const std::string& shown) {
+    return file + ": " + FormatSizeReport(ReadFile(melody).size(), Language::English) + " (" + shown + ")\n";
+}
+
+TEST_F(CliRun, AFolderTakesEveryMelodyFileOfTheBatch) {
+    std::filesystem::create_directories(m_folder / "sub");
+    std::filesystem::create_directories(m_folder / "out");
+    WriteFile(m_folder / "sub" / "two.wav", m_wave);
+    for (const std::vector<std::string>& how : {std::vector<std::string>{"--output-dir", "out"},
+                                                 std::vector<std::string>{"-o", "out/"}}) {
+        std::vector<std::string> args = {"convert", "--date", "20030601", "tune.wav", "sub/two.wav"};
+        args.insert(args.begin() + 1, how.begin(), how.end());
+        const CliResult r = RunCli(m_folder, args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, SizeLine("tune.wav", m_folder / "out" / "tune.mld", "out/tune.mld")
+                             + SizeLine("sub/two.wav", m_folder / "out" / "two.mld", "out/two.mld"));
+        EXPECT_EQ(r.err, "converted 2 of 2 files, 0 failed\n");
+        EXPECT_EQ(m_folder.Entries("out"), (std::vector<std::string>{"tune.mld", "two.mld"}));
+    }
+    EXPECT_EQ(m_folder.Entries("sub"), std::vector<std::string>{"two.wav"});
+}
+
+struct BatchCase {
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> converted;  // names whose success lines reach standard output
+    std::string err;
+    bool japanese = false;
+};
+
+class CliBatch : public CliRun, public testing::WithParamInterface<BatchCase> {};
+
+TEST_P(CliBatch, SumsUpAndEndsWithTheFirstFailure) {
+    const BatchCase& c = GetParam();
+    WriteFile(m_folder / "kept.wav", m_wave);
+    WriteFile(m_folder / "kept.mld", "old");
+    std::vector<std::string> args = {"convert"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const CliResult r = RunCli(m_folder, args, {{"LANG", c.japanese ? "ja_JP.UTF-8" : "C.UTF-8"}});
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, c.err);
+    std::string out;
+    for (const std::string& name : c.converted) {
+        const auto size = ReadFile(m_folder / (name + ".mld")).size();
+        out += name + ".wav: " + FormatSizeReport(size, c.japanese ? Language::Japanese : Language::English) + " ("
+               + name + ".mld)\n";
+    }
+    EXPECT_EQ(r.out, out);
+    const bool noClobber = std::find(c.args.begin(), c.args.end(), "-n") != c.args.end()
+                           || std::find(c.args.begin(), c.args.end(), "--no-clobber") != c.args.end();
+    EXPECT_EQ(ReadFile(m_folder / "kept.mld") == "old", noClobber);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Batches, CliBatch,
+    testing::Values(
+        BatchCase{{"tune.wav", "kept.wav"}, 0, {"tune", "kept"}, "converted 2 of 2 files, 0 failed\n"},
+        BatchCase{{"-q", "tune.wav", "kept.wav"}, 0, {}, ""},
+        BatchCase{{"-n", "tune.wav", "kept.wav", "gone.wav"}, IDS_CANNOT_SAVE_MLD, {"tune"},
+                  "kept.wav: Cannot save \".mld\" file: exists (kept.mld)\n"
+                  "gone.wav: Cannot open WAVE file\n"
+                  "converted 1 of 3 files, 2 failed\n"},
+        BatchCase{{"--no-clobber", "-q", "kept.wav", "tune.wav"}, IDS_CANNOT_SAVE_MLD, {},
+                  "kept.wav: Cannot save \".mld\" file: exists (kept.mld)\nconverted 1 of 2 files, 1 failed\n"},
+        BatchCase{{"-n", "kept.wav", "tune.wav"}, IDS_CANNOT_SAVE_MLD, {"tune"},
+                  "kept.wav: \".mld\"ファイルを保存できません: 既に存在します (kept.mld)\n"
+                  "2 個のうち 1 個のファイルを変換しました（1 個失敗）\n",
+                  true}));
+
+TEST_F(CliRun, StandardInputAndOutputCarryTheFiles) {
+    ContentInfo info;
+    info.date = "20030601";
+    info.title = "piped";
+    const CliResult in = RunCli(m_folder, {"convert", "--date", "20030601", "-", "-o", "piped.mld"}, {{"LANG", "C.UTF-8"}},
+                                {.input = "tune.wav", .output = "", .outputFd = -1});
+    ASSERT_EQ(in.status, 0) << in.err;
+    EXPECT_EQ(in.out, "-: " + FormatSizeReport(ReadFile(m_folder / "piped.mld").size(), Language::English) + " (piped.mld)\n");
+    EXPECT_EQ(ReadFile(m_folder / "piped.mld"), BuildDirectly(m_wave, info));
+
+    info.title = "tune";
+    const CliResult out = RunCli(m_folder, {"convert", "--date", "20030601", "-o", "-", "tune.wav"});
+    ASSERT_EQ(out.status, 0) << out.err;
+    EXPECT_EQ(out.out, BuildDirectly(m_wave, info));
+    EXPECT_EQ(out.err, "tune.wav: " + FormatSizeReport(out.out.size(), Language::English) + " (standard output)\n");
+    EXPECT_EQ(MelodyFiles(m_folder), std::vector<std::string>{"piped.mld"});
+
+    std::ostringstream sink, err;
+    const std::vector<std::string> args = {"convert", "-o", "-", "tune.wav"};
+    EXPECT_EQ(RunCommandLine(args, {ConvertSubcommand()}, {sink, err, true}), kExitUsage);
+    EXPECT_NE(err.str().find("terminal"), std::string::npos);
+}
+
+TEST_F(CliRun, AFailedWriteToStandardOutputEndsWith74AfterTheWholeBatch) {
+    WriteFile(m_folder / "second.wav", m_wave);
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    ::close(pipeFds[0]);  // nobody reads: every write fails with EPIPE
+    const CliResult closed = RunCli(m_folder, {"convert", "tune.wav", "second.wav"}, {{"LANG", "C.UTF-8"}},
+                                    {.input = "/dev/null", .output = "", .outputFd = pipeFds[1]});
+    ::close(pipeFds[1]);
+    EXPECT_EQ(closed.status, kExitIoError) << closed.err;
+    EXPECT_EQ(closed.err, "converted 2 of 2 files, 0 failed\n");
+    EXPECT_EQ(MelodyFiles(m_folder), (std::vector<std::string>{"second.mld", "tune.mld"}));
+
+    const CliResult full = RunCli(m_folder, {"convert", "-o", "-", "tune.wav"}, {{"LANG", "C.UTF-8"}},
+                                  {.input = "/dev/null", .output = "/dev/full"});
+    EXPECT_EQ(full.status, kExitIoError);
+    EXPECT_EQ(full.err, "tune.wav: Cannot save \".mld\" file: No space left on device (standard output)\n");
+}
+
+TEST(TerminalText, TransliterationReplacesOnlyWhatCp932Lacks) {
+    std::string problem;
+    for (const auto& [utf8, cp932] : {std::pair{"© 2003 Café", "(C) 2003 Cafe"}, std::pair{"5 €", "5 EUR"},
+                                      std::pair{"夜 ™", "\x96\xE9 (TM)"}}) {
+        EXPECT_EQ(OptionTextToCp932("title", utf8, 50, true, problem), cp932) << utf8;
+    }
+    EXPECT_EQ(OptionTextToCp932("title", "a😀", 50, true, problem), std::nullopt);
+    EXPECT_EQ(problem, "--title holds the character \"😀\" (U+1F600), which CP932 cannot encode");
+    EXPECT_EQ(OptionTextToCp932("title", std::string(49, 'x') + "©", 50, true, problem), std::nullopt);
+    EXPECT_EQ(problem, "--title is 52 bytes in CP932; the limit is 50 bytes");
 }
 
 TEST(Subcommands, TheTableDrivesParsingAndHelp) {

@@ -3,10 +3,14 @@
 // what the encoder tracked.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 #include <sstream>
+
+#include <nlohmann/json.hpp>
 
 #include "audio/AdpcmDecoder.h"
 #include "audio/WaveReader.h"
@@ -39,6 +43,19 @@ CliRun Cli(const std::vector<std::string>& args)
     run.status = RunCommandLine(args, table, {out, err});
     run.out = out.str();
     run.err = err.str();
+    return run;
+}
+
+// Runs the command line with standard input read from the file at `input`.
+CliRun CliReading(const std::string& input, const std::vector<std::string>& args)
+{
+    const int saved = ::dup(STDIN_FILENO);
+    const int file = ::open(input.c_str(), O_RDONLY);
+    ::dup2(file, STDIN_FILENO);
+    ::close(file);
+    CliRun run = Cli(args);
+    ::dup2(saved, STDIN_FILENO);
+    ::close(saved);
     return run;
 }
 
@@ -224,6 +241,54 @@ INSTANTIATE_TEST_SUITE_P(
                 "file length field says 2183 bytes follow it, but 2173 do at offset 4"},
         Refusal{"UnknownEvent", UnknownEvent, kExitDataError, "unknown event code 0x99 at offset 2148"}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+
+TEST(InfoCommand, JsonLinesHoldTheFieldsOfTheTextForm)
+{
+    TempFolder folder;
+    ContentInfo awkward = Info("鐘の音", 1);
+    awkward.title = Utf8ToCp932("鐘\"の\\音").value() + "\x01\n";
+    const std::string first = WriteMelody(folder, "a.mld", awkward, 8000, 8000);
+    const std::string second = WriteMelody(folder, "b.mld", Info(""), 30000, 4000);
+
+    const CliRun text = Cli({"info", first, second});
+    const CliRun json = CliReading(first, {"info", "--json", "-", second});
+    ASSERT_EQ(json.status, 0) << json.err;
+    const auto blocks = Blocks(text.out);
+    std::istringstream lines(json.out);
+    std::string line;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        ASSERT_TRUE(std::getline(lines, line));
+        const nlohmann::json object = nlohmann::json::parse(line);
+        ASSERT_EQ(object.size(), blocks[i].size()) << line;
+        for (const auto& [key, shown] : blocks[i]) {
+            const nlohmann::json& value = object.at(key);
+            if (key == "file") EXPECT_EQ(value, i == 0 ? "-" : second);
+            else if (key == "title" && i == 0) EXPECT_EQ(value, "鐘\"の\\音\x01\n");  // unescaped, unlike the text form
+            else if (value.is_string()) EXPECT_EQ(value, shown) << key;
+            else if (value.is_boolean()) EXPECT_EQ(value ? "yes" : "no", shown) << key;
+            else EXPECT_DOUBLE_EQ(value.get<double>(), std::stod(shown)) << key;
+        }
+    }
+    EXPECT_FALSE(std::getline(lines, line));
+}
+
+TEST(DecodeCommand, ReadsAndWritesStandardStreams)
+{
+    TempFolder folder;
+    const std::string melody = WriteMelody(folder, "tone.mld", Info("tone"), 8000, 8000);
+    const CliRun run = CliReading(melody, {"decode", "-q", "-", "-o", "-"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    std::int32_t rate = 0;
+    EXPECT_EQ(WaveSamples(run.out, rate), StoredSound(ReadFile(melody)));
+    EXPECT_EQ(rate, 8000);
+
+    EXPECT_EQ(Cli({"decode", "-"}).status, kExitUsage);  // no name for the WAVE file
+    EXPECT_EQ(Cli({"info", "-", "-"}).status, kExitUsage);
+    const CliRun empty = CliReading("/dev/null", {"info", "-"});
+    EXPECT_EQ(empty.status, kExitDataError);
+    EXPECT_EQ(empty.out, "");
+}
 
 TEST(InfoCommand, NeedsAFile)
 {

@@ -29,6 +29,13 @@ ContentInfo FixedInfo(const std::string& title = "Title") {
 
 double Plenty(const std::filesystem::path&) { return 1e12; }
 
+ConversionOptions Options(std::filesystem::path outputPath, FreeSpaceQuery freeSpace) {
+    ConversionOptions options;
+    options.outputPath = std::move(outputPath);
+    options.freeSpace = std::move(freeSpace);
+    return options;
+}
+
 class ConversionStepsTest : public testing::Test {
 protected:
     std::string Path(const std::string& name) const { return (m_folder / name).string(); }
@@ -171,10 +178,10 @@ TEST_F(ConversionStepsTest, SavesWhatTheBuilderMadeBesideTheSource) {
     const std::string wave = MakeWave(4000);
     WriteFile(m_folder / "SONG.WAV", wave);
     std::filesystem::path queried;
-    ConversionSteps steps(Path("SONG.WAV"), {.outputPath = {}, .freeSpace = [&](const std::filesystem::path& folder) {
+    ConversionSteps steps(Path("SONG.WAV"), Options({}, [&](const std::filesystem::path& folder) {
                                                  queried = folder;
                                                  return 1e12;
-                                             }});
+                                             }));
     ASSERT_EQ(steps.Prepare(), StepFailure::None);
     EXPECT_EQ(steps.SampleRate(), 8000);
     ASSERT_EQ(steps.Finish(FixedInfo()), StepFailure::None);
@@ -191,7 +198,7 @@ TEST_F(ConversionStepsTest, SavesWhatTheBuilderMadeBesideTheSource) {
 TEST_F(ConversionStepsTest, AnOutputPathReplacesTheDefault) {
     WriteFile(m_folder / "in.wav", MakeWave(2000));
     std::filesystem::create_directory(m_folder / "out");
-    ConversionSteps steps(Path("in.wav"), {.outputPath = m_folder / "out" / "tune.bin", .freeSpace = Plenty});
+    ConversionSteps steps(Path("in.wav"), Options(m_folder / "out" / "tune.bin", Plenty));
     ASSERT_EQ(steps.Prepare(), StepFailure::None);
     ASSERT_EQ(steps.Finish(FixedInfo()), StepFailure::None);
     EXPECT_EQ(m_folder.Entries("out"), std::vector<std::string>{"tune.bin"});
@@ -208,7 +215,7 @@ TEST_F(ConversionStepsTest, FreeSpaceMustExceedTheFileSize) {
     };
     for (const auto& [freeBytes, expected] : cases) {
         std::filesystem::remove(m_folder / "a.mld");
-        ConversionSteps steps(Path("a.wav"), {.outputPath = {}, .freeSpace = [=](const auto&) { return freeBytes; }});
+        ConversionSteps steps(Path("a.wav"), Options({}, [=](const auto&) { return freeBytes; }));
         ASSERT_EQ(steps.Prepare(), StepFailure::None);
         EXPECT_EQ(steps.Finish(FixedInfo()), expected) << freeBytes;
         EXPECT_EQ(std::filesystem::exists(m_folder / "a.mld"), expected == StepFailure::None) << freeBytes;
@@ -223,7 +230,7 @@ TEST_F(ConversionStepsTest, AnOutputThatCannotBeReplacedIsLeftAlone) {
     std::filesystem::create_directory(m_folder / "dir.mld");
 
     for (const char* name : {"locked.wav", "dir.wav"}) {
-        ConversionSteps steps(Path(name), {.outputPath = {}, .freeSpace = Plenty});
+        ConversionSteps steps(Path(name), Options({}, Plenty));
         ASSERT_EQ(steps.Prepare(), StepFailure::None);
         EXPECT_EQ(steps.Finish(FixedInfo()), StepFailure::CannotSave) << name;
         EXPECT_EQ(steps.OutputSize(), 0u);
@@ -238,7 +245,7 @@ TEST_F(ConversionStepsTest, AFolderWithoutWriteRightsGivesCannotSave) {
     WriteFile(m_folder / "shut" / "a.wav", MakeWave(2000));
     std::filesystem::permissions(m_folder / "shut", std::filesystem::perms(0555));
     const int outcome = InChild([&] {
-        ConversionSteps steps((m_folder / "shut" / "a.wav").string(), {.outputPath = {}, .freeSpace = Plenty});
+        ConversionSteps steps((m_folder / "shut" / "a.wav").string(), Options({}, Plenty));
         return steps.Prepare() == StepFailure::None ? MessageIdFor(steps.Finish(FixedInfo())) : 100;
     }, true);
     EXPECT_EQ(outcome, IDS_CANNOT_SAVE_MLD);
@@ -249,7 +256,7 @@ TEST_F(ConversionStepsTest, AWriteFailingPartWayKeepsTheOldMelodyFile) {
     WriteFile(m_folder / "long.wav", MakeWave(80000));  // about 40 KB of melody file
     WriteFile(m_folder / "long.mld", "previous melody");
     const int outcome = InChild([&] {
-        ConversionSteps steps(Path("long.wav"), {.outputPath = {}, .freeSpace = Plenty});
+        ConversionSteps steps(Path("long.wav"), Options({}, Plenty));
         if (steps.Prepare() != StepFailure::None) return 100;
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{8192, 8192};
@@ -263,7 +270,7 @@ TEST_F(ConversionStepsTest, AWriteFailingPartWayKeepsTheOldMelodyFile) {
 
 TEST_F(ConversionStepsTest, FinishWithoutASuccessfulPrepareSavesNothing) {
     WriteFile(m_folder / "bad.wav", "RIFF");
-    ConversionSteps steps(Path("bad.wav"), {.outputPath = {}, .freeSpace = Plenty});
+    ConversionSteps steps(Path("bad.wav"), Options({}, Plenty));
     ASSERT_EQ(steps.Prepare(), StepFailure::InvalidWave);
     EXPECT_EQ(steps.Finish(FixedInfo()), StepFailure::CannotSave);
     EXPECT_FALSE(std::filesystem::exists(m_folder / "bad.mld"));

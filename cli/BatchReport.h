@@ -1,0 +1,45 @@
+#pragma once
+// The outcome lines of a batch of files ("FILE: text"), its closing summary and
+// its exit status. Output is checked as it goes: a failed write to standard
+// output (a closed pipe, a full disk) does not stop the batch but ends it with
+// kExitIoError.
+#include <cstddef>
+#include <string>
+
+#include "cli/CommandLine.h"
+
+namespace quorbin::cli {
+
+class BatchReport {
+public:
+    // `verb` names what was done for the summary ("converted", "decoded").
+    BatchReport(Streams streams, Text verb, bool quiet);
+
+    // Success lines go to standard error while standard output carries a file.
+    void SendSuccessToErrors() { m_successOnErr = true; }
+
+    // "FILE: text" (UTF-8) on standard output unless quiet.
+    void Success(const std::string& file, std::string_view text);
+    // "FILE: text" on standard error; the first failure's status becomes the batch's.
+    void Failure(const std::string& file, std::string_view text, int status);
+    // Counts one file of the batch, done or failed, for the summary.
+    void Tally(bool done);
+    // Records kExitIoError (unless a failure came first) when standard output
+    // has failed since the last check; true when it is still fine.
+    bool CheckOutput();
+
+    // With more than one file, "converted 2 of 3 files, 1 failed" on standard
+    // error (left out when quiet and nothing failed). Returns the exit status.
+    int Finish();
+
+private:
+    Streams m_streams;
+    Text m_verb;
+    bool m_quiet;
+    bool m_successOnErr = false;
+    std::size_t m_files = 0;
+    std::size_t m_failed = 0;
+    int m_status = 0;
+};
+
+} // namespace quorbin::cli
