@@ -8,7 +8,7 @@ _quorbin_cli_convert_options="--title --copyright --protect --date -o --output -
     --trim-silence --trim-silence= --fade-in --fade-out --fit --dry-run --quality
     --transliterate -h --help"
 _quorbin_cli_info_options="--json -h --help"
-_quorbin_cli_decode_options="-o --output -h --help"
+_quorbin_cli_decode_options="-o --output -q --quiet -h --help"
 
 _quorbin_cli()
 {
