@@ -1,5 +1,6 @@
 #include "audio/WaveReader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace quorbin {
@@ -26,9 +27,18 @@ bool IdIs(const std::uint8_t* p, const char* id)
     return std::memcmp(p, id, 4) == 0;
 }
 
-// Checks the four fields of a "fmt " body that starts at `body`; the caller
-// guarantees that 16 bytes are readable there. Returns the sample rate or
-// WAVE_UNSUPPORTED.
+// 0 when the bytes were read; otherwise the failure Parse reports.
+std::int32_t Fetch(ByteSource& source, std::uint64_t offset, std::uint8_t* dest, std::size_t length)
+{
+    switch (source.ReadAt(offset, dest, length)) {
+    case SourceRead::Ok: return 0;
+    case SourceRead::Missing: return WAVE_INVALID;
+    case SourceRead::Failed: break;
+    }
+    return WAVE_READ_FAILED;
+}
+
+// Checks the four fields of a "fmt " body. Returns the sample rate or WAVE_UNSUPPORTED.
 std::int32_t CheckFormat(const std::uint8_t* body)
 {
     const std::uint16_t formatTag = ReadLe16(body);
@@ -46,13 +56,35 @@ bool LongerThan20Ms(std::uint32_t dataLength, std::int32_t sampleRate)
     return dataLength / bytesPerMs > 20;
 }
 
+// A short "fmt " body still has its fields read at the usual offsets; when
+// they would lie past the end the file is broken.
+std::int32_t ReadFormat(ByteSource& source, std::uint64_t body)
+{
+    if (source.Size() - body < kFmtFieldsSize)
+        return WAVE_INVALID;
+    std::uint8_t fields[kFmtFieldsSize];
+    if (const std::int32_t failure = Fetch(source, body, fields, sizeof fields))
+        return failure;
+    return CheckFormat(fields);
+}
+
 } // namespace
 
 std::int32_t WaveReader::Parse(const ByteBuffer& fileBytes)
 {
-    const std::uint8_t* bytes = fileBytes.Data();
-    const std::uint64_t n = fileBytes.Size();
-    if (n <= kRiffHeaderSize || !IdIs(bytes, "RIFF") || !IdIs(bytes + 8, "WAVE"))
+    MemorySource source(fileBytes.Data(), fileBytes.Size());
+    return Parse(source);
+}
+
+std::int32_t WaveReader::Parse(ByteSource& source)
+{
+    const std::uint64_t n = source.Size();
+    std::uint8_t riff[kRiffHeaderSize];
+    if (n <= kRiffHeaderSize)
+        return WAVE_INVALID;
+    if (const std::int32_t failure = Fetch(source, 0, riff, sizeof riff))
+        return failure;
+    if (!IdIs(riff, "RIFF") || !IdIs(riff + 8, "WAVE"))
         return WAVE_INVALID;
 
     bool fmtSeen = false;
@@ -61,7 +93,9 @@ std::int32_t WaveReader::Parse(const ByteBuffer& fileBytes)
     std::uint64_t p = kRiffHeaderSize;
     // Fewer than 8 bytes left cannot hold a chunk header: they end the walk.
     while (p + kChunkHeaderSize <= n) {
-        const std::uint8_t* header = bytes + p;
+        std::uint8_t header[kChunkHeaderSize];
+        if (const std::int32_t failure = Fetch(source, p, header, sizeof header))
+            return failure;
         const std::uint64_t size = ReadLe32(header + 4);
         const std::uint64_t body = p + kChunkHeaderSize;
         const bool isList = IdIs(header, "LIST");
@@ -70,18 +104,12 @@ std::int32_t WaveReader::Parse(const ByteBuffer& fileBytes)
             return WAVE_INVALID;
 
         if (IdIs(header, "fmt ") && !fmtSeen) {
-            // A short "fmt " body still has its fields read at the usual
-            // offsets; when they would lie past the end the file is broken.
-            if (n - body < kFmtFieldsSize)
-                return WAVE_INVALID;
-            sampleRate = CheckFormat(bytes + body);
+            sampleRate = ReadFormat(source, body);
             if (sampleRate < 0)
                 return sampleRate;
             fmtSeen = true;
         } else if (IdIs(header, "data") && !dataSeen) {
-            if (body > UINT32_MAX)
-                return WAVE_INVALID;  // its offset could not be recorded
-            m_dataOffset = static_cast<std::uint32_t>(body);
+            m_dataOffset = body;
             m_dataLength = static_cast<std::uint32_t>(size);
             dataSeen = true;
         }
@@ -91,6 +119,19 @@ std::int32_t WaveReader::Parse(const ByteBuffer& fileBytes)
     if (!fmtSeen || !dataSeen)
         return WAVE_INVALID;
     return LongerThan20Ms(m_dataLength, sampleRate) ? sampleRate : WAVE_TOO_SHORT;
+}
+
+std::int32_t WaveReader::ReadData(ByteSource& source, std::uint64_t skipBytes, std::uint64_t maxBytes,
+                                  ByteBuffer& out) const
+{
+    const std::uint64_t skip = std::min<std::uint64_t>(skipBytes, m_dataLength);
+    const std::uint64_t length = std::min<std::uint64_t>(maxBytes, m_dataLength - skip);
+    out.Clear();
+    out.Resize(static_cast<std::size_t>(length));
+    const std::int32_t failure = Fetch(source, m_dataOffset + skip, out.Data(), out.Size());
+    if (failure != 0)
+        out.Clear();
+    return failure;
 }
 
 } // namespace quorbin

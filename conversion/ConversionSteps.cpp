@@ -1,16 +1,17 @@
 #include "conversion/ConversionSteps.h"
 
 #include <cstdio>
+#include <new>
 #include <utility>
 
 #include "platform/Cp932.h"
+#include "platform/FileSource.h"
 
 namespace quorbin {
 namespace {
 
 constexpr std::size_t kPathLimitBytes = 260;      // a path must be shorter than this in CP932
 constexpr std::size_t kTitleLimitBytes = 50;
-constexpr std::uint64_t kLargestSource = 0x7FFFFFFF;  // sizes are held as 32-bit counts
 constexpr std::string_view kWaveExtension = ".wav";
 
 char LowerAscii(char c) {
@@ -43,7 +44,18 @@ StepFailure ParseResultToFailure(std::int32_t result) {
     case WAVE_INVALID: return StepFailure::InvalidWave;
     case WAVE_UNSUPPORTED: return StepFailure::Unsupported;
     case WAVE_TOO_SHORT: return StepFailure::TooShort;
+    case WAVE_READ_FAILED: return StepFailure::CannotOpen;
     default: return result > 0 ? StepFailure::None : StepFailure::InvalidWave;
+    }
+}
+
+// Running out of memory ends the step with its failure instead of ending the program.
+template <typename Step>
+StepFailure FailingOnOutOfMemory(StepFailure failure, Step step) {
+    try {
+        return step();
+    } catch (const std::bad_alloc&) {
+        return failure;
     }
 }
 
@@ -68,33 +80,33 @@ void ConversionSteps::PlanOutputPath() {
 }
 
 StepFailure ConversionSteps::Prepare() {
-    // The limit counts CP932 bytes; a character CP932 lacks becomes one "?".
-    if (Utf8ToCp932Lossy(m_droppedPath).size() >= kPathLimitBytes) return StepFailure::PathTooLong;
-    if (!EndsWithWaveExtension(m_droppedPath)) return StepFailure::NotWave;
-    m_extensionLength = kWaveExtension.size();
-    PlanOutputPath();
+    return FailingOnOutOfMemory(StepFailure::InvalidWave, [this] {
+        // The limit counts CP932 bytes; a character CP932 lacks becomes one "?".
+        if (Utf8ToCp932Lossy(m_droppedPath).size() >= kPathLimitBytes) return StepFailure::PathTooLong;
+        if (!EndsWithWaveExtension(m_droppedPath)) return StepFailure::NotWave;
+        m_extensionLength = kWaveExtension.size();
+        PlanOutputPath();
 
-    switch (ReadWholeFile(m_droppedPath, kLargestSource, m_source)) {
-    case ReadStatus::Ok: break;
-    case ReadStatus::TooLarge: return StepFailure::InvalidWave;
-    case ReadStatus::CannotOpen:
-    case ReadStatus::ReadError: return StepFailure::CannotOpen;
-    }
-    return ParseSource();
+        FileSource file(m_droppedPath);
+        if (!file.Valid()) return StepFailure::CannotOpen;
+        return ReadSource(file);
+    });
 }
 
 StepFailure ConversionSteps::PrepareDecoded(const SourceDecoder& decode) {
-    if (Utf8ToCp932Lossy(m_droppedPath).size() >= kPathLimitBytes) return StepFailure::PathTooLong;
-    m_extensionLength = ExtensionLength(m_droppedPath);
-    PlanOutputPath();
-    if (const StepFailure failure = decode(m_droppedPath, m_source); failure != StepFailure::None) return failure;
-    return ParseSource();
+    return FailingOnOutOfMemory(StepFailure::InvalidWave, [&] {
+        if (Utf8ToCp932Lossy(m_droppedPath).size() >= kPathLimitBytes) return StepFailure::PathTooLong;
+        m_extensionLength = ExtensionLength(m_droppedPath);
+        PlanOutputPath();
+        ByteBuffer wave;
+        if (const StepFailure failure = decode(m_droppedPath, wave); failure != StepFailure::None) return failure;
+        MemorySource source(wave.Data(), wave.Size());
+        return ReadSource(source);
+    });
 }
 
-StepFailure ConversionSteps::ParseSource() {
-    const std::int32_t result = m_builder.Parse(m_source);
-    if (const StepFailure failure = ParseResultToFailure(result); failure != StepFailure::None) return failure;
-    m_sampleRate = result;
+StepFailure ConversionSteps::ReadSource(ByteSource& source) {
+    if (const StepFailure failure = ReadSamples(source); failure != StepFailure::None) return failure;
 
     const std::string_view name = FileNamePart(m_droppedPath);
     std::string title = Utf8ToCp932Lossy(name.substr(0, name.size() - m_extensionLength));
@@ -103,16 +115,31 @@ StepFailure ConversionSteps::ParseSource() {
     return StepFailure::None;
 }
 
+// Keeps only the start of the "data" body that can reach the melody file.
+StepFailure ConversionSteps::ReadSamples(ByteSource& source) {
+    WaveReader reader;
+    const std::int32_t result = reader.Parse(source);
+    if (const StepFailure failure = ParseResultToFailure(result); failure != StepFailure::None) return failure;
+    const std::int32_t read = reader.ReadData(source, 0, kMaxUsedSampleBytes, m_samples);
+    if (read != 0) return ParseResultToFailure(read);
+    m_sampleRate = result;
+    return StepFailure::None;
+}
+
 StepFailure ConversionSteps::Finish(const ContentInfo& info) {
     m_outputSize = 0;
     m_reason = {};
+    return FailingOnOutOfMemory(StepFailure::CannotSave, [&] { return BuildAndSave(info); });
+}
+
+StepFailure ConversionSteps::BuildAndSave(const ContentInfo& info) {
     if (m_sampleRate <= 0) return StepFailure::CannotSave;
 
     ByteBuffer melody;
-    melody.Reserve(m_source.Size());
     // The builder's 0 or -1 is its fixed convention; -1 means it could not build.
-    const std::int32_t built = m_builder.Build(info, m_source, m_sampleRate, melody);
-    m_source.Clear();
+    const std::int32_t built =
+        MldBuilder::BuildFromSamples(info, {m_samples.Data(), m_samples.Size()}, m_sampleRate, melody);
+    m_samples.Clear();
     if (built != 0) return StepFailure::CannotSave;
 
     return Save(melody);

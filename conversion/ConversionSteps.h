@@ -10,6 +10,7 @@
 
 #include "conversion/StepFailure.h"
 #include "core/ByteBuffer.h"
+#include "core/ByteSource.h"
 #include "mld/MldBuilder.h"
 #include "platform/FileSystem.h"
 #include "res/StringTable.h"
@@ -32,8 +33,11 @@ public:
     // `droppedPath` is the path as the platform gives it (UTF-8 on this system).
     explicit ConversionSteps(std::string droppedPath, ConversionOptions options = {});
 
-    // Path length, extension, open, read, parse. Returns StepFailure::None to go on,
-    // otherwise PathTooLong, NotWave, CannotOpen, InvalidWave, Unsupported or TooShort.
+    // Path length, extension, open, parse, read. Only the chunk headers, the
+    // "fmt " fields and the part of the "data" body that can reach the melody
+    // file are read, so a file of any size costs the same. Returns
+    // StepFailure::None to go on, otherwise PathTooLong, NotWave, CannotOpen,
+    // InvalidWave (also when memory runs out), Unsupported or TooShort.
     StepFailure Prepare();
 
     // Turns the source file into the bytes of a 16-bit mono PCM WAVE; returns
@@ -49,7 +53,8 @@ public:
     const std::string& DefaultTitle() const { return m_defaultTitle; }
 
     // Build, free-space check, save. Returns StepFailure::None on success, else
-    // DiskSpace or CannotSave; no partial file is ever left behind.
+    // DiskSpace or CannotSave (also when memory runs out); no partial file is
+    // ever left behind.
     StepFailure Finish(const ContentInfo& info);
     // More about the last failure, when there is more to say.
     const FailureReason& Reason() const { return m_reason; }
@@ -61,14 +66,15 @@ public:
     std::string ReportText(Language language) const;
 
 private:
-    StepFailure ParseSource();
+    StepFailure ReadSource(ByteSource& source);
+    StepFailure ReadSamples(ByteSource& source);
+    StepFailure BuildAndSave(const ContentInfo& info);
     void PlanOutputPath();
     StepFailure Save(const ByteBuffer& melody);
 
     std::string m_droppedPath;
     ConversionOptions m_options;
-    ByteBuffer m_source;
-    MldBuilder m_builder;
+    ByteBuffer m_samples;  // the start of the "data" body: all that can reach the melody file
     std::int32_t m_sampleRate = 0;
     std::size_t m_extensionLength = 0;  // of the dropped path, dropped from the output name
     std::string m_defaultTitle;

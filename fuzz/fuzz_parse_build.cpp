@@ -1,12 +1,16 @@
 // Fuzz target: parses arbitrary bytes as a WAVE file and, when they are
 // accepted, builds the melody file from them and checks its layout; the
 // melody file reader reads the built file back and, for safety alone, the raw
-// input as well.
+// input as well. The same bytes read as a file by position must give the same
+// decisions and, from the kept start of the "data" body, the same melody file.
 //
 // Bytes 4 to 7 (the RIFF size, which the reader ignores) pick the texts:
 // byte 4 mod 51 is the title length, bytes 5-6 (little-endian) mod 257 the
 // copyright length, bit 0 of byte 7 the protection flag. The text bytes are
 // taken from the end of the input.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +24,7 @@
 #include "audio/WaveReader.h"
 #include "mld/MldBuilder.h"
 #include "mld/MldReader.h"
+#include "platform/FileSource.h"
 
 using namespace quorbin;
 
@@ -196,6 +201,33 @@ void ReadRawInput(const std::uint8_t* data, std::size_t size) {
     Expect(read.contents->audioOffset + read.contents->audioLength <= size, "audio of a read file lies inside it");
 }
 
+// An unnamed file holding the input, read by position.
+FileSource FileHolding(const std::uint8_t* data, std::size_t size) {
+    const int fd = ::memfd_create("wave", MFD_CLOEXEC);
+    Expect(fd >= 0, "an unnamed file can be made");
+    Expect(size == 0 || ::write(fd, data, size) == static_cast<ssize_t>(size), "the input fits the file");
+    return FileSource(fd);
+}
+
+// The reader that takes only what it needs from a file decides as the whole
+// file in memory does; `melody` is what the whole file built (empty if refused).
+void CheckBoundedRead(const std::uint8_t* data, std::size_t size, std::int32_t result, const MldBuilder& whole,
+                      const ContentInfo& info, const ByteBuffer& melody) {
+    FileSource file = FileHolding(data, size);
+    WaveReader bounded;
+    const std::int32_t boundedResult = bounded.Parse(file);
+    Expect(boundedResult == result, "file read by position gives the same result", boundedResult, result);
+    if (result < 0) return;
+    Expect(bounded.m_dataOffset == whole.m_dataOffset && bounded.m_dataLength == whole.m_dataLength,
+           "file read by position finds the same data chunk");
+    ByteBuffer kept;
+    Expect(bounded.ReadData(file, 0, kMaxUsedSampleBytes, kept) == 0, "the data start can be read");
+    ByteBuffer fromKept;
+    Expect(MldBuilder::BuildFromSamples(info, {kept.Data(), kept.Size()}, result, fromKept) == 0,
+           "building from the kept samples succeeds");
+    Expect(fromKept.Bytes() == melody.Bytes(), "the kept samples build the same melody file");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -204,12 +236,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MldBuilder builder;
     const std::int32_t result = builder.Parse(fileBytes);
     CheckParseResult(result, builder, fileBytes.Data(), size);
-    if (result < 0) return 0;
-
     const ContentInfo info = InfoFromControls(data, size);
     ByteBuffer out;
-    Expect(builder.Build(info, fileBytes, result, out) == 0, "Build succeeds for an accepted file");
-    CheckMelodyFile(out, info, result, builder, fileBytes.Data());
-    CheckReadBack(out, info, result);
+    if (result > 0) {
+        Expect(builder.Build(info, fileBytes, result, out) == 0, "Build succeeds for an accepted file");
+        CheckMelodyFile(out, info, result, builder, fileBytes.Data());
+        CheckReadBack(out, info, result);
+    }
+    CheckBoundedRead(data, size, result, builder, info, out);
     return 0;
 }

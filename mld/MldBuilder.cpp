@@ -76,6 +76,15 @@ void MldBuilder::WriteInfoBlock(const ContentInfo& info, ByteBuffer& block)
 std::int32_t MldBuilder::Build(const ContentInfo& info, const ByteBuffer& fileBytes,
                                std::int32_t sampleRate, ByteBuffer& out)
 {
+    std::span<const std::uint8_t> samples;
+    if (!DataBody(fileBytes, samples))
+        return -1;
+    return BuildFromSamples(info, samples, sampleRate, out);
+}
+
+std::int32_t MldBuilder::BuildFromSamples(const ContentInfo& info, std::span<const std::uint8_t> sampleBytes,
+                                          std::int32_t sampleRate, ByteBuffer& out)
+{
     // The file length is patched at offset 4, so the file must start the buffer.
     if (!out.Empty())
         return -1;
@@ -87,7 +96,7 @@ std::int32_t MldBuilder::Build(const ContentInfo& info, const ByteBuffer& fileBy
     out.Append(header);
 
     ByteBuffer track;
-    if (WriteTrack(fileBytes, sampleRate, track) != 0)
+    if (WriteTrackFromSamples(sampleBytes, sampleRate, track) != 0)
         return -1;
     out.Append(track);
     PatchBigEndian32(out, 4, static_cast<std::uint32_t>(out.Size() - 8));

@@ -2,6 +2,7 @@
 // Lays out a complete melody file (".mld") in memory from a parsed WAVE file.
 #include <cstdint>
 #include <ctime>
+#include <span>
 #include <string>
 
 #include "core/ByteBuffer.h"
@@ -17,6 +18,9 @@ struct ContentInfo {
 };
 
 constexpr std::uint32_t kMaxCodedAudio = 65527;
+// Two samples per coded byte, two bytes per sample: only this much of the
+// "data" chunk can reach a melody file.
+constexpr std::uint32_t kMaxUsedSampleBytes = 4 * kMaxCodedAudio;
 constexpr const char* kSoftwareName = "Quorbin Ver.1.0.0";
 
 class MldBuilder : public WaveReader {
@@ -25,6 +29,9 @@ public:
     // (then `out` is left as it was). The 0/-1 convention is fixed by the design.
     std::int32_t Build(const ContentInfo& info, const ByteBuffer& fileBytes,
                        std::int32_t sampleRate, ByteBuffer& out);
+    // The same from the "data" body alone (or its first kMaxUsedSampleBytes bytes).
+    static std::int32_t BuildFromSamples(const ContentInfo& info, std::span<const std::uint8_t> sampleBytes,
+                                         std::int32_t sampleRate, ByteBuffer& out);
 
     static void WriteChunk(ByteBuffer& buf, const char* id, const std::uint8_t* data, std::uint32_t length);
     static void WriteInfoBlock(const ContentInfo& info, ByteBuffer& block);
@@ -33,10 +40,17 @@ public:
     // Encodes only the samples whose codes fit in the track (at most kMaxCodedAudio bytes).
     // Returns -1 when the recorded data chunk does not lie inside fileBytes.
     std::int32_t EncodeDataChunk(const ByteBuffer& fileBytes, ByteBuffer& coded) const;
+    static std::int32_t EncodeSamples(std::span<const std::uint8_t> sampleBytes, ByteBuffer& coded);
     std::int32_t WriteTrack(const ByteBuffer& fileBytes, std::int32_t sampleRate, ByteBuffer& track) const;
+    static std::int32_t WriteTrackFromSamples(std::span<const std::uint8_t> sampleBytes, std::int32_t sampleRate,
+                                              ByteBuffer& track);
     static void WriteAudioData(ByteBuffer& coded, std::int32_t sampleRate, ByteBuffer& track);
     static void WritePlayback(std::uint32_t codedLength, std::int32_t sampleRate, ByteBuffer& track);
     static std::int32_t TicksForLength(std::uint32_t codedLength, std::int32_t sampleRate);
+
+private:
+    // The recorded "data" body inside fileBytes; false when it does not lie inside them.
+    bool DataBody(const ByteBuffer& fileBytes, std::span<const std::uint8_t>& body) const;
 };
 
 } // namespace quorbin

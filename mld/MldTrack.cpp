@@ -9,9 +9,6 @@ namespace quorbin {
 
 namespace {
 
-// Two samples per coded byte, two bytes per sample: only this much of the
-// "data" chunk can reach the track.
-constexpr std::uint64_t kMaxUsedSampleBytes = 4ull * kMaxCodedAudio;
 constexpr std::int32_t kMaxDelta = 255;
 
 void Append(ByteBuffer& buf, std::initializer_list<std::uint8_t> bytes)
@@ -27,16 +24,30 @@ void AppendBigEndian16(ByteBuffer& buf, std::uint32_t value)
 
 } // namespace
 
-std::int32_t MldBuilder::EncodeDataChunk(const ByteBuffer& fileBytes, ByteBuffer& coded) const
+bool MldBuilder::DataBody(const ByteBuffer& fileBytes, std::span<const std::uint8_t>& body) const
 {
     const std::uint64_t fileSize = fileBytes.Size();
     if (m_dataOffset > fileSize || m_dataLength > fileSize - m_dataOffset)
+        return false;
+    body = std::span<const std::uint8_t>(fileBytes.Data() + m_dataOffset, m_dataLength);
+    return true;
+}
+
+std::int32_t MldBuilder::EncodeDataChunk(const ByteBuffer& fileBytes, ByteBuffer& coded) const
+{
+    std::span<const std::uint8_t> samples;
+    if (!DataBody(fileBytes, samples))
         return -1;
-    const auto usedBytes = static_cast<std::uint32_t>(std::min<std::uint64_t>(m_dataLength, kMaxUsedSampleBytes));
+    return EncodeSamples(samples, coded);
+}
+
+std::int32_t MldBuilder::EncodeSamples(std::span<const std::uint8_t> sampleBytes, ByteBuffer& coded)
+{
+    const auto usedBytes = static_cast<std::uint32_t>(std::min<std::size_t>(sampleBytes.size(), kMaxUsedSampleBytes));
     const std::uint32_t samples = usedBytes / 2;
     std::uint32_t length = samples / 2 + samples % 2;
     coded.Resize(length);
-    if (!adpcm_encode(fileBytes.Data() + m_dataOffset, usedBytes, coded.Data(), &length))
+    if (!adpcm_encode(sampleBytes.data(), usedBytes, coded.Data(), &length))
         return -1;
     coded.Resize(length);
     return 0;
@@ -81,11 +92,20 @@ void MldBuilder::WritePlayback(std::uint32_t codedLength, std::int32_t sampleRat
 
 std::int32_t MldBuilder::WriteTrack(const ByteBuffer& fileBytes, std::int32_t sampleRate, ByteBuffer& track) const
 {
+    std::span<const std::uint8_t> samples;
+    if (!DataBody(fileBytes, samples))
+        return -1;
+    return WriteTrackFromSamples(samples, sampleRate, track);
+}
+
+std::int32_t MldBuilder::WriteTrackFromSamples(std::span<const std::uint8_t> sampleBytes, std::int32_t sampleRate,
+                                               ByteBuffer& track)
+{
     Append(track, {'t', 'r', 'a', 'c', 0x00, 0x00, 0x00, 0x00});
     Append(track, {0x00, 0xFF, 0xFF, 0x00, 0x05, 0x11, 0x01, 0xF3, 0x03, 0x00});
 
     ByteBuffer coded;
-    if (EncodeDataChunk(fileBytes, coded) < 0)
+    if (EncodeSamples(sampleBytes, coded) < 0)
         return -1;
     WriteAudioData(coded, sampleRate, track);
 

@@ -306,13 +306,18 @@ INSTANTIATE_TEST_SUITE_P(Ways, VanishingSource,
                                            Vanish::ReplacedByPipe, Vanish::NoReadPermission),
                          [](const auto& info) { return VanishName(info.param); });
 
-// A source of 2 GiB or more is refused before anything is read into memory.
-TEST_F(SaveFaults, SourceOfTwoGibibytesIsRefusedUnread) {
-    ASSERT_EQ(::truncate(m_source.c_str(), off_t{1} << 31), 0);  // sparse: takes no disk space
-    const auto before = Entries(m_folder);
+// A source of 2 GiB (its samples, then a large "JUNK" chunk) is never read
+// into memory whole, and the melody file is the same.
+TEST_F(SaveFaults, SourceOfTwoGibibytesConvertsAsItsStart) {
+    const std::uint32_t twoGiB = 0x80000000u;
+    std::string junk = m_wave + "JUNK";
+    PutLe(junk, twoGiB - static_cast<std::uint32_t>(junk.size()) - 4, 4);
+    ASSERT_EQ(junk.size() % 2, 0u);
+    WriteFile(m_source, junk);
+    ASSERT_EQ(::truncate(m_source.c_str(), twoGiB), 0);  // sparse: takes no disk space
 
-    EXPECT_EQ(Convert(), -IDS_INVALID_WAVE);
-    EXPECT_FOLDER_UNCHANGED(before);
+    EXPECT_EQ(Convert(), IDS_OUTPUT_SIZE);
+    EXPECT_EQ(ReadFile(m_target), ExpectedMelody());
 }
 
 // Once read, the source is no longer needed: removing it before the save

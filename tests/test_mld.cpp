@@ -185,7 +185,7 @@ TEST(Build, DataChunkOutsideTheBytesFailsTheTrack)
         MldBuilder builder = BuilderOver(offset, length);
         ByteBuffer out;
         EXPECT_EQ(builder.Build(AbcInfo(), wave, 8000, out), -1);
-        EXPECT_EQ(out.Bytes(), Cat({Ascii("melo"), Bytes(4, 0), kAbcBlock}));
+        EXPECT_TRUE(out.Empty());
     }
 }
 

@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <fstream>
 
 #include "conversion/ConversionSteps.h"
 #include "conversion/StepMessages.h"
 #include "ConversionTestSupport.h"
 #include "platform/Cp932.h"
+#include "platform/FileDescriptor.h"
 
 using namespace quorbin;
 using namespace quorbin::testing_support;
@@ -124,16 +126,47 @@ TEST_F(ConversionStepsTest, EachProblemOfTheFileHasItsMessage) {
     for (const auto& [name, expected] : cases) EXPECT_EQ(Prepare(Path(name)), expected) << name;
 }
 
-TEST_F(ConversionStepsTest, AFileOfTwoGibibytesIsRefusedUnread) {
-    // The header is valid, so reading the file would have accepted it.
-    std::string header = MakeWave(0);
-    const std::uint32_t total = 0x80000000u;
-    std::string dataSize;
-    PutLe(dataSize, total - 44, 4);
-    header.replace(40, 4, dataSize);
-    WriteFile(m_folder / "huge.wav", header);
-    ASSERT_EQ(::truncate(Path("huge.wav").c_str(), total), 0);
-    EXPECT_EQ(Prepare(Path("huge.wav")), StepFailure::InvalidWave);
+// A recording of the longest length a melody file holds, and the same samples
+// at the start of a "data" chunk stated to be `dataSize` bytes long.
+const std::string kFullWave = MakeWave(131054);
+
+std::string HeaderStating(std::uint32_t dataSize) {
+    std::string header = kFullWave;
+    std::string size;
+    PutLe(size, dataSize, 4);
+    return header.replace(40, 4, size);
+}
+
+// A sparse file of `size` bytes: each piece written at its offset, zeros elsewhere.
+void WriteSparse(const std::filesystem::path& path, std::vector<std::pair<std::uint64_t, std::string>> pieces,
+                 std::uint64_t size) {
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    for (const auto& [offset, bytes] : pieces) {
+        ASSERT_EQ(::pwrite(fd.Get(), bytes.data(), bytes.size(), static_cast<off_t>(offset)),
+                  static_cast<ssize_t>(bytes.size()));
+    }
+    ASSERT_EQ(::ftruncate(fd.Get(), static_cast<off_t>(size)), 0);
+}
+
+// Only the start of the "data" body is read, so size is no limit: a 2 GiB
+// file converts, and so does one whose chunks lie beyond 4 GiB.
+TEST_F(ConversionStepsTest, FilesOfAnySizeTheirChunksDescribeConvert) {
+    const std::uint64_t twoGiB = 0x80000000u;
+    WriteSparse(m_folder / "two.wav", {{0, HeaderStating(twoGiB - 44)}}, twoGiB);
+    // A 4 GiB "JUNK" chunk first puts "fmt " and "data" past the 32-bit range.
+    std::string junk = "RIFF";
+    PutLe(junk, 0, 4);
+    junk += "WAVEJUNK";
+    PutLe(junk, 0xFFFFFFF0u, 4);
+    const std::uint64_t rest = 20 + std::uint64_t{0xFFFFFFF0u};
+    WriteSparse(m_folder / "five.wav", {{0, junk}, {rest, kFullWave.substr(12)}}, rest + kFullWave.size() - 12);
+
+    for (const char* name : {"two.wav", "five.wav"}) {
+        ConversionSteps steps(Path(name), Options({}, Plenty));
+        ASSERT_EQ(steps.Prepare(), StepFailure::None) << name;
+        ASSERT_EQ(steps.Finish(FixedInfo()), StepFailure::None) << name;
+        EXPECT_EQ(ReadFile(steps.OutputPath()), BuildDirectly(kFullWave, FixedInfo())) << name;
+    }
 }
 
 TEST_F(ConversionStepsTest, AnUnreadableFileCannotBeOpened) {
@@ -266,6 +299,65 @@ TEST_F(ConversionStepsTest, AWriteFailingPartWayKeepsTheOldMelodyFile) {
     EXPECT_EQ(outcome, IDS_CANNOT_SAVE_MLD);
     EXPECT_EQ(ReadFile(m_folder / "long.mld"), "previous melody");
     EXPECT_EQ(m_folder.Entries(), (std::vector<std::string>{"long.mld", "long.wav"}));
+}
+
+// Address space in use by this process, in bytes.
+std::uint64_t AddressSpaceInUse() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmSize:", 0) == 0) return std::stoull(line.substr(7)) * 1024;
+    }
+    return 0;
+}
+
+// Grows the stack mapping now, so that a later limit on the address space
+// cannot stop the stack from growing.
+[[gnu::noinline]] void TouchStack() {
+    volatile char block[512 * 1024];
+    for (std::size_t i = 0; i < sizeof block; i += 4096) block[i] = 1;
+}
+
+// A failed allocation ends the step with its message (4 while reading, 6
+// while building and saving), never the program; a recording of 1 GiB needs
+// no memory in proportion to its size.
+TEST_F(ConversionStepsTest, RunningOutOfMemoryGivesAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves the address space for itself";
+#endif
+    const std::uint64_t oneGiB = 0x40000000u;
+    WriteSparse(m_folder / "big.wav", {{0, HeaderStating(oneGiB - 44)}}, oneGiB);
+    // With no spare, the free bytes left in the heap are taken as well.
+    const auto limitTo = [](std::uint64_t spare) {
+        TouchStack();
+        const rlimit limit{AddressSpaceInUse() + spare, RLIM_INFINITY};
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) return false;
+        static void* volatile taken = nullptr;
+        for (const std::size_t size : {65536, 4096, 256, 16}) {
+            while (spare == 0) {
+                taken = std::malloc(size);
+                if (taken == nullptr) break;
+            }
+        }
+        return true;
+    };
+    for (const int failure : {IDS_INVALID_WAVE, IDS_CANNOT_SAVE_MLD}) {
+        const bool whileReading = failure == IDS_INVALID_WAVE;
+        std::vector<int> outcomes;
+        for (const std::uint64_t spare : {0u, 64u << 10, 256u << 10, 1u << 20, 16u << 20}) {
+            outcomes.push_back(InChild([&] {
+                ConversionSteps steps(Path("big.wav"), Options({}, Plenty));
+                if (whileReading && !limitTo(spare)) return 100;
+                const StepFailure prepared = steps.Prepare();
+                if (prepared != StepFailure::None) return MessageIdFor(prepared);
+                if (!whileReading && !limitTo(spare)) return 100;
+                return MessageIdFor(steps.Finish(FixedInfo()));
+            }));
+            EXPECT_TRUE(outcomes.back() == failure || outcomes.back() == IDS_OUTPUT_SIZE)
+                << failure << ", spare " << spare << ": " << outcomes.back();
+        }
+        EXPECT_EQ(outcomes.front(), failure);
+        EXPECT_EQ(outcomes.back(), IDS_OUTPUT_SIZE);
+    }
 }
 
 TEST_F(ConversionStepsTest, FinishWithoutASuccessfulPrepareSavesNothing) {

@@ -1,7 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
 #include "WaveFixtures.h"
 #include "audio/WaveReader.h"
+#include "mld/MldBuilder.h"
+#include "platform/FileSource.h"
 
 using namespace quorbin;
 using namespace quorbin::fixtures;
@@ -36,17 +44,31 @@ Bytes Replace(Bytes file, std::size_t at, const std::string& text)
     return file;
 }
 
+// An unnamed file holding `bytes`; the caller owns the descriptor.
+int FileHolding(const Bytes& bytes)
+{
+    const int fd = ::memfd_create("wave", MFD_CLOEXEC);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    return fd;
+}
+
 class ParseTest : public ::testing::TestWithParam<ParseCase> {};
 
+// The same decisions whether the whole file is in memory or read by position.
 TEST_P(ParseTest, GivesExpectedResultAndDataPosition)
 {
     const ParseCase& c = GetParam();
-    WaveReader reader;
-    const ByteBuffer bytes = Exact(c.file);
-    EXPECT_EQ(reader.Parse(bytes), c.result);
-    if (c.result > 0) {
-        EXPECT_EQ(reader.m_dataOffset, c.dataOffset);
-        EXPECT_EQ(reader.m_dataLength, c.dataLength);
+    WaveReader inMemory;
+    WaveReader fromFile;
+    FileSource file(FileHolding(c.file));
+    for (const auto& [reader, result] : {std::pair{&inMemory, inMemory.Parse(Exact(c.file))},
+                                         std::pair{&fromFile, fromFile.Parse(file)}}) {
+        EXPECT_EQ(result, c.result);
+        if (c.result > 0) {
+            EXPECT_EQ(reader->m_dataOffset, c.dataOffset);
+            EXPECT_EQ(reader->m_dataLength, c.dataLength);
+        }
     }
 }
 
@@ -144,6 +166,64 @@ TEST(ParseTruncated, EveryPrefixIsRefusedOrConsistent)
         else
             EXPECT_EQ(result, WAVE_INVALID) << size;
     }
+}
+
+// A file cut short after it was opened has bytes missing: it is refused, it
+// does not end the program.
+TEST(ParseFile, AFileCutShortWhileReadIsInvalid)
+{
+    const int fd = FileHolding(RiffFile({Fmt(8000), DataOfSize(800)}));
+    FileSource file(::dup(fd));
+    ASSERT_EQ(::ftruncate(fd, 30), 0);
+    ::close(fd);
+    WaveReader reader;
+    EXPECT_EQ(reader.Parse(file), WAVE_INVALID);
+}
+
+ByteBuffer ReadWhole(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return ByteBuffer(Bytes(std::istreambuf_iterator<char>(in), {}));
+}
+
+// Every seed of the fuzz corpus gets the same decision from the file read by
+// position as from the whole file in memory, and an accepted one the same
+// melody file from the kept start of its "data" body.
+TEST(ParseFile, AgreesWithTheWholeFileOnTheFuzzCorpus)
+{
+    const ContentInfo info{"Title", "(c)", 1, "20030601"};
+    int seeds = 0;
+    for (const char* folder : {"../fuzz/corpus", "../fuzz/corpus-long"}) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            ++seeds;
+            SCOPED_TRACE(entry.path().string());
+            const ByteBuffer whole = ReadWhole(entry.path());
+            MldBuilder inMemory;
+            const std::int32_t result = inMemory.Parse(whole);
+            FileSource file(entry.path());
+            WaveReader bounded;
+            ASSERT_EQ(bounded.Parse(file), result);
+            if (result < 0)
+                continue;
+            EXPECT_EQ(bounded.m_dataOffset, inMemory.m_dataOffset);
+            EXPECT_EQ(bounded.m_dataLength, inMemory.m_dataLength);
+
+            ByteBuffer kept;
+            ASSERT_EQ(bounded.ReadData(file, 0, kMaxUsedSampleBytes, kept), 0);
+            ByteBuffer fromWhole;
+            ByteBuffer fromKept;
+            ASSERT_EQ(inMemory.Build(info, whole, result, fromWhole), 0);
+            ASSERT_EQ(MldBuilder::BuildFromSamples(info, {kept.Data(), kept.Size()}, result, fromKept), 0);
+            EXPECT_EQ(fromKept.Bytes(), fromWhole.Bytes());
+
+            ByteBuffer part;
+            ASSERT_EQ(bounded.ReadData(file, 100, 50, part), 0);
+            const auto start = whole.Bytes().begin() + static_cast<std::ptrdiff_t>(bounded.m_dataOffset + 100);
+            EXPECT_EQ(part.Bytes(), Bytes(start, start + static_cast<std::ptrdiff_t>(part.Size())));
+            EXPECT_EQ(part.Size(), std::min<std::size_t>(50, bounded.m_dataLength - 100));
+        }
+    }
+    EXPECT_GE(seeds, 30);
 }
 
 } // namespace

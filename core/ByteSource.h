@@ -1,0 +1,41 @@
+#pragma once
+// Read access by position to the bytes of a recording, whether they are held in
+// memory or read from a file, so that a reader takes only the bytes it needs.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace quorbin {
+
+enum class SourceRead {
+    Ok,
+    Missing,  // fewer bytes than asked for are there (a file that shrank)
+    Failed,   // the bytes could not be read
+};
+
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual std::uint64_t Size() const = 0;
+    // Copies `length` bytes from `offset` on into `dest`.
+    virtual SourceRead ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length) = 0;
+};
+
+// Bytes already in memory; the caller keeps them alive.
+class MemorySource final : public ByteSource {
+public:
+    MemorySource(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+
+    std::uint64_t Size() const override { return m_size; }
+    SourceRead ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length) override {
+        if (offset > m_size || length > m_size - offset) return SourceRead::Missing;
+        if (length != 0) std::memcpy(dest, m_data + offset, length);
+        return SourceRead::Ok;
+    }
+
+private:
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+};
+
+} // namespace quorbin

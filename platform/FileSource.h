@@ -1,0 +1,37 @@
+#pragma once
+// A regular file read by position (64-bit offsets, no mapping, so a file cut
+// short while it is read gives missing bytes rather than a crash). Small reads
+// are served from one read-ahead block, so walking many small chunk headers
+// costs few system calls; large reads go straight to the caller's memory.
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+#include "core/ByteSource.h"
+#include "platform/FileDescriptor.h"
+
+namespace quorbin {
+
+class FileSource final : public ByteSource {
+public:
+    // Opens `path`; Valid() is false when it is missing, unreadable or not a regular file.
+    explicit FileSource(const std::filesystem::path& path);
+    // Takes over an open descriptor.
+    explicit FileSource(int fd);
+
+    bool Valid() const { return m_valid; }
+    std::uint64_t Size() const override { return m_size; }
+    SourceRead ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length) override;
+
+private:
+    SourceRead ReadThrough(std::uint64_t offset, std::uint8_t* dest, std::size_t length);
+    SourceRead FillBlock(std::uint64_t offset);
+
+    FileDescriptor m_fd;
+    bool m_valid = false;
+    std::uint64_t m_size = 0;
+    std::vector<std::uint8_t> m_block;
+    std::uint64_t m_blockStart = 0;
+};
+
+} // namespace quorbin
