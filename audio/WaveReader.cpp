@@ -38,14 +38,17 @@ std::int32_t Fetch(ByteSource& source, std::uint64_t offset, std::uint8_t* dest,
     return WAVE_READ_FAILED;
 }
 
-// Checks the four fields of a "fmt " body. Returns the sample rate or WAVE_UNSUPPORTED.
-std::int32_t CheckFormat(const std::uint8_t* body)
+// The four fields of a "fmt " body.
+WaveFormat FormatFields(const std::uint8_t* body)
 {
-    const std::uint16_t formatTag = ReadLe16(body);
-    const std::uint16_t channels = ReadLe16(body + 2);
-    const std::uint32_t rate = ReadLe32(body + 4);
-    const std::uint16_t bitsPerSample = ReadLe16(body + 14);
-    if (formatTag != 1 || channels != 1 || rate < 4000 || rate > 16000 || bitsPerSample != 16)
+    return WaveFormat{ReadLe16(body), ReadLe16(body + 2), ReadLe32(body + 4), ReadLe16(body + 14)};
+}
+
+// The sample rate of a format the converter takes, or WAVE_UNSUPPORTED.
+std::int32_t CheckFormat(const WaveFormat& format)
+{
+    const std::uint32_t rate = format.sampleRate;
+    if (format.formatTag != 1 || format.channels != 1 || rate < 4000 || rate > 16000 || format.bitsPerSample != 16)
         return WAVE_UNSUPPORTED;
     return static_cast<std::int32_t>(rate);
 }
@@ -56,16 +59,18 @@ bool LongerThan20Ms(std::uint32_t dataLength, std::int32_t sampleRate)
     return dataLength / bytesPerMs > 20;
 }
 
-// A short "fmt " body still has its fields read at the usual offsets; when
-// they would lie past the end the file is broken.
-std::int32_t ReadFormat(ByteSource& source, std::uint64_t body)
+// Fills `format` and returns the sample rate, WAVE_UNSUPPORTED or the failure
+// of the read. A short "fmt " body still has its fields read at the usual
+// offsets; when they would lie past the end the file is broken.
+std::int32_t ReadFormat(ByteSource& source, std::uint64_t body, WaveFormat& format)
 {
     if (source.Size() - body < kFmtFieldsSize)
         return WAVE_INVALID;
     std::uint8_t fields[kFmtFieldsSize];
     if (const std::int32_t failure = Fetch(source, body, fields, sizeof fields))
         return failure;
-    return CheckFormat(fields);
+    format = FormatFields(fields);
+    return CheckFormat(format);
 }
 
 } // namespace
@@ -104,7 +109,7 @@ std::int32_t WaveReader::Parse(ByteSource& source)
             return WAVE_INVALID;
 
         if (IdIs(header, "fmt ") && !fmtSeen) {
-            sampleRate = ReadFormat(source, body);
+            sampleRate = ReadFormat(source, body, m_format);
             if (sampleRate < 0)
                 return sampleRate;
             fmtSeen = true;

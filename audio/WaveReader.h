@@ -13,6 +13,14 @@ constexpr std::int32_t WAVE_UNSUPPORTED = -2;  // the first "fmt " is not 16-bit
 constexpr std::int32_t WAVE_TOO_SHORT = -3;    // 20 ms of sound or less
 constexpr std::int32_t WAVE_READ_FAILED = -4;  // the source could not be read
 
+// The fields of a "fmt " chunk that decide whether the file is taken.
+struct WaveFormat {
+    std::uint16_t formatTag = 0;  // 1: PCM
+    std::uint16_t channels = 0;
+    std::uint32_t sampleRate = 0;
+    std::uint16_t bitsPerSample = 0;
+};
+
 class WaveReader {
 public:
     WaveReader() = default;
@@ -32,6 +40,7 @@ public:
 
     std::uint64_t m_dataOffset = 0;  // first body byte of the first "data" chunk
     std::uint32_t m_dataLength = 0;  // its stated body size in bytes
+    WaveFormat m_format;             // of the first "fmt " chunk, also when it is not supported
 };
 
 } // namespace quorbin

@@ -1,5 +1,6 @@
 #include "cli/ConvertCommand.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -127,9 +128,9 @@ StepFailure ReadPipedWave(const std::string&, ByteBuffer& wave) {
     int error = 0;
     switch (ReadStandardInput(kMaxPipedWaveBytes, wave, error)) {
     case ReadStatus::Ok: return StepFailure::None;
-    case ReadStatus::TooLarge: return StepFailure::InvalidWave;
+    case ReadStatus::TooLarge: errno = EFBIG; break;
     case ReadStatus::CannotOpen:
-    case ReadStatus::ReadError: break;
+    case ReadStatus::ReadError: errno = error; break;
     }
     return StepFailure::CannotOpen;
 }
@@ -166,11 +167,21 @@ ConversionOptions OptionsFor(const ConvertRequest& request, Streams streams) {
     return options;
 }
 
-// "message: reason (melody file)" for a failure of the steps.
-std::string FailureText(StepFailure failure, const FailureReason& reason, const std::string& shownOutput,
-                        Language language) {
+// "message: reason (melody file)" for a failure of the steps, with the way out
+// when --resample would take the file.
+std::string FailureText(StepFailure failure, const FailureReason& reason, const std::string& source,
+                        const std::string& shownOutput, Language language) {
     std::string text = LoadString(MessageIdFor(failure), language);
-    if (reason.Given()) text += ": " + ReasonText(reason);
+    const std::string resample = Tr({"; convert with --resample", "。--resample を付けて変換してください"});
+    if (reason.kind == ReasonKind::FormatFound) {
+        text += " (" + ReasonText(reason, language) + ")" + resample;
+    } else if (reason.Given()) {
+        text += ": " + ReasonText(reason, language);
+    }
+    const std::string extension = fs::path(source).extension().string();
+    if (failure == StepFailure::NotWave && extension.size() > 1 && prepare::DecoderReadsExtension(extension.substr(1))) {
+        text += resample;
+    }
     if (failure == StepFailure::CannotSave || failure == StepFailure::DiskSpace) text += " (" + shownOutput + ")";
     return text;
 }
@@ -187,7 +198,7 @@ bool ConvertOne(const std::string& file, const ConvertRequest& request, Streams 
     const std::string shown = ShownOutput(file, request, steps);
     if (failure == StepFailure::None && request.noClobber && !request.ToStandardOutput()
         && fs::exists(fs::symlink_status(steps.OutputPath(), ec))) {
-        report.Failure(file, LoadString(IDS_CANNOT_SAVE_MLD, language) + Tr({": exists (", ": 既に存在します ("}) + shown + ")",
+        report.Failure(file, FailureText(StepFailure::CannotSave, FailureReason::Of(ReasonKind::Exists), file, shown, language),
                        IDS_CANNOT_SAVE_MLD);
         return false;
     }
@@ -203,7 +214,7 @@ bool ConvertOne(const std::string& file, const ConvertRequest& request, Streams 
         // The melody file could not go to standard output: an output error, not a save.
         const bool outputFailed = request.ToStandardOutput() && failure == StepFailure::CannotSave
                                   && steps.Reason().kind == ReasonKind::SystemError;
-        report.Failure(file, FailureText(failure, steps.Reason(), shown, language),
+        report.Failure(file, FailureText(failure, steps.Reason(), file, shown, language),
                        outputFailed ? kExitIoError : MessageIdFor(failure));
         return false;
     }

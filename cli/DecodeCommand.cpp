@@ -8,6 +8,7 @@
 #include "cli/MelodyCommands.h"
 #include "cli/MelodyFile.h"
 #include "cli/StandardStreams.h"
+#include "conversion/StepMessages.h"
 #include "platform/FileSystem.h"
 
 namespace quorbin::cli {
@@ -74,12 +75,21 @@ int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath,
         text = Tr({"cannot write the WAVE file", "WAVE ファイルを書き込めません"});
         return kExitCantCreate;
     }
-    int error = 0;
-    if (toStandardOutput ? !WriteAndFlush(out, wave, error) : !SaveFileAtomically(wavePath, wave)) {
-        text = toStandardOutput ? Tr({"cannot write the WAVE file to standard output", "WAVE ファイルを標準出力に書き込めません"})
-                                      + (error ? ": " + ErrnoReason(error) : std::string())
-                                : Tr({"cannot write the WAVE file (", "WAVE ファイルを書き込めません ("}) + wavePath + ")";
-        return toStandardOutput ? kExitIoError : kExitCantCreate;
+    if (toStandardOutput) {
+        int error = 0;
+        if (!WriteAndFlush(out, wave, error)) {
+            text = Tr({"cannot write the WAVE file to standard output", "WAVE ファイルを標準出力に書き込めません"})
+                   + (error ? ": " + ErrnoReason(error) : std::string());
+            return kExitIoError;
+        }
+    } else if (const SaveStatus saved = SaveFileAtomically(wavePath, wave); !saved) {
+        text = Tr({"cannot write the WAVE file", "WAVE ファイルを書き込めません"})
+               + ": "
+               + (saved.failure == SaveFailure::System
+                      ? ErrnoReason(saved.error)
+                      : ReasonText(FailureReason::Of(ReasonKind::DanglingLink), UserLanguage()))
+               + " (" + wavePath + ")";
+        return kExitCantCreate;
     }
     const std::string where = toStandardOutput ? Tr({"standard output", "標準出力"}) : wavePath;
     text = UserLanguage() == Language::Japanese

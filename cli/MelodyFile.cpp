@@ -1,5 +1,7 @@
 #include "cli/MelodyFile.h"
 
+#include <cerrno>
+
 #include "cli/MelodyCommands.h"
 #include "cli/StandardStreams.h"
 #include "cli/Texts.h"
@@ -15,7 +17,9 @@ constexpr std::uint64_t kMaxMelodyFileBytes = 16u << 20;
 ReadStatus ReadMelodyBytes(const std::string& name, ByteBuffer& bytes) {
     if (!IsStandardStream(name)) return ReadWholeFile(name, kMaxMelodyFileBytes, bytes);
     int error = 0;
-    return ReadStandardInput(kMaxMelodyFileBytes, bytes, error);
+    const ReadStatus status = ReadStandardInput(kMaxMelodyFileBytes, bytes, error);
+    errno = error;
+    return status;
 }
 
 } // namespace
@@ -29,10 +33,10 @@ int LoadMelodyFile(const std::string& name, LoadedMelody& melody, std::string& p
         problem = "too large to be a melody file at offset " + std::to_string(kMaxMelodyFileBytes);
         return kExitDataError;
     case ReadStatus::CannotOpen:
-        problem = Tr({"cannot open the file", "ファイルを開けません"});
+        problem = Tr({"cannot open the file: ", "ファイルを開けません: "}) + ErrnoReason(errno);
         return kExitNoInput;
     case ReadStatus::ReadError:
-        problem = Tr({"cannot read the file", "ファイルを読めません"});
+        problem = Tr({"cannot read the file: ", "ファイルを読めません: "}) + ErrnoReason(errno);
         return kExitNoInput;
     }
     const MldReadResult result = ReadMld(melody.bytes.Bytes());

@@ -1,5 +1,6 @@
 #include "conversion/ConversionSteps.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <new>
 #include <utility>
@@ -80,6 +81,7 @@ void ConversionSteps::PlanOutputPath() {
 }
 
 StepFailure ConversionSteps::Prepare() {
+    m_reason = {};
     return FailingOnOutOfMemory(StepFailure::InvalidWave, [this] {
         // The limit counts CP932 bytes; a character CP932 lacks becomes one "?".
         if (Utf8ToCp932Lossy(m_droppedPath).size() >= kPathLimitBytes) return StepFailure::PathTooLong;
@@ -88,18 +90,30 @@ StepFailure ConversionSteps::Prepare() {
         PlanOutputPath();
 
         FileSource file(m_droppedPath);
-        if (!file.Valid()) return StepFailure::CannotOpen;
+        if (!file.Valid()) {
+            m_reason = FailureReason::System(file.OpenError());
+            return StepFailure::CannotOpen;
+        }
         return ReadSource(file);
     });
 }
 
 StepFailure ConversionSteps::PrepareDecoded(const SourceDecoder& decode) {
+    m_reason = {};
     return FailingOnOutOfMemory(StepFailure::InvalidWave, [&] {
         if (Utf8ToCp932Lossy(m_droppedPath).size() >= kPathLimitBytes) return StepFailure::PathTooLong;
         m_extensionLength = ExtensionLength(m_droppedPath);
         PlanOutputPath();
         ByteBuffer wave;
-        if (const StepFailure failure = decode(m_droppedPath, wave); failure != StepFailure::None) return failure;
+        errno = 0;
+        switch (const StepFailure failure = decode(m_droppedPath, wave)) {
+        case StepFailure::None: break;
+        case StepFailure::CannotOpen:
+            if (errno != 0) m_reason = FailureReason::System(errno);
+            return failure;
+        case StepFailure::InvalidWave: m_reason = FailureReason::Of(ReasonKind::Undecodable); return failure;
+        default: return failure;
+        }
         MemorySource source(wave.Data(), wave.Size());
         return ReadSource(source);
     });
@@ -119,7 +133,13 @@ StepFailure ConversionSteps::ReadSource(ByteSource& source) {
 StepFailure ConversionSteps::ReadSamples(ByteSource& source) {
     WaveReader reader;
     const std::int32_t result = reader.Parse(source);
-    if (const StepFailure failure = ParseResultToFailure(result); failure != StepFailure::None) return failure;
+    if (const StepFailure failure = ParseResultToFailure(result); failure != StepFailure::None) {
+        if (failure == StepFailure::Unsupported) {
+            m_reason = FailureReason::Of(ReasonKind::FormatFound);
+            m_reason.format = reader.m_format;
+        }
+        return failure;
+    }
     const std::int32_t read = reader.ReadData(source, 0, kMaxUsedSampleBytes, m_samples);
     if (read != 0) return ParseResultToFailure(read);
     m_sampleRate = result;
@@ -149,13 +169,18 @@ StepFailure ConversionSteps::Save(const ByteBuffer& melody) {
     const auto size = static_cast<std::uint32_t>(melody.Size());
     const std::filesystem::path folder =
         m_outputPath.has_parent_path() ? m_outputPath.parent_path() : std::filesystem::path(".");
+    errno = 0;
     const double freeBytes = m_options.freeSpace(folder);
-    if (!(freeBytes > static_cast<double>(size))) return StepFailure::DiskSpace;
+    if (!(freeBytes > static_cast<double>(size))) {
+        // A query that could not be answered leaves its errno: a missing folder, say.
+        if (freeBytes < 0 && errno != 0) m_reason = FailureReason::System(errno);
+        return StepFailure::DiskSpace;
+    }
 
     const SaveStatus saved = m_options.save(m_outputPath, melody);
     switch (saved.failure) {
     case SaveFailure::None: break;
-    case SaveFailure::DanglingLink: m_reason = {ReasonKind::DanglingLink, 0, {}}; return StepFailure::CannotSave;
+    case SaveFailure::DanglingLink: m_reason = FailureReason::Of(ReasonKind::DanglingLink); return StepFailure::CannotSave;
     case SaveFailure::System: m_reason = FailureReason::System(saved.error); return StepFailure::CannotSave;
     }
     m_outputSize = size;

@@ -4,6 +4,8 @@
 // front-end can word it in its own language.
 #include <string>
 
+#include "audio/WaveReader.h"
+
 namespace quorbin {
 
 enum class StepFailure {
@@ -26,14 +28,19 @@ enum class ReasonKind {
     AlreadyWritten,      // `file` was converted into the same output earlier in the run
     ReplacesMelodyFile,  // the preview is the melody file just made
     DanglingLink,        // the output is a symbolic link to a file that does not exist
+    FormatFound,         // `format` is the WAVE format found, which is not taken as it is
+    Undecodable,         // no decoder reads the recording
+    Exists,              // the output exists and is kept
 };
 
 struct FailureReason {
     ReasonKind kind = ReasonKind::None;
     int error = 0;
     std::string file;
+    WaveFormat format;
 
-    static FailureReason System(int error) { return {ReasonKind::SystemError, error, {}}; }
+    static FailureReason System(int error) { return {ReasonKind::SystemError, error, {}, {}}; }
+    static FailureReason Of(ReasonKind kind) { return {kind, 0, {}, {}}; }
     bool Given() const { return kind != ReasonKind::None; }
 };
 

@@ -1,17 +1,21 @@
 #pragma once
 // What the front-ends show for a step's outcome: the string-table message of a
-// failure and the wording of its reason.
+// failure and the wording of its reason, in English or Japanese.
 #include <string>
 
 #include "conversion/StepFailure.h"
+#include "res/StringTable.h"
 
 namespace quorbin {
 
 // The string id of the message the user sees; IDS_OUTPUT_SIZE for StepFailure::None.
 int MessageIdFor(StepFailure failure);
 
-// The reason as a short English phrase to add after the message ("Permission
-// denied", "it would replace the recording itself"); empty when none is given.
-std::string ReasonText(const FailureReason& reason);
+// The reason as a short phrase to add after the message ("Permission denied",
+// "it would replace the recording itself"); empty when none is given.
+std::string ReasonText(const FailureReason& reason, Language language = Language::English);
+
+// The system's reason for a failure with errno `error` ("No such file or directory").
+std::string ErrorText(int error, Language language = Language::English);
 
 } // namespace quorbin

@@ -22,7 +22,14 @@ FileSource::FileSource(const std::filesystem::path& path) : FileSource(OpenForRe
 
 FileSource::FileSource(int fd) : m_fd(fd) {
     struct stat st {};
-    if (!m_fd.Valid() || ::fstat(m_fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    if (!m_fd.Valid() || ::fstat(m_fd.Get(), &st) != 0) {
+        m_error = errno;
+        return;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        m_error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return;
+    }
     m_size = static_cast<std::uint64_t>(st.st_size);
     m_valid = true;
 }

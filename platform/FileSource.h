@@ -20,6 +20,9 @@ public:
     explicit FileSource(int fd);
 
     bool Valid() const { return m_valid; }
+    // Why it is not valid: the errno of the open, EISDIR for a folder, EINVAL for
+    // another kind of file that is not a regular one.
+    int OpenError() const { return m_error; }
     std::uint64_t Size() const override { return m_size; }
     SourceRead ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length) override;
 
@@ -29,6 +32,7 @@ private:
 
     FileDescriptor m_fd;
     bool m_valid = false;
+    int m_error = 0;
     std::uint64_t m_size = 0;
     std::vector<std::uint8_t> m_block;
     std::uint64_t m_blockStart = 0;

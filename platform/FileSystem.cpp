@@ -115,7 +115,11 @@ ReadStatus ReadWholeFile(const fs::path& path, std::uint64_t maxBytes, ByteBuffe
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.Valid()) return ReadStatus::CannotOpen;
     struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadStatus::CannotOpen;
+    if (::fstat(fd.Get(), &st) != 0) return ReadStatus::CannotOpen;
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return ReadStatus::CannotOpen;
+    }
     const auto size = static_cast<std::uint64_t>(st.st_size);
     if (size > maxBytes) return ReadStatus::TooLarge;
 

@@ -221,8 +221,9 @@ TEST_F(CliRun, DefaultsFollowTheWindowAndSourceDateEpoch) {
 struct FailureCase {
     std::string file;
     int id;
-    const char* english;
+    const char* english;  // message and reason
     const char* japanese;
+    std::vector<std::string> options = {};
 };
 
 class CliFailure : public CliRun, public testing::WithParamInterface<FailureCase> {
@@ -233,6 +234,8 @@ protected:
         WriteFile(m_folder / "cd.wav", MakeWave(8000, {.rate = 22050}));
         WriteFile(m_folder / "blip.wav", MakeWave(100));
         WriteFile(m_folder / "notes.txt", "hello");
+        WriteFile(m_folder / "song.flac", "not really");
+        std::filesystem::create_directory(m_folder / "folder.wav");
         WriteFile(m_folder / "locked.wav", m_wave);
         WriteFile(m_folder / "locked.mld", "old");
         std::filesystem::permissions(m_folder / "locked.mld", std::filesystem::perms(0444));
@@ -243,6 +246,7 @@ TEST_P(CliFailure, PrintsTheMessageAndExitsWithItsNumber) {
     const FailureCase& c = GetParam();
     for (const auto& [lang, text] : {std::pair{"en_US.UTF-8", c.english}, std::pair{"ja_JP.UTF-8", c.japanese}}) {
         std::vector<std::string> args = {"convert", c.file};
+        args.insert(args.begin() + 1, c.options.begin(), c.options.end());
         if (c.id == IDS_DISK_SPACE) args = {"convert", "-o", "nowhere/x.mld", "tune.wav"};
         const CliResult r = RunCli(m_folder, args, {{"LANG", lang}});
         const std::string shown = c.id == IDS_DISK_SPACE ? "tune.wav" : c.file;
@@ -258,15 +262,25 @@ TEST_P(CliFailure, PrintsTheMessageAndExitsWithItsNumber) {
 INSTANTIATE_TEST_SUITE_P(
     Messages, CliFailure,
     testing::Values(
-        FailureCase{"missing.wav", 2, "Cannot open WAVE file", "WAVEファイルを開けません"},
+        FailureCase{"missing.wav", 2, "Cannot open WAVE file: No such file or directory",
+                    "WAVEファイルを開けません: ファイルまたはフォルダがありません"},
+        FailureCase{"folder.wav", 2, "Cannot open WAVE file: Is a directory", "WAVEファイルを開けません: フォルダです"},
+        FailureCase{"missing.flac", 2, "Cannot open WAVE file: No such file or directory",
+                    "WAVEファイルを開けません: ファイルまたはフォルダがありません", {"--resample"}},
         FailureCase{"notes.txt", 3, "Extension is not \".wav\"", "拡張子が\".wav\"ではありません"},
+        FailureCase{"song.flac", 3, "Extension is not \".wav\"; convert with --resample",
+                    "拡張子が\".wav\"ではありません。--resample を付けて変換してください"},
         FailureCase{"empty.wav", 4, "Invalid WAVE file", "不正なWAVEファイルです"},
-        FailureCase{"cd.wav", 5, "This WAVE format not supported", "対応しないWAVEフォーマットです"},
+        FailureCase{"song.flac", 4, "Invalid WAVE file: no decoder reads this file",
+                    "不正なWAVEファイルです: どのデコーダも読めないファイルです", {"--resample"}},
+        FailureCase{"cd.wav", 5, "This WAVE format not supported (22050 Hz, 1 channel, 16-bit PCM); convert with --resample",
+                    "対応しないWAVEフォーマットです (22050 Hz, 1 チャンネル, 16 ビット PCM)。--resample を付けて変換してください"},
         FailureCase{"locked.wav", 6, "Cannot save \".mld\" file: Permission denied",
-                    "\".mld\"ファイルを保存できません: Permission denied"},
+                    "\".mld\"ファイルを保存できません: アクセス権がありません"},
         FailureCase{std::string(300, 'n') + ".wav", 7, "Filename length exceeds limit", "ファイル名が長すぎます"},
         FailureCase{"blip.wav", 8, "Inadequate WAVE file playtime", "WAVEの再生時間が短すぎます"},
-        FailureCase{"tune.wav", 9, "Disk space not enough", "ディスク容量が足りません"}));
+        FailureCase{"tune.wav", 9, "Disk space not enough: No such file or directory",
+                    "ディスク容量が足りません: ファイルまたはフォルダがありません"}));
 
 TEST_F(CliRun, EveryFileIsTriedAndTheFirstFailureIsTheStatus) {
     WriteFile(m_folder / "empty.wav", "");
@@ -274,7 +288,7 @@ TEST_F(CliRun, EveryFileIsTriedAndTheFirstFailureIsTheStatus) {
     const CliResult r = RunCli(m_folder, {"convert", "--date", "20030601", "missing.wav", "tune.wav", "empty.wav",
                                           "second.wav"});
     EXPECT_EQ(r.status, IDS_CANNOT_OPEN_WAVE);
-    EXPECT_EQ(r.err, "missing.wav: Cannot open WAVE file\nempty.wav: Invalid WAVE file\n"
+    EXPECT_EQ(r.err, "missing.wav: Cannot open WAVE file: No such file or directory\nempty.wav: Invalid WAVE file\n"
                      "converted 2 of 4 files, 2 failed\n");
     const std::string size = FormatSizeReport(ReadFile(m_folder / "tune.mld").size(), Language::English);
     EXPECT_EQ(r.out, "tune.wav: " + size + " (tune.mld)\nsecond.wav: " + size + " (second.mld)\n");
@@ -419,7 +433,7 @@ INSTANTIATE_TEST_SUITE_P(
         BatchCase{{"-q", "tune.wav", "kept.wav"}, 0, {}, ""},
         BatchCase{{"-n", "tune.wav", "kept.wav", "gone.wav"}, IDS_CANNOT_SAVE_MLD, {"tune"},
                   "kept.wav: Cannot save \".mld\" file: exists (kept.mld)\n"
-                  "gone.wav: Cannot open WAVE file\n"
+                  "gone.wav: Cannot open WAVE file: No such file or directory\n"
                   "converted 1 of 3 files, 2 failed\n"},
         BatchCase{{"--no-clobber", "-q", "kept.wav", "tune.wav"}, IDS_CANNOT_SAVE_MLD, {},
                   "kept.wav: Cannot save \".mld\" file: exists (kept.mld)\nconverted 1 of 2 files, 1 failed\n"},

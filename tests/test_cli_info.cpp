@@ -233,9 +233,9 @@ INSTANTIATE_TEST_SUITE_P(
     Files, InfoRefusal,
     ::testing::Values(
         Refusal{"Missing", [](const TempFolder& f) { return (f / "none.mld").string(); }, kExitNoInput,
-                "cannot open the file"},
+                "cannot open the file: No such file or directory"},
         Refusal{"Folder", [](const TempFolder& f) { return f.Path().string(); }, kExitNoInput,
-                "cannot open the file"},
+                "cannot open the file: Is a directory"},
         Refusal{"WaveFile", WaveNamedMld, kExitDataError, "not a melody file: the magic is not \"melo\" at offset 0"},
         Refusal{"CutShort", CutMelody, kExitDataError,
                 "file length field says 2183 bytes follow it, but 2173 do at offset 4"},

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <memory>
@@ -89,6 +90,29 @@ StepFailure PrepareWaveBytes(const std::filesystem::path& source, const Preparat
     wave.Clear();
     const auto rate = static_cast<std::uint32_t>(recording.sampleRate);
     return WriteMonoWave(recording.samples, rate, wave) ? StepFailure::None : StepFailure::InvalidWave;
+}
+
+bool DecoderReadsExtension(std::string_view extension) {
+    std::string lower(extension);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    // Common spellings that libsndfile lists under another extension; raw
+    // samples need a format given by hand, which the preparation does not do.
+    for (const char* alias : {"aif", "aifc", "ogg", "opus", "mp3"}) {
+        if (lower == alias) return true;
+    }
+    if (lower == "raw") return false;
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+    for (int i = 0; i < count; ++i) {
+        SF_FORMAT_INFO info{};
+        info.format = i;
+        if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info) == 0 && info.extension
+            && lower == info.extension) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::optional<PreparationOptions> PreparationFromOptions(bool resample, const std::optional<std::string>& rate,

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "conversion/StepFailure.h"
@@ -52,6 +53,10 @@ std::vector<std::int16_t> ToPcm16(std::span<const float> samples, bool normalize
 // The prepared recording as a canonical 16-bit mono PCM WAVE in `wave`. Returns
 // StepFailure::None, or CannotOpen or InvalidWave.
 StepFailure PrepareWaveBytes(const std::filesystem::path& source, const PreparationOptions& options, ByteBuffer& wave);
+
+// True when a file with this extension (without the dot, any case) is a
+// format the decoder reads: "flac", "ogg", "aiff", ...
+bool DecoderReadsExtension(std::string_view extension);
 
 // Reads the command-line options --resample, --rate HZ and --normalize. Returns
 // nullopt when none was given, or, with `problem` set, when --rate is not a
