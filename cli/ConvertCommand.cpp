@@ -72,6 +72,8 @@ bool ReadOutput(const ParsedArguments& arguments, const Streams& streams, Conver
         request.outputFolder = *folder;
     } else if (output && !IsStandardStream(*output) && !output->empty() && fs::is_directory(*output, ec)) {
         request.outputFolder = *output;
+    } else if (output && output->ends_with('/')) {
+        problem = Tr({"-o: no such folder: ", "-o: フォルダがありません: "}) + *output;
     } else if (output) {
         if (files.size() != 1 || output->empty()) {
             problem = Tr({"-o needs exactly one input file and a non-empty name (or an existing folder)",

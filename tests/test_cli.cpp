@@ -335,6 +335,7 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"convert", "--resample", "-o", "x.mld", "-"}, nullptr, "not standard input"},
         UsageCase{{"convert", "--preview", "-o", "-", "tune.wav"}, nullptr, "not -o -"},
         UsageCase{{"convert", "--output-dir", "none", "tune.wav"}, nullptr, "no such folder: none"},
+        UsageCase{{"convert", "-o", "none/", "tune.wav"}, nullptr, "no such folder: none/"},
         UsageCase{{"convert", "--output-dir", ".", "-o", "x.mld", "tune.wav"}, nullptr, "cannot be used together"},
         UsageCase{{"help", "play"}, nullptr, "unknown command play"}));
 

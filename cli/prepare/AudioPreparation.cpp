@@ -13,6 +13,7 @@
 
 #include "audio/WaveWriter.h"
 #include "cli/prepare/MonoResampler.h"
+#include "res/StringTable.h"
 #include "platform/FileDescriptor.h"
 
 namespace quorbin::prepare {
@@ -126,7 +127,10 @@ std::optional<PreparationOptions> PreparationFromOptions(bool resample, const st
         const char* end = rate->data() + rate->size();
         const auto [stop, error] = std::from_chars(rate->data(), end, hertz);
         if (error != std::errc() || stop != end || hertz < kLowestRate || hertz > kHighestRate) {
-            problem = "--rate must be a whole number of hertz from 4000 to 16000, not \"" + *rate + "\"";
+            problem = (LanguageFromEnvironment() == Language::Japanese
+                           ? "--rate には 4000 ～ 16000 の整数 (Hz) が必要です: \""
+                           : "--rate must be a whole number of hertz from 4000 to 16000, not \"")
+                      + *rate + "\"";
             return std::nullopt;
         }
         options.targetRate = hertz;
