@@ -29,7 +29,7 @@
 #include "app/MainDialog.h"
 #include "app/SingleInstance.h"
 #include "mld/MldBuilder.h"
-#include "tests/DialogButtons.h"
+#include "tests/DialogDriving.h"
 #include "tests/WaveFixtures.h"
 #include "ui/AboutDialog.h"
 #include "ui/InfoDialog.h"
@@ -89,63 +89,39 @@ struct SeenDialog {
     bool busyMeanwhile = false;
 };
 
-using Step = std::function<void(SkinnedDialog*)>;
+using Step = ModalStep;
 
-const Step kOk = [](SkinnedDialog* d) { OkButtonOf(d)->click(); };
-const Step kPower = [](SkinnedDialog* d) { PowerButtonOf(d)->click(); };
-const Step kEsc = [](SkinnedDialog* d) { QTest::keyClick(d, Qt::Key_Escape); };
-const Step kCancel = [](SkinnedDialog* d) { qobject_cast<InfoDialog*>(d)->CancelButton()->click(); };
+const Step kOk = [](QDialog* d) { OkButtonOf(d)->click(); };
+const Step kPower = [](QDialog* d) { PowerButtonOf(d)->click(); };
+const Step kEsc = [](QDialog* d) { QTest::keyClick(d, Qt::Key_Escape); };
+const Step kCancel = [](QDialog* d) { qobject_cast<InfoDialog*>(d)->CancelButton()->click(); };
 
 Step MoveThen(QPoint to, Step then)
 {
-    return [to, then](SkinnedDialog* d) {
+    return [to, then](QDialog* d) {
         d->move(to);
         then(d);
     };
 }
 
-// Answers the modal dialogs as they come up, one step each, and records them.
-// A dialog beyond the script, or a script that stalls, is closed and noted.
-class ModalScript : public QObject {
+// Answers the dialogs that come up during the main window's run, one step
+// each, and records what each looked like and what the window did meanwhile.
+class ModalScript : public ModalDriver {
 public:
-    explicit ModalScript(QList<Step> steps, QWidget* mainWindow = nullptr, int watchdogMs = 30000)
-        : m_steps(std::move(steps)), m_main(mainWindow)
+    ModalScript(QList<Step> steps, MainDialog* mainWindow, int watchdogMs = 30000)
+        : ModalDriver(std::move(steps), mainWindow, watchdogMs), m_main(mainWindow)
     {
-        connect(&m_poll, &QTimer::timeout, this, [this] { Poll(); });
-        m_poll.start(5);
-        m_watchdog.setSingleShot(true);
-        connect(&m_watchdog, &QTimer::timeout, this, [this] { GiveUp(); });
-        m_watchdog.start(watchdogMs);
     }
 
     QList<SeenDialog> seen;
-    bool unexpected = false;
-    bool timedOut = false;
-    bool Finished() const { return m_steps.isEmpty(); }
 
 private:
-    void Poll()
-    {
-        auto* dialog = qobject_cast<SkinnedDialog*>(QApplication::activeModalWidget());
-        if (!dialog || dialog == m_current || !dialog->isVisible())
-            return;
-        m_current = dialog;
-        seen << Describe(dialog);
-        if (m_steps.isEmpty()) {
-            unexpected = true;
-            dialog->reject();
-            return;
-        }
-        const Step step = m_steps.takeFirst();
-        step(dialog);
-    }
-
-    SeenDialog Describe(SkinnedDialog* dialog) const
+    void Noticed(QDialog* dialog) override
     {
         SeenDialog s;
         s.geometry = dialog->geometry();
         s.busyMeanwhile = QApplication::overrideCursor() != nullptr;
-        s.dropsOnMeanwhile = m_main && m_main->acceptDrops();
+        s.dropsOnMeanwhile = m_main->acceptDrops();
         if (auto* message = qobject_cast<MessageDialog*>(dialog)) {
             s.type = QStringLiteral("message");
             s.kind = message->m_kind;
@@ -155,29 +131,10 @@ private:
         } else if (qobject_cast<AboutDialog*>(dialog)) {
             s.type = QStringLiteral("about");
         }
-        return s;
+        seen << s;
     }
 
-    void GiveUp()
-    {
-        timedOut = true;
-        m_poll.stop();
-        auto closeAll = [] {
-            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-                dialog->done(2);
-        };
-        auto* again = new QTimer(this);
-        connect(again, &QTimer::timeout, this, closeAll);
-        again->start(50);
-        if (m_main)
-            qobject_cast<QDialog*>(m_main)->done(2);
-    }
-
-    QList<Step> m_steps;
-    QWidget* m_main;
-    QPointer<SkinnedDialog> m_current;
-    QTimer m_poll;
-    QTimer m_watchdog;
+    MainDialog* m_main;
 };
 
 // Sends a drag over `at` followed by a drop, through the window system's entry
@@ -329,7 +286,7 @@ void AppTest::dropGivesTheSameMelodyAsTheCommandLine()
 
     MainDialog window;
     ShowAt(window, kMainAt);
-    const Step fillIn = [](SkinnedDialog* d) {
+    const Step fillIn = [](QDialog* d) {
         auto* info = qobject_cast<InfoDialog*>(d);
         QCOMPARE(info->TitleField()->text(), QStringLiteral("Voice Memo"));
         info->TitleField()->setText(QStringLiteral("Morning bell"));
@@ -603,7 +560,7 @@ void AppTest::aboutBoxHandsTheWindowBackWhereItWasLeft()
     ShowAt(window, kMainAt);
     bool collapsedMeanwhile = false;
     QPoint collapsedAt;
-    const Step check = [&](SkinnedDialog* d) {
+    const Step check = [&](QDialog* d) {
         collapsedMeanwhile = window.IsCollapsed() && !window.isVisible();
         collapsedAt = window.CollapsedAt();
         d->move(320, 40);
@@ -926,7 +883,7 @@ void AppTest::laterStartsHandTheirFileOver()
     // A file that comes while a job's dialog is up waits for that job.
     const QString waiting = Path(QStringLiteral("waiting.wav"));
     WriteBytes(waiting, WaveBytes(8000, 4000));
-    const Step handOverMeanwhile = [&](SkinnedDialog* d) {
+    const Step handOverMeanwhile = [&](QDialog* d) {
         window.OpenFile(waiting);
         kOk(d);
     };

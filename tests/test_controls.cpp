@@ -3,6 +3,7 @@
 #include "ui/SkinnedControls.h"
 #include "ui/SkinnedDialog.h"
 #include "ui/UiText.h"
+#include "tests/DialogDriving.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -79,26 +80,6 @@ public slots:
 };
 
 QRgb PixelOf(QWidget* widget, QPoint at) { return widget->grab().toImage().pixel(at); }
-
-// Runs `dialog` modally and `step` once it is the active modal window. A
-// watchdog ends every modal window still open after 5 s and sets `timedOut`.
-int RunModal(QDialog* dialog, const std::function<void(QDialog*)>& step, bool* timedOut)
-{
-    *timedOut = false;
-    QTimer::singleShot(0, dialog, [step] {
-        QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() != nullptr, 2000);
-        step(qobject_cast<QDialog*>(QApplication::activeModalWidget()));
-    });
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [timedOut] {
-        *timedOut = true;
-        while (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-            open->done(-99);
-    });
-    watchdog.start(5000);
-    return dialog->exec();
-}
 
 class TestDialog : public SkinnedDialog {
 public:
@@ -499,7 +480,7 @@ private slots:
         dialog.move(123, 45);
 
         bool timedOut = false;
-        const int run = RunModal(&dialog, [&](QDialog* open) {
+        const int run = RunModal(dialog, [&](QDialog* open) {
             QCOMPARE(open, &dialog);
             QWindow* window = dialog.windowHandle();
             if (action == "ok")
@@ -531,10 +512,10 @@ private slots:
         QDialog owner;
         int childResult = -1;
         bool ownerTimedOut = false, childTimedOut = false;
-        const int ownerResult = RunModal(&owner, [&](QDialog*) {
+        const int ownerResult = RunModal(owner, [&](QDialog*) {
             TestDialog dialog(&owner);
             dialog.m_lastRect = {5, 6, 7, 8};
-            childResult = RunModal(&dialog, [&](QDialog* open) {
+            childResult = RunModal(dialog, [&](QDialog* open) {
                 QCOMPARE(open, &dialog);
                 QCOMPARE(dialog.Power()->pos(), QPoint(182, 72));
                 // A click on the Power button's cut-off triangle does nothing.

@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "platform/Cp932.h"
-#include "tests/DialogButtons.h"
+#include "tests/DialogDriving.h"
 #include "res/Layouts.h"
 #include "ui/AboutDialog.h"
 #include "ui/DialogUnits.h"
@@ -27,20 +27,6 @@ using namespace quorbin;
 Q_DECLARE_METATYPE(quorbin::Language)
 
 namespace {
-
-constexpr int kNotRun = -100;
-
-// Runs `dialog` modally; `steps` runs once it is shown. A watchdog ends a run
-// that the steps failed to end, so a broken dialog cannot hang the test.
-int RunModal(QDialog& dialog, const std::function<void()>& steps)
-{
-    QTimer::singleShot(0, &dialog, steps);
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, &dialog, [&dialog] { dialog.done(kNotRun); });
-    watchdog.start(10000);
-    return dialog.exec();
-}
 
 // Handles the next modal box (the text limit warning) and reports its text.
 void AnswerNextMessageBox(QString* text)
@@ -399,7 +385,7 @@ void DialogTests::clearThenOkDeliversEmptyAnswers()
     InfoDialog dialog(&owner);
     dialog.m_title = "drum loop";
     dialog.m_copyright = "(C) 2003";
-    const int result = RunModal(dialog, [&] {
+    const int result = RunModal(dialog, [&](QDialog*) {
         QTest::keyClicks(dialog.TitleField(), " two");
         Click(dialog.ProtectionBox());
         QCOMPARE(dialog.ProtectionBox()->GetState(), 1);
@@ -436,7 +422,7 @@ void DialogTests::protectionFollowsTicks()
     QDialog owner;
     InfoDialog dialog(&owner);
     dialog.m_protection = 7;
-    const int result = RunModal(dialog, [&] {
+    const int result = RunModal(dialog, [&](QDialog*) {
         for (int i = 0; i < clicks; ++i)
             Click(dialog.ProtectionBox());
         QTest::keyClicks(dialog.CopyrightField(), "(C) 2003 me");
@@ -470,7 +456,7 @@ void DialogTests::overlongTextKeepsDialogOpen()
     QString warning;
     bool stayedOpen = false;
     QWidget* focusAfterWarning = nullptr;
-    const int result = RunModal(dialog, [&] {
+    const int result = RunModal(dialog, [&](QDialog*) {
         AnswerNextMessageBox(&warning);
         Click(dialog.OkButton());
         stayedOpen = dialog.isVisible();
@@ -595,7 +581,7 @@ void DialogTests::resultsAndRecordedRect()
     owner.setResult(42);
     auto dialog = MakeDialog(Which(which), &owner);
     dialog->move(123, 77);
-    const int ran = RunModal(*dialog, [&] {
+    const int ran = RunModal(*dialog, [&](QDialog*) {
         QWidget* keyTarget = QApplication::focusWidget() ? QApplication::focusWidget() : dialog.get();
         if (action == QLatin1String("ok"))
             Click(OkButtonOf(dialog.get()));
@@ -637,7 +623,7 @@ void DialogTests::dragMovesDialogAndLastRectFollows()
     auto dialog = MakeDialog(Which(which), &owner);
     dialog->move(100, 100);
     const QPoint delta(37, 21);
-    const int result = RunModal(*dialog, [&] {
+    const int result = RunModal(*dialog, [&](QDialog*) {
         Drag(dialog.get(), pressAt, delta);
         QTest::keyClick(dialog.get(), Qt::Key_Escape);
     });
