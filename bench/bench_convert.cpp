@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "WaveFixtures.h"
 #include "conversion/ConversionSteps.h"
 
 namespace {
@@ -21,36 +22,24 @@ namespace {
 using namespace quorbin;
 namespace fs = std::filesystem;
 
-void PutLe(std::string& out, std::uint32_t value, int bytes)
+std::string Text(const fixtures::Bytes& bytes)
 {
-    for (int i = 0; i < bytes; ++i)
-        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return std::string(bytes.begin(), bytes.end());
 }
 
+// The 44-byte header of an 8000 Hz file whose "data" chunk holds `dataBytes`.
 std::string Header(std::uint32_t dataBytes)
 {
-    std::string out = "RIFF";
-    PutLe(out, 36 + dataBytes, 4);
-    out += "WAVEfmt ";
-    PutLe(out, 16, 4);
-    PutLe(out, 1, 2);
-    PutLe(out, 1, 2);
-    PutLe(out, 8000, 4);
-    PutLe(out, 16000, 4);
-    PutLe(out, 2, 2);
-    PutLe(out, 16, 2);
-    out += "data";
-    PutLe(out, dataBytes, 4);
-    return out;
+    return Text(fixtures::RiffFile({fixtures::Fmt(8000), {"data", {}, true, dataBytes}}, 36 + dataBytes));
 }
 
 // One second of a 440 Hz tone at 8000 Hz.
 std::string ToneSecond()
 {
-    std::string out;
-    for (int i = 0; i < 8000; ++i)
-        PutLe(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(9000 * std::sin(i * 0.3455))), 2);
-    return out;
+    std::vector<std::int16_t> samples(8000);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>(9000 * std::sin(static_cast<double>(i) * 0.3455));
+    return Text(fixtures::Data(samples).body);
 }
 
 // A WAVE file of `size` bytes; the tone is written up to `writtenBytes`, the rest is a hole.

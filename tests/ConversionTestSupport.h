@@ -18,6 +18,7 @@
 
 #include "core/ByteBuffer.h"
 #include "mld/MldBuilder.h"
+#include "tests/WaveFixtures.h"
 
 namespace quorbin::testing_support {
 
@@ -85,10 +86,6 @@ inline std::string BuildDirectly(const std::string& wave, const ContentInfo& inf
     return FromBuffer(melody);
 }
 
-inline void PutLe(std::string& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
 struct WaveFormat {
     std::uint32_t rate = 8000;
     std::uint16_t channels = 1;
@@ -96,27 +93,27 @@ struct WaveFormat {
     std::uint16_t tag = 1;
 };
 
+// `value` as the four little-endian bytes of a size field.
+inline std::string Le32(std::uint32_t value) {
+    fixtures::Bytes bytes;
+    fixtures::PutLe32(bytes, value);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 // A canonical WAVE file holding a 440 Hz tone of `samples` frames.
 inline std::string MakeWave(std::uint32_t samples, WaveFormat format = {}) {
-    const std::uint32_t frameBytes = format.channels * format.bits / 8u;
-    const std::uint32_t dataBytes = samples * frameBytes;
-    std::string out = "RIFF";
-    PutLe(out, 36 + dataBytes, 4);
-    out += "WAVEfmt ";
-    PutLe(out, 16, 4);
-    PutLe(out, format.tag, 2);
-    PutLe(out, format.channels, 2);
-    PutLe(out, format.rate, 4);
-    PutLe(out, format.rate * frameBytes, 4);
-    PutLe(out, frameBytes, 2);
-    PutLe(out, format.bits, 2);
-    out += "data";
-    PutLe(out, dataBytes, 4);
+    fixtures::Chunk data{"data", {}};
     for (std::uint32_t i = 0; i < samples * format.channels; ++i) {
         const double value = 12000.0 * std::sin(2.0 * M_PI * 440.0 * i / format.rate);
-        PutLe(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(value)), format.bits / 8);
+        const auto sample = static_cast<std::uint16_t>(static_cast<std::int16_t>(value));
+        if (format.bits == 8)
+            data.body.push_back(static_cast<std::uint8_t>(sample));
+        else
+            fixtures::PutLe16(data.body, sample);
     }
-    return out;
+    const fixtures::Chunk fmt{"fmt ", fixtures::FmtBody(format.rate, format.channels, format.bits, format.tag)};
+    const fixtures::Bytes bytes = fixtures::RiffFile({fmt, data});
+    return std::string(bytes.begin(), bytes.end());
 }
 
 // Runs `body` in a child process and returns its exit status (-1 if it died).

@@ -311,7 +311,7 @@ INSTANTIATE_TEST_SUITE_P(Ways, VanishingSource,
 TEST_F(SaveFaults, SourceOfTwoGibibytesConvertsAsItsStart) {
     const std::uint32_t twoGiB = 0x80000000u;
     std::string junk = m_wave + "JUNK";
-    PutLe(junk, twoGiB - static_cast<std::uint32_t>(junk.size()) - 4, 4);
+    junk += Le32(twoGiB - static_cast<std::uint32_t>(junk.size()) - 4);
     ASSERT_EQ(junk.size() % 2, 0u);
     WriteFile(m_source, junk);
     ASSERT_EQ(::truncate(m_source.c_str(), twoGiB), 0);  // sparse: takes no disk space

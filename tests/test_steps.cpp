@@ -132,9 +132,7 @@ const std::string kFullWave = MakeWave(131054);
 
 std::string HeaderStating(std::uint32_t dataSize) {
     std::string header = kFullWave;
-    std::string size;
-    PutLe(size, dataSize, 4);
-    return header.replace(40, 4, size);
+    return header.replace(40, 4, Le32(dataSize));
 }
 
 // A sparse file of `size` bytes: each piece written at its offset, zeros elsewhere.
@@ -154,10 +152,7 @@ TEST_F(ConversionStepsTest, FilesOfAnySizeTheirChunksDescribeConvert) {
     const std::uint64_t twoGiB = 0x80000000u;
     WriteSparse(m_folder / "two.wav", {{0, HeaderStating(twoGiB - 44)}}, twoGiB);
     // A 4 GiB "JUNK" chunk first puts "fmt " and "data" past the 32-bit range.
-    std::string junk = "RIFF";
-    PutLe(junk, 0, 4);
-    junk += "WAVEJUNK";
-    PutLe(junk, 0xFFFFFFF0u, 4);
+    const std::string junk = "RIFF" + Le32(0) + "WAVEJUNK" + Le32(0xFFFFFFF0u);
     const std::uint64_t rest = 20 + std::uint64_t{0xFFFFFFF0u};
     WriteSparse(m_folder / "five.wav", {{0, junk}, {rest, kFullWave.substr(12)}}, rest + kFullWave.size() - 12);
 
