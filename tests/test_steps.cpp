@@ -321,19 +321,21 @@ TEST_F(ConversionStepsTest, RunningOutOfMemoryGivesAMessage) {
 #endif
     const std::uint64_t oneGiB = 0x40000000u;
     WriteSparse(m_folder / "big.wav", {{0, HeaderStating(oneGiB - 44)}}, oneGiB);
-    // With no spare, the free bytes left in the heap are taken as well.
+    // The free bytes left in the heap are taken first, so that `spare` is all
+    // the memory there is, however much the test process left free before.
     const auto limitTo = [](std::uint64_t spare) {
         TouchStack();
-        const rlimit limit{AddressSpaceInUse() + spare, RLIM_INFINITY};
+        const std::uint64_t inUse = AddressSpaceInUse();
+        rlimit limit{inUse, RLIM_INFINITY};
         if (::setrlimit(RLIMIT_AS, &limit) != 0) return false;
         static void* volatile taken = nullptr;
         for (const std::size_t size : {65536, 4096, 256, 16}) {
-            while (spare == 0) {
+            do {
                 taken = std::malloc(size);
-                if (taken == nullptr) break;
-            }
+            } while (taken != nullptr);
         }
-        return true;
+        limit.rlim_cur = inUse + spare;
+        return ::setrlimit(RLIMIT_AS, &limit) == 0;
     };
     for (const int failure : {IDS_INVALID_WAVE, IDS_CANNOT_SAVE_MLD}) {
         const bool whileReading = failure == IDS_INVALID_WAVE;
