@@ -37,6 +37,7 @@ struct ConvertRequest {
     bool noClobber = false;            // keep an existing melody file
     bool quiet = false;
     bool preview = false;              // also write NAME.preview.wav beside the melody file
+    EncoderQuality quality = EncoderQuality::Standard;
     std::optional<prepare::PreparationOptions> preparation;  // none: a native WAVE file only
 
     bool ToStandardOutput() const { return IsStandardStream(output); }
@@ -93,6 +94,14 @@ bool ReadOutput(const ParsedArguments& arguments, const Streams& streams, Conver
     return problem.empty();
 }
 
+std::optional<EncoderQuality> QualityOption(const ParsedArguments& arguments, std::string& problem) {
+    const auto value = arguments.Value("quality");
+    if (!value || *value == "standard") return EncoderQuality::Standard;
+    if (*value == "high") return EncoderQuality::High;
+    problem = Tr({"--quality must be \"standard\" or \"high\"", "--quality は \"standard\" か \"high\" です"});
+    return std::nullopt;
+}
+
 std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, const Streams& streams,
                                           std::string& problem) {
     if (arguments.operands.empty()) {
@@ -112,6 +121,9 @@ std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, cons
     request.preview = arguments.Has("preview");
     request.noClobber = arguments.Has("no-clobber");
     request.quiet = arguments.Has("quiet");
+    const auto quality = QualityOption(arguments, problem);
+    if (!quality) return std::nullopt;
+    request.quality = *quality;
     const auto date = ChooseDate(arguments.Value("date"), std::getenv("SOURCE_DATE_EPOCH"), problem);
     if (!date) return std::nullopt;
     request.date = *date;
@@ -158,6 +170,7 @@ ConversionOptions OptionsFor(const ConvertRequest& request, Streams streams) {
     ConversionOptions options;
     options.outputFolder = request.outputFolder;
     options.outputPath = request.output;
+    options.quality = request.quality;
     if (request.ToStandardOutput()) {
         options.freeSpace = [](const fs::path&) { return std::numeric_limits<double>::infinity(); };
         options.save = [&out = streams.out](const fs::path&, const ByteBuffer& bytes) {
@@ -258,6 +271,9 @@ Subcommand ConvertSubcommand() {
          "with the extension \".mld\". Only the first 131054 samples reach the file.\n\n"
          "With --preview, the sound as the melody file holds it is also written beside\n"
          "the melody file as NAME.preview.wav (see \"decode\"); the melody file is only read.\n\n"
+         "--quality high searches for the codes whose decoded sound is closest to the\n"
+         "recording (2 to 6 dB less noise, about a fifth of a second per full file); the\n"
+         "file format is the same. The default, standard, is the window program's coding.\n\n"
          "Each file gives one line \"FILE: message\"; with several files a last line on\n"
          "standard error counts them.\n"
          "Exit status: 0 when every file was converted, otherwise the number of the\n"
@@ -277,6 +293,9 @@ Subcommand ConvertSubcommand() {
          "先頭の 131054 サンプルだけです。\n\n"
          "--preview を指定すると、メロディファイルが持つとおりの音を NAME.preview.wav\n"
          "としてメロディファイルの横にも書き込みます（\"decode\" を参照）。\n\n"
+         "--quality high は、戻した音が録音にいちばん近くなる符号を探します（雑音が\n"
+         "2 ～ 6 dB 減り、ファイル 1 つに約 0.2 秒）。ファイル形式は同じです。既定の\n"
+         "standard はウィンドウのプログラムと同じ符号化です。\n\n"
          "ファイルごとに \"ファイル: メッセージ\" を 1 行表示し、複数のファイルでは\n"
          "最後に標準エラーに件数をまとめます。\n"
          "終了ステータス: すべて変換できたとき 0。そうでなければ最初の失敗の\n"
@@ -301,6 +320,8 @@ Subcommand ConvertSubcommand() {
                                 "成功の行を表示しない（すべて成功したときはまとめも）"}},
             {"preview", 0, "", {"also write the decoded sound as NAME.preview.wav beside it",
                                 "戻した音を NAME.preview.wav としても書き込む"}},
+            {"quality", 0, "standard|high", {"how the sound is coded (default: standard)",
+                                             "音の符号化（既定: standard）"}},
             {"resample", 0, "", {"accept any recording: mono, resampled to 8000 Hz, 16 bits",
                                  "どんな録音も受け付ける: モノラル、8000 Hz にリサンプル、16 ビット"}},
             {"rate", 0, "HZ", {"as --resample, to HZ (4000 to 16000)", "--resample と同じで HZ に（4000 ～ 16000）"}},

@@ -158,7 +158,7 @@ StepFailure ConversionSteps::BuildAndSave(const ContentInfo& info) {
     ByteBuffer melody;
     // The builder's 0 or -1 is its fixed convention; -1 means it could not build.
     const std::int32_t built =
-        MldBuilder::BuildFromSamples(info, {m_samples.Data(), m_samples.Size()}, m_sampleRate, melody);
+        MldBuilder::BuildFromSamples(info, {m_samples.Data(), m_samples.Size()}, m_sampleRate, melody, m_options.quality);
     m_samples.Clear();
     if (built != 0) return StepFailure::CannotSave;
 

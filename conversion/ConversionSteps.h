@@ -23,6 +23,7 @@ struct ConversionOptions {
     std::filesystem::path outputFolder;  // empty: beside the source
     // Writes the finished melody file; the default keeps readers from ever seeing half of it.
     std::function<SaveStatus(const std::filesystem::path& path, const ByteBuffer& bytes)> save = SaveFileAtomically;
+    EncoderQuality quality = EncoderQuality::Standard;  // the window always codes at standard
 };
 
 // "Output File Size : 0.18KB": the report text for a melody file of `size` bytes.

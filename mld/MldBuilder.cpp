@@ -73,17 +73,17 @@ void MldBuilder::WriteInfoBlock(const ContentInfo& info, ByteBuffer& block)
     block.Set(1, static_cast<std::uint8_t>(headerLength));
 }
 
-std::int32_t MldBuilder::Build(const ContentInfo& info, const ByteBuffer& fileBytes,
-                               std::int32_t sampleRate, ByteBuffer& out)
+std::int32_t MldBuilder::Build(const ContentInfo& info, const ByteBuffer& fileBytes, std::int32_t sampleRate,
+                               ByteBuffer& out, EncoderQuality quality)
 {
     std::span<const std::uint8_t> samples;
     if (!DataBody(fileBytes, samples))
         return -1;
-    return BuildFromSamples(info, samples, sampleRate, out);
+    return BuildFromSamples(info, samples, sampleRate, out, quality);
 }
 
 std::int32_t MldBuilder::BuildFromSamples(const ContentInfo& info, std::span<const std::uint8_t> sampleBytes,
-                                          std::int32_t sampleRate, ByteBuffer& out)
+                                          std::int32_t sampleRate, ByteBuffer& out, EncoderQuality quality)
 {
     // The file length is patched at offset 4, so the file must start the buffer.
     if (!out.Empty())
@@ -96,7 +96,7 @@ std::int32_t MldBuilder::BuildFromSamples(const ContentInfo& info, std::span<con
     out.Append(header);
 
     ByteBuffer track;
-    if (WriteTrackFromSamples(sampleBytes, sampleRate, track) != 0)
+    if (WriteTrackFromSamples(sampleBytes, sampleRate, track, quality) != 0)
         return -1;
     out.Append(track);
     PatchBigEndian32(out, 4, static_cast<std::uint32_t>(out.Size() - 8));

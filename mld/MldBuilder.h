@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/ByteBuffer.h"
+#include "audio/AdpcmSearchEncoder.h"
 #include "audio/WaveReader.h"
 
 namespace quorbin {
@@ -27,11 +28,13 @@ class MldBuilder : public WaveReader {
 public:
     // Returns 0 when the whole file is in `out`, -1 when the track failed or `out` was not empty
     // (then `out` is left as it was). The 0/-1 convention is fixed by the design.
-    std::int32_t Build(const ContentInfo& info, const ByteBuffer& fileBytes,
-                       std::int32_t sampleRate, ByteBuffer& out);
+    // `quality` picks the encoder of the audio; the file's layout is the same.
+    std::int32_t Build(const ContentInfo& info, const ByteBuffer& fileBytes, std::int32_t sampleRate,
+                       ByteBuffer& out, EncoderQuality quality = EncoderQuality::Standard);
     // The same from the "data" body alone (or its first kMaxUsedSampleBytes bytes).
     static std::int32_t BuildFromSamples(const ContentInfo& info, std::span<const std::uint8_t> sampleBytes,
-                                         std::int32_t sampleRate, ByteBuffer& out);
+                                         std::int32_t sampleRate, ByteBuffer& out,
+                                         EncoderQuality quality = EncoderQuality::Standard);
 
     static void WriteChunk(ByteBuffer& buf, const char* id, const std::uint8_t* data, std::uint32_t length);
     static void WriteInfoBlock(const ContentInfo& info, ByteBuffer& block);
@@ -40,10 +43,11 @@ public:
     // Encodes only the samples whose codes fit in the track (at most kMaxCodedAudio bytes).
     // Returns -1 when the recorded data chunk does not lie inside fileBytes.
     std::int32_t EncodeDataChunk(const ByteBuffer& fileBytes, ByteBuffer& coded) const;
-    static std::int32_t EncodeSamples(std::span<const std::uint8_t> sampleBytes, ByteBuffer& coded);
+    static std::int32_t EncodeSamples(std::span<const std::uint8_t> sampleBytes, ByteBuffer& coded,
+                                      EncoderQuality quality = EncoderQuality::Standard);
     std::int32_t WriteTrack(const ByteBuffer& fileBytes, std::int32_t sampleRate, ByteBuffer& track) const;
     static std::int32_t WriteTrackFromSamples(std::span<const std::uint8_t> sampleBytes, std::int32_t sampleRate,
-                                              ByteBuffer& track);
+                                              ByteBuffer& track, EncoderQuality quality = EncoderQuality::Standard);
     static void WriteAudioData(ByteBuffer& coded, std::int32_t sampleRate, ByteBuffer& track);
     static void WritePlayback(std::uint32_t codedLength, std::int32_t sampleRate, ByteBuffer& track);
     static std::int32_t TicksForLength(std::uint32_t codedLength, std::int32_t sampleRate);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <initializer_list>
 
-#include "audio/AdpcmEncoder.h"
 
 namespace quorbin {
 
@@ -41,13 +40,14 @@ std::int32_t MldBuilder::EncodeDataChunk(const ByteBuffer& fileBytes, ByteBuffer
     return EncodeSamples(samples, coded);
 }
 
-std::int32_t MldBuilder::EncodeSamples(std::span<const std::uint8_t> sampleBytes, ByteBuffer& coded)
+std::int32_t MldBuilder::EncodeSamples(std::span<const std::uint8_t> sampleBytes, ByteBuffer& coded,
+                                       EncoderQuality quality)
 {
     const auto usedBytes = static_cast<std::uint32_t>(std::min<std::size_t>(sampleBytes.size(), kMaxUsedSampleBytes));
     const std::uint32_t samples = usedBytes / 2;
     std::uint32_t length = samples / 2 + samples % 2;
     coded.Resize(length);
-    if (!adpcm_encode(sampleBytes.data(), usedBytes, coded.Data(), &length))
+    if (!adpcm_encode_with(quality, sampleBytes.data(), usedBytes, coded.Data(), &length))
         return -1;
     coded.Resize(length);
     return 0;
@@ -99,13 +99,13 @@ std::int32_t MldBuilder::WriteTrack(const ByteBuffer& fileBytes, std::int32_t sa
 }
 
 std::int32_t MldBuilder::WriteTrackFromSamples(std::span<const std::uint8_t> sampleBytes, std::int32_t sampleRate,
-                                               ByteBuffer& track)
+                                               ByteBuffer& track, EncoderQuality quality)
 {
     Append(track, {'t', 'r', 'a', 'c', 0x00, 0x00, 0x00, 0x00});
     Append(track, {0x00, 0xFF, 0xFF, 0x00, 0x05, 0x11, 0x01, 0xF3, 0x03, 0x00});
 
     ByteBuffer coded;
-    if (EncodeSamples(sampleBytes, coded) < 0)
+    if (EncodeSamples(sampleBytes, coded, quality) < 0)
         return -1;
     WriteAudioData(coded, sampleRate, track);
 

@@ -77,12 +77,13 @@ inline std::string FromBuffer(const ByteBuffer& buffer) {
 }
 
 // The melody file that the builder makes of `wave` on its own.
-inline std::string BuildDirectly(const std::string& wave, const ContentInfo& info) {
+inline std::string BuildDirectly(const std::string& wave, const ContentInfo& info,
+                                 EncoderQuality quality = EncoderQuality::Standard) {
     const ByteBuffer source = ToBuffer(wave);
     MldBuilder builder;
     const std::int32_t rate = builder.Parse(source);
     ByteBuffer melody;
-    EXPECT_EQ(builder.Build(info, source, rate, melody), 0);
+    EXPECT_EQ(builder.Build(info, source, rate, melody, quality), 0);
     return FromBuffer(melody);
 }
 

@@ -107,6 +107,30 @@ inline std::vector<std::int16_t> SpeechLike(std::uint32_t rate, double seconds, 
     return ToSamples(wave, peak);
 }
 
+// Plucked strings (Karplus-Strong): a note every 0.4 s from a pentatonic
+// scale, each a burst of noise through a delay line that loses a little at
+// every pass, so it starts sharp and rings down; up to two notes sound at once.
+inline std::vector<std::int16_t> Plucked(std::uint32_t rate, double seconds, double peak = 20000)
+{
+    constexpr std::array<double, 8> kNotes = {196.0, 220.0, 261.6, 293.7, 329.6, 392.0, 440.0, 523.3};
+    constexpr double kNoteSeconds = 0.4;
+    std::mt19937 rng(440);
+    std::uniform_real_distribution<double> burst(-1.0, 1.0);
+    std::vector<double> wave(static_cast<std::size_t>(rate * seconds));
+    const auto noteLength = static_cast<std::size_t>(rate * kNoteSeconds);
+    for (std::size_t start = 0, n = 0; start < wave.size(); start += noteLength, ++n) {
+        std::vector<double> line(static_cast<std::size_t>(rate / kNotes[(n * 5) % kNotes.size()]));
+        for (double& v : line) v = burst(rng);
+        const std::size_t end = std::min(wave.size(), start + 2 * noteLength);
+        for (std::size_t i = start, k = 0; i < end; ++i, k = (k + 1) % line.size()) {
+            const double next = line[(k + 1) % line.size()];
+            wave[i] += line[k];
+            line[k] = 0.498 * (line[k] + next);
+        }
+    }
+    return ToSamples(wave, peak);
+}
+
 // Encodes `samples` as one stream, decodes it, and returns the decoded samples.
 inline std::vector<std::int16_t> RoundTrip(std::span<const std::int16_t> samples)
 {

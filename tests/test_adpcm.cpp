@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "audio/AdpcmEncoder.h"
+#include "audio/AdpcmSearchEncoder.h"
+#include "SyntheticSignals.h"
 
 using namespace quorbin;
 
@@ -220,5 +222,109 @@ TEST(AdpcmEncode, MatchesHelpersOnVariedSignals)
         EXPECT_EQ(reference, plain) << count;
     }
 }
+
+// ---- The searching encoder ------------------------------------------------------
+
+// The decoder as the handset runs it, from the description in AdpcmEncoder.h
+// alone: low half first, step/8 plus step/4, step/2, step for bits 0-2.
+std::vector<std::int16_t> ModelDecode(const Bytes& coded)
+{
+    constexpr int kFactor[8] = {230, 230, 230, 230, 307, 409, 512, 614};
+    std::int32_t predictor = 0;
+    std::int32_t step = 127;
+    std::vector<std::int16_t> decoded;
+    for (const std::uint8_t byte : coded) {
+        for (const int nibble : {byte & 15, byte >> 4}) {
+            const int magnitude = nibble & 7;
+            const std::int32_t delta = step / 8 + (magnitude & 1 ? step / 4 : 0) + (magnitude & 2 ? step / 2 : 0) +
+                                       (magnitude & 4 ? step : 0);
+            predictor = std::clamp(nibble & 8 ? predictor - delta : predictor + delta, -32768, 32767);
+            step = std::clamp(step * kFactor[magnitude] / 256, 127, 24576);
+            decoded.push_back(static_cast<std::int16_t>(predictor));
+        }
+    }
+    return decoded;
+}
+
+Bytes EncodeSearch(const std::vector<std::int16_t>& samples, std::uint32_t width)
+{
+    const Bytes input = SampleBytes(samples);
+    Bytes output(input.size() / 4 + 1, 0xAA);
+    auto length = static_cast<std::uint32_t>(output.size());
+    EXPECT_EQ(adpcm_encode_search(input.data(), static_cast<std::uint32_t>(input.size()), output.data(), &length, width), 1);
+    output.resize(length);
+    return output;
+}
+
+double SquaredError(const std::vector<std::int16_t>& samples, const Bytes& coded)
+{
+    const std::vector<std::int16_t> decoded = ModelDecode(coded);
+    double error = 0;
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        error += std::pow(static_cast<double>(samples[i]) - decoded[i], 2);
+    return error;
+}
+
+// Signals the search meets: random ones of several kinds and generated sound.
+std::vector<std::vector<std::int16_t>> PropertySignals()
+{
+    std::vector<std::vector<std::int16_t>> result = {
+        signals::SpeechLike(8000, 0.3), signals::Tone(440, 4, 8000, 0.3), signals::Plucked(8000, 0.5),
+        std::vector<std::int16_t>(999, 0), {32767, -32768, 32767, -32768, 32767}, {1000}};
+    std::mt19937 random(18);
+    for (int kind = 0; kind < 8; ++kind) {
+        std::uniform_int_distribution<int> amplitude(1, 32767);
+        const int peak = amplitude(random);
+        std::uniform_int_distribution<int> value(-peak, peak);
+        std::vector<std::int16_t> samples(1000 + kind);
+        double walk = 0;
+        for (auto& s : samples) {
+            walk = std::clamp(walk + value(random) / 8.0, -32768.0, 32767.0);
+            s = static_cast<std::int16_t>(kind % 2 == 0 ? value(random) : walk);
+        }
+        result.push_back(samples);
+    }
+    return result;
+}
+
+TEST(AdpcmSearch, NeverWorseThanStandardAndDecodesAsTheModel)
+{
+    for (const auto& samples : PropertySignals()) {
+        const Bytes standard = Encode(samples);
+        for (const std::uint32_t width : {1u, 4u, kAdpcmSearchWidth}) {
+            const Bytes high = EncodeSearch(samples, width);
+            ASSERT_EQ(high.size(), standard.size());
+            const std::vector<std::int16_t> model = ModelDecode(high);
+            EXPECT_EQ(adpcm_decode(high), model);
+            EXPECT_LE(SquaredError(samples, high), SquaredError(samples, standard)) << samples.size() << " " << width;
+        }
+    }
+}
+
+struct GainCase {
+    const char* name;
+    std::vector<std::int16_t> samples;
+    double leastGainDb;
+};
+
+std::ostream& operator<<(std::ostream& os, const GainCase& c) { return os << c.name; }
+
+class AdpcmSearchGain : public ::testing::TestWithParam<GainCase> {};
+
+// One second at 8000 Hz: the search must find clearly better codes, not just
+// fall back (the full-track figures are in the benchmark SearchQuality).
+TEST_P(AdpcmSearchGain, BeatsStandardClearly)
+{
+    const GainCase& c = GetParam();
+    const double gainDb = 10 * std::log10(SquaredError(c.samples, Encode(c.samples)) /
+                                          SquaredError(c.samples, EncodeSearch(c.samples, kAdpcmSearchWidth)));
+    EXPECT_GE(gainDb, c.leastGainDb);
+}
+
+INSTANTIATE_TEST_SUITE_P(Adpcm, AdpcmSearchGain, ::testing::Values(
+    GainCase{"Speech", signals::SpeechLike(8000, 1.0), 3.0},
+    GainCase{"ToneWithHarmonics", signals::Tone(440, 4, 8000, 1.0), 2.0},
+    GainCase{"PluckedNotes", signals::Plucked(8000, 1.0), 1.5}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -218,6 +218,19 @@ TEST_F(CliRun, DefaultsFollowTheWindowAndSourceDateEpoch) {
     EXPECT_EQ(ReadFile(m_folder / "My tune ♪ €.mld"), BuildDirectly(m_wave, info));
 }
 
+TEST_F(CliRun, HighQualityChangesOnlyTheCodes) {
+    const CliResult r = RunCli(m_folder, {"convert", "--quality", "high", "--date", "20030601", "tune.wav"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ContentInfo info;
+    info.title = "tune";
+    info.date = "20030601";
+    const std::string high = ReadFile(m_folder / "tune.mld");
+    EXPECT_EQ(high, BuildDirectly(m_wave, info, EncoderQuality::High));
+    const std::string standard = BuildDirectly(m_wave, info);
+    EXPECT_EQ(high.size(), standard.size());
+    EXPECT_NE(high, standard);
+}
+
 struct FailureCase {
     std::string file;
     int id;
@@ -321,6 +334,7 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"play", "tune.wav"}, nullptr, "unknown command play"},
         UsageCase{{"--colour"}, nullptr, "unknown option --colour"},
         UsageCase{{"convert"}, nullptr, "no WAVE file"},
+        UsageCase{{"convert", "--quality", "best", "tune.wav"}, nullptr, "--quality must be"},
         UsageCase{{"convert", "--loud", "tune.wav"}, nullptr, "unknown option --loud"},
         UsageCase{{"convert", "tune.wav", "--title"}, nullptr, "--title needs a value"},
         UsageCase{{"convert", "-o", "x.mld", "tune.wav", "other.wav"}, nullptr, "exactly one input"},
