@@ -91,6 +91,16 @@ private:
     QWidget* m_window;
 };
 
+// The size report, with a second line when the melody file could not hold the whole recording.
+QString ReportWithCutNote(const ConversionSteps& steps)
+{
+    QString text = QString::fromStdString(steps.ReportText(UiLanguage()));
+    const std::string note = steps.CutNoteText(UiLanguage());
+    if (!note.empty())
+        text += QLatin1Char('\n') + QString::fromStdString(note);
+    return text;
+}
+
 } // namespace
 
 // Marks the window busy while a job, an about box or a file chooser runs;
@@ -404,8 +414,7 @@ void MainDialog::ConvertDroppedFile(const QStringList& paths)
     const StepFailure failure = steps.Finish(content);
     busy.End();
     if (failure == StepFailure::None)
-        ShowMessage(MessageDialog::KindReport, QString::fromStdString(steps.ReportText(UiLanguage())),
-                    info.m_lastRect);
+        ShowMessage(MessageDialog::KindReport, ReportWithCutNote(steps), info.m_lastRect);
     else
         ShowMessage(MessageDialog::KindError, UiString(MessageIdFor(failure)), info.m_lastRect);
 }

@@ -28,6 +28,12 @@ void BatchReport::Failure(const std::string& file, std::string_view text, int st
     m_streams.err << std::endl;
 }
 
+void BatchReport::Note(const std::string& file, std::string_view text) {
+    m_streams.err << file << ": ";
+    Say(m_streams.err, text);
+    m_streams.err << std::endl;
+}
+
 bool BatchReport::CheckOutput() {
     if (m_streams.out.flush()) return true;
     m_streams.out.clear();  // so that the next write is tried again

@@ -22,6 +22,8 @@ public:
     void Success(const std::string& file, std::string_view text);
     // "FILE: text" on standard error; the first failure's status becomes the batch's.
     void Failure(const std::string& file, std::string_view text, int status);
+    // "FILE: text" on standard error, quiet or not, without a failure.
+    void Note(const std::string& file, std::string_view text);
     // Counts one file of the batch, done or failed, for the summary.
     void Tally(bool done);
     // Records kExitIoError (unless a failure came first) when standard output

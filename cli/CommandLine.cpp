@@ -30,7 +30,7 @@ bool TakeValue(const OptionSpec& option, std::optional<std::string_view> attache
                std::span<const std::string> args, std::size_t& i, ParsedArguments& parsed,
                std::string& error) {
     const std::string key(option.longName);
-    if (option.valueName.empty()) {
+    if (option.valueName.empty() || (option.valueOptional && !attached)) {
         if (attached) {
             error = Tr({"option --", "オプション --"}) + key + Tr({" takes no value", " は値を取りません"});
             return false;
@@ -156,7 +156,8 @@ void PrintSubcommandHelp(const Subcommand& command, std::ostream& out) {
     for (const OptionSpec& option : all) {
         std::string left = option.shortName ? std::string("-") + option.shortName + ", " : "    ";
         left += "--" + std::string(option.longName);
-        if (!option.valueName.empty()) left += " " + std::string(option.valueName);
+        if (option.valueOptional) left += "[=" + std::string(option.valueName) + "]";
+        else if (!option.valueName.empty()) left += " " + std::string(option.valueName);
         text << "  " << Padded(left, 24) << Tr(option.help) << '\n';
     }
     Say(out, text.str());

@@ -21,6 +21,7 @@ struct OptionSpec {
     char shortName = 0;          // 0: no short form
     std::string_view valueName;  // empty: a flag without value
     Text help;
+    bool valueOptional = false;  // the value only as "--name=VALUE"; "--name" alone gives ""
 };
 
 struct ParsedArguments {

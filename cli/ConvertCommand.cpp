@@ -7,7 +7,9 @@
 #include <ostream>
 
 #include "cli/BatchReport.h"
+#include "cli/ConvertOptions.h"
 #include "cli/DateOption.h"
+#include "cli/DecoderModule.h"
 #include "cli/MelodyCommands.h"
 #include "cli/StandardStreams.h"
 #include "cli/TerminalText.h"
@@ -38,7 +40,8 @@ struct ConvertRequest {
     bool quiet = false;
     bool preview = false;              // also write NAME.preview.wav beside the melody file
     EncoderQuality quality = EncoderQuality::Standard;
-    std::optional<prepare::PreparationOptions> preparation;  // none: a native WAVE file only
+    SoundRequest sound;                // preparation of other formats, the part that is kept
+    bool dryRun = false;               // report what would be written, write nothing
 
     bool ToStandardOutput() const { return IsStandardStream(output); }
 };
@@ -87,9 +90,11 @@ bool ReadOutput(const ParsedArguments& arguments, const Streams& streams, Conver
     if (problem.empty() && request.ToStandardOutput() && arguments.Has("preview")) {
         problem = Tr({"--preview needs a melody file on disk, not -o -", "--preview は -o - と一緒には使えません"});
     }
-    if (problem.empty() && IsStandardStream(files.front()) && request.preparation) {
-        problem = Tr({"--resample, --rate and --normalize need a named file, not standard input",
-                      "--resample、--rate、--normalize には標準入力ではなくファイル名が必要です"});
+    if (problem.empty() && IsStandardStream(files.front()) &&
+        (request.sound.preparation || request.sound.edit.EditsSamples())) {
+        problem = Tr({"--resample, --rate, --normalize, --fit and the selection options need a named file, "
+                      "not standard input",
+                      "--resample、--rate、--normalize、--fit と範囲のオプションには標準入力ではなくファイル名が必要です"});
     }
     return problem.empty();
 }
@@ -109,9 +114,11 @@ std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, cons
         return std::nullopt;
     }
     ConvertRequest request;
-    request.preparation = prepare::PreparationFromOptions(arguments.Has("resample"), arguments.Value("rate"),
-                                                          arguments.Has("normalize"), problem);
-    if (!problem.empty() || !ReadOutput(arguments, streams, request, problem)) return std::nullopt;
+    auto sound = ReadSoundRequest(arguments, problem);
+    if (!sound) return std::nullopt;
+    request.sound = std::move(*sound);
+    request.dryRun = arguments.Has("dry-run");
+    if (!ReadOutput(arguments, streams, request, problem)) return std::nullopt;
     const std::string codeset = TerminalCodeset();
     request.title = TextOption(arguments, "title", kTitleLimit, codeset, problem);
     if (!problem.empty()) return std::nullopt;
@@ -149,12 +156,47 @@ StepFailure ReadPipedWave(const std::string&, ByteBuffer& wave) {
     return StepFailure::CannotOpen;
 }
 
-StepFailure PrepareSource(const std::string& file, const ConvertRequest& request, ConversionSteps& steps) {
+// Reads the recording into `steps`: decoded when the options ask for it,
+// otherwise as a native WAVE file, edited when the options ask for that. A
+// decoder module that cannot be loaded is said in `problem`.
+StepFailure PrepareSource(const std::string& file, const SoundRequest& sound, ConversionSteps& steps,
+                          std::string& problem) {
     if (IsStandardStream(file)) return steps.PrepareDecoded(ReadPipedWave);
-    if (!request.preparation) return steps.Prepare();
-    return steps.PrepareDecoded([&request](const std::string& path, ByteBuffer& wave) {
-        return prepare::PrepareWaveBytes(path, *request.preparation, wave);
-    });
+    if (sound.preparation) {
+        prepare::PreparedRecording details;
+        const StepFailure failure = steps.PrepareDecoded([&](const std::string& path, ByteBuffer& wave) {
+            return PrepareWaveBytes(path, *sound.preparation, wave, details, problem);
+        });
+        if (failure == StepFailure::None) steps.SetSelectedSamples(details.selectedSamples);
+        return failure;
+    }
+    if (const StepFailure failure = steps.Prepare(); failure != StepFailure::None) return failure;
+    if (!sound.edit.EditsSamples()) return StepFailure::None;
+    const std::unique_ptr<SampleStream> samples = steps.OpenSamples();
+    EditedRecording edited;
+    if (!samples || !EditRecording(*samples, sound.edit, edited)) return StepFailure::InvalidWave;
+    return steps.UseSamples(edited.samples, edited.selectedSamples);
+}
+
+std::string Seconds(std::uint64_t samples, int rate) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(samples) / rate);
+    return text;
+}
+
+// "note: kept the first 16.4 s of 35.5 s (...)" for a melody file that could not hold it all.
+std::string CutNote(const AudioExtent& extent) {
+    return "note: kept the first " + Seconds(extent.kept, extent.rate) + " of " + Seconds(extent.whole, extent.rate) +
+           " (a melody file holds " + Seconds(kMelodySampleLimit, extent.rate) + " at " +
+           std::to_string(extent.rate) + " Hz); use --start/--length, --fit or a lower --rate";
+}
+
+// "would write OUT.mld: 8000 Hz, 16.4 s of 35.5 s, 65730 bytes (Output File Size : 64.19KB)"
+std::string DryRunText(const ConversionSteps& steps, const std::string& shown, Language language) {
+    const AudioExtent& extent = steps.Extent();
+    return "would write " + shown + ": " + std::to_string(extent.rate) + " Hz, " + Seconds(extent.kept, extent.rate) +
+           " of " + Seconds(extent.whole, extent.rate) + ", " + std::to_string(steps.OutputSize()) + " bytes (" +
+           steps.ReportText(language) + ")";
 }
 
 // A recording from standard input is named after its melody file.
@@ -168,6 +210,7 @@ std::string DefaultTitle(const std::string& file, const ConvertRequest& request,
 
 ConversionOptions OptionsFor(const ConvertRequest& request, Streams streams) {
     ConversionOptions options;
+    options.dryRun = request.dryRun;
     options.outputFolder = request.outputFolder;
     options.outputPath = request.output;
     options.quality = request.quality;
@@ -194,7 +237,7 @@ std::string FailureText(StepFailure failure, const FailureReason& reason, const 
         text += ": " + ReasonText(reason, language);
     }
     const std::string extension = fs::path(source).extension().string();
-    if (failure == StepFailure::NotWave && extension.size() > 1 && prepare::DecoderReadsExtension(extension.substr(1))) {
+    if (failure == StepFailure::NotWave && extension.size() > 1 && DecoderReadsExtension(extension.substr(1))) {
         text += resample;
     }
     if (failure == StepFailure::CannotSave || failure == StepFailure::DiskSpace) text += " (" + shownOutput + ")";
@@ -209,9 +252,11 @@ bool ConvertOne(const std::string& file, const ConvertRequest& request, Streams 
     const fs::path full = IsStandardStream(file) ? fs::path(file) : fs::absolute(file, ec);
     ConversionSteps steps(ec ? file : full.string(), OptionsFor(request, streams));
 
-    StepFailure failure = PrepareSource(file, request, steps);
+    std::string problem;
+    StepFailure failure = PrepareSource(file, request.sound, steps, problem);
+    if (!problem.empty()) report.Note(file, problem);
     const std::string shown = ShownOutput(file, request, steps);
-    if (failure == StepFailure::None && request.noClobber && !request.ToStandardOutput()
+    if (failure == StepFailure::None && request.noClobber && !request.ToStandardOutput() && !request.dryRun
         && fs::exists(fs::symlink_status(steps.OutputPath(), ec))) {
         report.Failure(file, FailureText(StepFailure::CannotSave, FailureReason::Of(ReasonKind::Exists), file, shown, language),
                        IDS_CANNOT_SAVE_MLD);
@@ -233,8 +278,10 @@ bool ConvertOne(const std::string& file, const ConvertRequest& request, Streams 
                        outputFailed ? kExitIoError : MessageIdFor(failure));
         return false;
     }
-    report.Success(file, steps.ReportText(language) + " (" + shown + ")");
-    if (!request.preview) return true;
+    if (request.dryRun) report.Success(file, DryRunText(steps, shown, language));
+    else report.Success(file, steps.ReportText(language) + " (" + shown + ")");
+    if (steps.Extent().Cut()) report.Note(file, CutNote(steps.Extent()));
+    if (!request.preview || request.dryRun) return true;
     std::string text;
     const int status = WriteDecodedWave(shown, PreviewPathFor(shown).string(), streams.out, text);
     if (status == 0) report.Success(shown, text);
@@ -256,7 +303,7 @@ int RunConvert(const ParsedArguments& arguments, Streams streams) {
 } // namespace
 
 Subcommand ConvertSubcommand() {
-    return Subcommand{
+    Subcommand command{
         "convert",
         "FILE.wav...",
         {"convert WAVE recordings into melody files (.mld)", "WAVE の録音をメロディファイル (.mld) に変換する"},
@@ -265,10 +312,16 @@ Subcommand ConvertSubcommand() {
          "given by --output-dir or -o DIR). An existing melody file is replaced unless\n"
          "-n is given. \"-\" reads a WAVE file from standard input (then -o is needed);\n"
          "\"-o -\" writes the melody file to standard output.\n\n"
-         "With --resample, --rate or --normalize, any recording that libsndfile reads\n"
-         "(WAVE of any sample format, FLAC, Ogg Vorbis, AIFF, ...) is mixed down to mono,\n"
-         "resampled and rounded to 16 bits first; the melody file gets the source's name\n"
-         "with the extension \".mld\". Only the first 131054 samples reach the file.\n\n"
+         "With --resample, --rate, --normalize or --fit, any recording libsndfile or\n"
+         "FFmpeg reads (WAVE of any sample format, FLAC, Ogg Vorbis or Opus, MP3, AAC in\n"
+         ".m4a/.mp4, AMR-NB in .amr/.3gp, AIFF, ...) is mixed down to mono, resampled\n"
+         "and rounded to 16 bits first; the melody file gets the source's name with the\n"
+         "extension \".mld\".\n\n"
+         "A melody file holds 131054 samples (16.4 s at 8000 Hz); a note on standard\n"
+         "error tells when more was cut. --start, --length or --end choose the part\n"
+         "(sample-accurate; a native WAVE file needs no --resample for them). The sound\n"
+         "is worked in this order: decode, mix to mono, resample, trim silence, select,\n"
+         "cut to what fits, normalize, fade.\n\n"
          "With --preview, the sound as the melody file holds it is also written beside\n"
          "the melody file as NAME.preview.wav (see \"decode\"); the melody file is only read.\n\n"
          "--quality high searches for the codes whose decoded sound is closest to the\n"
@@ -286,11 +339,16 @@ Subcommand ConvertSubcommand() {
          "ファイルは -n を指定しない限り置き換えます。\"-\" は標準入力から WAVE\n"
          "ファイルを読みます（-o が必要です）。\"-o -\" はメロディファイルを標準出力に\n"
          "書き出します。\n\n"
-         "--resample、--rate、--normalize を指定すると、libsndfile が読める録音\n"
-         "（あらゆるサンプル形式の WAVE、FLAC、Ogg Vorbis、AIFF など）をモノラルに\n"
-         "まとめ、リサンプルし、16 ビットに丸めてから変換します。メロディファイルの\n"
-         "名前は元のファイル名の拡張子を \".mld\" にしたものです。ファイルに入るのは\n"
-         "先頭の 131054 サンプルだけです。\n\n"
+         "--resample、--rate、--normalize、--fit を指定すると、libsndfile か FFmpeg が\n"
+         "読める録音（あらゆるサンプル形式の WAVE、FLAC、Ogg Vorbis・Opus、MP3、\n"
+         ".m4a/.mp4 の AAC、.amr/.3gp の AMR-NB、AIFF など）をモノラルにまとめ、\n"
+         "リサンプルし、16 ビットに丸めてから変換します。メロディファイルの名前は\n"
+         "元のファイル名の拡張子を \".mld\" にしたものです。\n\n"
+         "メロディファイルに入るのは 131054 サンプル（8000 Hz で 16.4 秒）で、それより\n"
+         "長い分を切ったときは標準エラーに注意を表示します。--start、--length、--end\n"
+         "で使う部分を選べます（サンプル単位。ネイティブの WAVE には --resample は\n"
+         "不要）。処理の順: デコード、モノラル化、リサンプル、無音の除去、範囲の選択、\n"
+         "入る長さへの切り詰め、ノーマライズ、フェード。\n\n"
          "--preview を指定すると、メロディファイルが持つとおりの音を NAME.preview.wav\n"
          "としてメロディファイルの横にも書き込みます（\"decode\" を参照）。\n\n"
          "--quality high は、戻した音が録音にいちばん近くなる符号を探します（雑音が\n"
@@ -322,14 +380,14 @@ Subcommand ConvertSubcommand() {
                                 "戻した音を NAME.preview.wav としても書き込む"}},
             {"quality", 0, "standard|high", {"how the sound is coded (default: standard)",
                                              "音の符号化（既定: standard）"}},
-            {"resample", 0, "", {"accept any recording: mono, resampled to 8000 Hz, 16 bits",
-                                 "どんな録音も受け付ける: モノラル、8000 Hz にリサンプル、16 ビット"}},
-            {"rate", 0, "HZ", {"as --resample, to HZ (4000 to 16000)", "--resample と同じで HZ に（4000 ～ 16000）"}},
-            {"normalize", 0, "", {"as --resample, keeping a rate of 4000 to 16000 Hz; peak at -1 dBFS",
-                                  "--resample と同じで 4000 ～ 16000 Hz の周波数は保つ。ピークを -1 dBFS に"}},
+            {"dry-run", 0, "", {"print what would be written (rate, seconds, size) and write nothing",
+                                "書き込む内容（周波数、秒数、サイズ）を表示するだけで何も書かない"}},
         },
         RunConvert,
     };
+    const std::vector<OptionSpec> sound = SoundOptionSpecs();
+    command.options.insert(command.options.end(), sound.begin(), sound.end());
+    return command;
 }
 
 } // namespace quorbin::cli

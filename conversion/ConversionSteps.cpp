@@ -1,10 +1,12 @@
 #include "conversion/ConversionSteps.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <new>
 #include <utility>
 
+#include "audio/WaveWriter.h"
 #include "platform/Cp932.h"
 #include "platform/FileSource.h"
 
@@ -59,6 +61,40 @@ StepFailure FailingOnOutOfMemory(StepFailure failure, Step step) {
         return failure;
     }
 }
+
+// The samples of a WAVE file's "data" chunk, read by position: a selection
+// far into a long recording costs no more than one at its start.
+class DataChunkStream final : public SampleStream {
+public:
+    DataChunkStream(std::unique_ptr<FileSource> file, const WaveReader& reader, int rate)
+        : m_file(std::move(file)), m_reader(reader), m_samples(reader.m_dataLength / 2), m_rate(rate) {}
+
+    int Rate() const override { return m_rate; }
+    std::optional<std::uint64_t> StatedLength() const override { return m_samples; }
+    bool Read(std::span<float> out, std::size_t& got) override {
+        got = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), m_samples - m_next));
+        if (m_reader.ReadData(*m_file, 2 * m_next, 2 * got, m_bytes) != 0) return false;
+        const std::uint8_t* bytes = m_bytes.Data();
+        for (std::size_t i = 0; i < got; ++i) {
+            const auto value = static_cast<std::int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+            out[i] = static_cast<float>(value / 32768.0);
+        }
+        m_next += got;
+        return true;
+    }
+    bool Skip(std::uint64_t count) override {
+        m_next += std::min(count, m_samples - m_next);
+        return true;
+    }
+
+private:
+    std::unique_ptr<FileSource> m_file;
+    WaveReader m_reader;
+    std::uint64_t m_samples;
+    std::uint64_t m_next = 0;
+    int m_rate;
+    ByteBuffer m_bytes;
+};
 
 } // namespace
 
@@ -143,7 +179,32 @@ StepFailure ConversionSteps::ReadSamples(ByteSource& source) {
     const std::int32_t read = reader.ReadData(source, 0, kMaxUsedSampleBytes, m_samples);
     if (read != 0) return ParseResultToFailure(read);
     m_sampleRate = result;
+    const std::uint64_t samples = reader.m_dataLength / 2;
+    m_extent = {std::min<std::uint64_t>(samples, kMelodySampleLimit), samples, result};
     return StepFailure::None;
+}
+
+std::unique_ptr<SampleStream> ConversionSteps::OpenSamples() const {
+    auto file = std::make_unique<FileSource>(m_droppedPath);
+    WaveReader reader;
+    if (m_sampleRate <= 0 || !file->Valid() || reader.Parse(*file) != m_sampleRate) return nullptr;
+    return std::make_unique<DataChunkStream>(std::move(file), reader, m_sampleRate);
+}
+
+StepFailure ConversionSteps::UseSamples(std::span<const std::int16_t> samples, std::uint64_t selectedSamples) {
+    return FailingOnOutOfMemory(StepFailure::InvalidWave, [&] {
+        ByteBuffer wave;
+        if (m_sampleRate <= 0 || !WriteMonoWave(samples, static_cast<std::uint32_t>(m_sampleRate), wave))
+            return StepFailure::InvalidWave;
+        MemorySource source(wave.Data(), wave.Size());
+        if (const StepFailure failure = ReadSamples(source); failure != StepFailure::None) return failure;
+        SetSelectedSamples(selectedSamples);
+        return StepFailure::None;
+    });
+}
+
+void ConversionSteps::SetSelectedSamples(std::uint64_t selectedSamples) {
+    m_extent.whole = std::max(selectedSamples, m_extent.kept);
 }
 
 StepFailure ConversionSteps::Finish(const ContentInfo& info) {
@@ -167,6 +228,10 @@ StepFailure ConversionSteps::BuildAndSave(const ContentInfo& info) {
 
 StepFailure ConversionSteps::Save(const ByteBuffer& melody) {
     const auto size = static_cast<std::uint32_t>(melody.Size());
+    if (m_options.dryRun) {
+        m_outputSize = size;
+        return StepFailure::None;
+    }
     const std::filesystem::path folder =
         m_outputPath.has_parent_path() ? m_outputPath.parent_path() : std::filesystem::path(".");
     errno = 0;
@@ -195,6 +260,21 @@ std::string FormatSizeReport(std::uint32_t size, Language language) {
 
 std::string ConversionSteps::ReportText(Language language) const {
     return FormatSizeReport(m_outputSize, language);
+}
+
+std::string FormatCutNote(const AudioExtent& extent, Language language) {
+    if (!extent.Cut() || extent.rate <= 0) return "";
+    char kept[32];
+    char whole[32];
+    std::snprintf(kept, sizeof kept, "%.1f", static_cast<double>(extent.kept) / extent.rate);
+    std::snprintf(whole, sizeof whole, "%.1f", static_cast<double>(extent.whole) / extent.rate);
+    char note[160];
+    std::snprintf(note, sizeof note, LoadCutNoteTemplate(language), kept, whole);
+    return note;
+}
+
+std::string ConversionSteps::CutNoteText(Language language) const {
+    return FormatCutNote(m_extent, language);
 }
 
 } // namespace quorbin

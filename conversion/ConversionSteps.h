@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <span>
 #include <string>
 
+#include "audio/SampleEdit.h"
 #include "conversion/StepFailure.h"
 #include "core/ByteBuffer.h"
 #include "core/ByteSource.h"
@@ -24,7 +27,20 @@ struct ConversionOptions {
     // Writes the finished melody file; the default keeps readers from ever seeing half of it.
     std::function<SaveStatus(const std::filesystem::path& path, const ByteBuffer& bytes)> save = SaveFileAtomically;
     EncoderQuality quality = EncoderQuality::Standard;  // the window always codes at standard
+    bool dryRun = false;  // Finish builds the file but writes nothing
 };
+
+// How much of the recording the melody file holds, in samples at its rate.
+struct AudioExtent {
+    std::uint64_t kept = 0;
+    std::uint64_t whole = 0;  // of the recording, or of the selection made from it
+    std::int32_t rate = 0;
+
+    bool Cut() const { return whole > kept; }
+};
+
+// "Kept the first 16.4 s of 35.5 s." for an extent that was cut, otherwise empty.
+std::string FormatCutNote(const AudioExtent& extent, Language language);
 
 // "Output File Size : 0.18KB": the report text for a melody file of `size` bytes.
 std::string FormatSizeReport(std::uint32_t size, Language language);
@@ -49,7 +65,17 @@ public:
     // extension the source has. The path limit, parse and play-time checks stay.
     StepFailure PrepareDecoded(const SourceDecoder& decode);
 
+    // After Prepare: the recording's samples, read by position from the file,
+    // for editing before Finish; null when the file cannot be read again.
+    std::unique_ptr<SampleStream> OpenSamples() const;
+    // Replaces the recording by `samples` at the same rate, cut from a selection of
+    // `selectedSamples`; returns StepFailure::None or TooShort as Prepare would.
+    StepFailure UseSamples(std::span<const std::int16_t> samples, std::uint64_t selectedSamples);
+    // Notes that the recording given to PrepareDecoded was cut from `selectedSamples`.
+    void SetSelectedSamples(std::uint64_t selectedSamples);
+
     std::int32_t SampleRate() const { return m_sampleRate; }
+    const AudioExtent& Extent() const { return m_extent; }
     // File name without ".wav" as CP932 bytes, at most 50, no double-byte character cut.
     const std::string& DefaultTitle() const { return m_defaultTitle; }
 
@@ -65,6 +91,8 @@ public:
     std::uint32_t OutputSize() const { return m_outputSize; }
     // "Output File Size : 0.18KB" in the given language.
     std::string ReportText(Language language) const;
+    // The line under the report when audio was dropped, otherwise empty.
+    std::string CutNoteText(Language language) const;
 
 private:
     StepFailure ReadSource(ByteSource& source);
@@ -82,6 +110,7 @@ private:
     std::filesystem::path m_outputPath;
     std::uint32_t m_outputSize = 0;
     FailureReason m_reason;
+    AudioExtent m_extent;
 };
 
 } // namespace quorbin

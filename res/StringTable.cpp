@@ -50,6 +50,10 @@ const char* LoadString(int id, Language language) {
     return language == Language::Japanese ? entry.japanese : entry.english;
 }
 
+const char* LoadCutNoteTemplate(Language language) {
+    return language == Language::Japanese ? "先頭%s秒を保存しました（全%s秒）。" : "Kept the first %s s of %s s.";
+}
+
 Language LanguageFromEnvironment() {
     const std::string_view locale = MessagesLocale();
     std::string_view choice = locale;

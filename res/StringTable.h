@@ -19,6 +19,10 @@ enum class Language { English, Japanese };
 // The text of string `id` (1..9) in `language`; an empty text for an unknown id.
 const char* LoadString(int id, Language language);
 
+// The line under the size report when the melody file could not hold all of
+// the recording: a printf template taking the kept and the whole seconds as "%s".
+const char* LoadCutNoteTemplate(Language language);
+
 // Japanese when the user's language (LANGUAGE, LC_ALL, LC_MESSAGES, LANG, in the
 // order the C library gives them priority) is Japanese, English otherwise.
 Language LanguageFromEnvironment();

@@ -195,6 +195,8 @@ private slots:
     void leavingTheInfoDialogIsSilent_data();
     void leavingTheInfoDialogIsSilent();
     void onlyTheFirstOfSeveralFilesIsConverted();
+    void reportSaysWhatALongRecordingKept_data();
+    void reportSaysWhatALongRecordingKept();
     void dropsOverControlsReachTheWindow_data();
     void dropsOverControlsReachTheWindow();
     void dragsWithoutLocalFilesAreRefused();
@@ -500,6 +502,30 @@ void AppTest::onlyTheFirstOfSeveralFilesIsConverted()
     QCOMPARE(script.seen.size(), 2);
     QVERIFY(QFileInfo::exists(MelodyPathFor(first)));
     QVERIFY(!QFileInfo::exists(MelodyPathFor(second)));
+}
+
+void AppTest::reportSaysWhatALongRecordingKept_data()
+{
+    QTest::addColumn<int>("samples");
+    QTest::addColumn<QString>("secondLine");
+    QTest::newRow("35.5 s") << 284000 << QStringLiteral("\nKept the first 16.4 s of 35.5 s.");
+    QTest::newRow("exactly full") << 131054 << QString();
+}
+
+void AppTest::reportSaysWhatALongRecordingKept()
+{
+    QFETCH(int, samples);
+    QFETCH(QString, secondLine);
+    const QString wave = Path(QStringLiteral("long.wav"));
+    WriteBytes(wave, WaveBytes(8000, samples));
+    MainDialog window;
+    ShowAt(window, kMainAt);
+    ModalScript script({kOk, kOk}, &window);
+    QVERIFY(DropFile(window, wave));
+    QCOMPARE(script.seen.size(), 2);
+    const QByteArray melody = ReadBytes(MelodyPathFor(wave));
+    QCOMPARE(script.seen[1].text,
+             English(IDS_OUTPUT_SIZE) + QString::asprintf("%.2fKB", melody.size() / 1024.0) + secondLine);
 }
 
 void AppTest::dropsOverControlsReachTheWindow_data()

@@ -206,6 +206,18 @@ TEST_F(CliRun, ConvertsWithTheGivenTextsAndDate) {
     EXPECT_EQ(MelodyFiles(m_folder), std::vector<std::string>{"night.mld"});
 }
 
+// The decoders' hundred-odd libraries are loaded only when a run decodes.
+TEST_F(CliRun, DecodersLoadOnlyWhenARecordingIsDecoded) {
+    const std::map<std::string, std::string> env = {{"LANG", "C.UTF-8"}, {"LD_DEBUG", "libs"}};
+    const CliResult plain = RunCli(m_folder, {"convert", "tune.wav"}, env);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.err.find("libavcodec"), std::string::npos);
+    EXPECT_EQ(plain.err.find("quorbin-decoders"), std::string::npos);
+    const CliResult decoded = RunCli(m_folder, {"convert", "--resample", "tune.wav"}, env);
+    ASSERT_EQ(decoded.status, 0) << decoded.err;
+    EXPECT_NE(decoded.err.find("quorbin-decoders.so"), std::string::npos);
+}
+
 TEST_F(CliRun, DefaultsFollowTheWindowAndSourceDateEpoch) {
     const std::string name = "My tune ♪ €.wav";  // "€" has no CP932 form: "?" in the title
     WriteFile(m_folder / name, m_wave);

@@ -2,6 +2,11 @@
 // normalising, and the converter run on the prepared samples.
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
 
 #include <algorithm>
 #include <cmath>
@@ -18,7 +23,9 @@
 #include "audio/WaveWriter.h"
 #include "cli/CommandLine.h"
 #include "cli/ConvertCommand.h"
+#include "cli/ConvertOptions.h"
 #include "cli/prepare/AudioPreparation.h"
+#include "audio/AdpcmDecoder.h"
 #include "mld/MldReader.h"
 
 namespace {
@@ -81,7 +88,10 @@ int PeakOf(const std::vector<std::int16_t>& samples) {
 
 const int kNormalizedPeak = static_cast<int>(std::lround(32767 * std::pow(10.0, -1.0 / 20.0)));  // 29204
 
-PreparedRecording Prepare(const fs::path& path, PreparationOptions options) {
+PreparedRecording Prepare(const fs::path& path, std::optional<int> rate, bool normalize) {
+    PreparationOptions options;
+    options.targetRate = rate;
+    options.normalize = normalize;
     PreparedRecording recording;
     EXPECT_EQ(PrepareRecording(path, options, recording), PreparationStatus::Ok) << path;
     return recording;
@@ -141,7 +151,7 @@ TEST_P(ConvertedRecordings, KeepToneAndLevelAtTheChosenRate) {
     EXPECT_EQ(melody.title, source.stem().string());
 
     const bool normalize = std::find(args.begin(), args.end(), "--normalize") != args.end();
-    const PreparedRecording prepared = Prepare(source, {c.expectedRate, normalize});
+    const PreparedRecording prepared = Prepare(source, c.expectedRate, normalize);
     const double expectedSamples = std::min(frames * static_cast<double>(c.expectedRate) / c.rate, 131054.0);
     EXPECT_NEAR(static_cast<double>(prepared.samples.size()), expectedSamples, 1.0);
     EXPECT_EQ(melody.audioLength, std::min<std::size_t>(65527, (prepared.samples.size() + 1) / 2));
@@ -188,7 +198,7 @@ TEST(ConvertedRecordings, NativeFileIsUnchangedByPreparation) {
     ASSERT_TRUE(WriteMonoWave(samples, 8000, wave));
     const fs::path source = folder / "voice.wav";
     testing_support::WriteFile(source, testing_support::FromBuffer(wave));
-    EXPECT_EQ(Prepare(source, {std::nullopt, false}).samples, samples);
+    EXPECT_EQ(Prepare(source, std::nullopt, false).samples, samples);
 
     ASSERT_EQ(Convert({source.string()}).status, 0);
     const std::string plain = ReadFile(folder / "voice.mld");
@@ -197,15 +207,107 @@ TEST(ConvertedRecordings, NativeFileIsUnchangedByPreparation) {
 }
 
 // ---------------------------------------------------------------------------
+// Phone recordings: AAC and AMR-NB, encoded here with FFmpeg's own encoders
+
+// Writes `seconds` of a 1 kHz tone at `rate`, coded by `encoderName`, in the
+// container that `path`'s extension names.
+void EncodeTone(const fs::path& path, const char* encoderName, int rate, double seconds) {
+    const AVCodec* codec = avcodec_find_encoder_by_name(encoderName);
+    ASSERT_NE(codec, nullptr) << encoderName;
+    AVFormatContext* format = nullptr;
+    ASSERT_GE(avformat_alloc_output_context2(&format, nullptr, nullptr, path.c_str()), 0);
+    AVStream* stream = avformat_new_stream(format, nullptr);
+    AVCodecContext* encoder = avcodec_alloc_context3(codec);
+    encoder->sample_rate = rate;
+    encoder->ch_layout = AV_CHANNEL_LAYOUT_MONO;
+    encoder->sample_fmt = codec->sample_fmts[0];
+    encoder->bit_rate = rate == 8000 ? 12200 : 64000;
+    encoder->time_base = {1, rate};
+    if (format->oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    ASSERT_GE(avcodec_open2(encoder, codec, nullptr), 0);
+    ASSERT_GE(avcodec_parameters_from_context(stream->codecpar, encoder), 0);
+    stream->time_base = encoder->time_base;
+    ASSERT_GE(avio_open(&format->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
+    ASSERT_GE(avformat_write_header(format, nullptr), 0);
+
+    AVFrame* frame = av_frame_alloc();
+    AVPacket* packet = av_packet_alloc();
+    const auto drain = [&] {
+        while (avcodec_receive_packet(encoder, packet) == 0) {
+            av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
+            packet->stream_index = stream->index;
+            av_interleaved_write_frame(format, packet);
+        }
+    };
+    const auto total = static_cast<std::int64_t>(rate * seconds);
+    for (std::int64_t done = 0; done < total; done += encoder->frame_size) {
+        frame->nb_samples = encoder->frame_size;
+        frame->format = encoder->sample_fmt;
+        frame->sample_rate = rate;
+        av_channel_layout_copy(&frame->ch_layout, &encoder->ch_layout);
+        ASSERT_GE(av_frame_get_buffer(frame, 0), 0);
+        for (int i = 0; i < frame->nb_samples; ++i) {
+            const double value = 0.5 * std::sin(2 * std::numbers::pi * 1000 * static_cast<double>(done + i) / rate);
+            if (encoder->sample_fmt == AV_SAMPLE_FMT_S16)
+                reinterpret_cast<std::int16_t*>(frame->data[0])[i] = static_cast<std::int16_t>(value * 32767);
+            else
+                reinterpret_cast<float*>(frame->data[0])[i] = static_cast<float>(value);
+        }
+        frame->pts = done;
+        ASSERT_GE(avcodec_send_frame(encoder, frame), 0);
+        drain();
+        av_frame_unref(frame);
+    }
+    avcodec_send_frame(encoder, nullptr);
+    drain();
+    av_write_trailer(format);
+    avio_closep(&format->pb);
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+    avcodec_free_context(&encoder);
+    avformat_free_context(format);
+}
+
+struct PhoneCase {
+    const char* file;
+    const char* encoder;
+    int rate;
+};
+
+void PrintTo(const PhoneCase& c, std::ostream* out) { *out << c.file; }
+
+class PhoneRecordings : public ::testing::TestWithParam<PhoneCase> {};
+
+TEST_P(PhoneRecordings, KeepAToneAtItsPitch) {
+    const PhoneCase& c = GetParam();
+    TempFolder folder;
+    const fs::path source = folder / c.file;
+    EncodeTone(source, c.encoder, c.rate, 3);
+    const CliRun run = Convert({"--resample", source.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string bytes = ReadFile(folder / "memo.mld");
+    const MldContents melody = ReadMelody(folder / "memo.mld");
+    EXPECT_EQ(melody.sampleRate, 8000);
+    EXPECT_NEAR(melody.AudioSeconds(), 3.0, 0.1);
+    const auto* coded = reinterpret_cast<const std::uint8_t*>(bytes.data()) + melody.audioOffset;
+    EXPECT_NEAR(ToneFrequency(adpcm_decode({coded, melody.audioLength}), 8000), 1000.0, 5.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, PhoneRecordings,
+                         ::testing::Values(PhoneCase{"memo.m4a", "aac", 44100}, PhoneCase{"memo.amr", "libopencore_amrnb", 8000},
+                                           PhoneCase{"memo.3gp", "libopencore_amrnb", 8000}),
+                         [](const auto& info) { return fs::path(info.param.file).extension().string().substr(1); });
+
+// ---------------------------------------------------------------------------
 // Levels
 
 TEST(Levels, BeyondFullScaleIsClippedUnlessNormalized) {
     TempFolder folder;
     WriteRecording(folder / "loud.wav", kFloatWave, 8000, 1, 800, Tone(1000, 8000, 1.5));
-    const PreparedRecording clipped = Prepare(folder / "loud.wav", {8000, false});
+    const PreparedRecording clipped = Prepare(folder / "loud.wav", 8000, false);
     EXPECT_EQ(*std::max_element(clipped.samples.begin(), clipped.samples.end()), 32767);
     EXPECT_EQ(*std::min_element(clipped.samples.begin(), clipped.samples.end()), -32768);
-    EXPECT_NEAR(PeakOf(Prepare(folder / "loud.wav", {8000, true}).samples), kNormalizedPeak, 1);
+    EXPECT_NEAR(PeakOf(Prepare(folder / "loud.wav", 8000, true).samples), kNormalizedPeak, 1);
 }
 
 TEST(Levels, SilenceAndNonFiniteSamplesStaySilent) {
@@ -215,7 +317,7 @@ TEST(Levels, SilenceAndNonFiniteSamplesStaySilent) {
     WriteRecording(folder / "nan.wav", kFloatWave, 8000, 1, 400,
                    [](sf_count_t frame, int) { return frame % 2 ? std::nan("") : HUGE_VAL; });
     for (const char* name : {"silence.wav", "nan.wav"}) {
-        const PreparedRecording prepared = Prepare(folder / name, {8000, true});
+        const PreparedRecording prepared = Prepare(folder / name, 8000, true);
         EXPECT_FALSE(prepared.samples.empty()) << name;
         EXPECT_EQ(PeakOf(prepared.samples), 0) << name;
     }
@@ -230,7 +332,7 @@ TEST(Levels, NormalizingIgnoresWhatLiesAfterTheCut) {
                    [&](sf_count_t frame, int) {
                        return (frame < cut ? 0.05 : 0.95) * std::sin(2 * std::numbers::pi * 500 * frame / 8000);
                    });
-    const PreparedRecording prepared = Prepare(folder / "burst.wav", {8000, true});
+    const PreparedRecording prepared = Prepare(folder / "burst.wav", 8000, true);
     EXPECT_EQ(prepared.samples.size(), kMaxPreparedSamples);
     EXPECT_NEAR(PeakOf(prepared.samples), kNormalizedPeak, 1);
 }
@@ -244,8 +346,10 @@ TEST(PreparationFailures, TellMissingFromUndecodable) {
     testing_support::WriteFile(folder / "empty.ogg", "");
     testing_support::WriteFile(folder / "header.wav", testing_support::MakeWave(100).substr(0, 20));
     fs::create_directory(folder / "folder.wav");
+    ASSERT_EQ(::mkfifo((folder / "fifo.wav").c_str(), 0600), 0);  // opening it plainly would wait for a writer
     const std::pair<const char*, PreparationStatus> cases[] = {
         {"missing.flac", PreparationStatus::CannotOpen}, {"folder.wav", PreparationStatus::CannotOpen},
+        {"fifo.wav", PreparationStatus::CannotOpen},     {"/dev/zero", PreparationStatus::CannotOpen},
         {"notes.flac", PreparationStatus::Unreadable},   {"empty.ogg", PreparationStatus::Unreadable},
         {"header.wav", PreparationStatus::Unreadable},
     };
@@ -298,15 +402,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(PreparationOptionsFromCommandLine, RateMustBeAWholeNumberInRange) {
     std::string problem;
-    EXPECT_FALSE(PreparationFromOptions(false, std::nullopt, false, problem));
-    EXPECT_EQ(PreparationFromOptions(true, std::nullopt, false, problem)->targetRate, 8000);
-    EXPECT_EQ(PreparationFromOptions(false, std::nullopt, true, problem)->targetRate, std::nullopt);
+    EXPECT_FALSE(cli::PreparationFromOptions(false, std::nullopt, false, problem));
+    EXPECT_EQ(cli::PreparationFromOptions(true, std::nullopt, false, problem)->targetRate, 8000);
+    EXPECT_EQ(cli::PreparationFromOptions(false, std::nullopt, true, problem)->targetRate, std::nullopt);
     for (const char* rate : {"4000", "16000", "11025"})
-        EXPECT_EQ(PreparationFromOptions(true, rate, false, problem)->targetRate, std::stoi(rate));
+        EXPECT_EQ(cli::PreparationFromOptions(true, rate, false, problem)->targetRate, std::stoi(rate));
     ASSERT_TRUE(problem.empty()) << problem;
     for (const char* rate : {"3999", "16001", "8000Hz", "-8000", "", " 8000"}) {
         problem.clear();
-        EXPECT_FALSE(PreparationFromOptions(false, rate, true, problem)) << rate;
+        EXPECT_FALSE(cli::PreparationFromOptions(false, rate, true, problem)) << rate;
         EXPECT_NE(problem.find("--rate"), std::string::npos) << rate;
     }
 }

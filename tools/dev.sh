@@ -10,7 +10,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(build-essential cmake pkg-config clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic fonts-liberation
-          libsndfile1-dev libsoxr-dev nlohmann-json3-dev xvfb xauth
+          libsndfile1-dev libsoxr-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+          libavcodec-extra nlohmann-json3-dev xvfb xauth
           dpkg-dev lintian appstream openbox xdotool)
 
 install_packages() {

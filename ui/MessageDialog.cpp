@@ -1,7 +1,9 @@
 #include "ui/MessageDialog.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QShowEvent>
+#include <algorithm>
 
 #include "res/Layouts.h"
 #include "ui/DialogUnits.h"
@@ -16,6 +18,32 @@ constexpr QPoint kOkPos(130, 85);
 constexpr int kOkBitmap = 138;
 constexpr int kReportPanel = 139;
 constexpr int kErrorPanel = 135;
+// A report with a second line (what was kept of a long recording) uses the
+// panel's whole width and starts higher, so both lines clear the button.
+constexpr QRect kTwoLineRect(8, 59, 194, 22);
+
+// The dialog's font, made smaller until every line of `text` fits `box`.
+QFont FontFitting(QFont font, const QString& text, QSize box)
+{
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    const auto fits = [&] {
+        const QFontMetrics metrics(font);
+        if (metrics.height() * lines.size() > box.height())
+            return false;
+        return std::all_of(lines.begin(), lines.end(),
+                           [&](const QString& line) { return metrics.horizontalAdvance(line) <= box.width(); });
+    };
+    const bool inPixels = font.pixelSize() > 0;
+    while (!fits()) {
+        if (inPixels ? font.pixelSize() <= 8 : font.pointSizeF() <= 6)
+            break;
+        if (inPixels)
+            font.setPixelSize(font.pixelSize() - 1);
+        else
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    return font;
+}
 
 } // namespace
 
@@ -90,6 +118,9 @@ void MessageDialog::ShowMessage()
     QPalette palette = m_line->palette();
     palette.setColor(QPalette::WindowText, TextColourFor(m_kind));
     m_line->setPalette(palette);
+    const bool twoLines = m_text.contains(QLatin1Char('\n'));
+    m_line->setGeometry(twoLines ? kTwoLineRect : kLineRect);
+    m_line->setFont(twoLines ? FontFitting(font(), m_text, kTwoLineRect.size()) : font());
     m_line->setText(m_text);
     m_line->raise();
 }

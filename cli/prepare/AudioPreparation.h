@@ -1,38 +1,39 @@
 #pragma once
-// Turns a recording in any format libsndfile reads (WAVE of any sample format,
-// FLAC, Ogg Vorbis, AIFF, ...) into what the converter accepts: one channel,
-// 4000 to 16000 samples per second, 16-bit samples. Only the part of the
-// recording that can reach a melody file is decoded.
+// Turns a recording in any format FFmpeg or libsndfile reads (WAVE of any
+// sample format, FLAC, Ogg Vorbis and Opus, MP3, AAC in .m4a/.mp4, AMR-NB,
+// AIFF, ...) into what the converter accepts: one channel, 4000 to 16000
+// samples per second, 16-bit samples, cut to what a melody file holds. Only
+// the part of the recording that can reach a melody file is decoded.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "conversion/StepFailure.h"
-#include "core/ByteBuffer.h"
+#include "audio/SampleEdit.h"
 
 namespace quorbin::prepare {
 
 constexpr int kLowestRate = 4000;
 constexpr int kHighestRate = 16000;
 constexpr int kDefaultRate = 8000;
-// 65527 coded bytes of two samples each: nothing after this reaches the file.
-constexpr std::size_t kMaxPreparedSamples = 131054;
+constexpr std::size_t kMaxPreparedSamples = kMelodySampleLimit;
 
 struct PreparationOptions {
     // None: keep the source's rate when the converter takes it, otherwise kDefaultRate.
     std::optional<int> targetRate;
-    bool normalize = false;  // scale the peak to -1 dBFS
+    bool normalize = false;  // scale the peak of what is kept to -1 dBFS
+    // When the selection is longer than the file holds at the chosen rate: the
+    // highest rate from kLowestRate up at which it fits whole.
+    bool fit = false;
+    EditOptions edit;        // trim, selection and fades (its `normalize` is taken from above)
 };
 
 enum class PreparationStatus {
     Ok,
-    CannotOpen,  // missing, a folder, no permission
-    Unreadable,  // opened, but libsndfile cannot decode it
+    CannotOpen,  // missing, a folder, a FIFO or device, no permission
+    Unreadable,  // opened, but no decoder makes sound of it
 };
 
 struct PreparedRecording {
@@ -40,28 +41,12 @@ struct PreparedRecording {
     int sampleRate = 0;
     int sourceRate = 0;
     int sourceChannels = 0;
+    std::uint64_t selectedSamples = 0;  // the selection at sampleRate before the cut
+
+    bool Dropped() const { return selectedSamples > samples.size(); }
 };
 
 PreparationStatus PrepareRecording(const std::filesystem::path& source, const PreparationOptions& options,
                                    PreparedRecording& out);
-
-// Rounds and clips full-scale floats (1.0 = 32768) to 16 bits, without dither.
-// With `normalize`, the largest magnitude first becomes -1 dBFS of 32767;
-// silence stays silence.
-std::vector<std::int16_t> ToPcm16(std::span<const float> samples, bool normalize);
-
-// The prepared recording as a canonical 16-bit mono PCM WAVE in `wave`. Returns
-// StepFailure::None, or CannotOpen or InvalidWave.
-StepFailure PrepareWaveBytes(const std::filesystem::path& source, const PreparationOptions& options, ByteBuffer& wave);
-
-// True when a file with this extension (without the dot, any case) is a
-// format the decoder reads: "flac", "ogg", "aiff", ...
-bool DecoderReadsExtension(std::string_view extension);
-
-// Reads the command-line options --resample, --rate HZ and --normalize. Returns
-// nullopt when none was given, or, with `problem` set, when --rate is not a
-// whole number from kLowestRate to kHighestRate.
-std::optional<PreparationOptions> PreparationFromOptions(bool resample, const std::optional<std::string>& rate,
-                                                         bool normalize, std::string& problem);
 
 } // namespace quorbin::prepare

@@ -1,73 +1,20 @@
 #include "cli/prepare/MonoResampler.h"
 
-#include <sndfile.h>
 #include <soxr.h>
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
+#include <vector>
 
 namespace quorbin::prepare {
 namespace {
 
-constexpr sf_count_t kBlockFrames = 4096;
-// Output is taken in pieces of this size, however high the rate ratio.
-constexpr std::size_t kOutputBlock = 16384;
+constexpr long kBlockFrames = 4096;
 
 struct SoxrDeleter {
     void operator()(soxr* resampler) const { soxr_delete(resampler); }
 };
 using Resampler = std::unique_ptr<soxr, SoxrDeleter>;
-
-// Reads the next block of frames and averages each frame's channels.
-// Returns the number of mono samples in `mono` (0 at the end of the input).
-std::size_t ReadMonoBlock(SNDFILE* file, int channels, std::vector<float>& interleaved, std::vector<float>& mono) {
-    interleaved.resize(static_cast<std::size_t>(kBlockFrames) * channels);
-    const sf_count_t frames = sf_readf_float(file, interleaved.data(), kBlockFrames);
-    mono.resize(frames > 0 ? static_cast<std::size_t>(frames) : 0);
-    for (std::size_t frame = 0; frame < mono.size(); ++frame) {
-        const float* first = interleaved.data() + frame * channels;
-        double sum = 0;
-        for (int channel = 0; channel < channels; ++channel) {
-            if (std::isfinite(first[channel])) sum += first[channel];
-        }
-        mono[frame] = static_cast<float>(sum / channels);
-    }
-    return mono.size();
-}
-
-class Collector {
-public:
-    Collector(std::vector<float>& out, std::size_t limit) : m_out(out), m_limit(limit) {}
-    bool Full() const { return m_out.size() >= m_limit; }
-    void Take(const float* samples, std::size_t count) {
-        const std::size_t room = m_limit - std::min(m_limit, m_out.size());
-        m_out.insert(m_out.end(), samples, samples + std::min(room, count));
-    }
-
-private:
-    std::vector<float>& m_out;
-    std::size_t m_limit;
-};
-
-// Feeds one block to the resampler; `block` null flushes what it still holds.
-bool Resample(soxr* resampler, const float* block, std::size_t length, std::vector<float>& buffer,
-              Collector& collector) {
-    std::size_t used = 0;
-    for (;;) {
-        std::size_t consumed = 0;
-        std::size_t produced = 0;
-        const float* input = block ? block + used : nullptr;
-        if (soxr_process(resampler, input, length - used, &consumed, buffer.data(), buffer.size(), &produced))
-            return false;
-        used += consumed;
-        collector.Take(buffer.data(), produced);
-        const bool inputLeft = block && used < length;
-        const bool outputLeft = produced == buffer.size();
-        if (collector.Full() || (!inputLeft && !outputLeft)) return true;
-        if (block && consumed == 0 && produced == 0) return true;  // no progress: do not spin
-    }
-}
 
 Resampler MakeResampler(int sourceRate, int targetRate) {
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
@@ -78,45 +25,94 @@ Resampler MakeResampler(int sourceRate, int targetRate) {
     return resampler;
 }
 
+class MonoStream final : public SampleStream {
+public:
+    MonoStream(FrameReader& reader, int targetRate, Resampler resampler)
+        : m_reader(reader), m_rate(targetRate), m_resampler(std::move(resampler)) {}
+
+    int Rate() const override { return m_rate; }
+    std::optional<std::uint64_t> StatedLength() const override {
+        const auto frames = m_reader.StatedFrames();
+        if (!frames) return std::nullopt;
+        return static_cast<std::uint64_t>(std::llround(*frames * (double(m_rate) / m_reader.Rate())));
+    }
+    bool Read(std::span<float> out, std::size_t& got) override;
+
+private:
+    // Reads the next block of frames and averages each frame's channels into
+    // m_mono; false on a read error. An empty m_mono marks the end.
+    bool ReadMonoBlock();
+    // Puts out what the resampler gives for the current m_mono (or its flush).
+    bool ResampleInto(std::span<float> out, std::size_t& got);
+
+    FrameReader& m_reader;
+    int m_rate;
+    Resampler m_resampler;  // null: the rates are equal
+    std::vector<float> m_interleaved;
+    std::vector<float> m_mono;
+    std::size_t m_monoUsed = 0;
+    bool m_inputEnded = false;
+    bool m_drained = false;
+};
+
+bool MonoStream::ReadMonoBlock() {
+    const int channels = m_reader.Channels();
+    m_interleaved.resize(static_cast<std::size_t>(kBlockFrames) * channels);
+    const long frames = m_reader.Read(m_interleaved.data(), kBlockFrames);
+    if (frames < 0) return false;
+    m_mono.resize(static_cast<std::size_t>(frames));
+    m_monoUsed = 0;
+    for (std::size_t frame = 0; frame < m_mono.size(); ++frame) {
+        const float* first = m_interleaved.data() + frame * channels;
+        double sum = 0;
+        for (int channel = 0; channel < channels; ++channel)
+            if (std::isfinite(first[channel])) sum += first[channel];
+        m_mono[frame] = static_cast<float>(sum / channels);
+    }
+    m_inputEnded = m_mono.empty();
+    return true;
+}
+
+bool MonoStream::ResampleInto(std::span<float> out, std::size_t& got) {
+    if (!m_resampler) {
+        const std::size_t take = std::min(out.size() - got, m_mono.size() - m_monoUsed);
+        std::copy_n(m_mono.data() + m_monoUsed, take, out.data() + got);
+        m_monoUsed += take;
+        got += take;
+        return true;
+    }
+    std::size_t consumed = 0;
+    std::size_t produced = 0;
+    const float* input = m_inputEnded ? nullptr : m_mono.data() + m_monoUsed;
+    if (soxr_process(m_resampler.get(), input, m_mono.size() - m_monoUsed, &consumed, out.data() + got,
+                     out.size() - got, &produced))
+        return false;
+    m_monoUsed += consumed;
+    got += produced;
+    if (m_inputEnded && produced == 0) m_drained = true;
+    if (!m_inputEnded && consumed == 0 && produced == 0) m_monoUsed = m_mono.size();  // no progress: do not spin
+    return true;
+}
+
+bool MonoStream::Read(std::span<float> out, std::size_t& got) {
+    got = 0;
+    while (got < out.size() && !m_drained) {
+        if (!m_inputEnded && m_monoUsed == m_mono.size() && !ReadMonoBlock()) return false;
+        if (m_inputEnded && !m_resampler) m_drained = true;
+        if (!ResampleInto(out, got)) return false;
+    }
+    return true;
+}
+
 } // namespace
 
-MonoStream ReadMonoResampled(SNDFILE* file, int channels, int sourceRate, int targetRate, std::size_t limit) {
-    MonoStream stream;
-    stream.samples.reserve(limit);
-    Collector collector(stream.samples, limit);
-    std::vector<float> interleaved;
-    std::vector<float> mono;
-
+std::unique_ptr<SampleStream> MakeMonoStream(FrameReader& reader, int targetRate) {
     Resampler resampler;
-    std::vector<float> buffer;
-    if (sourceRate != targetRate) {
-        resampler = MakeResampler(sourceRate, targetRate);
-        if (!resampler) {
-            stream.readError = true;
-            return stream;
-        }
-        buffer.resize(kOutputBlock);
+    if (reader.Rate() != targetRate) {
+        resampler = MakeResampler(reader.Rate(), targetRate);
+        if (!resampler) return nullptr;
     }
-
-    while (!collector.Full()) {
-        const std::size_t count = ReadMonoBlock(file, channels, interleaved, mono);
-        if (sf_error(file) != SF_ERR_NO_ERROR) {
-            stream.readError = true;
-            return stream;
-        }
-        if (!resampler) {
-            collector.Take(mono.data(), count);
-            if (count == 0) break;
-            continue;
-        }
-        const bool ended = count == 0;
-        if (!Resample(resampler.get(), ended ? nullptr : mono.data(), count, buffer, collector)) {
-            stream.readError = true;
-            return stream;
-        }
-        if (ended) break;
-    }
-    return stream;
+    return std::make_unique<MonoStream>(reader, targetRate, std::move(resampler));
 }
 
 } // namespace quorbin::prepare

@@ -1,20 +1,15 @@
 #pragma once
-// Decodes a recording block by block, mixes its channels down to mono and
-// resamples it with libsoxr, stopping as soon as enough samples exist.
-#include <cstddef>
-#include <vector>
+// A recording mixed down to mono and resampled with libsoxr, decoded only as
+// far as it is read.
+#include <memory>
 
-typedef struct sf_private_tag SNDFILE;
+#include "audio/SampleEdit.h"
+#include "cli/prepare/FrameReader.h"
 
 namespace quorbin::prepare {
 
-struct MonoStream {
-    std::vector<float> samples;
-    bool readError = false;
-};
-
-// Reads `file` (`channels` interleaved at `sourceRate`) and returns at most
-// `limit` mono samples at `targetRate`. Non-finite samples are read as silence.
-MonoStream ReadMonoResampled(SNDFILE* file, int channels, int sourceRate, int targetRate, std::size_t limit);
+// Mono samples of `reader` at `targetRate`: the channels averaged, non-finite
+// samples read as silence. Null when the resampler cannot be made.
+std::unique_ptr<SampleStream> MakeMonoStream(FrameReader& reader, int targetRate);
 
 } // namespace quorbin::prepare

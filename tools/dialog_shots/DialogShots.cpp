@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "conversion/ConversionSteps.h"
 #include "platform/Cp932.h"
 #include "res/StringTable.h"
 #include "ui/AboutDialog.h"
@@ -28,11 +29,15 @@ std::unique_ptr<SkinnedDialog> MakeDialog(const QString& name, Language language
         dialog->m_copyright = Utf8ToCp932Lossy(ja ? "(C) 2003 山田" : "(C) 2003 J. Smith");
         return dialog;
     }
-    if (name == QLatin1String("report") || name == QLatin1String("error")) {
+    if (name == QLatin1String("report") || name == QLatin1String("cut") || name == QLatin1String("error")) {
         auto dialog = std::make_unique<MessageDialog>(owner, language);
+        const QString report = QString::fromUtf8(LoadString(IDS_OUTPUT_SIZE, language));
         if (name == QLatin1String("report"))
+            dialog->SetMessage(MessageDialog::KindReport, report + QStringLiteral("12.34KB"));
+        else if (name == QLatin1String("cut"))
             dialog->SetMessage(MessageDialog::KindReport,
-                               QString::fromUtf8(LoadString(IDS_OUTPUT_SIZE, language)) + QStringLiteral("12.34KB"));
+                               report + QStringLiteral("64.19KB\n") +
+                                   QString::fromStdString(FormatCutNote({131054, 284000, 8000}, language)));
         else
             dialog->SetMessage(MessageDialog::KindError, std::string_view(LoadString(IDS_INVALID_WAVE, language)));
         return dialog;
@@ -47,7 +52,7 @@ int WriteShots(const QString& folder)
     QDir().mkpath(folder);
     QWidget owner;
     int failures = 0;
-    for (const char* name : {"info", "report", "error", "about"}) {
+    for (const char* name : {"info", "report", "cut", "error", "about"}) {
         for (Language language : {Language::English, Language::Japanese}) {
             auto dialog = MakeDialog(QLatin1String(name), language, &owner);
             dialog->show();
@@ -87,6 +92,6 @@ int main(int argc, char** argv)
         return WriteShots(args[2]);
     if (args.size() == 4 && args[1] == QLatin1String("--show"))
         return ShowOne(args[2], args[3]);
-    std::fprintf(stderr, "usage: %s --shots DIR | --show info|report|error|about en|ja\n", argv[0]);
+    std::fprintf(stderr, "usage: %s --shots DIR | --show info|report|cut|error|about en|ja\n", argv[0]);
     return 64;
 }
