@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "core/ByteBuffer.h"
 
@@ -38,11 +39,28 @@ struct SaveStatus {
     explicit operator bool() const { return failure == SaveFailure::None; }
 };
 
+// The file that a save to `path` really writes: `path` itself, or the file its
+// symbolic link points to. Fails with DanglingLink when the link points to
+// nothing, and with the system's error when the folder to write into is missing.
+SaveStatus ResolveSaveTarget(const std::filesystem::path& path, std::filesystem::path& target);
+
 // Writes `bytes` to `path` so that readers see either the old file or the whole
-// new one: a hidden temporary file in the same folder, checked writes, fsync,
-// then rename over the target. An existing target that is read-only (or a
-// folder) is left alone and the save fails. On failure the temporary file is
-// removed and the target is unchanged.
+// new one: a temporary file in the target's folder, given its permissions
+// before any data, checked writes, fsync, then renamed over the target. A
+// symbolic link at `path` is kept and the file it points to replaced. An
+// existing target that is read-only (or a folder) is left alone and the save
+// fails. On failure no temporary file is left and the target is unchanged.
 SaveStatus SaveFileAtomically(const std::filesystem::path& path, const ByteBuffer& bytes);
+
+// Which file a path names, following symbolic links: two paths with the same
+// identity are one file, whatever their spelling or links.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// None when nothing exists at `path`.
+std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path);
 
 } // namespace quorbin

@@ -329,3 +329,40 @@ TEST(SaveFileAtomically, AWriteFailingPartWayLeavesTheOldFileAndNoTemporary) {
     EXPECT_EQ(ReadFile(folder / "out.mld"), "old content");
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.mld"});
 }
+
+// The temporary name does not grow with the target's, so every name the file
+// system allows saves; a new or replaced target alike.
+class SaveNameLength : public testing::TestWithParam<std::size_t> {};
+
+TEST_P(SaveNameLength, SavesAndLeavesOnlyTheTarget) {
+    TempFolder folder;
+    const std::string name = std::string(GetParam() - 4, 'n') + ".mld";
+    for (const char* content : {"first", "second"}) {
+        ASSERT_TRUE(SaveFileAtomically(folder / name, ToBuffer(content))) << content;
+        EXPECT_EQ(ReadFile(folder / name), content);
+        EXPECT_EQ(folder.Entries(), std::vector<std::string>{name});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Bytes, SaveNameLength, testing::Values(5, 246, 255));
+
+// The file size limit kills the process at its first write past the limit: the
+// unfinished file has no name yet, so nothing of it remains.
+TEST(SaveFileAtomically, AProcessKilledWhileWritingLeavesNothingBehind) {
+    TempFolder folder;
+    WriteFile(folder / "out.mld", "old content");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit noCore{0, 0}, small{4096, 4096};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        (void)SaveFileAtomically(folder / "out.mld", ToBuffer(std::string(64 * 1024, 'n')));
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << "the child was not killed while writing";
+    EXPECT_EQ(ReadFile(folder / "out.mld"), "old content");
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.mld"});
+}
