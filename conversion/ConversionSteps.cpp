@@ -42,6 +42,23 @@ std::size_t ExtensionLength(std::string_view path) {
     return (dot == std::string_view::npos || dot == 0) ? 0 : name.size() - dot;
 }
 
+// The limit counts the CP932 bytes of the path as the system sees it: absolute
+// and lexically normal, so "./x.wav" and "x.wav" count alike. A character CP932
+// lacks becomes one "?".
+bool PathTooLong(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec).lexically_normal();
+    return Utf8ToCp932Lossy(ec ? path : full.string()).size() >= kPathLimitBytes;
+}
+
+// A file name may hold control characters; a title must not, so each becomes "?".
+// CP932 never uses these bytes inside a double-byte character.
+void ReplaceControlBytes(std::string& cp932) {
+    for (char& c : cp932) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+}
+
 StepFailure ParseResultToFailure(std::int32_t result) {
     switch (result) {
     case WAVE_INVALID: return StepFailure::InvalidWave;
@@ -119,8 +136,7 @@ void ConversionSteps::PlanOutputPath() {
 StepFailure ConversionSteps::Prepare() {
     m_reason = {};
     return FailingOnOutOfMemory(StepFailure::InvalidWave, [this] {
-        // The limit counts CP932 bytes; a character CP932 lacks becomes one "?".
-        if (Utf8ToCp932Lossy(m_droppedPath).size() >= kPathLimitBytes) return StepFailure::PathTooLong;
+        if (PathTooLong(m_droppedPath)) return StepFailure::PathTooLong;
         if (!EndsWithWaveExtension(m_droppedPath)) return StepFailure::NotWave;
         m_extensionLength = kWaveExtension.size();
         PlanOutputPath();
@@ -137,7 +153,7 @@ StepFailure ConversionSteps::Prepare() {
 StepFailure ConversionSteps::PrepareDecoded(const SourceDecoder& decode) {
     m_reason = {};
     return FailingOnOutOfMemory(StepFailure::InvalidWave, [&] {
-        if (Utf8ToCp932Lossy(m_droppedPath).size() >= kPathLimitBytes) return StepFailure::PathTooLong;
+        if (PathTooLong(m_droppedPath)) return StepFailure::PathTooLong;
         m_extensionLength = ExtensionLength(m_droppedPath);
         PlanOutputPath();
         ByteBuffer wave;
@@ -160,6 +176,7 @@ StepFailure ConversionSteps::ReadSource(ByteSource& source) {
 
     const std::string_view name = FileNamePart(m_droppedPath);
     std::string title = Utf8ToCp932Lossy(name.substr(0, name.size() - m_extensionLength));
+    ReplaceControlBytes(title);
     title.resize(Cp932PrefixLength(title, kTitleLimitBytes));
     m_defaultTitle = std::move(title);
     return StepFailure::None;
@@ -226,14 +243,37 @@ StepFailure ConversionSteps::BuildAndSave(const ContentInfo& info) {
     return Save(melody);
 }
 
+// Why the output may not be written over, before anything is: it is the
+// recording itself (also through a link or another spelling), or the caller's
+// check objects.
+FailureReason ConversionSteps::CheckOutput() const {
+    const auto output = IdentifyFile(m_outputPath);
+    if (output && output == IdentifyFile(m_droppedPath)) return FailureReason::Of(ReasonKind::ReplacesSource);
+    return m_options.checkOutput ? m_options.checkOutput(m_outputPath) : FailureReason{};
+}
+
+// The file really written: the output path or the file its link points to.
+// Fails, with the reason kept, when the output may not or cannot be written.
+bool ConversionSteps::FindTarget(std::filesystem::path& target) {
+    target = m_outputPath;
+    if (!m_options.toFile) return true;
+    m_reason = CheckOutput();
+    if (m_reason.Given()) return false;
+    const SaveStatus resolved = ResolveSaveTarget(m_outputPath, target);
+    if (!resolved) m_reason = ReasonFor(resolved);
+    return static_cast<bool>(resolved);
+}
+
 StepFailure ConversionSteps::Save(const ByteBuffer& melody) {
     const auto size = static_cast<std::uint32_t>(melody.Size());
     if (m_options.dryRun) {
         m_outputSize = size;
         return StepFailure::None;
     }
-    const std::filesystem::path folder =
-        m_outputPath.has_parent_path() ? m_outputPath.parent_path() : std::filesystem::path(".");
+    std::filesystem::path target;
+    if (!FindTarget(target)) return StepFailure::CannotSave;
+    // The free space that counts is that of the folder really receiving the file.
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     errno = 0;
     const double freeBytes = m_options.freeSpace(folder);
     if (!(freeBytes > static_cast<double>(size))) {

@@ -20,6 +20,9 @@
 
 namespace quorbin {
 
+// Says why `output` may not be written in this run; a reason of kind None lets the save go on.
+using OutputCheck = std::function<FailureReason(const std::filesystem::path& output)>;
+
 struct ConversionOptions {
     std::filesystem::path outputPath;    // empty: the source's name with ".mld", in outputFolder
     FreeSpaceQuery freeSpace = GetFreeDiskBytes;
@@ -28,6 +31,10 @@ struct ConversionOptions {
     std::function<SaveStatus(const std::filesystem::path& path, const ByteBuffer& bytes)> save = SaveFileAtomically;
     EncoderQuality quality = EncoderQuality::Standard;  // the window always codes at standard
     bool dryRun = false;  // Finish builds the file but writes nothing
+    OutputCheck checkOutput;  // none: only the source itself is protected
+    // False when `save` sends the bytes elsewhere than to the file at the output
+    // path (standard output): then the path is neither resolved nor checked.
+    bool toFile = true;
 };
 
 // How much of the recording the melody file holds, in samples at its rate.
@@ -79,9 +86,9 @@ public:
     // File name without ".wav" as CP932 bytes, at most 50, no double-byte character cut.
     const std::string& DefaultTitle() const { return m_defaultTitle; }
 
-    // Build, free-space check, save. Returns StepFailure::None on success, else
-    // DiskSpace or CannotSave (also when memory runs out); no partial file is
-    // ever left behind.
+    // Build, output checks, free-space check, save. Returns StepFailure::None on
+    // success, else DiskSpace or CannotSave (also when memory runs out); no
+    // partial file is ever left behind, and the source is never written over.
     StepFailure Finish(const ContentInfo& info);
     // More about the last failure, when there is more to say.
     const FailureReason& Reason() const { return m_reason; }
@@ -99,6 +106,8 @@ private:
     StepFailure ReadSamples(ByteSource& source);
     StepFailure BuildAndSave(const ContentInfo& info);
     void PlanOutputPath();
+    FailureReason CheckOutput() const;
+    bool FindTarget(std::filesystem::path& target);
     StepFailure Save(const ByteBuffer& melody);
 
     std::string m_droppedPath;

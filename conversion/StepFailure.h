@@ -5,6 +5,7 @@
 #include <string>
 
 #include "audio/WaveReader.h"
+#include "platform/FileSystem.h"
 
 namespace quorbin {
 
@@ -43,5 +44,11 @@ struct FailureReason {
     static FailureReason Of(ReasonKind kind) { return {kind, 0, {}, {}}; }
     bool Given() const { return kind != ReasonKind::None; }
 };
+
+// The reason of a failed save: the dangling link, or the system's error.
+inline FailureReason ReasonFor(const SaveStatus& status) {
+    if (status.failure == SaveFailure::DanglingLink) return FailureReason::Of(ReasonKind::DanglingLink);
+    return FailureReason::System(status.error);
+}
 
 } // namespace quorbin

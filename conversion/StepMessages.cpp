@@ -105,8 +105,8 @@ std::string ReasonText(const FailureReason& reason, Language language) {
     case ReasonKind::ReplacesSource:
         return Wording{"it would replace the recording itself", "録音ファイル自身を上書きしてしまいます"}.In(language);
     case ReasonKind::ReplacesInput:
-        return language == Language::Japanese ? "録音ファイル " + reason.file + " を上書きしてしまいます"
-                                              : "it would replace the recording " + reason.file;
+        return language == Language::Japanese ? "この実行の入力 " + reason.file + " を上書きしてしまいます"
+                                              : "it would replace " + reason.file + ", an input of this run";
     case ReasonKind::AlreadyWritten:
         return language == Language::Japanese ? "この実行で既に " + reason.file + " から書き込まれています"
                                               : reason.file + " was already written to it in this run";

@@ -105,6 +105,15 @@ TEST_F(ConversionStepsTest, ShortPathsFailTheExtensionCheck) {
     for (const char* path : {"", "w", "wav", ".wa"}) EXPECT_EQ(Prepare(path), StepFailure::NotWave) << path;
 }
 
+// "./a.wav" and "a.wav" are one path: the limit counts the path without the "./".
+TEST_F(ConversionStepsTest, PathLengthIsMeasuredOnTheNormalPath) {
+    const std::string folder = m_folder.Path().string();
+    const std::string name = std::string(259 - folder.size() - 1 - 4, 'x') + ".wav";
+    for (const std::string& spelling : {folder + "/" + name, folder + "/./" + name, folder + "/sub/../" + name})
+        EXPECT_EQ(Prepare(spelling), StepFailure::CannotOpen) << spelling;
+    EXPECT_EQ(Prepare(folder + "/x" + name), StepFailure::PathTooLong);
+}
+
 // ---- Reading and parsing --------------------------------------------------------
 
 TEST_F(ConversionStepsTest, EachProblemOfTheFileHasItsMessage) {
@@ -198,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TitleCase{Repeat("0123456789", 6) + ".wav", Repeat("0123456789", 5)},
                     TitleCase{Repeat("あ", 30) + ".wav", Repeat("\x82\xA0", 25)},
                     TitleCase{"a" + Repeat("あ", 30) + ".wav", "a" + Repeat("\x82\xA0", 24)},  // 49 bytes
-                    TitleCase{"€uro 😀.wav", "?uro ?"}));
+                    TitleCase{"€uro 😀.wav", "?uro ?"}, TitleCase{"tab\tand\x1b[2J.wav", "tab?and?[2J"}));
 
 // ---- Finish: build, output path, free space, save -------------------------------
 
@@ -364,6 +373,80 @@ TEST_F(ConversionStepsTest, FinishWithoutASuccessfulPrepareSavesNothing) {
     EXPECT_EQ(steps.Finish(FixedInfo()), StepFailure::CannotSave);
     EXPECT_FALSE(std::filesystem::exists(m_folder / "bad.mld"));
 }
+
+// ---- Output protection ----------------------------------------------------------
+
+// The output is the recording itself, under another name: nothing is written.
+enum class Alias { SamePath, OtherSpelling, SymbolicLinkAsDefaultOutput, HardLink };
+
+class OutputIsTheSource : public ConversionStepsTest, public testing::WithParamInterface<Alias> {};
+
+TEST_P(OutputIsTheSource, IsRefusedAndTheRecordingKept) {
+    const std::string wave = MakeWave(2000);
+    WriteFile(m_folder / "v.wav", wave);
+    std::filesystem::create_directory(m_folder / "sub");
+    std::filesystem::path output;
+    switch (GetParam()) {
+    case Alias::SamePath: output = m_folder / "v.wav"; break;
+    case Alias::OtherSpelling: output = m_folder / "sub" / ".." / "v.wav"; break;
+    case Alias::SymbolicLinkAsDefaultOutput: std::filesystem::create_symlink("v.wav", m_folder / "v.mld"); break;
+    case Alias::HardLink: output = m_folder / "sub" / "v.mld"; std::filesystem::create_hard_link(m_folder / "v.wav", output); break;
+    }
+    const auto entries = m_folder.Entries();
+    ConversionSteps steps(Path("v.wav"), Options(output, Plenty));
+    ASSERT_EQ(steps.Prepare(), StepFailure::None);
+    EXPECT_EQ(steps.Finish(FixedInfo()), StepFailure::CannotSave);
+    EXPECT_EQ(steps.Reason().kind, ReasonKind::ReplacesSource);
+    EXPECT_EQ(ReadFile(m_folder / "v.wav"), wave);
+    EXPECT_EQ(m_folder.Entries(), entries);
+}
+
+INSTANTIATE_TEST_SUITE_P(Aliases, OutputIsTheSource,
+                         testing::Values(Alias::SamePath, Alias::OtherSpelling, Alias::SymbolicLinkAsDefaultOutput,
+                                         Alias::HardLink));
+
+// Where the melody file really goes: through a link to the file it points to,
+// whose folder's free space counts; a dangling link or a missing folder fail.
+struct TargetCase {
+    const char* name;
+    const char* linkTo;  // nullptr: the output is no link
+    StepFailure expected;
+    ReasonKind reason;
+    const char* queriedFolder;  // nullptr: no free space is asked for
+};
+
+class OutputTarget : public ConversionStepsTest, public testing::WithParamInterface<TargetCase> {};
+
+TEST_P(OutputTarget, IsTheFileTheLinkPointsTo) {
+    const TargetCase& c = GetParam();
+    const std::string wave = MakeWave(2000);
+    WriteFile(m_folder / "a.wav", wave);
+    std::filesystem::create_directory(m_folder / "other");
+    WriteFile(m_folder / "other" / "tune.mld", "old");
+    const std::filesystem::path output = m_folder / c.name;
+    if (c.linkTo) std::filesystem::create_symlink(c.linkTo, output);
+    std::filesystem::path queried;
+    ConversionSteps steps(Path("a.wav"), Options(output, [&](const std::filesystem::path& folder) {
+                              queried = folder;
+                              return GetFreeDiskBytes(folder);
+                          }));
+    ASSERT_EQ(steps.Prepare(), StepFailure::None);
+    EXPECT_EQ(steps.Finish(FixedInfo()), c.expected);
+    EXPECT_EQ(steps.Reason().kind, c.reason);
+    EXPECT_EQ(queried, c.queriedFolder ? std::filesystem::canonical(m_folder / c.queriedFolder) : "");
+    if (c.linkTo) {
+        EXPECT_TRUE(std::filesystem::is_symlink(output));
+    }
+    const bool saved = c.expected == StepFailure::None;
+    EXPECT_EQ(ReadFile(m_folder / "other" / "tune.mld"), saved ? BuildDirectly(wave, FixedInfo()) : "old");
+    EXPECT_EQ(m_folder.Entries("other"), std::vector<std::string>{"tune.mld"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, OutputTarget,
+    testing::Values(TargetCase{"a.mld", "other/tune.mld", StepFailure::None, ReasonKind::None, "other"},
+                    TargetCase{"a.mld", "other/none.mld", StepFailure::CannotSave, ReasonKind::DanglingLink, nullptr},
+                    TargetCase{"none/a.mld", nullptr, StepFailure::CannotSave, ReasonKind::SystemError, nullptr}));
 
 // ---- Report -------------------------------------------------------------------
 
