@@ -2,6 +2,8 @@
 
 #include <ostream>
 
+#include "cli/TerminalText.h"
+
 namespace quorbin::cli {
 
 BatchReport::BatchReport(Streams streams, Text verb, bool quiet)
@@ -15,16 +17,16 @@ void BatchReport::Tally(bool done) {
 void BatchReport::Success(const std::string& file, std::string_view text) {
     if (m_quiet) return;
     std::ostream& out = m_successOnErr ? m_streams.err : m_streams.out;
-    out << file << ": ";
-    Say(out, text);
+    out << ShownName(file) << ": ";
+    Say(out, EscapeControls(text));
     out << std::endl;
     CheckOutput();
 }
 
 void BatchReport::Failure(const std::string& file, std::string_view text, int status) {
     if (m_status == 0) m_status = status;
-    m_streams.err << file << ": ";
-    Say(m_streams.err, text);
+    m_streams.err << ShownName(file) << ": ";
+    Say(m_streams.err, EscapeControls(text));
     m_streams.err << std::endl;
 }
 

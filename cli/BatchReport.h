@@ -18,7 +18,8 @@ public:
     // Success lines go to standard error while standard output carries a file.
     void SendSuccessToErrors() { m_successOnErr = true; }
 
-    // "FILE: text" (UTF-8) on standard output unless quiet.
+    // "FILE: text" (UTF-8) on standard output unless quiet. Control characters
+    // in the name and the text are shown as \xNN.
     void Success(const std::string& file, std::string_view text);
     // "FILE: text" on standard error; the first failure's status becomes the batch's.
     void Failure(const std::string& file, std::string_view text, int status);

@@ -11,6 +11,7 @@
 #include "cli/DateOption.h"
 #include "cli/DecoderModule.h"
 #include "cli/MelodyCommands.h"
+#include "cli/OutputGuard.h"
 #include "cli/StandardStreams.h"
 #include "cli/TerminalText.h"
 #include "cli/prepare/AudioPreparation.h"
@@ -208,13 +209,17 @@ std::string DefaultTitle(const std::string& file, const ConvertRequest& request,
     return title;
 }
 
-ConversionOptions OptionsFor(const ConvertRequest& request, Streams streams) {
+ConversionOptions OptionsFor(const ConvertRequest& request, Streams streams, const OutputGuard& guard) {
     ConversionOptions options;
     options.dryRun = request.dryRun;
     options.outputFolder = request.outputFolder;
     options.outputPath = request.output;
     options.quality = request.quality;
+    options.checkOutput = [&guard, preview = request.preview](const fs::path& output) {
+        return guard.CheckMelodyOutput(output, preview);
+    };
     if (request.ToStandardOutput()) {
+        options.toFile = false;
         options.freeSpace = [](const fs::path&) { return std::numeric_limits<double>::infinity(); };
         options.save = [&out = streams.out](const fs::path&, const ByteBuffer& bytes) {
             int error = 0;
@@ -246,11 +251,12 @@ std::string FailureText(StepFailure failure, const FailureReason& reason, const 
 
 // Converts one file and reports its outcome; true when the melody file (and a
 // preview asked for) was written.
-bool ConvertOne(const std::string& file, const ConvertRequest& request, Streams streams, BatchReport& report) {
+bool ConvertOne(const std::string& file, const ConvertRequest& request, Streams streams, BatchReport& report,
+                OutputGuard& guard) {
     const Language language = UserLanguage();
     std::error_code ec;
     const fs::path full = IsStandardStream(file) ? fs::path(file) : fs::absolute(file, ec);
-    ConversionSteps steps(ec ? file : full.string(), OptionsFor(request, streams));
+    ConversionSteps steps(ec ? file : full.string(), OptionsFor(request, streams, guard));
 
     std::string problem;
     StepFailure failure = PrepareSource(file, request.sound, steps, problem);
@@ -278,12 +284,13 @@ bool ConvertOne(const std::string& file, const ConvertRequest& request, Streams 
                        outputFailed ? kExitIoError : MessageIdFor(failure));
         return false;
     }
+    if (!request.ToStandardOutput() && !request.dryRun) guard.Written(steps.OutputPath(), file);
     if (request.dryRun) report.Success(file, DryRunText(steps, shown, language));
     else report.Success(file, steps.ReportText(language) + " (" + shown + ")");
     if (steps.Extent().Cut()) report.Note(file, CutNote(steps.Extent()));
     if (!request.preview || request.dryRun) return true;
     std::string text;
-    const int status = WriteDecodedWave(shown, PreviewPathFor(shown).string(), streams.out, text);
+    const int status = WriteDecodedWave(shown, PreviewPathFor(shown).string(), streams.out, text, &guard);
     if (status == 0) report.Success(shown, text);
     else report.Failure(shown, text, status);
     return status == 0;
@@ -296,7 +303,8 @@ int RunConvert(const ParsedArguments& arguments, Streams streams) {
 
     BatchReport report(streams, {"converted", "変換"}, request->quiet);
     if (request->ToStandardOutput()) report.SendSuccessToErrors();
-    for (const std::string& file : arguments.operands) report.Tally(ConvertOne(file, *request, streams, report));
+    OutputGuard guard(arguments.operands);
+    for (const std::string& file : arguments.operands) report.Tally(ConvertOne(file, *request, streams, report, guard));
     return report.Finish();
 }
 

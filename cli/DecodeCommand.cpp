@@ -7,6 +7,7 @@
 #include "cli/BatchReport.h"
 #include "cli/MelodyCommands.h"
 #include "cli/MelodyFile.h"
+#include "cli/OutputGuard.h"
 #include "cli/StandardStreams.h"
 #include "conversion/StepMessages.h"
 #include "platform/FileSystem.h"
@@ -36,10 +37,11 @@ int RunDecode(const ParsedArguments& arguments, Streams streams)
 
     BatchReport report(streams, {"decoded", "デコード"}, arguments.Has("quiet"));
     if (output && IsStandardStream(*output)) report.SendSuccessToErrors();
+    OutputGuard guard(files);
     for (const std::string& file : files) {
         const std::string wave = output ? *output : PreviewPathFor(file).string();
         std::string text;
-        const int status = WriteDecodedWave(file, wave, streams.out, text);
+        const int status = WriteDecodedWave(file, wave, streams.out, text, &guard);
         if (status == 0) report.Success(file, text);
         else report.Failure(file, text, status);
         report.Tally(status == 0);
@@ -57,11 +59,16 @@ std::filesystem::path PreviewPathFor(const std::filesystem::path& melodyFile)
 }
 
 int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath, std::ostream& out,
-                     std::string& text)
+                     std::string& text, OutputGuard* guard)
 {
     const bool toStandardOutput = IsStandardStream(wavePath);
     if (!toStandardOutput && !IsStandardStream(melodyFile) && SameFile(melodyFile, wavePath)) {
         text = Tr({"the WAVE file would replace the melody file itself", "WAVE ファイルがメロディファイル自身を上書きしてしまいます"});
+        return kExitCantCreate;
+    }
+    if (const FailureReason clash = guard && !toStandardOutput ? guard->Check(wavePath) : FailureReason{};
+        clash.Given()) {
+        text = Tr({"cannot write the WAVE file (", "WAVE ファイルを書き込めません ("}) + wavePath + "): " + ReasonText(clash);
         return kExitCantCreate;
     }
     LoadedMelody melody;
@@ -91,6 +98,8 @@ int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath,
                + " (" + wavePath + ")";
         return kExitCantCreate;
     }
+    if (guard && !toStandardOutput)
+        guard->Written(wavePath, melodyFile);
     const std::string where = toStandardOutput ? Tr({"standard output", "標準出力"}) : wavePath;
     text = UserLanguage() == Language::Japanese
                ? where + " に書き込みました（" + std::to_string(samples.size()) + " サンプル、" + std::to_string(c.sampleRate) + " Hz）"

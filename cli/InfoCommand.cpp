@@ -16,23 +16,6 @@ namespace quorbin::cli {
 
 namespace {
 
-// Control characters would break the one-field-a-line layout: show them as \xNN.
-std::string EscapeControls(std::string_view utf8)
-{
-    std::string out;
-    for (const char ch : utf8) {
-        const auto byte = static_cast<unsigned char>(ch);
-        if (byte < 0x20 || byte == 0x7F || ch == '\\') {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            out += escaped;
-        } else {
-            out += ch;
-        }
-    }
-    return out;
-}
-
 std::string StoredText(std::string_view cp932, const std::string& codeset)
 {
     return FromUtf8(EscapeControls(Cp932ToUtf8(cp932)), codeset);
@@ -59,7 +42,7 @@ void PrintInfo(const std::string& name, const LoadedMelody& melody, std::ostream
 {
     const MldContents& c = melody.contents;
     const std::string codeset = TerminalCodeset();
-    out << "file: " << name << '\n'
+    out << "file: " << ShownName(name) << '\n'
         << "title: " << StoredText(c.title, codeset) << '\n'
         << "copyright: " << StoredText(c.copyright, codeset) << '\n'
         << "protection: " << (c.protectionFlag ? "yes" : "no") << '\n'

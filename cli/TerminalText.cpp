@@ -49,6 +49,12 @@ char32_t FirstCodePoint(std::string_view text) {
     return value;
 }
 
+// U+0000 to U+001F and U+007F: one byte each in UTF-8 and in CP932.
+bool IsControl(char ch) {
+    const auto byte = static_cast<unsigned char>(ch);
+    return byte < 0x20 || byte == 0x7F;
+}
+
 std::size_t Utf8Length(unsigned char lead) {
     return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
 }
@@ -70,11 +76,35 @@ std::string FromUtf8(std::string_view text, const std::string& codeset) {
     return Recode(text, codeset.c_str(), "UTF-8").value_or(std::string(text));
 }
 
+std::string EscapeControls(std::string_view text) {
+    std::string out;
+    for (const char ch : text) {
+        if (IsControl(ch) || ch == '\\') {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(ch));
+            out += escaped;
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+std::string ShownName(const std::filesystem::path& file) { return EscapeControls(file.string()); }
+
 std::optional<std::string> OptionTextToCp932(std::string_view option, std::string_view utf8,
                                              std::size_t limitBytes, bool transliterate, std::string& problem) {
     const std::string name = "--" + std::string(option);
     if (!ToUtf8(utf8, "UTF-8")) {
         problem = name + Tr({" is not valid text in the terminal's encoding", " は端末の文字コードの正しいテキストではありません"});
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if (!IsControl(utf8[i])) continue;
+        char codePoint[16];
+        std::snprintf(codePoint, sizeof codePoint, "U+%04X", static_cast<unsigned>(utf8[i]));
+        problem = name + Tr({" holds the control character ", " に制御文字 "}) + codePoint
+                  + Tr({" at byte " + std::to_string(i), " がバイト " + std::to_string(i) + " にあります"});
         return std::nullopt;
     }
     std::optional<std::string> cp932 = transliterate ? Utf8ToCp932Transliterated(utf8) : Utf8ToCp932(utf8);

@@ -2,6 +2,7 @@
 // Texts between the terminal and the melody file: arguments arrive in the
 // terminal's encoding and are written as CP932; messages go out in the
 // terminal's encoding.
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,7 +18,14 @@ std::optional<std::string> ToUtf8(std::string_view text, const std::string& code
 // Converts UTF-8 `text` to `codeset` for output; unchanged when that fails.
 std::string FromUtf8(std::string_view text, const std::string& codeset);
 
-// Converts an option's UTF-8 text to CP932 of at most `limitBytes` bytes; with
+// Shows control characters (U+0000 to U+001F, U+007F) and the backslash as
+// \xNN, so that a text cannot forge output lines or send escape sequences.
+std::string EscapeControls(std::string_view text);
+// A file name as the command line prints it: its bytes, escaped as above.
+std::string ShownName(const std::filesystem::path& file);
+
+// Converts an option's UTF-8 text to CP932 of at most `limitBytes` bytes
+// (control characters are refused); with
 // `transliterate`, characters CP932 lacks are transliterated ("©" -> "(C)").
 // On failure returns nullopt and sets `problem` to a message naming the option.
 std::optional<std::string> OptionTextToCp932(std::string_view option, std::string_view utf8,

@@ -187,8 +187,9 @@ protected:
 TEST_F(CliRun, ConvertsWithTheGivenTextsAndDate) {
     const CliResult r = RunCli(m_folder, {"convert", "--title", "夜の歌", "--copyright", "(c) 2003 Q", "--protect",
                                           "--date", "20030601", "-o", "out/night.mld", "tune.wav"});
-    // The output folder does not exist yet: no free space can be found for it.
-    EXPECT_EQ(r.status, IDS_DISK_SPACE);
+    // The output folder does not exist yet: the save fails and says why.
+    EXPECT_EQ(r.status, IDS_CANNOT_SAVE_MLD);
+    EXPECT_EQ(r.err, "tune.wav: Cannot save \".mld\" file: No such file or directory (out/night.mld)\n");
     std::filesystem::create_directory(m_folder / "out");
     const CliResult ok = RunCli(m_folder, {"convert", "--title", "夜の歌", "--copyright", "(c) 2003 Q", "--protect",
                                            "--date", "20030601", "-o", "out/night.mld", "tune.wav"});
@@ -272,10 +273,11 @@ TEST_P(CliFailure, PrintsTheMessageAndExitsWithItsNumber) {
     for (const auto& [lang, text] : {std::pair{"en_US.UTF-8", c.english}, std::pair{"ja_JP.UTF-8", c.japanese}}) {
         std::vector<std::string> args = {"convert", c.file};
         args.insert(args.begin() + 1, c.options.begin(), c.options.end());
-        if (c.id == IDS_DISK_SPACE) args = {"convert", "-o", "nowhere/x.mld", "tune.wav"};
+        // /proc exists everywhere and has no free space.
+        if (c.id == IDS_DISK_SPACE) args = {"convert", "-o", "/proc/x.mld", "tune.wav"};
         const CliResult r = RunCli(m_folder, args, {{"LANG", lang}});
         const std::string shown = c.id == IDS_DISK_SPACE ? "tune.wav" : c.file;
-        const std::string output = c.id == IDS_DISK_SPACE ? " (nowhere/x.mld)" : c.id == IDS_CANNOT_SAVE_MLD ? " (locked.mld)" : "";
+        const std::string output = c.id == IDS_DISK_SPACE ? " (/proc/x.mld)" : c.id == IDS_CANNOT_SAVE_MLD ? " (locked.mld)" : "";
         EXPECT_EQ(r.status, c.id) << lang;
         EXPECT_EQ(r.err, shown + ": " + text + output + "\n");
         EXPECT_EQ(r.out, "");
@@ -304,8 +306,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "\".mld\"ファイルを保存できません: アクセス権がありません"},
         FailureCase{std::string(300, 'n') + ".wav", 7, "Filename length exceeds limit", "ファイル名が長すぎます"},
         FailureCase{"blip.wav", 8, "Inadequate WAVE file playtime", "WAVEの再生時間が短すぎます"},
-        FailureCase{"tune.wav", 9, "Disk space not enough: No such file or directory",
-                    "ディスク容量が足りません: ファイルまたはフォルダがありません"}));
+        FailureCase{"tune.wav", 9, "Disk space not enough", "ディスク容量が足りません"}));
 
 TEST_F(CliRun, EveryFileIsTriedAndTheFirstFailureIsTheStatus) {
     WriteFile(m_folder / "empty.wav", "");
@@ -353,6 +354,8 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"convert", "--title", std::string(51, 't'), "tune.wav"}, nullptr, "51 bytes in CP932; the limit is 50"},
         UsageCase{{"convert", "--copyright", std::string(257, 'c'), "tune.wav"}, nullptr, "the limit is 256"},
         UsageCase{{"convert", "--title", "😀", "tune.wav"}, nullptr, "U+1F600"},
+        UsageCase{{"convert", "--title", "a\tb", "tune.wav"}, nullptr, "--title holds the control character U+0009"},
+        UsageCase{{"convert", "--copyright", "\x1b[2J", "tune.wav"}, nullptr, "control character U+001B"},
         UsageCase{{"convert", "--date", "20030230", "tune.wav"}, nullptr, "--date"},
         UsageCase{{"convert", "tune.wav"}, "soon", "SOURCE_DATE_EPOCH"},
         UsageCase{{"convert", "-", "-"}, nullptr, "only once"},
@@ -364,6 +367,60 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"convert", "-o", "none/", "tune.wav"}, nullptr, "no such folder: none/"},
         UsageCase{{"convert", "--output-dir", ".", "-o", "x.mld", "tune.wav"}, nullptr, "cannot be used together"},
         UsageCase{{"help", "play"}, nullptr, "unknown command play"}));
+
+// A run never writes over one of its inputs or twice into one output, and the
+// names it prints cannot send control characters to the terminal.
+struct ClashCase {
+    std::vector<std::pair<std::string, std::string>> files;  // name, and "" for a copy of the recording
+                                                             // or the existing file it is a hard link to
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+};
+
+class CliClash : public CliRun, public testing::WithParamInterface<ClashCase> {
+protected:
+    std::map<std::string, std::string> Contents() const {
+        std::map<std::string, std::string> contents;
+        for (const auto& entry : std::filesystem::directory_iterator(m_folder.Path()))
+            contents[entry.path().filename()] = ReadFile(entry.path());
+        return contents;
+    }
+};
+
+TEST_P(CliClash, NothingOfTheRunIsReplaced) {
+    for (const auto& [name, linkTo] : GetParam().files) {
+        if (linkTo.empty()) WriteFile(m_folder / name, m_wave);
+        else std::filesystem::create_hard_link(m_folder / linkTo, m_folder / name);
+    }
+    const auto before = Contents();
+    const CliResult r = RunCli(m_folder, GetParam().args);
+    EXPECT_EQ(r.status, GetParam().status);
+    EXPECT_EQ(r.err, GetParam().err);
+    for (const auto& [name, content] : before) EXPECT_EQ(ReadFile(m_folder / name), content) << name;
+}
+
+const std::string kCannotSave = ": Cannot save \".mld\" file: ";
+const std::string kOneOfTwo = "converted 1 of 2 files, 1 failed\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, CliClash,
+    testing::Values(
+        ClashCase{{}, {"convert", "-o", "tune.wav", "tune.wav"}, 6,
+                  "tune.wav" + kCannotSave + "it would replace the recording itself (tune.wav)\n"},
+        ClashCase{{{"x.mld", ""}}, {"convert", "--resample", "x.mld"}, 6,
+                  "x.mld" + kCannotSave + "it would replace the recording itself (x.mld)\n"},
+        ClashCase{{{"tune.preview.wav", ""}}, {"convert", "--preview", "tune.wav", "tune.preview.wav"}, 6,
+                  "tune.wav" + kCannotSave + "it would replace tune.preview.wav, an input of this run (tune.mld)\n"
+                      + kOneOfTwo},
+        ClashCase{{{"tune.mld", ""}, {"tune.preview.wav", "tune.mld"}}, {"convert", "--preview", "tune.wav"}, 6,
+                  "tune.wav" + kCannotSave + "the preview would replace the melody file itself (tune.mld)\n"},
+        ClashCase{{{"a.wav", ""}, {"a.WAV", ""}}, {"convert", "a.wav", "a.WAV"}, 6,
+                  "a.WAV" + kCannotSave + "a.wav was already written to it in this run (a.mld)\n" + kOneOfTwo},
+        ClashCase{{{"b.wav", ""}, {"b.aiff", ""}}, {"convert", "--resample", "b.wav", "b.aiff"}, 6,
+                  "b.aiff" + kCannotSave + "b.wav was already written to it in this run (b.mld)\n" + kOneOfTwo},
+        ClashCase{{}, {"convert", "evil\x1b]0;pwned\x07\n.wav"}, 2,
+                  "evil\\x1B]0;pwned\\x07\\x0A.wav: Cannot open WAVE file\n"}));
 
 TEST_F(CliRun, HelpAndVersion) {
     const CliResult help = RunCli(m_folder, {"--help"});
