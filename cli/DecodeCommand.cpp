@@ -68,7 +68,7 @@ int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath,
     }
     if (const FailureReason clash = guard && !toStandardOutput ? guard->Check(wavePath) : FailureReason{};
         clash.Given()) {
-        text = Tr({"cannot write the WAVE file (", "WAVE ファイルを書き込めません ("}) + wavePath + "): " + ReasonText(clash);
+        text = Tr({"cannot write the WAVE file (", "WAVE ファイルを書き込めません ("}) + wavePath + "): " + ReasonText(clash, UserLanguage());
         return kExitCantCreate;
     }
     LoadedMelody melody;

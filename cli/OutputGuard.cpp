@@ -22,9 +22,15 @@ const OutputGuard::Entry* OutputGuard::Find(const std::vector<Entry>& entries, c
 FailureReason OutputGuard::Check(const std::filesystem::path& output) const {
     const auto identity = IdentifyFile(output);
     if (!identity) return {};
-    if (const Entry* written = Find(m_written, *identity)) return {ReasonKind::AlreadyWritten, 0, written->second};
-    if (const Entry* input = Find(m_inputs, *identity)) return {ReasonKind::ReplacesInput, 0, input->second};
-    return {};
+    FailureReason reason;
+    if (const Entry* written = Find(m_written, *identity)) {
+        reason = FailureReason::Of(ReasonKind::AlreadyWritten);
+        reason.file = written->second;
+    } else if (const Entry* input = Find(m_inputs, *identity)) {
+        reason = FailureReason::Of(ReasonKind::ReplacesInput);
+        reason.file = input->second;
+    }
+    return reason;
 }
 
 FailureReason OutputGuard::CheckMelodyOutput(const std::filesystem::path& melody, bool preview) const {

@@ -420,7 +420,7 @@ INSTANTIATE_TEST_SUITE_P(
         ClashCase{{{"b.wav", ""}, {"b.aiff", ""}}, {"convert", "--resample", "b.wav", "b.aiff"}, 6,
                   "b.aiff" + kCannotSave + "b.wav was already written to it in this run (b.mld)\n" + kOneOfTwo},
         ClashCase{{}, {"convert", "evil\x1b]0;pwned\x07\n.wav"}, 2,
-                  "evil\\x1B]0;pwned\\x07\\x0A.wav: Cannot open WAVE file\n"}));
+                  "evil\\x1B]0;pwned\\x07\\x0A.wav: Cannot open WAVE file: No such file or directory\n"}));
 
 TEST_F(CliRun, HelpAndVersion) {
     const CliResult help = RunCli(m_folder, {"--help"});
