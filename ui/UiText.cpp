@@ -1,14 +1,12 @@
 #include "ui/UiText.h"
 
-#include <QLocale>
 #include <QStringList>
 
 namespace quorbin {
 
 Language UiLanguage()
 {
-    return QLocale::system().language() == QLocale::Japanese ? Language::Japanese
-                                                             : Language::English;
+    return LanguageFromEnvironment();
 }
 
 QString UiString(int id)

@@ -7,7 +7,8 @@
 
 namespace quorbin {
 
-// Japanese when the system locale's language is Japanese, English otherwise.
+// The language of the messages, decided by the same rule as the command line
+// (LanguageFromEnvironment).
 Language UiLanguage();
 
 // String table entry `id` in the user interface's language.
