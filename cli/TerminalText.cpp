@@ -1,8 +1,6 @@
 #include "cli/TerminalText.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <iconv.h>
 #include <langinfo.h>
 
 #include "cli/Texts.h"
@@ -13,29 +11,6 @@ namespace {
 
 bool IsUtf8Name(std::string_view codeset) {
     return codeset == "UTF-8" || codeset == "utf-8" || codeset == "UTF8" || codeset == "utf8";
-}
-
-std::optional<std::string> Recode(std::string_view text, const char* to, const char* from) {
-    const iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-    std::string out;
-    char* in = const_cast<char*>(text.data());
-    std::size_t inLeft = text.size();
-    bool ok = true;
-    while (inLeft > 0) {
-        char buffer[256];
-        char* outPtr = buffer;
-        std::size_t outLeft = sizeof buffer;
-        const std::size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            ok = false;
-            break;
-        }
-    }
-    iconv_close(cd);
-    if (!ok) return std::nullopt;
-    return out;
 }
 
 // Decodes the UTF-8 character at the start of `text` to its code point.

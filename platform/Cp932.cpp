@@ -103,12 +103,16 @@ bool IsCp932LeadByte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
-std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
-    Converter converter(kCp932, kUtf8);
+std::optional<std::string> Recode(std::string_view text, const char* to, const char* from) {
+    Converter converter(to, from);
     if (!converter.Valid()) return std::nullopt;
     std::string out;
-    if (converter.Convert(utf8, out) != utf8.size()) return std::nullopt;
+    if (converter.Convert(text, out) != text.size()) return std::nullopt;
     return out;
+}
+
+std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
+    return Recode(utf8, kCp932, kUtf8);
 }
 
 std::optional<std::string> Utf8ToCp932Transliterated(std::string_view utf8) {

@@ -8,6 +8,9 @@
 
 namespace quorbin {
 
+// `text` from character set `from` to `to` (iconv names); nullopt when a
+// character has no form in `to`, the input is not valid, or iconv knows neither.
+std::optional<std::string> Recode(std::string_view text, const char* to, const char* from);
 // UTF-8 to CP932; nullopt when a character has no CP932 form or the input is not UTF-8.
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 // UTF-8 to CP932, a character without a CP932 form replaced by iconv's
