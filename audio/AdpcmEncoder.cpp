@@ -1,5 +1,7 @@
 #include "audio/AdpcmEncoder.h"
 
+#include "core/ByteOrder.h"
+
 #include <algorithm>
 
 namespace quorbin {
@@ -16,7 +18,7 @@ std::uint32_t MagnitudeOf(const AdpcmCode& code)
 
 std::int32_t ReadSample(const std::uint8_t* p)
 {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+    return static_cast<std::int16_t>(LoadLe16(p));
 }
 
 } // namespace

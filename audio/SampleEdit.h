@@ -9,10 +9,12 @@
 #include <span>
 #include <vector>
 
+#include "mld/MldFormat.h"
+
 namespace quorbin {
 
 // Samples a melody file holds: 65527 coded bytes of two samples each.
-constexpr std::size_t kMelodySampleLimit = 131054;
+constexpr std::size_t kMelodySampleLimit = mld::kMaxSamples;
 
 // Mono samples at one rate, full scale 1.0 (= 32768).
 class SampleStream {

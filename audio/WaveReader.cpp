@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/ByteOrder.h"
+#include "mld/MldFormat.h"
+
 namespace quorbin {
 
 namespace {
@@ -10,17 +13,6 @@ namespace {
 constexpr std::uint64_t kRiffHeaderSize = 12;
 constexpr std::uint64_t kChunkHeaderSize = 8;
 constexpr std::uint64_t kFmtFieldsSize = 16;
-
-std::uint16_t ReadLe16(const std::uint8_t* p)
-{
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t ReadLe32(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 bool IdIs(const std::uint8_t* p, const char* id)
 {
@@ -41,14 +33,15 @@ std::int32_t Fetch(ByteSource& source, std::uint64_t offset, std::uint8_t* dest,
 // The four fields of a "fmt " body.
 WaveFormat FormatFields(const std::uint8_t* body)
 {
-    return WaveFormat{ReadLe16(body), ReadLe16(body + 2), ReadLe32(body + 4), ReadLe16(body + 14)};
+    return WaveFormat{LoadLe16(body), LoadLe16(body + 2), LoadLe32(body + 4), LoadLe16(body + 14)};
 }
 
 // The sample rate of a format the converter takes, or WAVE_UNSUPPORTED.
 std::int32_t CheckFormat(const WaveFormat& format)
 {
     const std::uint32_t rate = format.sampleRate;
-    if (format.formatTag != 1 || format.channels != 1 || rate < 4000 || rate > 16000 || format.bitsPerSample != 16)
+    if (format.formatTag != 1 || format.channels != 1 || rate < mld::kMinSampleRate || rate > mld::kMaxSampleRate ||
+        format.bitsPerSample != 16)
         return WAVE_UNSUPPORTED;
     return static_cast<std::int32_t>(rate);
 }
@@ -101,7 +94,7 @@ std::int32_t WaveReader::Parse(ByteSource& source)
         std::uint8_t header[kChunkHeaderSize];
         if (const std::int32_t failure = Fetch(source, p, header, sizeof header))
             return failure;
-        const std::uint64_t size = ReadLe32(header + 4);
+        const std::uint64_t size = LoadLe32(header + 4);
         const std::uint64_t body = p + kChunkHeaderSize;
         const bool isList = IdIs(header, "LIST");
         const std::uint64_t stride = isList ? size : size + (size & 1);

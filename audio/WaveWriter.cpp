@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "core/ByteOrder.h"
+
 namespace quorbin {
 
 namespace {
@@ -16,18 +18,6 @@ constexpr std::uint64_t kMaxDataBytes = 0xFFFFFFFFull - (kWaveHeaderSize - 8);
 void AppendText(ByteBuffer& out, const char* text)
 {
     out.Append(reinterpret_cast<const std::uint8_t*>(text), std::strlen(text));
-}
-
-void AppendLe16(ByteBuffer& out, std::uint32_t value)
-{
-    out.Append(static_cast<std::uint8_t>(value));
-    out.Append(static_cast<std::uint8_t>(value >> 8));
-}
-
-void AppendLe32(ByteBuffer& out, std::uint32_t value)
-{
-    AppendLe16(out, value & 0xFFFFu);
-    AppendLe16(out, value >> 16);
 }
 
 } // namespace

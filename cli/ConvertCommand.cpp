@@ -14,6 +14,7 @@
 #include "cli/OutputGuard.h"
 #include "cli/StandardStreams.h"
 #include "cli/TerminalText.h"
+#include "mld/MldFormat.h"
 #include "cli/prepare/AudioPreparation.h"
 #include "conversion/ConversionSteps.h"
 #include "conversion/StepMessages.h"
@@ -24,8 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kTitleLimit = 50;
-constexpr std::size_t kCopyrightLimit = 256;
 // A WAVE file on standard input is read whole; far more than a melody file can use.
 constexpr std::uint64_t kMaxPipedWaveBytes = 256u << 20;
 
@@ -121,9 +120,9 @@ std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, cons
     request.dryRun = arguments.Has("dry-run");
     if (!ReadOutput(arguments, streams, request, problem)) return std::nullopt;
     const std::string codeset = TerminalCodeset();
-    request.title = TextOption(arguments, "title", kTitleLimit, codeset, problem);
+    request.title = TextOption(arguments, "title", mld::kMaxTitleBytes, codeset, problem);
     if (!problem.empty()) return std::nullopt;
-    request.copyright = TextOption(arguments, "copyright", kCopyrightLimit, codeset, problem).value_or("");
+    request.copyright = TextOption(arguments, "copyright", mld::kMaxCopyrightBytes, codeset, problem).value_or("");
     if (!problem.empty()) return std::nullopt;
     request.protect = arguments.Has("protect");
     request.preview = arguments.Has("preview");
@@ -205,7 +204,7 @@ std::string DefaultTitle(const std::string& file, const ConvertRequest& request,
     if (!IsStandardStream(file)) return steps.DefaultTitle();
     if (request.ToStandardOutput()) return {};
     std::string title = Utf8ToCp932Lossy(fs::path(request.output).stem().string());
-    title.resize(Cp932PrefixLength(title, kTitleLimit));
+    title.resize(Cp932PrefixLength(title, mld::kMaxTitleBytes));
     return title;
 }
 

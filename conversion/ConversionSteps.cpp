@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "audio/WaveWriter.h"
+#include "mld/MldFormat.h"
 #include "platform/Cp932.h"
 #include "platform/FileSource.h"
 
@@ -14,7 +15,6 @@ namespace quorbin {
 namespace {
 
 constexpr std::size_t kPathLimitBytes = 260;      // a path must be shorter than this in CP932
-constexpr std::size_t kTitleLimitBytes = 50;
 constexpr std::string_view kWaveExtension = ".wav";
 
 char LowerAscii(char c) {
@@ -177,7 +177,7 @@ StepFailure ConversionSteps::ReadSource(ByteSource& source) {
     const std::string_view name = FileNamePart(m_droppedPath);
     std::string title = Utf8ToCp932Lossy(name.substr(0, name.size() - m_extensionLength));
     ReplaceControlBytes(title);
-    title.resize(Cp932PrefixLength(title, kTitleLimitBytes));
+    title.resize(Cp932PrefixLength(title, mld::kMaxTitleBytes));
     m_defaultTitle = std::move(title);
     return StepFailure::None;
 }

@@ -1,39 +1,32 @@
 #include "mld/MldBuilder.h"
 
-#include <cstring>
+#include "core/ByteOrder.h"
+#include "mld/MldFormat.h"
 
 namespace quorbin {
 
 namespace {
 
-void AppendText(ByteBuffer& buf, const char* text)
+void AppendText(ByteBuffer& buf, std::string_view text)
 {
-    buf.Append(reinterpret_cast<const std::uint8_t*>(text), std::strlen(text));
+    buf.Append(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
-void WriteTextChunk(ByteBuffer& buf, const char* id, const std::string& text)
+// A text chunk never has an empty body: an empty text is written as one space.
+void WriteTextChunk(ByteBuffer& buf, std::string_view id, std::string_view text)
 {
-    const std::string& body = text.empty() ? std::string(" ") : text;
+    const std::string_view body = text.empty() ? std::string_view(" ") : text;
     MldBuilder::WriteChunk(buf, id, reinterpret_cast<const std::uint8_t*>(body.data()),
                            static_cast<std::uint32_t>(body.size()));
 }
 
-void PatchBigEndian32(ByteBuffer& buf, std::size_t offset, std::uint32_t value)
-{
-    buf.Set(offset, static_cast<std::uint8_t>(value >> 24));
-    buf.Set(offset + 1, static_cast<std::uint8_t>(value >> 16));
-    buf.Set(offset + 2, static_cast<std::uint8_t>(value >> 8));
-    buf.Set(offset + 3, static_cast<std::uint8_t>(value));
-}
-
 } // namespace
 
-void MldBuilder::WriteChunk(ByteBuffer& buf, const char* id, const std::uint8_t* data, std::uint32_t length)
+void MldBuilder::WriteChunk(ByteBuffer& buf, std::string_view id, const std::uint8_t* data, std::uint32_t length)
 {
     const std::uint32_t bodyLength = length % 65536;
-    buf.Append(reinterpret_cast<const std::uint8_t*>(id), 4);
-    buf.Append(static_cast<std::uint8_t>(bodyLength >> 8));
-    buf.Append(static_cast<std::uint8_t>(bodyLength));
+    AppendText(buf, id.substr(0, 4));
+    AppendBe16(buf, bodyLength);
     buf.Append(data, bodyLength);
 }
 
@@ -55,22 +48,18 @@ std::string MldBuilder::MakeDateStamp()
 
 void MldBuilder::WriteInfoBlock(const ContentInfo& info, ByteBuffer& block)
 {
-    static const std::uint8_t kVersion[] = {'0', '3', '0', '0'};
-    static const std::uint8_t kNote[] = {0, 0};
-    block.Append(2, 0x00);
-    block.Append(3, 0x01);
+    block.Append(2, 0x00);  // the header length, set below
+    block.Append(mld::kDataType, sizeof mld::kDataType);
+    block.Append(mld::kTrackCount);
     const std::uint8_t protection = info.protectionFlag == 1 ? 0x01 : 0x00;
-    WriteChunk(block, "sorc", &protection, 1);
-    WriteTextChunk(block, "titl", info.title);
-    WriteChunk(block, "vers", kVersion, sizeof kVersion);
-    WriteTextChunk(block, "date", info.date.empty() ? MakeDateStamp() : info.date);
-    WriteTextChunk(block, "copy", info.copyright);
-    WriteChunk(block, "note", kNote, sizeof kNote);
-    WriteChunk(block, "supt", reinterpret_cast<const std::uint8_t*>(kSoftwareName),
-               static_cast<std::uint32_t>(std::strlen(kSoftwareName)));
-    const std::size_t headerLength = block.Size() - 2;
-    block.Set(0, static_cast<std::uint8_t>(headerLength >> 8));
-    block.Set(1, static_cast<std::uint8_t>(headerLength));
+    WriteChunk(block, mld::kSourceId, &protection, 1);
+    WriteTextChunk(block, mld::kTitleId, info.title);
+    WriteTextChunk(block, mld::kVersionId, mld::kFormatVersion);
+    WriteTextChunk(block, mld::kDateId, info.date.empty() ? MakeDateStamp() : info.date);
+    WriteTextChunk(block, mld::kCopyrightId, info.copyright);
+    WriteChunk(block, mld::kNoteId, mld::kNote, sizeof mld::kNote);
+    WriteTextChunk(block, mld::kSoftwareId, kSoftwareName);
+    StoreBe16(block.Data(), static_cast<std::uint32_t>(block.Size() - 2));
 }
 
 std::int32_t MldBuilder::Build(const ContentInfo& info, const ByteBuffer& fileBytes, std::int32_t sampleRate,
@@ -88,8 +77,8 @@ std::int32_t MldBuilder::BuildFromSamples(const ContentInfo& info, std::span<con
     // The file length is patched at offset 4, so the file must start the buffer.
     if (!out.Empty())
         return -1;
-    AppendText(out, "melo");
-    out.Append(4, 0x00);
+    AppendText(out, mld::kMagic);
+    out.Append(4, 0x00);  // the file length, set at the end
 
     ByteBuffer header;
     WriteInfoBlock(info, header);
@@ -99,7 +88,7 @@ std::int32_t MldBuilder::BuildFromSamples(const ContentInfo& info, std::span<con
     if (WriteTrackFromSamples(sampleBytes, sampleRate, track, quality) != 0)
         return -1;
     out.Append(track);
-    PatchBigEndian32(out, 4, static_cast<std::uint32_t>(out.Size() - 8));
+    StoreBe32(out.Data() + 4, static_cast<std::uint32_t>(out.Size() - 8));
     return 0;
 }
 

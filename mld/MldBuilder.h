@@ -4,24 +4,25 @@
 #include <ctime>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "core/ByteBuffer.h"
 #include "audio/AdpcmSearchEncoder.h"
 #include "audio/WaveReader.h"
+#include "mld/MldFormat.h"
 
 namespace quorbin {
 
 struct ContentInfo {
-    std::string title;       // CP932 bytes, at most 50
-    std::string copyright;   // CP932 bytes, at most 256
+    std::string title;       // CP932 bytes, at most mld::kMaxTitleBytes
+    std::string copyright;   // CP932 bytes, at most mld::kMaxCopyrightBytes
     std::uint8_t protectionFlag = 0;
     std::string date;        // 8 digits "YYYYMMDD"; empty: the local date at build time
 };
 
-constexpr std::uint32_t kMaxCodedAudio = 65527;
-// Two samples per coded byte, two bytes per sample: only this much of the
-// "data" chunk can reach a melody file.
-constexpr std::uint32_t kMaxUsedSampleBytes = 4 * kMaxCodedAudio;
+using mld::kMaxCodedAudio;
+// Two bytes per sample: only this much of the "data" chunk can reach a melody file.
+constexpr std::uint32_t kMaxUsedSampleBytes = 2 * mld::kMaxSamples;
 constexpr const char* kSoftwareName = "Quorbin Ver.1.0.0";
 
 class MldBuilder : public WaveReader {
@@ -36,7 +37,7 @@ public:
                                          std::int32_t sampleRate, ByteBuffer& out,
                                          EncoderQuality quality = EncoderQuality::Standard);
 
-    static void WriteChunk(ByteBuffer& buf, const char* id, const std::uint8_t* data, std::uint32_t length);
+    static void WriteChunk(ByteBuffer& buf, std::string_view id, const std::uint8_t* data, std::uint32_t length);
     static void WriteInfoBlock(const ContentInfo& info, ByteBuffer& block);
     static std::string MakeDateStamp();
     static std::string MakeDateStamp(std::time_t when);  // "19700101" when `when` has no local time

@@ -1,33 +1,16 @@
 #include "mld/MldReader.h"
 
-#include <array>
 #include <cstdio>
 #include <string_view>
+
+#include "core/ByteOrder.h"
+#include "mld/MldFormat.h"
 
 namespace quorbin {
 
 namespace {
 
-constexpr std::size_t kFileHeaderSize = 13;   // magic, file length, header length, three type bytes
-constexpr std::size_t kHeaderBlockStart = 10; // the header length counts from here
-constexpr std::size_t kChunkHeaderSize = 6;   // id and 16-bit length
-constexpr std::size_t kTrackHeaderSize = 8;   // id and 32-bit length
-constexpr std::uint8_t kEventMarker = 0xFF;
-constexpr std::uint8_t kLongEvent = 0xFF;
-constexpr std::uint8_t kFillerEvent = 0xDE;
-constexpr std::uint8_t kTimingEvent = 0xC3;
-constexpr std::uint8_t kEndOfTrack = 0xDF;
-constexpr std::array<std::uint8_t, 6> kShortEvents = {0xB0, 0xBA, 0xC3, 0xD0, 0xDE, 0xDF};
-constexpr std::uint8_t kAudioData = 0xF0;
-constexpr std::uint8_t kPlayback = 0xF1;
-constexpr std::uint8_t kSetup = 0xF3;
-constexpr std::uint8_t kAudioStart = 0x03;
-constexpr std::uint8_t kAudioStop = 0x05;
-constexpr std::size_t kAudioDataFixedBytes = 8;  // 11 01 F0 07 00 01 and the rate
-constexpr std::uint32_t kTicksPerBeat = 48;      // time base code 3
-
-constexpr std::array<std::string_view, 7> kInfoChunkIds = {"sorc", "titl", "vers", "date",
-                                                           "copy", "note", "supt"};
+using namespace mld;
 
 std::string Hex(std::uint32_t value)
 {
@@ -89,12 +72,8 @@ private:
         return offset <= end && count <= end - offset;
     }
 
-    std::uint32_t Be16(std::size_t offset) const
-    {
-        return (std::uint32_t{m_file[offset]} << 8) | m_file[offset + 1];
-    }
-
-    std::uint32_t Be32(std::size_t offset) const { return (Be16(offset) << 16) | Be16(offset + 2); }
+    std::uint32_t Be16(std::size_t offset) const { return LoadBe16(m_file.data() + offset); }
+    std::uint32_t Be32(std::size_t offset) const { return LoadBe32(m_file.data() + offset); }
 
     std::string_view Text(std::size_t offset, std::size_t length) const
     {
@@ -104,7 +83,7 @@ private:
     bool FileHeader()
     {
         const std::size_t size = m_file.size();
-        if (size < 4 || Text(0, 4) != "melo")
+        if (size < kMagic.size() || Text(0, kMagic.size()) != kMagic)
             return Fail("not a melody file: the magic is not \"melo\"", 0);
         if (size < kFileHeaderSize)
             return Fail("file cut short inside the file header (" + std::to_string(size) + " bytes)", size);
@@ -116,9 +95,9 @@ private:
         m_trackStart = kHeaderBlockStart + Be16(8);
         if (m_trackStart > size)
             return Fail("header length " + std::to_string(Be16(8)) + " points past the end of the file", 8);
-        if (m_file[10] != 0x01 || m_file[11] != 0x01)
+        if (m_file[10] != kDataType[0] || m_file[11] != kDataType[1])
             return Fail("unknown data type " + Hex(m_file[10]) + " " + Hex(m_file[11]), 10);
-        if (m_file[12] != 0x01)
+        if (m_file[12] != kTrackCount)
             return Fail("track count is " + std::to_string(m_file[12]) + ", not 1", 12);
         if (m_trackStart < kFileHeaderSize)
             return Fail("header length " + std::to_string(Be16(8)) + " is shorter than the header block", 8);
@@ -168,19 +147,19 @@ private:
 
     bool Keep(std::string_view id, std::string_view body, std::size_t offset)
     {
-        if (id == "sorc") {
+        if (id == kSourceId) {
             if (body.size() != 1 || static_cast<std::uint8_t>(body[0]) > 1)
                 return Fail("chunk \"sorc\" must hold one byte, 0 or 1", offset + kChunkHeaderSize);
             m_contents.protectionFlag = static_cast<std::uint8_t>(body[0]);
-        } else if (id == "titl") {
+        } else if (id == kTitleId) {
             m_contents.title = body;
-        } else if (id == "vers") {
+        } else if (id == kVersionId) {
             m_contents.version = body;
-        } else if (id == "date") {
+        } else if (id == kDateId) {
             m_contents.date = body;
-        } else if (id == "copy") {
+        } else if (id == kCopyrightId) {
             m_contents.copyright = body;
-        } else if (id == "supt") {
+        } else if (id == kSoftwareId) {
             m_contents.software = body;
         }
         return true;
@@ -193,7 +172,7 @@ private:
             return Fail("track chunk cut short: " + std::to_string(size - m_trackStart)
                             + " bytes left for its 8-byte header",
                         m_trackStart);
-        if (Text(m_trackStart, 4) != "trac")
+        if (Text(m_trackStart, kTrackId.size()) != kTrackId)
             return Fail("expected the track chunk \"trac\", found " + Printable(m_file.subspan(m_trackStart, 4)),
                         m_trackStart);
         const std::uint32_t stated = Be32(m_trackStart + 4);
@@ -272,14 +251,14 @@ private:
 
     bool Payload(std::size_t offset, std::size_t length)
     {
-        if (length < 3 || m_file[offset] != 0x11 || m_file[offset + 1] != 0x01)
+        if (length < 3 || m_file[offset] != kPayloadPrefix[0] || m_file[offset + 1] != kPayloadPrefix[1])
             return Fail("unknown event payload (it does not start with 11 01)", offset);
         const std::uint8_t command = m_file[offset + 2];
-        if (command == kAudioData)
+        if (command == kAudioDataCommand)
             return AudioData(offset, length);
-        if (command == kPlayback)
+        if (command == kPlaybackCommand)
             return Playback(offset, length);
-        if (command == kSetup)
+        if (command == kSetupCommand)
             return true;
         return Fail("unknown event command " + Hex(command), offset + 2);
     }
@@ -288,8 +267,8 @@ private:
     {
         if (m_haveAudio)
             return Fail("a second audio data event", offset);
-        if (length < kAudioDataFixedBytes || m_file[offset + 3] != 0x07 || m_file[offset + 4] != 0x00
-            || m_file[offset + 5] != 0x01)
+        if (length < kAudioDataFixedBytes || m_file[offset + 3] != kAudioFormat[0]
+            || m_file[offset + 4] != kAudioFormat[1] || m_file[offset + 5] != kAudioFormat[2])
             return Fail("audio data event of an unknown format", offset + 3);
         const std::uint32_t rate = Be16(offset + 6);
         if (rate == 0)

@@ -3,22 +3,40 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "core/ByteOrder.h"
+#include "mld/MldFormat.h"
 
 namespace quorbin {
 
 namespace {
 
-constexpr std::int32_t kMaxDelta = 255;
+using namespace mld;
 
 void Append(ByteBuffer& buf, std::initializer_list<std::uint8_t> bytes)
 {
     buf.Append(bytes.begin(), bytes.size());
 }
 
-void AppendBigEndian16(ByteBuffer& buf, std::uint32_t value)
+// A long event: delta time, marker, code, the 16-bit payload length; the
+// payload starts with its prefix and `command`. The caller appends the rest
+// of the payload, `restLength` bytes.
+void AppendLongEvent(ByteBuffer& track, std::uint8_t delta, std::uint8_t command, std::uint32_t restLength)
 {
-    buf.Append(static_cast<std::uint8_t>(value >> 8));
-    buf.Append(static_cast<std::uint8_t>(value));
+    Append(track, {delta, kEventMarker, kLongEvent});
+    AppendBe16(track, sizeof kPayloadPrefix + 1 + restLength);
+    track.Append(kPayloadPrefix, sizeof kPayloadPrefix);
+    track.Append(command);
+}
+
+void AppendShortEvent(ByteBuffer& track, std::uint8_t code, std::uint8_t data)
+{
+    Append(track, {0x00, kEventMarker, code, data});
+}
+
+void AppendSetup(ByteBuffer& track, std::uint8_t first, std::uint8_t second)
+{
+    AppendLongEvent(track, 0, kSetupCommand, 2);
+    Append(track, {first, second});
 }
 
 } // namespace
@@ -67,27 +85,27 @@ void MldBuilder::WriteAudioData(ByteBuffer& coded, std::int32_t sampleRate, Byte
     if (coded.Size() > kMaxCodedAudio)
         coded.Resize(kMaxCodedAudio);
     const auto n = static_cast<std::uint32_t>(coded.Size());
-    Append(track, {0x00, 0xFF, 0xFF});
-    AppendBigEndian16(track, n + 8);
-    Append(track, {0x11, 0x01, 0xF0, 0x07, 0x00, 0x01});
-    AppendBigEndian16(track, static_cast<std::uint32_t>(sampleRate));
+    AppendLongEvent(track, 0, kAudioDataCommand, sizeof kAudioFormat + 2 + n);
+    track.Append(kAudioFormat, sizeof kAudioFormat);
+    AppendBe16(track, static_cast<std::uint32_t>(sampleRate));
     track.Append(coded);
 }
 
 void MldBuilder::WritePlayback(std::uint32_t codedLength, std::int32_t sampleRate, ByteBuffer& track)
 {
     std::int32_t ticks = TicksForLength(codedLength, sampleRate);
-    Append(track, {0x00, 0xFF, 0xFF, 0x00, 0x06, 0x11, 0x01, 0xF1, 0x03, 0x00, 0x7F});
+    AppendLongEvent(track, 0, kPlaybackCommand, 3);
+    Append(track, {kAudioStart, 0x00, 0x7F});
     if (ticks < 1) {
         ticks = 1;
     } else if (ticks > kMaxDelta) {
         const std::int32_t fillers = (ticks - 1) / kMaxDelta;
         ticks -= kMaxDelta * fillers;
         for (std::int32_t i = 0; i < fillers; ++i)
-            Append(track, {0xFF, 0xFF, 0xDE, 0x00});
+            Append(track, {static_cast<std::uint8_t>(kMaxDelta), kEventMarker, kFillerEvent, 0x00});
     }
-    track.Append(static_cast<std::uint8_t>(ticks));
-    Append(track, {0xFF, 0xFF, 0x00, 0x05, 0x11, 0x01, 0xF1, 0x05, 0x00});
+    AppendLongEvent(track, static_cast<std::uint8_t>(ticks), kPlaybackCommand, 2);
+    Append(track, {kAudioStop, 0x00});
 }
 
 std::int32_t MldBuilder::WriteTrack(const ByteBuffer& fileBytes, std::int32_t sampleRate, ByteBuffer& track) const
@@ -101,26 +119,25 @@ std::int32_t MldBuilder::WriteTrack(const ByteBuffer& fileBytes, std::int32_t sa
 std::int32_t MldBuilder::WriteTrackFromSamples(std::span<const std::uint8_t> sampleBytes, std::int32_t sampleRate,
                                                ByteBuffer& track, EncoderQuality quality)
 {
-    Append(track, {'t', 'r', 'a', 'c', 0x00, 0x00, 0x00, 0x00});
-    Append(track, {0x00, 0xFF, 0xFF, 0x00, 0x05, 0x11, 0x01, 0xF3, 0x03, 0x00});
+    track.Append(reinterpret_cast<const std::uint8_t*>(kTrackId.data()), kTrackId.size());
+    track.Append(4, 0x00);  // the track length, set at the end
+    AppendSetup(track, 0x03, 0x00);
 
     ByteBuffer coded;
     if (EncodeSamples(sampleBytes, coded, quality) < 0)
         return -1;
     WriteAudioData(coded, sampleRate, track);
 
-    Append(track, {0x00, 0xFF, 0xFF, 0x00, 0x05, 0x11, 0x01, 0xF3, 0x04, 0x01});
-    Append(track, {0x00, 0xFF, 0xD0, 0x00});
-    Append(track, {0x00, 0xFF, 0xB0, 0x7F});
-    Append(track, {0x00, 0xFF, 0xC3, 0x7D});
-    Append(track, {0x00, 0xFF, 0xBA, 0x01});
+    AppendSetup(track, 0x04, 0x01);
+    AppendShortEvent(track, kMarkEvent, 0x00);
+    AppendShortEvent(track, kSettingB0Event, 0x7F);
+    AppendShortEvent(track, kTimingEvent, kTempo);
+    AppendShortEvent(track, kSettingBAEvent, 0x01);
     WritePlayback(static_cast<std::uint32_t>(coded.Size()), sampleRate, track);
-    Append(track, {0x00, 0xFF, 0xD0, 0x01});
-    Append(track, {0x00, 0xFF, 0xDF, 0x00});
+    AppendShortEvent(track, kMarkEvent, 0x01);
+    AppendShortEvent(track, kEndOfTrack, 0x00);
 
-    const auto length = static_cast<std::uint32_t>(track.Size() - 8);
-    for (int i = 0; i < 4; ++i)
-        track.Set(4 + i, static_cast<std::uint8_t>(length >> (24 - 8 * i)));
+    StoreBe32(track.Data() + 4, static_cast<std::uint32_t>(track.Size() - kTrackHeaderSize));
     return 0;
 }
 

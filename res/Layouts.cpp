@@ -5,9 +5,6 @@
 namespace quorbin {
 namespace {
 
-constexpr const char* kEnglishFont = "Arial";
-constexpr const char* kJapaneseFont = "ＭＳ Ｐゴシック";
-
 constexpr unsigned kOwnerDrawButton = kStyleOwnerDraw;
 constexpr unsigned kTextField = kStyleAutoHScroll | kStyleNoBorder | kStyleTabStop;
 constexpr unsigned kTextLine = kStyleCentreImage;

@@ -42,6 +42,10 @@ struct LayoutControl {
     bool Has(ControlStyle style) const { return (styles & style) != 0; }
 };
 
+// The font families the layouts name (UTF-8); the window maps them to installed faces.
+constexpr const char* kEnglishFont = "Arial";
+constexpr const char* kJapaneseFont = "ＭＳ Ｐゴシック";
+
 struct DialogLayout {
     int id = 0;
     Language language = Language::English;

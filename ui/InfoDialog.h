@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 
+#include "mld/MldFormat.h"
 #include "res/StringTable.h"
 #include "ui/SkinnedDialog.h"
 #include "ui/UiText.h"
@@ -44,8 +45,8 @@ private:
 class InfoDialog : public SkinnedDialog {
     Q_OBJECT
 public:
-    static constexpr std::size_t kTitleLimit = 50;
-    static constexpr std::size_t kCopyrightLimit = 256;
+    static constexpr std::size_t kTitleLimit = mld::kMaxTitleBytes;
+    static constexpr std::size_t kCopyrightLimit = mld::kMaxCopyrightBytes;
 
     explicit InfoDialog(QWidget* owner, Language language = UiLanguage());
 

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include "res/Layouts.h"
+
 namespace quorbin {
 
 Language UiLanguage()
@@ -23,7 +25,7 @@ int PointsToPixels(int pointSize)
 QFont LayoutFont(const QString& family, int pointSize)
 {
     QStringList families{family};
-    if (family == QStringLiteral("ＭＳ Ｐゴシック"))
+    if (family == QString::fromUtf8(kJapaneseFont))
         // A Japanese face first, so kanji never get a Chinese-style fallback.
         families << QStringLiteral("IPAPGothic") << QStringLiteral("IPAGothic");
     else

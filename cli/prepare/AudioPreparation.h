@@ -12,13 +12,15 @@
 #include <vector>
 
 #include "audio/SampleEdit.h"
+#include "mld/MldFormat.h"
 
 namespace quorbin::prepare {
 
-constexpr int kLowestRate = 4000;
-constexpr int kHighestRate = 16000;
+constexpr int kLowestRate = mld::kMinSampleRate;
+constexpr int kHighestRate = mld::kMaxSampleRate;
 constexpr int kDefaultRate = 8000;
-constexpr std::size_t kMaxPreparedSamples = kMelodySampleLimit;
+// Nothing after this reaches the file.
+constexpr std::size_t kMaxPreparedSamples = mld::kMaxSamples;
 
 struct PreparationOptions {
     // None: keep the source's rate when the converter takes it, otherwise kDefaultRate.

@@ -5,6 +5,7 @@
 #include "ui/SkinnedControls.h"
 #include "ui/SkinnedDialog.h"
 #include "ui/UiText.h"
+#include "res/Layouts.h"
 
 #include <QApplication>
 #include <QDir>
@@ -67,9 +68,7 @@ bool SaveGrab(QWidget* window, const QString& path)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    app.setFont(LayoutFont(UiLanguage() == Language::Japanese ? QStringLiteral("ＭＳ Ｐゴシック")
-                                                              : QStringLiteral("Arial"),
-                           8));
+    app.setFont(LayoutFont(QString::fromUtf8(UiLanguage() == Language::Japanese ? kJapaneseFont : kEnglishFont), 8));
     if (LoadSkinBitmap(kBackgroundBitmap).isNull())
         std::fprintf(stderr, "the skin bitmaps are not compiled in; controls stay empty\n");
 
