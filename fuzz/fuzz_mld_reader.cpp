@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <span>
 
+#include "core/ByteOrder.h"
 #include "audio/AdpcmDecoder.h"
 #include "mld/MldReader.h"
 
@@ -23,10 +24,7 @@ void Expect(bool holds, const char* what)
     }
 }
 
-std::uint32_t Be32(std::span<const std::uint8_t> b, std::size_t at)
-{
-    return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) | (std::uint32_t{b[at + 2]} << 8) | b[at + 3];
-}
+std::uint32_t Be32(std::span<const std::uint8_t> b, std::size_t at) { return LoadBe32(b.data() + at); }
 
 } // namespace
 

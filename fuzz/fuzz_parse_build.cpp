@@ -21,6 +21,7 @@
 
 #include "audio/AdpcmEncoder.h"
 #include "core/ByteBuffer.h"
+#include "core/ByteOrder.h"
 #include "audio/WaveReader.h"
 #include "mld/MldBuilder.h"
 #include "mld/MldReader.h"
@@ -48,14 +49,8 @@ void Expect(bool holds, const char* what, long long got = 0, long long expected 
     if (!holds) Fail(what, got, expected);
 }
 
-std::uint32_t Be32(const ByteBuffer& b, std::size_t at) {
-    return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) |
-           (std::uint32_t{b[at + 2]} << 8) | b[at + 3];
-}
-
-std::uint32_t Be16(const ByteBuffer& b, std::size_t at) {
-    return (std::uint32_t{b[at]} << 8) | b[at + 1];
-}
+std::uint32_t Be32(const ByteBuffer& b, std::size_t at) { return LoadBe32(b.Data() + at); }
+std::uint32_t Be16(const ByteBuffer& b, std::size_t at) { return LoadBe16(b.Data() + at); }
 
 bool BytesAt(const ByteBuffer& b, std::size_t at, const void* expected, std::size_t length) {
     return at + length <= b.Size() && std::memcmp(b.Data() + at, expected, length) == 0;

@@ -12,6 +12,7 @@
 #include <span>
 #include <vector>
 
+#include "core/ByteOrder.h"
 #include "audio/AdpcmDecoder.h"
 #include "audio/AdpcmEncoder.h"
 
@@ -134,11 +135,9 @@ inline std::vector<std::int16_t> Plucked(std::uint32_t rate, double seconds, dou
 // Encodes `samples` as one stream, decodes it, and returns the decoded samples.
 inline std::vector<std::int16_t> RoundTrip(std::span<const std::int16_t> samples)
 {
-    std::vector<std::uint8_t> raw(samples.size() * 2);
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        raw[2 * i] = static_cast<std::uint8_t>(samples[i]);
-        raw[2 * i + 1] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(samples[i]) >> 8);
-    }
+    std::vector<std::uint8_t> raw;
+    for (const std::int16_t sample : samples)
+        AppendLe16(raw, static_cast<std::uint16_t>(sample));
     std::vector<std::uint8_t> coded(samples.size() / 2 + 1);
     auto length = static_cast<std::uint32_t>(coded.size());
     adpcm_encode(raw.data(), static_cast<std::uint32_t>(raw.size()), coded.data(), &length);

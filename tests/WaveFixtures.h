@@ -7,22 +7,14 @@
 #include <vector>
 
 #include "core/ByteBuffer.h"
+#include "core/ByteOrder.h"
 
 namespace quorbin::fixtures {
 
 using Bytes = std::vector<std::uint8_t>;
 
-inline void PutLe16(Bytes& out, std::uint32_t value)
-{
-    out.push_back(static_cast<std::uint8_t>(value));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-inline void PutLe32(Bytes& out, std::uint32_t value)
-{
-    PutLe16(out, value & 0xFFFF);
-    PutLe16(out, value >> 16);
-}
+inline void PutLe16(Bytes& out, std::uint32_t value) { AppendLe16(out, value); }
+inline void PutLe32(Bytes& out, std::uint32_t value) { AppendLe32(out, value); }
 
 // Byte by byte: GCC 12 mistakes a range insert here for an overflow when inlined.
 inline void PutText(Bytes& out, const std::string& text)

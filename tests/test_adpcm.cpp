@@ -3,6 +3,7 @@
 #include <random>
 #include <vector>
 
+#include "core/ByteOrder.h"
 #include "audio/AdpcmEncoder.h"
 #include "audio/AdpcmSearchEncoder.h"
 #include "SyntheticSignals.h"
@@ -16,10 +17,8 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes SampleBytes(const std::vector<std::int16_t>& samples)
 {
     Bytes out;
-    for (std::int16_t s : samples) {
-        out.push_back(static_cast<std::uint8_t>(s));
-        out.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(s) >> 8));
-    }
+    for (std::int16_t s : samples)
+        AppendLe16(out, static_cast<std::uint16_t>(s));
     return out;
 }
 

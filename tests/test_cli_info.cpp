@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/ByteOrder.h"
 #include "audio/AdpcmDecoder.h"
 #include "audio/WaveReader.h"
 #include "cli/CommandLine.h"
@@ -110,7 +111,7 @@ std::vector<std::int16_t> WaveSamples(const std::string& bytes, std::int32_t& ra
     std::vector<std::int16_t> samples;
     for (std::uint32_t i = 0; i + 1 < reader.m_dataLength; i += 2) {
         const std::uint8_t* p = wave.Data() + reader.m_dataOffset + i;
-        samples.push_back(static_cast<std::int16_t>(p[0] | (p[1] << 8)));
+        samples.push_back(static_cast<std::int16_t>(LoadLe16(p)));
     }
     return samples;
 }

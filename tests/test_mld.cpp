@@ -5,6 +5,7 @@
 #include <random>
 #include <string>
 
+#include "core/ByteOrder.h"
 #include "WaveFixtures.h"
 #include "audio/AdpcmEncoder.h"
 #include "mld/MldBuilder.h"
@@ -26,12 +27,8 @@ Bytes Cat(std::initializer_list<Bytes> parts)
     return out;
 }
 
-std::uint32_t Be32(const Bytes& b, std::size_t at)
-{
-    return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) | (std::uint32_t{b[at + 2]} << 8) | b[at + 3];
-}
-
-std::uint32_t Be16(const Bytes& b, std::size_t at) { return (std::uint32_t{b[at]} << 8) | b[at + 1]; }
+std::uint32_t Be32(const Bytes& b, std::size_t at) { return LoadBe32(&b.at(at)); }
+std::uint32_t Be16(const Bytes& b, std::size_t at) { return LoadBe16(&b.at(at)); }
 
 ContentInfo AbcInfo()
 {

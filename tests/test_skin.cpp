@@ -16,6 +16,8 @@
 #include <tuple>
 #include <vector>
 
+#include "core/ByteOrder.h"
+
 namespace {
 
 const std::string kResDir = std::string(QUORBIN_SOURCE_DIR) + "/res/";
@@ -26,17 +28,17 @@ std::vector<uint8_t> ReadFile(const std::string& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// Bounds-checked: a short file throws instead of reading past its end.
 uint32_t Le(const std::vector<uint8_t>& b, size_t at, int bytes)
 {
-    uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        v = (v << 8) | b.at(at + size_t(i));
-    return v;
+    b.at(at + size_t(bytes) - 1);
+    return bytes == 2 ? quorbin::LoadLe16(&b[at]) : quorbin::LoadLe32(&b[at]);
 }
 
 uint32_t Be32(const std::vector<uint8_t>& b, size_t at)
 {
-    return (uint32_t(b.at(at)) << 24) | (uint32_t(b.at(at + 1)) << 16) | (uint32_t(b.at(at + 2)) << 8) | b.at(at + 3);
+    b.at(at + 3);
+    return quorbin::LoadBe32(&b[at]);
 }
 
 using Rgb = std::array<int, 3>;

@@ -6,20 +6,13 @@
 #include <array>
 #include <cstdint>
 
+#include "core/ByteOrder.h"
+
 namespace skin {
 namespace {
 
-void PutLe16(QByteArray& out, uint16_t v)
-{
-    out.append(char(v & 0xFF));
-    out.append(char(v >> 8));
-}
-
-void PutLe32(QByteArray& out, uint32_t v)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        out.append(char((v >> shift) & 0xFF));
-}
+using quorbin::AppendLe16;
+using quorbin::AppendLe32;
 
 int PaddedRowBytes(int width, int bitsPerPixel)
 {
@@ -30,17 +23,17 @@ int PaddedRowBytes(int width, int bitsPerPixel)
 void PutInfoHeader(QByteArray& out, int width, int storedHeight, int bitsPerPixel,
                    uint32_t imageBytes, uint32_t coloursUsed)
 {
-    PutLe32(out, 40);
-    PutLe32(out, uint32_t(width));
-    PutLe32(out, uint32_t(storedHeight));
-    PutLe16(out, 1);
-    PutLe16(out, uint16_t(bitsPerPixel));
-    PutLe32(out, 0); // uncompressed
-    PutLe32(out, imageBytes);
-    PutLe32(out, 2835); // 72 dpi
-    PutLe32(out, 2835);
-    PutLe32(out, coloursUsed);
-    PutLe32(out, 0);
+    AppendLe32(out, 40);
+    AppendLe32(out, uint32_t(width));
+    AppendLe32(out, uint32_t(storedHeight));
+    AppendLe16(out, 1);
+    AppendLe16(out, uint16_t(bitsPerPixel));
+    AppendLe32(out, 0); // uncompressed
+    AppendLe32(out, imageBytes);
+    AppendLe32(out, 2835); // 72 dpi
+    AppendLe32(out, 2835);
+    AppendLe32(out, coloursUsed);
+    AppendLe32(out, 0);
 }
 
 bool WriteFile(const QByteArray& bytes, const QString& path)
@@ -149,9 +142,9 @@ bool WriteBmp24(const QImage& image, const QString& path)
     const uint32_t imageBytes = uint32_t(rowBytes * h);
     QByteArray out;
     out.append("BM");
-    PutLe32(out, 14 + 40 + imageBytes);
-    PutLe32(out, 0);
-    PutLe32(out, 14 + 40);
+    AppendLe32(out, 14 + 40 + imageBytes);
+    AppendLe32(out, 0);
+    AppendLe32(out, 14 + 40);
     PutInfoHeader(out, w, h, 24, imageBytes, 0);
     for (int y = h - 1; y >= 0; --y) {
         QByteArray row(rowBytes, '\0');
@@ -176,9 +169,9 @@ bool WriteIco(const QVector<IconEntry>& entries, const QString& path)
         images.append(IconImageData(picture, palette, entry.bitsPerPixel));
     }
     QByteArray out;
-    PutLe16(out, 0);
-    PutLe16(out, 1); // icon
-    PutLe16(out, uint16_t(entries.size()));
+    AppendLe16(out, 0);
+    AppendLe16(out, 1); // icon
+    AppendLe16(out, uint16_t(entries.size()));
     uint32_t offset = uint32_t(6 + 16 * entries.size());
     for (int i = 0; i < entries.size(); ++i) {
         const IconEntry& entry = entries[i];
@@ -186,10 +179,10 @@ bool WriteIco(const QVector<IconEntry>& entries, const QString& path)
         out.append(char(entry.picture.height() & 0xFF));
         out.append(char(entry.bitsPerPixel == 4 ? 16 : 0)); // 0 means 256 colours
         out.append(char(0));
-        PutLe16(out, 1);
-        PutLe16(out, uint16_t(entry.bitsPerPixel));
-        PutLe32(out, uint32_t(images[i].size()));
-        PutLe32(out, offset);
+        AppendLe16(out, 1);
+        AppendLe16(out, uint16_t(entry.bitsPerPixel));
+        AppendLe32(out, uint32_t(images[i].size()));
+        AppendLe32(out, offset);
         offset += uint32_t(images[i].size());
     }
     for (const QByteArray& image : images)
