@@ -155,9 +155,9 @@ void PrintSubcommandHelp(const Subcommand& command, std::ostream& out) {
     all.push_back(kHelpOption);
     for (const OptionSpec& option : all) {
         std::string left = option.shortName ? std::string("-") + option.shortName + ", " : "    ";
-        left += "--" + std::string(option.longName);
-        if (option.valueOptional) left += "[=" + std::string(option.valueName) + "]";
-        else if (!option.valueName.empty()) left += " " + std::string(option.valueName);
+        left.append("--").append(option.longName);
+        if (option.valueOptional) left.append("[=").append(option.valueName).append("]");
+        else if (!option.valueName.empty()) left.append(" ").append(option.valueName);
         text << "  " << Padded(left, 24) << Tr(option.help) << '\n';
     }
     Say(out, text.str());

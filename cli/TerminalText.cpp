@@ -69,7 +69,7 @@ std::string ShownName(const std::filesystem::path& file) { return EscapeControls
 
 std::optional<std::string> OptionTextToCp932(std::string_view option, std::string_view utf8,
                                              std::size_t limitBytes, bool transliterate, std::string& problem) {
-    const std::string name = "--" + std::string(option);
+    const std::string name = std::string("--").append(option);
     if (!ToUtf8(utf8, "UTF-8")) {
         problem = name + Tr({" is not valid text in the terminal's encoding", " は端末の文字コードの正しいテキストではありません"});
         return std::nullopt;
@@ -87,7 +87,8 @@ std::optional<std::string> OptionTextToCp932(std::string_view option, std::strin
         const std::string_view rest = utf8.substr(FirstNonCp932Character(utf8).value_or(0));
         char codePoint[16];
         std::snprintf(codePoint, sizeof codePoint, "U+%04X", static_cast<unsigned>(FirstCodePoint(rest)));
-        const std::string character = "\"" + std::string(rest.substr(0, Utf8Length(rest[0]))) + "\" (" + codePoint + ")";
+        const std::string character =
+            std::string("\"").append(rest.substr(0, Utf8Length(rest[0]))).append("\" (").append(codePoint).append(")");
         problem = UserLanguage() == Language::Japanese
                       ? name + " に CP932 で表せない文字 " + character + " があります"
                       : name + " holds the character " + character + ", which CP932 cannot encode";

@@ -101,7 +101,9 @@ const SkinEntry kSkin[] = {
 
 std::string SkinPath(int number, int scale = 1)
 {
-    return kResDir + "skin/" + std::to_string(number) + (scale == 1 ? "" : "@" + std::to_string(scale) + "x") + ".bmp";
+    std::string path = kResDir + "skin/" + std::to_string(number);
+    if (scale != 1) path.append("@").append(std::to_string(scale)).append("x");
+    return path + ".bmp";
 }
 
 // Every bitmap at 1x and at 2x.
