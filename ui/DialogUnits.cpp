@@ -10,14 +10,6 @@
 
 namespace quorbin {
 
-DialogBaseUnits BaseUnitsOf(const QFont& font)
-{
-    const QFontMetrics metrics(font);
-    const int letters = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    return {(letters + 26) / 52, metrics.height()};
-}
-
 int MulDiv(int a, int b, int c)
 {
     if (c == 0)

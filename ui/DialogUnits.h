@@ -15,8 +15,6 @@ struct DialogBaseUnits {
     int y = 0;  // font height in pixels
 };
 
-DialogBaseUnits BaseUnitsOf(const QFont& font);
-
 // (a * b) / c, rounded half away from zero, as dialog managers round.
 int MulDiv(int a, int b, int c);
 

@@ -414,15 +414,6 @@ QString LinkLabel::Target() const
     return address;
 }
 
-void LinkLabel::SetFaceBackground(bool on)
-{
-    if (on) {
-        QPalette face = palette();
-        face.setColor(QPalette::Window, face.color(QPalette::Button));
-        setPalette(face);
-    }
-    setAutoFillBackground(on);
-}
 
 void LinkLabel::Open()
 {

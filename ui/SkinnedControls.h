@@ -141,8 +141,6 @@ public:
     explicit LinkLabel(const QString& text, QWidget* parent = nullptr);
     QString Target() const;
     void Open();
-    // The background is transparent unless switched to the button-face colour.
-    void SetFaceBackground(bool on);
 
 signals:
     void Opened(const QString& address);
