@@ -22,7 +22,7 @@ void Warn(const QString& text)
     std::fprintf(stderr, "quorbin: %s\n", text.toLocal8Bit().constData());
 }
 
-} // namespace
+}  // namespace
 
 void PreferX11OnWayland()
 {
@@ -53,10 +53,8 @@ bool ConvertApp::TakeInstanceLock(const QString& folder)
 {
     m_lock = std::make_unique<InstanceLock>(folder);
     switch (m_lock->Take()) {
-    case InstanceLock::Outcome::Held:
-        return true;
-    case InstanceLock::Outcome::OtherCopyRuns:
-        return false;
+    case InstanceLock::Outcome::Held: return true;
+    case InstanceLock::Outcome::OtherCopyRuns: return false;
     case InstanceLock::Outcome::Unavailable:
         Warn(QStringLiteral("cannot take the single-instance lock (%1); starting anyway").arg(m_lock->Problem()));
         m_lock.reset();
@@ -104,4 +102,4 @@ int ConvertApp::Start(int& argc, char** argv)
     return EXIT_SUCCESS;
 }
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -37,4 +37,4 @@ private:
     std::unique_ptr<HandOverServer> m_server;
 };
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -101,7 +101,7 @@ QString ReportWithCutNote(const ConversionSteps& steps)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 // Marks the window busy while a job, an about box or a file chooser runs;
 // files handed over meanwhile are converted when it is over.
@@ -419,4 +419,4 @@ void MainDialog::ConvertDroppedFile(const QStringList& paths)
         ShowMessage(MessageDialog::KindError, UiString(MessageIdFor(failure)), info.m_lastRect);
 }
 
-} // namespace quorbin
+}  // namespace quorbin

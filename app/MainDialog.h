@@ -105,4 +105,4 @@ private:
     bool m_ending = false;
 };
 
-} // namespace quorbin
+}  // namespace quorbin

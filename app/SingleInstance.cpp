@@ -60,7 +60,7 @@ QString OwnCacheFolder(QString* why)
     return why->isEmpty() ? folder : QString();
 }
 
-} // namespace
+}  // namespace
 
 QString InstanceLockName()
 {
@@ -108,10 +108,10 @@ InstanceLock::Outcome InstanceLock::Take()
         // The owner writes its line just after creating the file: look again.
         QThread::msleep(200);
     }
-    m_problem = m_lock->error() == QLockFile::LockFailedError
-                    ? Reason(m_path, "in the way, and names no running copy")
-                    : Reason(m_path, m_lock->error() == QLockFile::PermissionError ? "permission denied"
-                                                                                  : "cannot be created");
+    m_problem =
+        m_lock->error() == QLockFile::LockFailedError
+            ? Reason(m_path, "in the way, and names no running copy")
+            : Reason(m_path, m_lock->error() == QLockFile::PermissionError ? "permission denied" : "cannot be created");
     return Outcome::Unavailable;
 }
 
@@ -166,7 +166,7 @@ bool ConnectWithin(QLocalSocket& socket, const QString& socketPath, int ms)
     }
 }
 
-} // namespace
+}  // namespace
 
 bool HandOverToRunningCopy(const QString& socketPath, const QString& absolutePath)
 {
@@ -180,4 +180,4 @@ bool HandOverToRunningCopy(const QString& socketPath, const QString& absolutePat
     return socket.state() == QLocalSocket::UnconnectedState || socket.waitForDisconnected(kHandOverWaitMs);
 }
 
-} // namespace quorbin
+}  // namespace quorbin

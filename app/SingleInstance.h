@@ -62,4 +62,4 @@ bool HandOverToRunningCopy(const QString& socketPath, const QString& absolutePat
 QString InstanceLockName();
 QString HandOverSocketName();
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -17,7 +17,7 @@ struct DecoderState {
     }
 };
 
-} // namespace
+}  // namespace
 
 AdpcmCode adpcm_code_from_nibble(std::uint8_t nibble)
 {
@@ -41,4 +41,4 @@ std::vector<std::int16_t> adpcm_decode(std::span<const std::uint8_t> coded)
     return samples;
 }
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -18,4 +18,4 @@ AdpcmCode adpcm_code_from_nibble(std::uint8_t nibble);
 // cannot be told from a real code and decodes to one extra sample.
 std::vector<std::int16_t> adpcm_decode(std::span<const std::uint8_t> coded);
 
-} // namespace quorbin
+}  // namespace quorbin

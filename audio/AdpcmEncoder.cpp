@@ -21,7 +21,7 @@ std::int32_t ReadSample(const std::uint8_t* p)
     return static_cast<std::int16_t>(LoadLe16(p));
 }
 
-} // namespace
+}  // namespace
 
 AdpcmCode adpcm_quantise(std::int32_t sample, std::int32_t predictor, std::int32_t step)
 {
@@ -68,8 +68,8 @@ void adpcm_put_nibble(std::uint8_t* output, const AdpcmCode& code, std::uint32_t
         byte = static_cast<std::uint8_t>(byte + value * 16);
 }
 
-void adpcm_encode_sample(std::int32_t sample, std::int32_t& predictor, std::int32_t& step,
-                         std::uint8_t* output, std::uint32_t index)
+void adpcm_encode_sample(std::int32_t sample, std::int32_t& predictor, std::int32_t& step, std::uint8_t* output,
+                         std::uint32_t index)
 {
     const AdpcmCode code = adpcm_quantise(sample, predictor, step);
     predictor = adpcm_next_predictor(code, predictor, step);
@@ -84,8 +84,8 @@ std::int32_t adpcm_output_fits(std::uint32_t sampleBytes, std::uint32_t capacity
     return capacity >= needed ? 1 : 0;
 }
 
-std::int32_t adpcm_encode_reference(const std::uint8_t* samples, std::uint32_t sampleBytes,
-                                    std::uint8_t* output, std::uint32_t* ioLength)
+std::int32_t adpcm_encode_reference(const std::uint8_t* samples, std::uint32_t sampleBytes, std::uint8_t* output,
+                                    std::uint32_t* ioLength)
 {
     if (!adpcm_output_fits(sampleBytes, *ioLength))
         return 0;
@@ -98,4 +98,4 @@ std::int32_t adpcm_encode_reference(const std::uint8_t* samples, std::uint32_t s
     return 1;
 }
 
-} // namespace quorbin
+}  // namespace quorbin

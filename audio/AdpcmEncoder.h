@@ -45,17 +45,17 @@ std::int32_t adpcm_next_step(const AdpcmCode& code, std::int32_t step);
 // Step 4: the code as nibble `index` of `output`; an even index overwrites the whole byte.
 void adpcm_put_nibble(std::uint8_t* output, const AdpcmCode& code, std::uint32_t index);
 // Steps 1 to 4 for one sample: moves the state on and stores nibble `index`.
-void adpcm_encode_sample(std::int32_t sample, std::int32_t& predictor, std::int32_t& step,
-                         std::uint8_t* output, std::uint32_t index);
+void adpcm_encode_sample(std::int32_t sample, std::int32_t& predictor, std::int32_t& step, std::uint8_t* output,
+                         std::uint32_t index);
 
 // samples: 16-bit little-endian samples, sampleBytes long (an odd last byte is ignored).
 // ioLength: output capacity on entry, bytes written on success.
 // Returns 1 on success, 0 (nothing written, ioLength unchanged) when the output is too small.
-std::int32_t adpcm_encode(const std::uint8_t* samples, std::uint32_t sampleBytes,
-                          std::uint8_t* output, std::uint32_t* ioLength);
+std::int32_t adpcm_encode(const std::uint8_t* samples, std::uint32_t sampleBytes, std::uint8_t* output,
+                          std::uint32_t* ioLength);
 // The same contract and bytes as adpcm_encode, one adpcm_encode_sample call a sample.
-std::int32_t adpcm_encode_reference(const std::uint8_t* samples, std::uint32_t sampleBytes,
-                                    std::uint8_t* output, std::uint32_t* ioLength);
+std::int32_t adpcm_encode_reference(const std::uint8_t* samples, std::uint32_t sampleBytes, std::uint8_t* output,
+                                    std::uint32_t* ioLength);
 std::int32_t adpcm_output_fits(std::uint32_t sampleBytes, std::uint32_t capacity);
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -105,8 +105,7 @@ inline void QuantiseLow(std::int32_t magnitude, std::int32_t threshold, std::int
         "cmovael %[uHi], %[u]\n\t"
         "cmovael %[stepHi], %[step]"
         : [u] "+r"(updated), [step] "+r"(stepHigh)
-        : [m] "r"(magnitude), [thr] "rm"(threshold), [uHi] "rm"(updatedIfReached),
-          [stepHi] "rm"(stepHighIfReached)
+        : [m] "r"(magnitude), [thr] "rm"(threshold), [uHi] "rm"(updatedIfReached), [stepHi] "rm"(stepHighIfReached)
         : "cc");
 #else
     if (magnitude >= threshold) {
@@ -287,10 +286,10 @@ void EncodeRun(const std::uint8_t* samples, std::uint32_t count, std::uint8_t* o
     PackCodes(samples + groups * groupBytes, trace.predictor, trace.step, rest, output + groups * groupOutput);
 }
 
-} // namespace
+}  // namespace
 
-std::int32_t adpcm_encode(const std::uint8_t* samples, std::uint32_t sampleBytes,
-                          std::uint8_t* output, std::uint32_t* ioLength)
+std::int32_t adpcm_encode(const std::uint8_t* samples, std::uint32_t sampleBytes, std::uint8_t* output,
+                          std::uint32_t* ioLength)
 {
     if (!adpcm_output_fits(sampleBytes, *ioLength))
         return 0;
@@ -300,4 +299,4 @@ std::int32_t adpcm_encode(const std::uint8_t* samples, std::uint32_t sampleBytes
     return 1;
 }
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -15,9 +15,9 @@ constexpr std::int32_t kMaxPredictor = 32767;
 struct SearchState {
     std::int32_t predictor;
     std::int32_t step;
-    std::int64_t error;      // total squared error of the decoded samples so far
-    std::int64_t rank;       // error plus the least error the next sample can have
-    std::uint16_t link;      // code in the low four bits, the index of the state it came from above
+    std::int64_t error;  // total squared error of the decoded samples so far
+    std::int64_t rank;   // error plus the least error the next sample can have
+    std::uint16_t link;  // code in the low four bits, the index of the state it came from above
 };
 
 std::int32_t ReadSample(const std::uint8_t* p)
@@ -46,7 +46,9 @@ std::int32_t ScaledStep(std::int32_t step, std::int32_t magnitude)
 class StateSearch {
 public:
     StateSearch(std::uint32_t count, std::uint32_t width)
-        : m_width(width), m_links(static_cast<std::size_t>(count) * width), m_slotOfStep(kAdpcmMaxStep + 1, -1)
+        : m_width(width),
+          m_links(static_cast<std::size_t>(count) * width),
+          m_slotOfStep(kAdpcmMaxStep + 1, -1)
     {
         m_states.push_back({kAdpcmInitialPredictor, kAdpcmInitialStep, 0, 0, 0});
         m_next.reserve(5 * width);
@@ -79,8 +81,9 @@ public:
     // Total error of the best path; its codes are written to `output`, two a byte.
     std::int64_t WriteBest(std::uint32_t count, std::uint8_t* output) const
     {
-        const auto best = std::min_element(m_states.begin(), m_states.end(),
-                                           [](const SearchState& a, const SearchState& b) { return a.error < b.error; });
+        const auto best =
+            std::min_element(m_states.begin(), m_states.end(),
+                             [](const SearchState& a, const SearchState& b) { return a.error < b.error; });
         std::uint32_t slot = static_cast<std::uint32_t>(best - m_states.begin());
         std::fill(output, output + (count + 1) / 2, 0);
         for (std::uint32_t i = count; i-- > 0;) {
@@ -100,7 +103,8 @@ private:
         for (std::int32_t m = 0; m < 8; ++m) {
             const std::int32_t delta = DeltaOf(m, state.step);
             const std::int64_t miss =
-                sample - std::clamp(down ? state.predictor - delta : state.predictor + delta, kMinPredictor, kMaxPredictor);
+                sample
+                - std::clamp(down ? state.predictor - delta : state.predictor + delta, kMinPredictor, kMaxPredictor);
             if (least < 0 || miss * miss < least)
                 least = miss * miss;
         }
@@ -141,7 +145,8 @@ private:
                 lowMagnitude = m;
             }
         }
-        Offer(lowPredictor, ScaledStep(state.step, 0), lowError, from << 4 | sign | static_cast<std::uint32_t>(lowMagnitude));
+        Offer(lowPredictor, ScaledStep(state.step, 0), lowError,
+              from << 4 | sign | static_cast<std::uint32_t>(lowMagnitude));
     }
 
     std::uint32_t m_width;
@@ -168,7 +173,7 @@ std::int64_t PlainEncoderError(const std::uint8_t* samples, std::uint32_t count)
     return error;
 }
 
-} // namespace
+}  // namespace
 
 std::int32_t adpcm_encode_search(const std::uint8_t* samples, std::uint32_t sampleBytes, std::uint8_t* output,
                                  std::uint32_t* ioLength, std::uint32_t width)
@@ -196,4 +201,4 @@ std::int32_t adpcm_encode_with(EncoderQuality quality, const std::uint8_t* sampl
     return adpcm_encode(samples, sampleBytes, output, ioLength);
 }
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -34,4 +34,4 @@ enum class EncoderQuality { Standard, High };
 std::int32_t adpcm_encode_with(EncoderQuality quality, const std::uint8_t* samples, std::uint32_t sampleBytes,
                                std::uint8_t* output, std::uint32_t* ioLength);
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -21,29 +21,34 @@ public:
 
     // Passes over samples while `keep(sample)` holds; counts them in `passed`.
     template <typename Predicate>
-    bool SkipWhile(Predicate keep, std::uint64_t limit, std::uint64_t& passed) {
+    bool SkipWhile(Predicate keep, std::uint64_t limit, std::uint64_t& passed)
+    {
         passed = 0;
         while (passed < limit) {
-            if (!Fill()) return !m_failed;
+            if (!Fill())
+                return !m_failed;
             const float* begin = m_block.data() + m_position;
             const std::size_t room = static_cast<std::size_t>(std::min<std::uint64_t>(Buffered(), limit - passed));
             const float* stop = std::find_if_not(begin, begin + room, keep);
             const auto count = static_cast<std::size_t>(stop - begin);
             m_position += count;
             passed += count;
-            if (count < room) break;
+            if (count < room)
+                break;
         }
         return true;
     }
 
-    bool Skip(std::uint64_t count) {
+    bool Skip(std::uint64_t count)
+    {
         const std::size_t buffered = static_cast<std::size_t>(std::min<std::uint64_t>(Buffered(), count));
         m_position += buffered;
         count -= buffered;
         return count == 0 || m_source.Skip(count);
     }
 
-    bool Take(std::uint64_t count, std::vector<float>& out) {
+    bool Take(std::uint64_t count, std::vector<float>& out)
+    {
         while (out.size() < count && Fill()) {
             const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(Buffered(), count - out.size()));
             out.insert(out.end(), m_block.begin() + m_position, m_block.begin() + m_position + take);
@@ -53,7 +58,8 @@ public:
     }
 
     // True when at least one more sample follows.
-    bool HasMore(bool& more) {
+    bool HasMore(bool& more)
+    {
         more = Fill();
         return !m_failed;
     }
@@ -61,9 +67,12 @@ public:
 private:
     std::size_t Buffered() const { return m_block.size() - m_position; }
 
-    bool Fill() {
-        if (m_position < m_block.size()) return true;
-        if (m_ended) return false;
+    bool Fill()
+    {
+        if (m_position < m_block.size())
+            return true;
+        if (m_ended)
+            return false;
         m_block.resize(kBlock);
         std::size_t got = 0;
         m_failed = !m_source.Read(m_block, got);
@@ -80,25 +89,32 @@ private:
     bool m_failed = false;
 };
 
-std::uint64_t SamplesAt(double seconds, int rate) {
+std::uint64_t SamplesAt(double seconds, int rate)
+{
     return static_cast<std::uint64_t>(std::llround(std::max(0.0, seconds) * rate));
 }
 
-void Normalize(std::vector<float>& samples) {
+void Normalize(std::vector<float>& samples)
+{
     float peak = 0;
     for (float sample : samples)
-        if (std::isfinite(sample)) peak = std::max(peak, std::fabs(sample));
-    if (peak == 0) return;
+        if (std::isfinite(sample))
+            peak = std::max(peak, std::fabs(sample));
+    if (peak == 0)
+        return;
     const double gain = kNormalizedPeak / peak;
-    for (float& sample : samples) sample = static_cast<float>(sample * gain);
+    for (float& sample : samples)
+        sample = static_cast<float>(sample * gain);
 }
 
 // Linear ramps: the first sample of a fade-in and the last of a fade-out are silent.
-void Fade(std::vector<float>& samples, double inMs, double outMs, int rate) {
+void Fade(std::vector<float>& samples, double inMs, double outMs, int rate)
+{
     const std::size_t n = samples.size();
     const std::size_t in = std::min<std::uint64_t>(SamplesAt(inMs / 1000, rate), n);
     const std::size_t out = std::min<std::uint64_t>(SamplesAt(outMs / 1000, rate), n);
-    for (std::size_t i = 0; i < in; ++i) samples[i] = static_cast<float>(samples[i] * (double(i) / in));
+    for (std::size_t i = 0; i < in; ++i)
+        samples[i] = static_cast<float>(samples[i] * (double(i) / in));
     for (std::size_t i = 0; i < out; ++i)
         samples[n - 1 - i] = static_cast<float>(samples[n - 1 - i] * (double(i) / out));
 }
@@ -106,34 +122,43 @@ void Fade(std::vector<float>& samples, double inMs, double outMs, int rate) {
 // The selection's length when reading stopped at the cut: the rest counted
 // from the stated length where there is one.
 std::uint64_t SelectionLength(std::optional<std::uint64_t> wanted, std::optional<std::uint64_t> stated,
-                              std::uint64_t before, std::uint64_t kept) {
+                              std::uint64_t before, std::uint64_t kept)
+{
     std::uint64_t length = wanted.value_or(kUnbounded);
-    if (stated) length = std::min(length, *stated > before ? *stated - before : 0);
+    if (stated)
+        length = std::min(length, *stated > before ? *stated - before : 0);
     return std::max(length == kUnbounded ? 0 : length, kept + 1);
 }
 
-} // namespace
+}  // namespace
 
-bool SampleStream::Skip(std::uint64_t count) {
+bool SampleStream::Skip(std::uint64_t count)
+{
     std::vector<float> scratch(static_cast<std::size_t>(std::min<std::uint64_t>(count, kBlock)));
     while (count > 0) {
         const std::span<float> block(scratch.data(), static_cast<std::size_t>(std::min<std::uint64_t>(count, kBlock)));
         std::size_t got = 0;
-        if (!Read(block, got)) return false;
-        if (got < block.size()) return true;
+        if (!Read(block, got))
+            return false;
+        if (got < block.size())
+            return true;
         count -= got;
     }
     return true;
 }
 
-std::int16_t ToSample16(float value) {
+std::int16_t ToSample16(float value)
+{
     const double scaled = static_cast<double>(value) * kFullScale;
-    if (!(scaled > -kFullScale)) return -32768;  // also NaN
-    if (scaled >= 32767.0) return 32767;
+    if (!(scaled > -kFullScale))
+        return -32768;  // also NaN
+    if (scaled >= 32767.0)
+        return 32767;
     return static_cast<std::int16_t>(std::lround(scaled));
 }
 
-bool EditRecording(SampleStream& source, const EditOptions& options, EditedRecording& out) {
+bool EditRecording(SampleStream& source, const EditOptions& options, EditedRecording& out)
+{
     const int rate = source.Rate();
     out = EditedRecording{};
     out.rate = rate;
@@ -142,24 +167,31 @@ bool EditRecording(SampleStream& source, const EditOptions& options, EditedRecor
     const auto quiet = [threshold](float sample) { return !(std::fabs(sample) >= threshold); };
 
     std::uint64_t leading = 0;
-    if (options.trimBelowDb && !reader.SkipWhile(quiet, kUnbounded, leading)) return false;
+    if (options.trimBelowDb && !reader.SkipWhile(quiet, kUnbounded, leading))
+        return false;
     const std::uint64_t first = SamplesAt(options.startSeconds, rate);
-    if (!reader.Skip(first)) return false;
+    if (!reader.Skip(first))
+        return false;
 
     std::optional<std::uint64_t> wanted;
-    if (options.lengthSeconds) wanted = SamplesAt(*options.lengthSeconds, rate);
-    if (options.endSeconds) wanted = SamplesAt(*options.endSeconds, rate) - std::min(first, SamplesAt(*options.endSeconds, rate));
+    if (options.lengthSeconds)
+        wanted = SamplesAt(*options.lengthSeconds, rate);
+    if (options.endSeconds)
+        wanted = SamplesAt(*options.endSeconds, rate) - std::min(first, SamplesAt(*options.endSeconds, rate));
     const std::uint64_t take = std::min<std::uint64_t>(wanted.value_or(kUnbounded), options.limit);
 
     std::vector<float> kept;
-    if (!reader.Take(take, kept)) return false;
+    if (!reader.Take(take, kept))
+        return false;
     bool more = false;
     if (kept.size() == take) {
         const std::uint64_t rest = wanted ? *wanted - take : kUnbounded;
         if (options.trimBelowDb) {
             std::uint64_t silent = 0;
-            if (!reader.SkipWhile(quiet, rest, silent)) return false;
-            if (silent < rest && !reader.HasMore(more)) return false;
+            if (!reader.SkipWhile(quiet, rest, silent))
+                return false;
+            if (silent < rest && !reader.HasMore(more))
+                return false;
         } else if (rest > 0 && !reader.HasMore(more)) {
             return false;
         }
@@ -168,14 +200,15 @@ bool EditRecording(SampleStream& source, const EditOptions& options, EditedRecor
         const auto lastLoud = std::find_if_not(kept.rbegin(), kept.rend(), quiet);
         kept.erase(lastLoud.base(), kept.end());
     }
-    out.selectedSamples = more ? SelectionLength(wanted, source.StatedLength(), leading + first, kept.size())
-                               : kept.size();
+    out.selectedSamples =
+        more ? SelectionLength(wanted, source.StatedLength(), leading + first, kept.size()) : kept.size();
 
-    if (options.normalize) Normalize(kept);
+    if (options.normalize)
+        Normalize(kept);
     Fade(kept, options.fadeInMs, options.fadeOutMs, rate);
     out.samples.resize(kept.size());
     std::transform(kept.begin(), kept.end(), out.samples.begin(), ToSample16);
     return true;
 }
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -33,13 +33,14 @@ struct EditOptions {
     double startSeconds = 0;
     std::optional<double> lengthSeconds;  // at most one of length and end
     std::optional<double> endSeconds;
-    std::optional<double> trimBelowDb;    // drop leading and trailing audio quieter than -DB dBFS
+    std::optional<double> trimBelowDb;  // drop leading and trailing audio quieter than -DB dBFS
     double fadeInMs = 0;
     double fadeOutMs = 0;
-    bool normalize = false;               // peak of what is kept at -1 dBFS
+    bool normalize = false;  // peak of what is kept at -1 dBFS
     std::size_t limit = kMelodySampleLimit;
 
-    bool EditsSamples() const {
+    bool EditsSamples() const
+    {
         return startSeconds > 0 || lengthSeconds || endSeconds || trimBelowDb || fadeInMs > 0 || fadeOutMs > 0;
     }
 };
@@ -60,4 +61,4 @@ bool EditRecording(SampleStream& source, const EditOptions& options, EditedRecor
 // Rounds and clips full-scale floats to 16 bits, without dither.
 std::int16_t ToSample16(float value);
 
-} // namespace quorbin
+}  // namespace quorbin

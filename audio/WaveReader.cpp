@@ -40,8 +40,8 @@ WaveFormat FormatFields(const std::uint8_t* body)
 std::int32_t CheckFormat(const WaveFormat& format)
 {
     const std::uint32_t rate = format.sampleRate;
-    if (format.formatTag != 1 || format.channels != 1 || rate < mld::kMinSampleRate || rate > mld::kMaxSampleRate ||
-        format.bitsPerSample != 16)
+    if (format.formatTag != 1 || format.channels != 1 || rate < mld::kMinSampleRate || rate > mld::kMaxSampleRate
+        || format.bitsPerSample != 16)
         return WAVE_UNSUPPORTED;
     return static_cast<std::int32_t>(rate);
 }
@@ -66,7 +66,7 @@ std::int32_t ReadFormat(ByteSource& source, std::uint64_t body, WaveFormat& form
     return CheckFormat(format);
 }
 
-} // namespace
+}  // namespace
 
 std::int32_t WaveReader::Parse(const ByteBuffer& fileBytes)
 {
@@ -132,4 +132,4 @@ std::int32_t WaveReader::ReadData(ByteSource& source, std::uint64_t skipBytes, s
     return failure;
 }
 
-} // namespace quorbin
+}  // namespace quorbin

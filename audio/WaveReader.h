@@ -35,12 +35,11 @@ public:
     // After an accepted Parse: replaces `out` with at most `maxBytes` of the
     // "data" body, starting `skipBytes` into it (nothing when that is past its
     // end). Returns 0, WAVE_INVALID when the bytes are no longer there or WAVE_READ_FAILED.
-    std::int32_t ReadData(ByteSource& source, std::uint64_t skipBytes, std::uint64_t maxBytes,
-                          ByteBuffer& out) const;
+    std::int32_t ReadData(ByteSource& source, std::uint64_t skipBytes, std::uint64_t maxBytes, ByteBuffer& out) const;
 
     std::uint64_t m_dataOffset = 0;  // first body byte of the first "data" chunk
     std::uint32_t m_dataLength = 0;  // its stated body size in bytes
     WaveFormat m_format;             // of the first "fmt " chunk, also when it is not supported
 };
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -20,7 +20,7 @@ void AppendText(ByteBuffer& out, const char* text)
     out.Append(reinterpret_cast<const std::uint8_t*>(text), std::strlen(text));
 }
 
-} // namespace
+}  // namespace
 
 bool WriteMonoWave(std::span<const std::int16_t> samples, std::uint32_t sampleRate, ByteBuffer& out)
 {
@@ -47,4 +47,4 @@ bool WriteMonoWave(std::span<const std::int16_t> samples, std::uint32_t sampleRa
     return true;
 }
 
-} // namespace quorbin
+}  // namespace quorbin

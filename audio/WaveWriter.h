@@ -14,4 +14,4 @@ constexpr std::uint32_t kWaveHeaderSize = 44;
 // the rate is 0.
 bool WriteMonoWave(std::span<const std::int16_t> samples, std::uint32_t sampleRate, ByteBuffer& out);
 
-} // namespace quorbin
+}  // namespace quorbin

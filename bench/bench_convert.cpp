@@ -93,7 +93,7 @@ void ConvertFromDisk(benchmark::State& state)
     state.counters["file_mb"] = static_cast<double>(size) / 1e6;
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(ConvertFromDisk)
     ->ArgNames({"bytes", "sparse"})

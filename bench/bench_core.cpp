@@ -54,9 +54,9 @@ void RunEncoder(benchmark::State& state, const std::vector<std::int16_t>& sample
         benchmark::DoNotOptimize(encode(input, bytes, output.data(), &length));
         benchmark::ClobberMemory();
     }
-    state.counters["ns_per_sample"] = benchmark::Counter(
-        static_cast<double>(samples.size()) * static_cast<double>(state.iterations()),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_sample"] =
+        benchmark::Counter(static_cast<double>(samples.size()) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 // The plain encoder that defines the codes, for comparison; its speed calibrates the machine.
@@ -101,11 +101,15 @@ void BM_ConvertRecording(benchmark::State& state)
     }
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(BM_ReferenceScalarEncodeSpeech);
 BENCHMARK(BM_EncodeSpeechOneSecond);
 BENCHMARK(BM_EncodeNoiseOneSecond);
 BENCHMARK(BM_EncodeFullTrack);
-BENCHMARK(BM_ConvertRecording)->Args({10, 16000})->Args({600, 16000})->Args({10, 8000})->Args({600, 8000})
+BENCHMARK(BM_ConvertRecording)
+    ->Args({10, 16000})
+    ->Args({600, 16000})
+    ->Args({10, 8000})
+    ->Args({600, 8000})
     ->Unit(benchmark::kMicrosecond);

@@ -26,11 +26,13 @@ constexpr int kChannels = 2;
 // A scratch folder holding the recordings, removed when the program ends.
 class RecordingFolder {
 public:
-    RecordingFolder() {
+    RecordingFolder()
+    {
         std::string pattern = (fs::temp_directory_path() / "quorbin-bench-XXXXXX").string();
         m_path = ::mkdtemp(pattern.data());
     }
-    ~RecordingFolder() {
+    ~RecordingFolder()
+    {
         std::error_code ec;
         fs::remove_all(m_path, ec);
     }
@@ -40,41 +42,48 @@ private:
     fs::path m_path;
 };
 
-const RecordingFolder& Folder() {
+const RecordingFolder& Folder()
+{
     static const RecordingFolder folder;
     return folder;
 }
 
 // A 16-bit stereo WAVE of a 1 kHz tone, written one second at a time.
-bool WriteToneRecording(const fs::path& path, int seconds) {
+bool WriteToneRecording(const fs::path& path, int seconds)
+{
     SF_INFO info{};
     info.samplerate = kRate;
     info.channels = kChannels;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!file) return false;
+    if (!file)
+        return false;
     std::vector<short> second(static_cast<std::size_t>(kRate) * kChannels);
     for (int frame = 0; frame < kRate; ++frame) {
         const double value = 0.5 * std::sin(2 * std::numbers::pi * 1000 * frame / kRate);
         second[frame * kChannels] = second[frame * kChannels + 1] = static_cast<short>(std::lround(value * 32767));
     }
     bool written = true;
-    for (int s = 0; s < seconds && written; ++s) written = sf_writef_short(file, second.data(), kRate) == kRate;
+    for (int s = 0; s < seconds && written; ++s)
+        written = sf_writef_short(file, second.data(), kRate) == kRate;
     return sf_close(file) == 0 && written;
 }
 
-const fs::path& Recording(int seconds) {
+const fs::path& Recording(int seconds)
+{
     static std::map<int, fs::path> made;
     auto found = made.find(seconds);
     if (found == made.end()) {
         fs::path path = Folder().Path() / ("tone-" + std::to_string(seconds) + "s.wav");
-        if (!WriteToneRecording(path, seconds)) path.clear();
+        if (!WriteToneRecording(path, seconds))
+            path.clear();
         found = made.emplace(seconds, path).first;
     }
     return found->second;
 }
 
-void ConvertWithResampling(benchmark::State& state, int seconds) {
+void ConvertWithResampling(benchmark::State& state, int seconds)
+{
     const fs::path& source = Recording(seconds);
     if (source.empty()) {
         state.SkipWithError("cannot write the recording");
@@ -93,7 +102,7 @@ void ConvertWithResampling(benchmark::State& state, int seconds) {
     state.counters["source_mb"] = static_cast<double>(fs::file_size(source)) / 1e6;
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK_CAPTURE(ConvertWithResampling, ten_seconds, 10)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(ConvertWithResampling, one_hour, 3600)->Unit(benchmark::kMillisecond)->UseRealTime();

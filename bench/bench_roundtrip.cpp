@@ -60,7 +60,7 @@ void DecodeLongestTrack(benchmark::State& state)
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * coded.size() * 2));
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK_CAPTURE(RoundTripQuality, speech_like, [] { return signals::SpeechLike(kRate, kSeconds); });
 BENCHMARK_CAPTURE(RoundTripQuality, tone_440_harmonics, [] { return signals::Tone(440, 4, kRate, kSeconds); });
@@ -75,4 +75,3 @@ BENCHMARK_CAPTURE(SearchQuality, tone_440_harmonics, [](double s) { return signa
 QUORBIN_SEARCH_WIDTHS;
 BENCHMARK_CAPTURE(SearchQuality, plucked_notes, [](double s) { return signals::Plucked(kRate, s); })
 QUORBIN_SEARCH_WIDTHS;
-

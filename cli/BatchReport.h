@@ -45,4 +45,4 @@ private:
     int m_status = 0;
 };
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

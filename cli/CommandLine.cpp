@@ -11,24 +11,28 @@ constexpr std::string_view kProgram = "quorbin-cli";
 
 const OptionSpec kHelpOption{"help", 'h', "", {"show this help", "このヘルプを表示する"}};
 
-const OptionSpec* FindLong(const std::vector<OptionSpec>& options, std::string_view name) {
-    if (name == kHelpOption.longName) return &kHelpOption;
-    const auto it = std::find_if(options.begin(), options.end(),
-                                 [&](const OptionSpec& o) { return o.longName == name; });
+const OptionSpec* FindLong(const std::vector<OptionSpec>& options, std::string_view name)
+{
+    if (name == kHelpOption.longName)
+        return &kHelpOption;
+    const auto it =
+        std::find_if(options.begin(), options.end(), [&](const OptionSpec& o) { return o.longName == name; });
     return it == options.end() ? nullptr : &*it;
 }
 
-const OptionSpec* FindShort(const std::vector<OptionSpec>& options, char name) {
-    if (name == kHelpOption.shortName) return &kHelpOption;
-    const auto it = std::find_if(options.begin(), options.end(),
-                                 [&](const OptionSpec& o) { return o.shortName == name; });
+const OptionSpec* FindShort(const std::vector<OptionSpec>& options, char name)
+{
+    if (name == kHelpOption.shortName)
+        return &kHelpOption;
+    const auto it =
+        std::find_if(options.begin(), options.end(), [&](const OptionSpec& o) { return o.shortName == name; });
     return it == options.end() ? nullptr : &*it;
 }
 
 // Takes the value of `option`: attached (`--x=v`, `-ov`) or the next argument.
-bool TakeValue(const OptionSpec& option, std::optional<std::string_view> attached,
-               std::span<const std::string> args, std::size_t& i, ParsedArguments& parsed,
-               std::string& error) {
+bool TakeValue(const OptionSpec& option, std::optional<std::string_view> attached, std::span<const std::string> args,
+               std::size_t& i, ParsedArguments& parsed, std::string& error)
+{
     const std::string key(option.longName);
     if (option.valueName.empty() || (option.valueOptional && !attached)) {
         if (attached) {
@@ -52,7 +56,8 @@ bool TakeValue(const OptionSpec& option, std::optional<std::string_view> attache
 }
 
 // Pads `text` with spaces to `width` columns; every character counts one column.
-std::string Padded(std::string_view text, std::size_t width) {
+std::string Padded(std::string_view text, std::size_t width)
+{
     std::string padded(text);
     const auto columns = static_cast<std::size_t>(
         std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
@@ -60,25 +65,31 @@ std::string Padded(std::string_view text, std::size_t width) {
     return padded;
 }
 
-void PrintProgramHelp(const std::vector<Subcommand>& table, std::ostream& out) {
+void PrintProgramHelp(const std::vector<Subcommand>& table, std::ostream& out)
+{
     std::ostringstream text;
-    text << Tr({"Usage: ", "使い方: "}) << kProgram << Tr({" <command> [options] FILE...\n", " <コマンド> [オプション] ファイル...\n"})
-         << "       " << kProgram << " --help | --version\n\n" << Tr({"Commands:\n", "コマンド:\n"});
+    text << Tr({"Usage: ", "使い方: "}) << kProgram
+         << Tr({" <command> [options] FILE...\n", " <コマンド> [オプション] ファイル...\n"}) << "       " << kProgram
+         << " --help | --version\n\n"
+         << Tr({"Commands:\n", "コマンド:\n"});
     for (const Subcommand& command : table) {
         text << "  " << Padded(command.name, 12) << Tr(command.summary) << '\n';
     }
-    text << '\n' << Tr({"Run \"", "コマンドのオプションは \""}) << kProgram
+    text << '\n'
+         << Tr({"Run \"", "コマンドのオプションは \""}) << kProgram
          << Tr({" <command> --help\" for the options of a command.\n", " <コマンド> --help\" で表示されます。\n"});
     Say(out, text.str());
 }
 
-const Subcommand* FindSubcommand(const std::vector<Subcommand>& table, std::string_view name) {
+const Subcommand* FindSubcommand(const std::vector<Subcommand>& table, std::string_view name)
+{
     const auto it = std::find_if(table.begin(), table.end(), [&](const Subcommand& c) { return c.name == name; });
     return it == table.end() ? nullptr : &*it;
 }
 
 // "help" alone, or "help COMMAND" as "COMMAND --help".
-int RunHelp(std::span<const std::string> args, const std::vector<Subcommand>& table, Streams streams) {
+int RunHelp(std::span<const std::string> args, const std::vector<Subcommand>& table, Streams streams)
+{
     if (args.empty()) {
         PrintProgramHelp(table, streams.out);
         return 0;
@@ -91,11 +102,13 @@ int RunHelp(std::span<const std::string> args, const std::vector<Subcommand>& ta
     return 0;
 }
 
-} // namespace
+}  // namespace
 
-int UsageError(std::ostream& err, std::string_view context, const std::string& message) {
+int UsageError(std::ostream& err, std::string_view context, const std::string& message)
+{
     std::string help(kProgram);
-    if (!context.empty()) help += ' ' + std::string(context);
+    if (!context.empty())
+        help += ' ' + std::string(context);
     help += " --help";
     Say(err, std::string(kProgram) + ": " + message + "\n" + Tr({"Try \"", "詳しくは \""}) + help
                  + Tr({"\".\n", "\" を実行してください。\n"}));
@@ -103,15 +116,17 @@ int UsageError(std::ostream& err, std::string_view context, const std::string& m
     return kExitUsage;
 }
 
-std::optional<std::string> ParsedArguments::Value(std::string_view option) const {
+std::optional<std::string> ParsedArguments::Value(std::string_view option) const
+{
     const auto it = values.find(option);
-    if (it == values.end()) return std::nullopt;
+    if (it == values.end())
+        return std::nullopt;
     return it->second;
 }
 
-std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args,
-                                            const std::vector<OptionSpec>& options,
-                                            std::string& error) {
+std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args, const std::vector<OptionSpec>& options,
+                                            std::string& error)
+{
     ParsedArguments parsed;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -130,44 +145,55 @@ std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args,
             const std::string_view body = arg.substr(2);
             const std::size_t equals = body.find('=');
             option = FindLong(options, body.substr(0, equals));
-            if (equals != std::string_view::npos) attached = body.substr(equals + 1);
+            if (equals != std::string_view::npos)
+                attached = body.substr(equals + 1);
         } else {
             option = FindShort(options, arg[1]);
             if (option && arg.size() > 2) {
-                if (option->valueName.empty()) option = nullptr;  // grouped flags are not supported
-                else attached = arg.substr(2);
+                if (option->valueName.empty())
+                    option = nullptr;  // grouped flags are not supported
+                else
+                    attached = arg.substr(2);
             }
         }
         if (!option) {
             error = Tr({"unknown option ", "不明なオプションです: "}) + std::string(arg);
             return std::nullopt;
         }
-        if (!TakeValue(*option, attached, args, i, parsed, error)) return std::nullopt;
+        if (!TakeValue(*option, attached, args, i, parsed, error))
+            return std::nullopt;
     }
     return parsed;
 }
 
-void PrintSubcommandHelp(const Subcommand& command, std::ostream& out) {
+void PrintSubcommandHelp(const Subcommand& command, std::ostream& out)
+{
     std::ostringstream text;
     text << Tr({"Usage: ", "使い方: "}) << kProgram << ' ' << command.name << Tr({" [options] ", " [オプション] "})
-         << command.operands << "\n\n" << Tr(command.description) << "\n\n" << Tr({"Options:\n", "オプション:\n"});
+         << command.operands << "\n\n"
+         << Tr(command.description) << "\n\n"
+         << Tr({"Options:\n", "オプション:\n"});
     std::vector<OptionSpec> all = command.options;
     all.push_back(kHelpOption);
     for (const OptionSpec& option : all) {
         std::string left = option.shortName ? std::string("-") + option.shortName + ", " : "    ";
         left.append("--").append(option.longName);
-        if (option.valueOptional) left.append("[=").append(option.valueName).append("]");
-        else if (!option.valueName.empty()) left.append(" ").append(option.valueName);
+        if (option.valueOptional)
+            left.append("[=").append(option.valueName).append("]");
+        else if (!option.valueName.empty())
+            left.append(" ").append(option.valueName);
         text << "  " << Padded(left, 24) << Tr(option.help) << '\n';
     }
     Say(out, text.str());
 }
 
-int RunCommandLine(std::span<const std::string> args, const std::vector<Subcommand>& table,
-                   Streams streams) {
-    if (args.empty()) return UsageError(streams.err, "", Tr({"no command given", "コマンドがありません"}));
+int RunCommandLine(std::span<const std::string> args, const std::vector<Subcommand>& table, Streams streams)
+{
+    if (args.empty())
+        return UsageError(streams.err, "", Tr({"no command given", "コマンドがありません"}));
     const std::string_view first = args[0];
-    if (first == "--help" || first == "-h" || first == "help") return RunHelp(args.subspan(1), table, streams);
+    if (first == "--help" || first == "-h" || first == "help")
+        return RunHelp(args.subspan(1), table, streams);
     if (first == "--version" || first == "-V") {
         streams.out << kProgram << ' ' << QUORBIN_VERSION << '\n';
         return 0;
@@ -181,7 +207,8 @@ int RunCommandLine(std::span<const std::string> args, const std::vector<Subcomma
     }
     std::string error;
     const auto parsed = ParseOptions(args.subspan(1), command->options, error);
-    if (!parsed) return UsageError(streams.err, command->name, std::string(command->name) + ": " + error);
+    if (!parsed)
+        return UsageError(streams.err, command->name, std::string(command->name) + ": " + error);
     if (parsed->Has("help")) {
         PrintSubcommandHelp(*command, streams.out);
         return 0;
@@ -189,4 +216,4 @@ int RunCommandLine(std::span<const std::string> args, const std::vector<Subcomma
     return command->run(*parsed, streams);
 }
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

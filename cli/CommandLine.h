@@ -40,23 +40,21 @@ struct Streams {
 
 struct Subcommand {
     std::string_view name;
-    std::string_view operands;     // e.g. "FILE.wav..."
-    Text summary;                  // one line for the command list
-    Text description;              // paragraph of the command's own help
+    std::string_view operands;  // e.g. "FILE.wav..."
+    Text summary;               // one line for the command list
+    Text description;           // paragraph of the command's own help
     std::vector<OptionSpec> options;
     int (*run)(const ParsedArguments& arguments, Streams streams);
 };
 
 // Parses `args` (without the program and subcommand names) against `options`.
 // On error returns nullopt and sets `error` to a one-line explanation.
-std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args,
-                                            const std::vector<OptionSpec>& options,
+std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args, const std::vector<OptionSpec>& options,
                                             std::string& error);
 
 // Runs the whole command line (argv without argv[0]) against the subcommand table
 // and returns the exit status.
-int RunCommandLine(std::span<const std::string> args, const std::vector<Subcommand>& table,
-                   Streams streams);
+int RunCommandLine(std::span<const std::string> args, const std::vector<Subcommand>& table, Streams streams);
 
 // Prints "quorbin-cli: message" (UTF-8, in the user's language) and a hint to
 // the help of `command` (may be empty) on `err`; returns the usage exit status.
@@ -64,4 +62,4 @@ int UsageError(std::ostream& err, std::string_view command, const std::string& m
 
 void PrintSubcommandHelp(const Subcommand& command, std::ostream& out);
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

@@ -33,27 +33,30 @@ struct ConvertRequest {
     std::optional<std::string> title;  // CP932; none: the file name
     std::string copyright;             // CP932
     bool protect = false;
-    std::string date;                  // empty: today
-    std::string output;                // -o FILE ("-": standard output); empty: named after the source
-    fs::path outputFolder;             // --output-dir or -o DIR; empty: beside the source
-    bool noClobber = false;            // keep an existing melody file
+    std::string date;        // empty: today
+    std::string output;      // -o FILE ("-": standard output); empty: named after the source
+    fs::path outputFolder;   // --output-dir or -o DIR; empty: beside the source
+    bool noClobber = false;  // keep an existing melody file
     bool quiet = false;
-    bool preview = false;              // also write NAME.preview.wav beside the melody file
+    bool preview = false;  // also write NAME.preview.wav beside the melody file
     EncoderQuality quality = EncoderQuality::Standard;
-    SoundRequest sound;                // preparation of other formats, the part that is kept
-    bool dryRun = false;               // report what would be written, write nothing
+    SoundRequest sound;   // preparation of other formats, the part that is kept
+    bool dryRun = false;  // report what would be written, write nothing
 
     bool ToStandardOutput() const { return IsStandardStream(output); }
 };
 
-std::optional<std::string> TextOption(const ParsedArguments& arguments, std::string_view option,
-                                      std::size_t limit, const std::string& codeset, std::string& problem) {
+std::optional<std::string> TextOption(const ParsedArguments& arguments, std::string_view option, std::size_t limit,
+                                      const std::string& codeset, std::string& problem)
+{
     const auto raw = arguments.Value(option);
-    if (!raw) return std::nullopt;
+    if (!raw)
+        return std::nullopt;
     const auto utf8 = ToUtf8(*raw, codeset);
     if (!utf8) {
         problem = "--" + std::string(option)
-                  + Tr({" is not valid text in the terminal's encoding (", " は端末の文字コードの正しいテキストではありません ("})
+                  + Tr({" is not valid text in the terminal's encoding (",
+                        " は端末の文字コードの正しいテキストではありません ("})
                   + codeset + ")";
         return std::nullopt;
     }
@@ -61,8 +64,8 @@ std::optional<std::string> TextOption(const ParsedArguments& arguments, std::str
 }
 
 // -o FILE, -o DIR, --output-dir DIR and "-" on either side.
-bool ReadOutput(const ParsedArguments& arguments, const Streams& streams, ConvertRequest& request,
-                std::string& problem) {
+bool ReadOutput(const ParsedArguments& arguments, const Streams& streams, ConvertRequest& request, std::string& problem)
+{
     const auto& files = arguments.operands;
     const auto output = arguments.Value("output");
     const auto folder = arguments.Value("output-dir");
@@ -85,67 +88,82 @@ bool ReadOutput(const ParsedArguments& arguments, const Streams& streams, Conver
         }
         request.output = *output;
     }
-    if (problem.empty()) problem = StandardStreamProblem(files, request.output.empty() ? std::nullopt : output,
-                                                         streams, "OUT.mld");
+    if (problem.empty())
+        problem = StandardStreamProblem(files, request.output.empty() ? std::nullopt : output, streams, "OUT.mld");
     if (problem.empty() && request.ToStandardOutput() && arguments.Has("preview")) {
         problem = Tr({"--preview needs a melody file on disk, not -o -", "--preview は -o - と一緒には使えません"});
     }
-    if (problem.empty() && IsStandardStream(files.front()) &&
-        (request.sound.preparation || request.sound.edit.EditsSamples())) {
-        problem = Tr({"--resample, --rate, --normalize, --fit and the selection options need a named file, "
-                      "not standard input",
-                      "--resample、--rate、--normalize、--fit と範囲のオプションには標準入力ではなくファイル名が必要です"});
+    if (problem.empty() && IsStandardStream(files.front())
+        && (request.sound.preparation || request.sound.edit.EditsSamples())) {
+        problem =
+            Tr({"--resample, --rate, --normalize, --fit and the selection options need a named file, "
+                "not standard input",
+                "--resample、--rate、--normalize、--fit と範囲のオプションには標準入力ではなくファイル名が必要です"});
     }
     return problem.empty();
 }
 
-std::optional<EncoderQuality> QualityOption(const ParsedArguments& arguments, std::string& problem) {
+std::optional<EncoderQuality> QualityOption(const ParsedArguments& arguments, std::string& problem)
+{
     const auto value = arguments.Value("quality");
-    if (!value || *value == "standard") return EncoderQuality::Standard;
-    if (*value == "high") return EncoderQuality::High;
+    if (!value || *value == "standard")
+        return EncoderQuality::Standard;
+    if (*value == "high")
+        return EncoderQuality::High;
     problem = Tr({"--quality must be \"standard\" or \"high\"", "--quality は \"standard\" か \"high\" です"});
     return std::nullopt;
 }
 
 std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, const Streams& streams,
-                                          std::string& problem) {
+                                          std::string& problem)
+{
     if (arguments.operands.empty()) {
         problem = Tr({"no WAVE file given", "WAVE ファイルの指定がありません"});
         return std::nullopt;
     }
     ConvertRequest request;
     auto sound = ReadSoundRequest(arguments, problem);
-    if (!sound) return std::nullopt;
+    if (!sound)
+        return std::nullopt;
     request.sound = std::move(*sound);
     request.dryRun = arguments.Has("dry-run");
-    if (!ReadOutput(arguments, streams, request, problem)) return std::nullopt;
+    if (!ReadOutput(arguments, streams, request, problem))
+        return std::nullopt;
     const std::string codeset = TerminalCodeset();
     request.title = TextOption(arguments, "title", mld::kMaxTitleBytes, codeset, problem);
-    if (!problem.empty()) return std::nullopt;
+    if (!problem.empty())
+        return std::nullopt;
     request.copyright = TextOption(arguments, "copyright", mld::kMaxCopyrightBytes, codeset, problem).value_or("");
-    if (!problem.empty()) return std::nullopt;
+    if (!problem.empty())
+        return std::nullopt;
     request.protect = arguments.Has("protect");
     request.preview = arguments.Has("preview");
     request.noClobber = arguments.Has("no-clobber");
     request.quiet = arguments.Has("quiet");
     const auto quality = QualityOption(arguments, problem);
-    if (!quality) return std::nullopt;
+    if (!quality)
+        return std::nullopt;
     request.quality = *quality;
     const auto date = ChooseDate(arguments.Value("date"), std::getenv("SOURCE_DATE_EPOCH"), problem);
-    if (!date) return std::nullopt;
+    if (!date)
+        return std::nullopt;
     request.date = *date;
     return request;
 }
 
 // The name of the melody file as the user knows it: in the folder they named.
-std::string ShownOutput(const std::string& file, const ConvertRequest& request, const ConversionSteps& steps) {
-    if (request.ToStandardOutput()) return Tr({"standard output", "標準出力"});
-    if (!request.output.empty()) return request.output;
+std::string ShownOutput(const std::string& file, const ConvertRequest& request, const ConversionSteps& steps)
+{
+    if (request.ToStandardOutput())
+        return Tr({"standard output", "標準出力"});
+    if (!request.output.empty())
+        return request.output;
     const fs::path folder = request.outputFolder.empty() ? fs::path(file).parent_path() : request.outputFolder;
     return (folder / steps.OutputPath().filename()).string();
 }
 
-StepFailure ReadPipedWave(const std::string&, ByteBuffer& wave) {
+StepFailure ReadPipedWave(const std::string&, ByteBuffer& wave)
+{
     int error = 0;
     switch (ReadStandardInput(kMaxPipedWaveBytes, wave, error)) {
     case ReadStatus::Ok: return StepFailure::None;
@@ -160,55 +178,68 @@ StepFailure ReadPipedWave(const std::string&, ByteBuffer& wave) {
 // otherwise as a native WAVE file, edited when the options ask for that. A
 // decoder module that cannot be loaded is said in `problem`.
 StepFailure PrepareSource(const std::string& file, const SoundRequest& sound, ConversionSteps& steps,
-                          std::string& problem) {
-    if (IsStandardStream(file)) return steps.PrepareDecoded(ReadPipedWave);
+                          std::string& problem)
+{
+    if (IsStandardStream(file))
+        return steps.PrepareDecoded(ReadPipedWave);
     if (sound.preparation) {
         prepare::PreparedRecording details;
         const StepFailure failure = steps.PrepareDecoded([&](const std::string& path, ByteBuffer& wave) {
             return PrepareWaveBytes(path, *sound.preparation, wave, details, problem);
         });
-        if (failure == StepFailure::None) steps.SetSelectedSamples(details.selectedSamples);
+        if (failure == StepFailure::None)
+            steps.SetSelectedSamples(details.selectedSamples);
         return failure;
     }
-    if (const StepFailure failure = steps.Prepare(); failure != StepFailure::None) return failure;
-    if (!sound.edit.EditsSamples()) return StepFailure::None;
+    if (const StepFailure failure = steps.Prepare(); failure != StepFailure::None)
+        return failure;
+    if (!sound.edit.EditsSamples())
+        return StepFailure::None;
     const std::unique_ptr<SampleStream> samples = steps.OpenSamples();
     EditedRecording edited;
-    if (!samples || !EditRecording(*samples, sound.edit, edited)) return StepFailure::InvalidWave;
+    if (!samples || !EditRecording(*samples, sound.edit, edited))
+        return StepFailure::InvalidWave;
     return steps.UseSamples(edited.samples, edited.selectedSamples);
 }
 
-std::string Seconds(std::uint64_t samples, int rate) {
+std::string Seconds(std::uint64_t samples, int rate)
+{
     char text[32];
     std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(samples) / rate);
     return text;
 }
 
 // "note: kept the first 16.4 s of 35.5 s (...)" for a melody file that could not hold it all.
-std::string CutNote(const AudioExtent& extent) {
-    return "note: kept the first " + Seconds(extent.kept, extent.rate) + " of " + Seconds(extent.whole, extent.rate) +
-           " (a melody file holds " + Seconds(kMelodySampleLimit, extent.rate) + " at " +
-           std::to_string(extent.rate) + " Hz); use --start/--length, --fit or a lower --rate";
+std::string CutNote(const AudioExtent& extent)
+{
+    return "note: kept the first " + Seconds(extent.kept, extent.rate) + " of " + Seconds(extent.whole, extent.rate)
+           + " (a melody file holds " + Seconds(kMelodySampleLimit, extent.rate) + " at " + std::to_string(extent.rate)
+           + " Hz); use --start/--length, --fit or a lower --rate";
 }
 
 // "would write OUT.mld: 8000 Hz, 16.4 s of 35.5 s, 65730 bytes (Output File Size : 64.19KB)"
-std::string DryRunText(const ConversionSteps& steps, const std::string& shown, Language language) {
+std::string DryRunText(const ConversionSteps& steps, const std::string& shown, Language language)
+{
     const AudioExtent& extent = steps.Extent();
-    return "would write " + shown + ": " + std::to_string(extent.rate) + " Hz, " + Seconds(extent.kept, extent.rate) +
-           " of " + Seconds(extent.whole, extent.rate) + ", " + std::to_string(steps.OutputSize()) + " bytes (" +
-           steps.ReportText(language) + ")";
+    return "would write " + shown + ": " + std::to_string(extent.rate) + " Hz, " + Seconds(extent.kept, extent.rate)
+           + " of " + Seconds(extent.whole, extent.rate) + ", " + std::to_string(steps.OutputSize()) + " bytes ("
+           + steps.ReportText(language) + ")";
 }
 
 // A recording from standard input is named after its melody file.
-std::string DefaultTitle(const std::string& file, const ConvertRequest& request, const ConversionSteps& steps) {
-    if (!IsStandardStream(file)) return steps.DefaultTitle();
-    if (request.ToStandardOutput()) return {};
+std::string DefaultTitle(const std::string& file, const ConvertRequest& request, const ConversionSteps& steps)
+{
+    if (!IsStandardStream(file))
+        return steps.DefaultTitle();
+    if (request.ToStandardOutput())
+        return {};
     std::string title = Utf8ToCp932Lossy(fs::path(request.output).stem().string());
     title.resize(Cp932PrefixLength(title, mld::kMaxTitleBytes));
     return title;
 }
 
-ConversionOptions OptionsFor(const ConvertRequest& request, Streams streams, const OutputGuard& guard) {
+ConversionOptions OptionsFor(const ConvertRequest& request, Streams streams, const OutputGuard& guard)
+{
     ConversionOptions options;
     options.dryRun = request.dryRun;
     options.outputFolder = request.outputFolder;
@@ -222,7 +253,8 @@ ConversionOptions OptionsFor(const ConvertRequest& request, Streams streams, con
         options.freeSpace = [](const fs::path&) { return std::numeric_limits<double>::infinity(); };
         options.save = [&out = streams.out](const fs::path&, const ByteBuffer& bytes) {
             int error = 0;
-            if (WriteAndFlush(out, bytes, error)) return SaveStatus{};
+            if (WriteAndFlush(out, bytes, error))
+                return SaveStatus{};
             return SaveStatus{SaveFailure::System, error};
         };
     }
@@ -232,7 +264,8 @@ ConversionOptions OptionsFor(const ConvertRequest& request, Streams streams, con
 // "message: reason (melody file)" for a failure of the steps, with the way out
 // when --resample would take the file.
 std::string FailureText(StepFailure failure, const FailureReason& reason, const std::string& source,
-                        const std::string& shownOutput, Language language) {
+                        const std::string& shownOutput, Language language)
+{
     std::string text = LoadString(MessageIdFor(failure), language);
     const std::string resample = Tr({"; convert with --resample", "。--resample を付けて変換してください"});
     if (reason.kind == ReasonKind::FormatFound) {
@@ -244,14 +277,16 @@ std::string FailureText(StepFailure failure, const FailureReason& reason, const 
     if (failure == StepFailure::NotWave && extension.size() > 1 && DecoderReadsExtension(extension.substr(1))) {
         text += resample;
     }
-    if (failure == StepFailure::CannotSave || failure == StepFailure::DiskSpace) text += " (" + shownOutput + ")";
+    if (failure == StepFailure::CannotSave || failure == StepFailure::DiskSpace)
+        text += " (" + shownOutput + ")";
     return text;
 }
 
 // Converts one file and reports its outcome; true when the melody file (and a
 // preview asked for) was written.
 bool ConvertOne(const std::string& file, const ConvertRequest& request, Streams streams, BatchReport& report,
-                OutputGuard& guard) {
+                OutputGuard& guard)
+{
     const Language language = UserLanguage();
     std::error_code ec;
     const fs::path full = IsStandardStream(file) ? fs::path(file) : fs::absolute(file, ec);
@@ -259,12 +294,14 @@ bool ConvertOne(const std::string& file, const ConvertRequest& request, Streams 
 
     std::string problem;
     StepFailure failure = PrepareSource(file, request.sound, steps, problem);
-    if (!problem.empty()) report.Note(file, problem);
+    if (!problem.empty())
+        report.Note(file, problem);
     const std::string shown = ShownOutput(file, request, steps);
     if (failure == StepFailure::None && request.noClobber && !request.ToStandardOutput() && !request.dryRun
         && fs::exists(fs::symlink_status(steps.OutputPath(), ec))) {
-        report.Failure(file, FailureText(StepFailure::CannotSave, FailureReason::Of(ReasonKind::Exists), file, shown, language),
-                       IDS_CANNOT_SAVE_MLD);
+        report.Failure(
+            file, FailureText(StepFailure::CannotSave, FailureReason::Of(ReasonKind::Exists), file, shown, language),
+            IDS_CANNOT_SAVE_MLD);
         return false;
     }
     if (failure == StepFailure::None) {
@@ -283,33 +320,45 @@ bool ConvertOne(const std::string& file, const ConvertRequest& request, Streams 
                        outputFailed ? kExitIoError : MessageIdFor(failure));
         return false;
     }
-    if (!request.ToStandardOutput() && !request.dryRun) guard.Written(steps.OutputPath(), file);
-    if (request.dryRun) report.Success(file, DryRunText(steps, shown, language));
-    else report.Success(file, steps.ReportText(language) + " (" + shown + ")");
-    if (steps.Extent().Cut()) report.Note(file, CutNote(steps.Extent()));
-    if (!request.preview || request.dryRun) return true;
+    if (!request.ToStandardOutput() && !request.dryRun)
+        guard.Written(steps.OutputPath(), file);
+    if (request.dryRun)
+        report.Success(file, DryRunText(steps, shown, language));
+    else
+        report.Success(file, steps.ReportText(language) + " (" + shown + ")");
+    if (steps.Extent().Cut())
+        report.Note(file, CutNote(steps.Extent()));
+    if (!request.preview || request.dryRun)
+        return true;
     std::string text;
     const int status = WriteDecodedWave(shown, PreviewPathFor(shown).string(), streams.out, text, &guard);
-    if (status == 0) report.Success(shown, text);
-    else report.Failure(shown, text, status);
+    if (status == 0)
+        report.Success(shown, text);
+    else
+        report.Failure(shown, text, status);
     return status == 0;
 }
 
-int RunConvert(const ParsedArguments& arguments, Streams streams) {
+int RunConvert(const ParsedArguments& arguments, Streams streams)
+{
     std::string problem;
     const auto request = ReadRequest(arguments, streams, problem);
-    if (!request) return UsageError(streams.err, "convert", "convert: " + problem);
+    if (!request)
+        return UsageError(streams.err, "convert", "convert: " + problem);
 
     BatchReport report(streams, {"converted", "変換"}, request->quiet);
-    if (request->ToStandardOutput()) report.SendSuccessToErrors();
+    if (request->ToStandardOutput())
+        report.SendSuccessToErrors();
     OutputGuard guard(arguments.operands);
-    for (const std::string& file : arguments.operands) report.Tally(ConvertOne(file, *request, streams, report, guard));
+    for (const std::string& file : arguments.operands)
+        report.Tally(ConvertOne(file, *request, streams, report, guard));
     return report.Finish();
 }
 
-} // namespace
+}  // namespace
 
-Subcommand ConvertSubcommand() {
+Subcommand ConvertSubcommand()
+{
     Subcommand command{
         "convert",
         "FILE.wav...",
@@ -367,28 +416,57 @@ Subcommand ConvertSubcommand() {
          "メッセージ番号 (2 ～ 9)、プレビューを書けなかったときは \"decode\" と同じ\n"
          "65、66、73、標準出力に書き込めなかったときは 74。使い方の誤りは 64。"},
         {
-            {"title", 0, "TEXT", {"title, at most 50 bytes in CP932 (default: the file name)",
-                                  "タイトル。CP932 で 50 バイトまで（既定: ファイル名）"}},
-            {"copyright", 0, "TEXT", {"copyright text, at most 256 bytes in CP932 (default: none)",
-                                      "著作権表示。CP932 で 256 バイトまで（既定: なし）"}},
-            {"transliterate", 0, "", {"write characters CP932 lacks as near ones (\"©\" as \"(C)\")",
-                                      "CP932 にない文字を近い文字で書く（\"©\" を \"(C)\" に）"}},
+            {"title",
+             0,
+             "TEXT",
+             {"title, at most 50 bytes in CP932 (default: the file name)",
+              "タイトル。CP932 で 50 バイトまで（既定: ファイル名）"}},
+            {"copyright",
+             0,
+             "TEXT",
+             {"copyright text, at most 256 bytes in CP932 (default: none)",
+              "著作権表示。CP932 で 256 バイトまで（既定: なし）"}},
+            {"transliterate",
+             0,
+             "",
+             {"write characters CP932 lacks as near ones (\"©\" as \"(C)\")",
+              "CP932 にない文字を近い文字で書く（\"©\" を \"(C)\" に）"}},
             {"protect", 0, "", {"mark the melody file as protected", "メロディファイルを保護付きにする"}},
-            {"date", 0, "YYYYMMDD", {"date of making (default: SOURCE_DATE_EPOCH in UTC, else today)",
-                                     "作成日（既定: SOURCE_DATE_EPOCH を UTC で、なければ今日）"}},
-            {"output", 'o', "OUT.mld", {"write it here (one input; -: standard output; a folder: as --output-dir)",
-                                        "書き込み先（入力 1 つ。- は標準出力。フォルダなら --output-dir と同じ）"}},
+            {"date",
+             0,
+             "YYYYMMDD",
+             {"date of making (default: SOURCE_DATE_EPOCH in UTC, else today)",
+              "作成日（既定: SOURCE_DATE_EPOCH を UTC で、なければ今日）"}},
+            {"output",
+             'o',
+             "OUT.mld",
+             {"write it here (one input; -: standard output; a folder: as --output-dir)",
+              "書き込み先（入力 1 つ。- は標準出力。フォルダなら --output-dir と同じ）"}},
             {"output-dir", 0, "DIR", {"write NAME.mld into the folder DIR", "NAME.mld をフォルダ DIR に書き込む"}},
-            {"no-clobber", 'n', "", {"keep an existing melody file (the input fails with message 6)",
-                                     "既存のメロディファイルを残す（その入力はメッセージ 6 で失敗）"}},
-            {"quiet", 'q', "", {"print no success lines (nor the summary when all went well)",
-                                "成功の行を表示しない（すべて成功したときはまとめも）"}},
-            {"preview", 0, "", {"also write the decoded sound as NAME.preview.wav beside it",
-                                "戻した音を NAME.preview.wav としても書き込む"}},
-            {"quality", 0, "standard|high", {"how the sound is coded (default: standard)",
-                                             "音の符号化（既定: standard）"}},
-            {"dry-run", 0, "", {"print what would be written (rate, seconds, size) and write nothing",
-                                "書き込む内容（周波数、秒数、サイズ）を表示するだけで何も書かない"}},
+            {"no-clobber",
+             'n',
+             "",
+             {"keep an existing melody file (the input fails with message 6)",
+              "既存のメロディファイルを残す（その入力はメッセージ 6 で失敗）"}},
+            {"quiet",
+             'q',
+             "",
+             {"print no success lines (nor the summary when all went well)",
+              "成功の行を表示しない（すべて成功したときはまとめも）"}},
+            {"preview",
+             0,
+             "",
+             {"also write the decoded sound as NAME.preview.wav beside it",
+              "戻した音を NAME.preview.wav としても書き込む"}},
+            {"quality",
+             0,
+             "standard|high",
+             {"how the sound is coded (default: standard)", "音の符号化（既定: standard）"}},
+            {"dry-run",
+             0,
+             "",
+             {"print what would be written (rate, seconds, size) and write nothing",
+              "書き込む内容（周波数、秒数、サイズ）を表示するだけで何も書かない"}},
         },
         RunConvert,
     };
@@ -397,4 +475,4 @@ Subcommand ConvertSubcommand() {
     return command;
 }
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

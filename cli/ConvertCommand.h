@@ -7,4 +7,4 @@ namespace quorbin::cli {
 
 Subcommand ConvertSubcommand();
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

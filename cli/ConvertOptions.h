@@ -31,4 +31,4 @@ struct SoundRequest {
 // Reads every option of SoundOptionSpecs(); nullopt with `problem` set on a usage error.
 std::optional<SoundRequest> ReadSoundRequest(const ParsedArguments& arguments, std::string& problem);
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

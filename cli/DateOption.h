@@ -16,7 +16,7 @@ std::optional<std::string> DateFromEpoch(std::string_view seconds);
 
 // The date for the file: `dateOption` when given, else from `sourceDateEpoch`
 // when set, else empty. Returns nullopt and sets `problem` for an invalid value.
-std::optional<std::string> ChooseDate(const std::optional<std::string>& dateOption,
-                                      const char* sourceDateEpoch, std::string& problem);
+std::optional<std::string> ChooseDate(const std::optional<std::string>& dateOption, const char* sourceDateEpoch,
+                                      std::string& problem);
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

@@ -26,7 +26,8 @@ int RunDecode(const ParsedArguments& arguments, Streams streams)
 {
     const auto& files = arguments.operands;
     if (files.empty())
-        return UsageError(streams.err, "decode", Tr({"decode: no melody file given", "decode: メロディファイルの指定がありません"}));
+        return UsageError(streams.err, "decode",
+                          Tr({"decode: no melody file given", "decode: メロディファイルの指定がありません"}));
     const auto output = arguments.Value("output");
     if (output && (files.size() != 1 || output->empty()))
         return UsageError(streams.err, "decode",
@@ -36,20 +37,23 @@ int RunDecode(const ParsedArguments& arguments, Streams streams)
         return UsageError(streams.err, "decode", "decode: " + problem);
 
     BatchReport report(streams, {"decoded", "デコード"}, arguments.Has("quiet"));
-    if (output && IsStandardStream(*output)) report.SendSuccessToErrors();
+    if (output && IsStandardStream(*output))
+        report.SendSuccessToErrors();
     OutputGuard guard(files);
     for (const std::string& file : files) {
         const std::string wave = output ? *output : PreviewPathFor(file).string();
         std::string text;
         const int status = WriteDecodedWave(file, wave, streams.out, text, &guard);
-        if (status == 0) report.Success(file, text);
-        else report.Failure(file, text, status);
+        if (status == 0)
+            report.Success(file, text);
+        else
+            report.Failure(file, text, status);
         report.Tally(status == 0);
     }
     return report.Finish();
 }
 
-} // namespace
+}  // namespace
 
 std::filesystem::path PreviewPathFor(const std::filesystem::path& melodyFile)
 {
@@ -58,25 +62,26 @@ std::filesystem::path PreviewPathFor(const std::filesystem::path& melodyFile)
     return preview;
 }
 
-int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath, std::ostream& out,
-                     std::string& text, OutputGuard* guard)
+int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath, std::ostream& out, std::string& text,
+                     OutputGuard* guard)
 {
     const bool toStandardOutput = IsStandardStream(wavePath);
     if (!toStandardOutput && !IsStandardStream(melodyFile) && SameFile(melodyFile, wavePath)) {
-        text = Tr({"the WAVE file would replace the melody file itself", "WAVE ファイルがメロディファイル自身を上書きしてしまいます"});
+        text = Tr({"the WAVE file would replace the melody file itself",
+                   "WAVE ファイルがメロディファイル自身を上書きしてしまいます"});
         return kExitCantCreate;
     }
     if (const FailureReason clash = guard && !toStandardOutput ? guard->Check(wavePath) : FailureReason{};
         clash.Given()) {
-        text = Tr({"cannot write the WAVE file (", "WAVE ファイルを書き込めません ("}) + wavePath + "): " + ReasonText(clash, UserLanguage());
+        text = Tr({"cannot write the WAVE file (", "WAVE ファイルを書き込めません ("}) + wavePath
+               + "): " + ReasonText(clash, UserLanguage());
         return kExitCantCreate;
     }
     LoadedMelody melody;
     if (const int status = LoadMelodyFile(melodyFile, melody, text); status != 0)
         return status;
     const MldContents& c = melody.contents;
-    const std::vector<std::int16_t> samples =
-        adpcm_decode({melody.bytes.Data() + c.audioOffset, c.audioLength});
+    const std::vector<std::int16_t> samples = adpcm_decode({melody.bytes.Data() + c.audioOffset, c.audioLength});
     ByteBuffer wave;
     if (!WriteMonoWave(samples, static_cast<std::uint32_t>(c.sampleRate), wave)) {
         text = Tr({"cannot write the WAVE file", "WAVE ファイルを書き込めません"});
@@ -90,8 +95,7 @@ int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath,
             return kExitIoError;
         }
     } else if (const SaveStatus saved = SaveFileAtomically(wavePath, wave); !saved) {
-        text = Tr({"cannot write the WAVE file", "WAVE ファイルを書き込めません"})
-               + ": "
+        text = Tr({"cannot write the WAVE file", "WAVE ファイルを書き込めません"}) + ": "
                + (saved.failure == SaveFailure::System
                       ? ErrnoReason(saved.error)
                       : ReasonText(FailureReason::Of(ReasonKind::DanglingLink), UserLanguage()))
@@ -101,9 +105,10 @@ int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath,
     if (guard && !toStandardOutput)
         guard->Written(wavePath, melodyFile);
     const std::string where = toStandardOutput ? Tr({"standard output", "標準出力"}) : wavePath;
-    text = UserLanguage() == Language::Japanese
-               ? where + " に書き込みました（" + std::to_string(samples.size()) + " サンプル、" + std::to_string(c.sampleRate) + " Hz）"
-               : "wrote " + where + " (" + std::to_string(samples.size()) + " samples at " + std::to_string(c.sampleRate) + " Hz)";
+    text = UserLanguage() == Language::Japanese ? where + " に書き込みました（" + std::to_string(samples.size())
+                                                      + " サンプル、" + std::to_string(c.sampleRate) + " Hz）"
+                                                : "wrote " + where + " (" + std::to_string(samples.size())
+                                                      + " samples at " + std::to_string(c.sampleRate) + " Hz)";
     return 0;
 }
 
@@ -136,12 +141,15 @@ Subcommand DecodeSubcommand()
          "65 壊れたファイルや別形式のファイル、66 ファイルを開けない、73 WAVE\n"
          "ファイルを書き込めない、74 標準出力に書き込めない。使い方の誤りは 64。"},
         {
-            {"output", 'o', "OUT.wav", {"write the WAVE file here (one input file only; - : standard output)",
-                                        "WAVE ファイルの書き込み先（入力ファイル 1 つのみ。- は標準出力）"}},
+            {"output",
+             'o',
+             "OUT.wav",
+             {"write the WAVE file here (one input file only; - : standard output)",
+              "WAVE ファイルの書き込み先（入力ファイル 1 つのみ。- は標準出力）"}},
             {"quiet", 'q', "", {"print no success lines", "成功の行を表示しない"}},
         },
         RunDecode,
     };
 }
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

@@ -14,20 +14,23 @@ namespace {
 
 // The module lies at a fixed place relative to the program: in the build tree
 // as after installing, every program sits one folder below the top.
-std::filesystem::path ModulePath() {
+std::filesystem::path ModulePath()
+{
     std::error_code ec;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
     return program.parent_path() / QUORBIN_MODULE_RELATIVE_DIR / prepare::kModuleFileName;
 }
 
 // Loaded once and kept for the life of the process.
-prepare::PrepareRecordingFunction LoadEntry(std::string& problem) {
+prepare::PrepareRecordingFunction LoadEntry(std::string& problem)
+{
     static std::string failure;
     static const prepare::PrepareRecordingFunction entry = [] {
         const std::filesystem::path path = ModulePath();
         void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         void* symbol = module ? ::dlsym(module, prepare::kModuleEntry) : nullptr;
-        if (!symbol) failure = "cannot load the decoders: " + std::string(::dlerror());
+        if (!symbol)
+            failure = "cannot load the decoders: " + std::string(::dlerror());
         return reinterpret_cast<prepare::PrepareRecordingFunction>(symbol);
     }();
     problem = failure;
@@ -37,13 +40,14 @@ prepare::PrepareRecordingFunction LoadEntry(std::string& problem) {
 // The usual extensions of what libsndfile and FFmpeg read; raw samples are
 // left out, as they need a format given by hand, which the preparation does not do.
 constexpr std::array<std::string_view, 40> kDecodedExtensions = {
-    "wav", "wave", "w64", "rf64", "aif", "aiff", "aifc", "au", "snd", "caf", "flac", "ogg", "oga", "opus",
-    "mp3", "mp2", "m4a", "m4b", "mp4", "aac", "amr", "3gp", "3g2", "wma", "ac3", "mka", "webm", "ape",
-    "wv", "voc", "paf", "svx", "nist", "sph", "sf", "mat", "pvf", "xi", "htk", "sds"};
+    "wav", "wave", "w64", "rf64", "aif",  "aiff", "aifc", "au",  "snd", "caf", "flac", "ogg", "oga",  "opus",
+    "mp3", "mp2",  "m4a", "m4b",  "mp4",  "aac",  "amr",  "3gp", "3g2", "wma", "ac3",  "mka", "webm", "ape",
+    "wv",  "voc",  "paf", "svx",  "nist", "sph",  "sf",   "mat", "pvf", "xi",  "htk",  "sds"};
 
-} // namespace
+}  // namespace
 
-bool DecoderReadsExtension(std::string_view extension) {
+bool DecoderReadsExtension(std::string_view extension)
+{
     std::string lower(extension);
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -51,9 +55,11 @@ bool DecoderReadsExtension(std::string_view extension) {
 }
 
 StepFailure PrepareWaveBytes(const std::filesystem::path& source, const prepare::PreparationOptions& options,
-                             ByteBuffer& wave, prepare::PreparedRecording& details, std::string& problem) {
+                             ByteBuffer& wave, prepare::PreparedRecording& details, std::string& problem)
+{
     const prepare::PrepareRecordingFunction prepareRecording = LoadEntry(problem);
-    if (!prepareRecording) return StepFailure::InvalidWave;
+    if (!prepareRecording)
+        return StepFailure::InvalidWave;
     switch (prepareRecording(source, options, details)) {
     case prepare::PreparationStatus::Ok: break;
     case prepare::PreparationStatus::CannotOpen: return StepFailure::CannotOpen;
@@ -64,4 +70,4 @@ StepFailure PrepareWaveBytes(const std::filesystem::path& source, const prepare:
     return WriteMonoWave(details.samples, rate, wave) ? StepFailure::None : StepFailure::InvalidWave;
 }
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

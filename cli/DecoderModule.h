@@ -21,4 +21,4 @@ StepFailure PrepareWaveBytes(const std::filesystem::path& source, const prepare:
 // format the decoders read: "flac", "ogg", "m4a", ... Answered without loading them.
 bool DecoderReadsExtension(std::string_view extension);
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

@@ -95,7 +95,8 @@ int RunInfo(const ParsedArguments& arguments, Streams streams)
 {
     const auto& files = arguments.operands;
     if (files.empty())
-        return UsageError(streams.err, "info", Tr({"info: no melody file given", "info: メロディファイルの指定がありません"}));
+        return UsageError(streams.err, "info",
+                          Tr({"info: no melody file given", "info: メロディファイルの指定がありません"}));
     if (std::count_if(files.begin(), files.end(), IsStandardStream) > 1)
         return UsageError(streams.err, "info", "info: " + StandardStreamProblem(files, std::nullopt, streams, ""));
     const bool json = arguments.Has("json");
@@ -108,22 +109,25 @@ int RunInfo(const ParsedArguments& arguments, Streams streams)
             streams.err << file << ": ";
             Say(streams.err, problem + "\n");
             streams.err.flush();
-            if (firstFailure == 0) firstFailure = status;
+            if (firstFailure == 0)
+                firstFailure = status;
             continue;
         }
         if (json) {
             PrintJson(file, melody, streams.out);
         } else {
-            if (printedOne) streams.out << '\n';
+            if (printedOne)
+                streams.out << '\n';
             PrintInfo(file, melody, streams.out);
         }
         printedOne = true;
     }
-    if (!streams.out.flush() && firstFailure == 0) firstFailure = kExitIoError;
+    if (!streams.out.flush() && firstFailure == 0)
+        firstFailure = kExitIoError;
     return firstFailure;
 }
 
-} // namespace
+}  // namespace
 
 Subcommand InfoSubcommand()
 {
@@ -158,10 +162,13 @@ Subcommand InfoSubcommand()
          "65 壊れたファイルや別形式のファイル、66 ファイルを開けない、74 標準出力に\n"
          "書き込めない。使い方の誤りは 64。"},
         {
-            {"json", 0, "", {"one JSON object per file and line (JSON Lines)", "1 ファイル 1 行の JSON オブジェクト (JSON Lines)"}},
+            {"json",
+             0,
+             "",
+             {"one JSON object per file and line (JSON Lines)", "1 ファイル 1 行の JSON オブジェクト (JSON Lines)"}},
         },
         RunInfo,
     };
 }
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

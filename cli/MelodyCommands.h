@@ -27,7 +27,7 @@ std::filesystem::path PreviewPathFor(const std::filesystem::path& melodyFile);
 // Returns 0 or one of the exit statuses above (kExitIoError when `out` fails);
 // `text` says what was written or what went wrong. With a `guard`, a file
 // `wavePath` must pass it and is recorded as written.
-int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath, std::ostream& out,
-                     std::string& text, OutputGuard* guard = nullptr);
+int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath, std::ostream& out, std::string& text,
+                     OutputGuard* guard = nullptr);
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

@@ -14,21 +14,22 @@ namespace {
 // Far more than the largest melody file (about 66 KB), small enough to read whole.
 constexpr std::uint64_t kMaxMelodyFileBytes = 16u << 20;
 
-ReadStatus ReadMelodyBytes(const std::string& name, ByteBuffer& bytes) {
-    if (!IsStandardStream(name)) return ReadWholeFile(name, kMaxMelodyFileBytes, bytes);
+ReadStatus ReadMelodyBytes(const std::string& name, ByteBuffer& bytes)
+{
+    if (!IsStandardStream(name))
+        return ReadWholeFile(name, kMaxMelodyFileBytes, bytes);
     int error = 0;
     const ReadStatus status = ReadStandardInput(kMaxMelodyFileBytes, bytes, error);
     errno = error;
     return status;
 }
 
-} // namespace
+}  // namespace
 
 int LoadMelodyFile(const std::string& name, LoadedMelody& melody, std::string& problem)
 {
     switch (ReadMelodyBytes(name, melody.bytes)) {
-    case ReadStatus::Ok:
-        break;
+    case ReadStatus::Ok: break;
     case ReadStatus::TooLarge:
         problem = "too large to be a melody file at offset " + std::to_string(kMaxMelodyFileBytes);
         return kExitDataError;
@@ -49,4 +50,4 @@ int LoadMelodyFile(const std::string& name, LoadedMelody& melody, std::string& p
     return 0;
 }
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

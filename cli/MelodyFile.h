@@ -17,4 +17,4 @@ struct LoadedMelody {
 // the byte offset of a structural fault).
 int LoadMelodyFile(const std::string& name, LoadedMelody& melody, std::string& problem);
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

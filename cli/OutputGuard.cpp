@@ -5,23 +5,30 @@
 
 namespace quorbin::cli {
 
-OutputGuard::OutputGuard(const std::vector<std::string>& inputs) {
+OutputGuard::OutputGuard(const std::vector<std::string>& inputs)
+{
     for (const std::string& input : inputs) {
-        if (IsStandardStream(input)) continue;
-        if (const auto identity = IdentifyFile(input)) m_inputs.emplace_back(*identity, input);
+        if (IsStandardStream(input))
+            continue;
+        if (const auto identity = IdentifyFile(input))
+            m_inputs.emplace_back(*identity, input);
     }
 }
 
-const OutputGuard::Entry* OutputGuard::Find(const std::vector<Entry>& entries, const FileIdentity& identity) {
+const OutputGuard::Entry* OutputGuard::Find(const std::vector<Entry>& entries, const FileIdentity& identity)
+{
     for (const Entry& entry : entries) {
-        if (entry.first == identity) return &entry;
+        if (entry.first == identity)
+            return &entry;
     }
     return nullptr;
 }
 
-FailureReason OutputGuard::Check(const std::filesystem::path& output) const {
+FailureReason OutputGuard::Check(const std::filesystem::path& output) const
+{
     const auto identity = IdentifyFile(output);
-    if (!identity) return {};
+    if (!identity)
+        return {};
     FailureReason reason;
     if (const Entry* written = Find(m_written, *identity)) {
         reason = FailureReason::Of(ReasonKind::AlreadyWritten);
@@ -33,9 +40,11 @@ FailureReason OutputGuard::Check(const std::filesystem::path& output) const {
     return reason;
 }
 
-FailureReason OutputGuard::CheckMelodyOutput(const std::filesystem::path& melody, bool preview) const {
+FailureReason OutputGuard::CheckMelodyOutput(const std::filesystem::path& melody, bool preview) const
+{
     FailureReason reason = Check(melody);
-    if (reason.Given() || !preview) return reason;
+    if (reason.Given() || !preview)
+        return reason;
     const std::filesystem::path wave = PreviewPathFor(melody);
     reason = Check(wave);
     const auto waveIdentity = IdentifyFile(wave);
@@ -45,8 +54,10 @@ FailureReason OutputGuard::CheckMelodyOutput(const std::filesystem::path& melody
     return reason;
 }
 
-void OutputGuard::Written(const std::filesystem::path& output, const std::string& input) {
-    if (const auto identity = IdentifyFile(output)) m_written.emplace_back(*identity, input);
+void OutputGuard::Written(const std::filesystem::path& output, const std::string& input)
+{
+    if (const auto identity = IdentifyFile(output))
+        m_written.emplace_back(*identity, input);
 }
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

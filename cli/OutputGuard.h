@@ -32,4 +32,4 @@ private:
     std::vector<Entry> m_written;
 };
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

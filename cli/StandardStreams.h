@@ -16,7 +16,10 @@ namespace quorbin::cli {
 
 constexpr std::string_view kStandardStream = "-";
 
-inline bool IsStandardStream(std::string_view name) { return name == kStandardStream; }
+inline bool IsStandardStream(std::string_view name)
+{
+    return name == kStandardStream;
+}
 
 // What is wrong with the use of "-" among `files` and as `output` (-o): standard
 // input named twice or without an output name (`outputName` in the text), or a
@@ -32,4 +35,4 @@ ReadStatus ReadStandardInput(std::uint64_t maxBytes, ByteBuffer& out, int& error
 // of the failed write (0 when unknown).
 bool WriteAndFlush(std::ostream& out, const ByteBuffer& bytes, int& error);
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

@@ -9,12 +9,14 @@
 namespace quorbin::cli {
 namespace {
 
-bool IsUtf8Name(std::string_view codeset) {
+bool IsUtf8Name(std::string_view codeset)
+{
     return codeset == "UTF-8" || codeset == "utf-8" || codeset == "UTF8" || codeset == "utf8";
 }
 
 // Decodes the UTF-8 character at the start of `text` to its code point.
-char32_t FirstCodePoint(std::string_view text) {
+char32_t FirstCodePoint(std::string_view text)
+{
     const auto lead = static_cast<unsigned char>(text[0]);
     int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
     char32_t value = extra == 0 ? lead : lead & (0x3F >> extra);
@@ -25,33 +27,41 @@ char32_t FirstCodePoint(std::string_view text) {
 }
 
 // U+0000 to U+001F and U+007F: one byte each in UTF-8 and in CP932.
-bool IsControl(char ch) {
+bool IsControl(char ch)
+{
     const auto byte = static_cast<unsigned char>(ch);
     return byte < 0x20 || byte == 0x7F;
 }
 
-std::size_t Utf8Length(unsigned char lead) {
+std::size_t Utf8Length(unsigned char lead)
+{
     return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
 }
 
-} // namespace
+}  // namespace
 
-std::string TerminalCodeset() {
+std::string TerminalCodeset()
+{
     const std::string codeset = nl_langinfo(CODESET);
-    if (codeset == "ANSI_X3.4-1968" || IsUtf8Name(codeset)) return "UTF-8";
+    if (codeset == "ANSI_X3.4-1968" || IsUtf8Name(codeset))
+        return "UTF-8";
     return codeset;
 }
 
-std::optional<std::string> ToUtf8(std::string_view text, const std::string& codeset) {
+std::optional<std::string> ToUtf8(std::string_view text, const std::string& codeset)
+{
     return Recode(text, "UTF-8", IsUtf8Name(codeset) ? "UTF-8" : codeset.c_str());
 }
 
-std::string FromUtf8(std::string_view text, const std::string& codeset) {
-    if (IsUtf8Name(codeset)) return std::string(text);
+std::string FromUtf8(std::string_view text, const std::string& codeset)
+{
+    if (IsUtf8Name(codeset))
+        return std::string(text);
     return Recode(text, codeset.c_str(), "UTF-8").value_or(std::string(text));
 }
 
-std::string EscapeControls(std::string_view text) {
+std::string EscapeControls(std::string_view text)
+{
     std::string out;
     for (const char ch : text) {
         if (IsControl(ch) || ch == '\\') {
@@ -65,17 +75,24 @@ std::string EscapeControls(std::string_view text) {
     return out;
 }
 
-std::string ShownName(const std::filesystem::path& file) { return EscapeControls(file.string()); }
+std::string ShownName(const std::filesystem::path& file)
+{
+    return EscapeControls(file.string());
+}
 
-std::optional<std::string> OptionTextToCp932(std::string_view option, std::string_view utf8,
-                                             std::size_t limitBytes, bool transliterate, std::string& problem) {
+std::optional<std::string> OptionTextToCp932(std::string_view option, std::string_view utf8, std::size_t limitBytes,
+                                             bool transliterate, std::string& problem)
+{
     const std::string name = std::string("--").append(option);
     if (!ToUtf8(utf8, "UTF-8")) {
-        problem = name + Tr({" is not valid text in the terminal's encoding", " は端末の文字コードの正しいテキストではありません"});
+        problem = name
+                  + Tr({" is not valid text in the terminal's encoding",
+                        " は端末の文字コードの正しいテキストではありません"});
         return std::nullopt;
     }
     for (std::size_t i = 0; i < utf8.size(); ++i) {
-        if (!IsControl(utf8[i])) continue;
+        if (!IsControl(utf8[i]))
+            continue;
         char codePoint[16];
         std::snprintf(codePoint, sizeof codePoint, "U+%04X", static_cast<unsigned>(utf8[i]));
         problem = name + Tr({" holds the control character ", " に制御文字 "}) + codePoint
@@ -92,7 +109,8 @@ std::optional<std::string> OptionTextToCp932(std::string_view option, std::strin
         problem = UserLanguage() == Language::Japanese
                       ? name + " に CP932 で表せない文字 " + character + " があります"
                       : name + " holds the character " + character + ", which CP932 cannot encode";
-        if (!transliterate && Utf8ToCp932Transliterated(utf8)) problem += Tr({" (try --transliterate)", "（--transliterate を試してください）"});
+        if (!transliterate && Utf8ToCp932Transliterated(utf8))
+            problem += Tr({" (try --transliterate)", "（--transliterate を試してください）"});
         return std::nullopt;
     }
     if (cp932->size() > limitBytes) {
@@ -106,4 +124,4 @@ std::optional<std::string> OptionTextToCp932(std::string_view option, std::strin
     return cp932;
 }
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

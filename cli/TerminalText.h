@@ -28,7 +28,7 @@ std::string ShownName(const std::filesystem::path& file);
 // (control characters are refused); with
 // `transliterate`, characters CP932 lacks are transliterated ("©" -> "(C)").
 // On failure returns nullopt and sets `problem` to a message naming the option.
-std::optional<std::string> OptionTextToCp932(std::string_view option, std::string_view utf8,
-                                             std::size_t limitBytes, bool transliterate, std::string& problem);
+std::optional<std::string> OptionTextToCp932(std::string_view option, std::string_view utf8, std::size_t limitBytes,
+                                             bool transliterate, std::string& problem);
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

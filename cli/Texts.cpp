@@ -7,20 +7,24 @@
 
 namespace quorbin::cli {
 
-Language UserLanguage() {
+Language UserLanguage()
+{
     return LanguageFromEnvironment();
 }
 
-std::string Tr(Text text) {
+std::string Tr(Text text)
+{
     return std::string(text.In(UserLanguage()));
 }
 
-void Say(std::ostream& out, std::string_view text) {
+void Say(std::ostream& out, std::string_view text)
+{
     out << FromUtf8(text, TerminalCodeset());
 }
 
-std::string ErrnoReason(int errorNumber) {
+std::string ErrnoReason(int errorNumber)
+{
     return ErrorText(errorNumber, UserLanguage());
 }
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

@@ -33,4 +33,4 @@ void Say(std::ostream& out, std::string_view text);
 // ("Permission denied", "No such file or directory", ...).
 std::string ErrnoReason(int errorNumber);
 
-} // namespace quorbin::cli
+}  // namespace quorbin::cli

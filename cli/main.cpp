@@ -11,12 +11,13 @@
 #include "cli/ConvertCommand.h"
 #include "cli/MelodyCommands.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     std::setlocale(LC_ALL, "");
     // A closed pipe is reported as a failed write (exit status 74) while the batch goes on.
     std::signal(SIGPIPE, SIG_IGN);
-    const std::vector<quorbin::cli::Subcommand> commands = {quorbin::cli::ConvertSubcommand(), quorbin::cli::InfoSubcommand(),
-                                                            quorbin::cli::DecodeSubcommand()};
+    const std::vector<quorbin::cli::Subcommand> commands = {
+        quorbin::cli::ConvertSubcommand(), quorbin::cli::InfoSubcommand(), quorbin::cli::DecodeSubcommand()};
     const std::vector<std::string> args(argv + 1, argv + argc);
     return quorbin::cli::RunCommandLine(args, commands, {std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1});
 }

@@ -14,29 +14,35 @@
 namespace quorbin {
 namespace {
 
-constexpr std::size_t kPathLimitBytes = 260;      // a path must be shorter than this in CP932
+constexpr std::size_t kPathLimitBytes = 260;  // a path must be shorter than this in CP932
 constexpr std::string_view kWaveExtension = ".wav";
 
-char LowerAscii(char c) {
+char LowerAscii(char c)
+{
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool EndsWithWaveExtension(std::string_view path) {
-    if (path.size() < kWaveExtension.size()) return false;
+bool EndsWithWaveExtension(std::string_view path)
+{
+    if (path.size() < kWaveExtension.size())
+        return false;
     const std::string_view tail = path.substr(path.size() - kWaveExtension.size());
     for (std::size_t i = 0; i < tail.size(); ++i) {
-        if (LowerAscii(tail[i]) != kWaveExtension[i]) return false;
+        if (LowerAscii(tail[i]) != kWaveExtension[i])
+            return false;
     }
     return true;
 }
 
-std::string_view FileNamePart(std::string_view path) {
+std::string_view FileNamePart(std::string_view path)
+{
     const std::size_t slash = path.rfind('/');
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 // Length of the file name's extension with its dot; a leading dot starts a hidden name.
-std::size_t ExtensionLength(std::string_view path) {
+std::size_t ExtensionLength(std::string_view path)
+{
     const std::string_view name = FileNamePart(path);
     const std::size_t dot = name.rfind('.');
     return (dot == std::string_view::npos || dot == 0) ? 0 : name.size() - dot;
@@ -45,7 +51,8 @@ std::size_t ExtensionLength(std::string_view path) {
 // The limit counts the CP932 bytes of the path as the system sees it: absolute
 // and lexically normal, so "./x.wav" and "x.wav" count alike. A character CP932
 // lacks becomes one "?".
-bool PathTooLong(const std::string& path) {
+bool PathTooLong(const std::string& path)
+{
     std::error_code ec;
     const std::filesystem::path full = std::filesystem::absolute(path, ec).lexically_normal();
     return Utf8ToCp932Lossy(ec ? path : full.string()).size() >= kPathLimitBytes;
@@ -53,13 +60,16 @@ bool PathTooLong(const std::string& path) {
 
 // A file name may hold control characters; a title must not, so each becomes "?".
 // CP932 never uses these bytes inside a double-byte character.
-void ReplaceControlBytes(std::string& cp932) {
+void ReplaceControlBytes(std::string& cp932)
+{
     for (char& c : cp932) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
     }
 }
 
-StepFailure ParseResultToFailure(std::int32_t result) {
+StepFailure ParseResultToFailure(std::int32_t result)
+{
     switch (result) {
     case WAVE_INVALID: return StepFailure::InvalidWave;
     case WAVE_UNSUPPORTED: return StepFailure::Unsupported;
@@ -71,7 +81,8 @@ StepFailure ParseResultToFailure(std::int32_t result) {
 
 // Running out of memory ends the step with its failure instead of ending the program.
 template <typename Step>
-StepFailure FailingOnOutOfMemory(StepFailure failure, Step step) {
+StepFailure FailingOnOutOfMemory(StepFailure failure, Step step)
+{
     try {
         return step();
     } catch (const std::bad_alloc&) {
@@ -84,13 +95,19 @@ StepFailure FailingOnOutOfMemory(StepFailure failure, Step step) {
 class DataChunkStream final : public SampleStream {
 public:
     DataChunkStream(std::unique_ptr<FileSource> file, const WaveReader& reader, int rate)
-        : m_file(std::move(file)), m_reader(reader), m_samples(reader.m_dataLength / 2), m_rate(rate) {}
+        : m_file(std::move(file)),
+          m_reader(reader),
+          m_samples(reader.m_dataLength / 2),
+          m_rate(rate)
+    {}
 
     int Rate() const override { return m_rate; }
     std::optional<std::uint64_t> StatedLength() const override { return m_samples; }
-    bool Read(std::span<float> out, std::size_t& got) override {
+    bool Read(std::span<float> out, std::size_t& got) override
+    {
         got = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), m_samples - m_next));
-        if (m_reader.ReadData(*m_file, 2 * m_next, 2 * got, m_bytes) != 0) return false;
+        if (m_reader.ReadData(*m_file, 2 * m_next, 2 * got, m_bytes) != 0)
+            return false;
         const std::uint8_t* bytes = m_bytes.Data();
         for (std::size_t i = 0; i < got; ++i) {
             const auto value = static_cast<std::int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
@@ -99,7 +116,8 @@ public:
         m_next += got;
         return true;
     }
-    bool Skip(std::uint64_t count) override {
+    bool Skip(std::uint64_t count) override
+    {
         m_next += std::min(count, m_samples - m_next);
         return true;
     }
@@ -113,15 +131,20 @@ private:
     ByteBuffer m_bytes;
 };
 
-} // namespace
+}  // namespace
 
 ConversionSteps::ConversionSteps(std::string droppedPath, ConversionOptions options)
-    : m_droppedPath(std::move(droppedPath)), m_options(std::move(options)) {
-    if (!m_options.freeSpace) m_options.freeSpace = GetFreeDiskBytes;
-    if (!m_options.save) m_options.save = SaveFileAtomically;
+    : m_droppedPath(std::move(droppedPath)),
+      m_options(std::move(options))
+{
+    if (!m_options.freeSpace)
+        m_options.freeSpace = GetFreeDiskBytes;
+    if (!m_options.save)
+        m_options.save = SaveFileAtomically;
 }
 
-void ConversionSteps::PlanOutputPath() {
+void ConversionSteps::PlanOutputPath()
+{
     if (!m_options.outputPath.empty()) {
         m_outputPath = m_options.outputPath;
         return;
@@ -133,11 +156,14 @@ void ConversionSteps::PlanOutputPath() {
                        : m_options.outputFolder / melodyName;
 }
 
-StepFailure ConversionSteps::Prepare() {
+StepFailure ConversionSteps::Prepare()
+{
     m_reason = {};
     return FailingOnOutOfMemory(StepFailure::InvalidWave, [this] {
-        if (PathTooLong(m_droppedPath)) return StepFailure::PathTooLong;
-        if (!EndsWithWaveExtension(m_droppedPath)) return StepFailure::NotWave;
+        if (PathTooLong(m_droppedPath))
+            return StepFailure::PathTooLong;
+        if (!EndsWithWaveExtension(m_droppedPath))
+            return StepFailure::NotWave;
         m_extensionLength = kWaveExtension.size();
         PlanOutputPath();
 
@@ -150,10 +176,12 @@ StepFailure ConversionSteps::Prepare() {
     });
 }
 
-StepFailure ConversionSteps::PrepareDecoded(const SourceDecoder& decode) {
+StepFailure ConversionSteps::PrepareDecoded(const SourceDecoder& decode)
+{
     m_reason = {};
     return FailingOnOutOfMemory(StepFailure::InvalidWave, [&] {
-        if (PathTooLong(m_droppedPath)) return StepFailure::PathTooLong;
+        if (PathTooLong(m_droppedPath))
+            return StepFailure::PathTooLong;
         m_extensionLength = ExtensionLength(m_droppedPath);
         PlanOutputPath();
         ByteBuffer wave;
@@ -161,7 +189,8 @@ StepFailure ConversionSteps::PrepareDecoded(const SourceDecoder& decode) {
         switch (const StepFailure failure = decode(m_droppedPath, wave)) {
         case StepFailure::None: break;
         case StepFailure::CannotOpen:
-            if (errno != 0) m_reason = FailureReason::System(errno);
+            if (errno != 0)
+                m_reason = FailureReason::System(errno);
             return failure;
         case StepFailure::InvalidWave: m_reason = FailureReason::Of(ReasonKind::Undecodable); return failure;
         default: return failure;
@@ -171,8 +200,10 @@ StepFailure ConversionSteps::PrepareDecoded(const SourceDecoder& decode) {
     });
 }
 
-StepFailure ConversionSteps::ReadSource(ByteSource& source) {
-    if (const StepFailure failure = ReadSamples(source); failure != StepFailure::None) return failure;
+StepFailure ConversionSteps::ReadSource(ByteSource& source)
+{
+    if (const StepFailure failure = ReadSamples(source); failure != StepFailure::None)
+        return failure;
 
     const std::string_view name = FileNamePart(m_droppedPath);
     std::string title = Utf8ToCp932Lossy(name.substr(0, name.size() - m_extensionLength));
@@ -183,7 +214,8 @@ StepFailure ConversionSteps::ReadSource(ByteSource& source) {
 }
 
 // Keeps only the start of the "data" body that can reach the melody file.
-StepFailure ConversionSteps::ReadSamples(ByteSource& source) {
+StepFailure ConversionSteps::ReadSamples(ByteSource& source)
+{
     WaveReader reader;
     const std::int32_t result = reader.Parse(source);
     if (const StepFailure failure = ParseResultToFailure(result); failure != StepFailure::None) {
@@ -194,51 +226,61 @@ StepFailure ConversionSteps::ReadSamples(ByteSource& source) {
         return failure;
     }
     const std::int32_t read = reader.ReadData(source, 0, kMaxUsedSampleBytes, m_samples);
-    if (read != 0) return ParseResultToFailure(read);
+    if (read != 0)
+        return ParseResultToFailure(read);
     m_sampleRate = result;
     const std::uint64_t samples = reader.m_dataLength / 2;
     m_extent = {std::min<std::uint64_t>(samples, kMelodySampleLimit), samples, result};
     return StepFailure::None;
 }
 
-std::unique_ptr<SampleStream> ConversionSteps::OpenSamples() const {
+std::unique_ptr<SampleStream> ConversionSteps::OpenSamples() const
+{
     auto file = std::make_unique<FileSource>(m_droppedPath);
     WaveReader reader;
-    if (m_sampleRate <= 0 || !file->Valid() || reader.Parse(*file) != m_sampleRate) return nullptr;
+    if (m_sampleRate <= 0 || !file->Valid() || reader.Parse(*file) != m_sampleRate)
+        return nullptr;
     return std::make_unique<DataChunkStream>(std::move(file), reader, m_sampleRate);
 }
 
-StepFailure ConversionSteps::UseSamples(std::span<const std::int16_t> samples, std::uint64_t selectedSamples) {
+StepFailure ConversionSteps::UseSamples(std::span<const std::int16_t> samples, std::uint64_t selectedSamples)
+{
     return FailingOnOutOfMemory(StepFailure::InvalidWave, [&] {
         ByteBuffer wave;
         if (m_sampleRate <= 0 || !WriteMonoWave(samples, static_cast<std::uint32_t>(m_sampleRate), wave))
             return StepFailure::InvalidWave;
         MemorySource source(wave.Data(), wave.Size());
-        if (const StepFailure failure = ReadSamples(source); failure != StepFailure::None) return failure;
+        if (const StepFailure failure = ReadSamples(source); failure != StepFailure::None)
+            return failure;
         SetSelectedSamples(selectedSamples);
         return StepFailure::None;
     });
 }
 
-void ConversionSteps::SetSelectedSamples(std::uint64_t selectedSamples) {
+void ConversionSteps::SetSelectedSamples(std::uint64_t selectedSamples)
+{
     m_extent.whole = std::max(selectedSamples, m_extent.kept);
 }
 
-StepFailure ConversionSteps::Finish(const ContentInfo& info) {
+StepFailure ConversionSteps::Finish(const ContentInfo& info)
+{
     m_outputSize = 0;
     m_reason = {};
     return FailingOnOutOfMemory(StepFailure::CannotSave, [&] { return BuildAndSave(info); });
 }
 
-StepFailure ConversionSteps::BuildAndSave(const ContentInfo& info) {
-    if (m_sampleRate <= 0) return StepFailure::CannotSave;
+StepFailure ConversionSteps::BuildAndSave(const ContentInfo& info)
+{
+    if (m_sampleRate <= 0)
+        return StepFailure::CannotSave;
 
     ByteBuffer melody;
     // The builder's 0 or -1 is its fixed convention; -1 means it could not build.
-    const std::int32_t built =
-        MldBuilder::BuildFromSamples(info, {m_samples.Data(), m_samples.Size()}, m_sampleRate, melody, m_options.quality);
+    const std::int32_t built = MldBuilder::BuildFromSamples(info, {m_samples.Data(), m_samples.Size()}, m_sampleRate,
+                                                            melody, m_options.quality);
     m_samples.Clear();
-    if (built != 0) return StepFailure::CannotSave;
+    if (built != 0)
+        return StepFailure::CannotSave;
 
     return Save(melody);
 }
@@ -246,64 +288,79 @@ StepFailure ConversionSteps::BuildAndSave(const ContentInfo& info) {
 // Why the output may not be written over, before anything is: it is the
 // recording itself (also through a link or another spelling), or the caller's
 // check objects.
-FailureReason ConversionSteps::CheckOutput() const {
+FailureReason ConversionSteps::CheckOutput() const
+{
     const auto output = IdentifyFile(m_outputPath);
-    if (output && output == IdentifyFile(m_droppedPath)) return FailureReason::Of(ReasonKind::ReplacesSource);
+    if (output && output == IdentifyFile(m_droppedPath))
+        return FailureReason::Of(ReasonKind::ReplacesSource);
     return m_options.checkOutput ? m_options.checkOutput(m_outputPath) : FailureReason{};
 }
 
 // The file really written: the output path or the file its link points to.
 // Fails, with the reason kept, when the output may not or cannot be written.
-bool ConversionSteps::FindTarget(std::filesystem::path& target) {
+bool ConversionSteps::FindTarget(std::filesystem::path& target)
+{
     target = m_outputPath;
-    if (!m_options.toFile) return true;
+    if (!m_options.toFile)
+        return true;
     m_reason = CheckOutput();
-    if (m_reason.Given()) return false;
+    if (m_reason.Given())
+        return false;
     const SaveStatus resolved = ResolveSaveTarget(m_outputPath, target);
-    if (!resolved) m_reason = ReasonFor(resolved);
+    if (!resolved)
+        m_reason = ReasonFor(resolved);
     return static_cast<bool>(resolved);
 }
 
-StepFailure ConversionSteps::Save(const ByteBuffer& melody) {
+StepFailure ConversionSteps::Save(const ByteBuffer& melody)
+{
     const auto size = static_cast<std::uint32_t>(melody.Size());
     if (m_options.dryRun) {
         m_outputSize = size;
         return StepFailure::None;
     }
     std::filesystem::path target;
-    if (!FindTarget(target)) return StepFailure::CannotSave;
+    if (!FindTarget(target))
+        return StepFailure::CannotSave;
     // The free space that counts is that of the folder really receiving the file.
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     errno = 0;
     const double freeBytes = m_options.freeSpace(folder);
     if (!(freeBytes > static_cast<double>(size))) {
         // A query that could not be answered leaves its errno: a missing folder, say.
-        if (freeBytes < 0 && errno != 0) m_reason = FailureReason::System(errno);
+        if (freeBytes < 0 && errno != 0)
+            m_reason = FailureReason::System(errno);
         return StepFailure::DiskSpace;
     }
 
     const SaveStatus saved = m_options.save(m_outputPath, melody);
     switch (saved.failure) {
     case SaveFailure::None: break;
-    case SaveFailure::DanglingLink: m_reason = FailureReason::Of(ReasonKind::DanglingLink); return StepFailure::CannotSave;
+    case SaveFailure::DanglingLink:
+        m_reason = FailureReason::Of(ReasonKind::DanglingLink);
+        return StepFailure::CannotSave;
     case SaveFailure::System: m_reason = FailureReason::System(saved.error); return StepFailure::CannotSave;
     }
     m_outputSize = size;
     return StepFailure::None;
 }
 
-std::string FormatSizeReport(std::uint32_t size, Language language) {
+std::string FormatSizeReport(std::uint32_t size, Language language)
+{
     char number[32];
     std::snprintf(number, sizeof number, "%.2f", size / 1024.0);
     return std::string(LoadString(IDS_OUTPUT_SIZE, language)) + number + "KB";
 }
 
-std::string ConversionSteps::ReportText(Language language) const {
+std::string ConversionSteps::ReportText(Language language) const
+{
     return FormatSizeReport(m_outputSize, language);
 }
 
-std::string FormatCutNote(const AudioExtent& extent, Language language) {
-    if (!extent.Cut() || extent.rate <= 0) return "";
+std::string FormatCutNote(const AudioExtent& extent, Language language)
+{
+    if (!extent.Cut() || extent.rate <= 0)
+        return "";
     char kept[32];
     char whole[32];
     std::snprintf(kept, sizeof kept, "%.1f", static_cast<double>(extent.kept) / extent.rate);
@@ -313,8 +370,9 @@ std::string FormatCutNote(const AudioExtent& extent, Language language) {
     return note;
 }
 
-std::string ConversionSteps::CutNoteText(Language language) const {
+std::string ConversionSteps::CutNoteText(Language language) const
+{
     return FormatCutNote(m_extent, language);
 }
 
-} // namespace quorbin
+}  // namespace quorbin

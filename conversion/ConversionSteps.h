@@ -24,14 +24,14 @@ namespace quorbin {
 using OutputCheck = std::function<FailureReason(const std::filesystem::path& output)>;
 
 struct ConversionOptions {
-    std::filesystem::path outputPath;    // empty: the source's name with ".mld", in outputFolder
+    std::filesystem::path outputPath;  // empty: the source's name with ".mld", in outputFolder
     FreeSpaceQuery freeSpace = GetFreeDiskBytes;
     std::filesystem::path outputFolder;  // empty: beside the source
     // Writes the finished melody file; the default keeps readers from ever seeing half of it.
     std::function<SaveStatus(const std::filesystem::path& path, const ByteBuffer& bytes)> save = SaveFileAtomically;
     EncoderQuality quality = EncoderQuality::Standard;  // the window always codes at standard
-    bool dryRun = false;  // Finish builds the file but writes nothing
-    OutputCheck checkOutput;  // none: only the source itself is protected
+    bool dryRun = false;                                // Finish builds the file but writes nothing
+    OutputCheck checkOutput;                            // none: only the source itself is protected
     // False when `save` sends the bytes elsewhere than to the file at the output
     // path (standard output): then the path is neither resolved nor checked.
     bool toFile = true;
@@ -122,4 +122,4 @@ private:
     AudioExtent m_extent;
 };
 
-} // namespace quorbin
+}  // namespace quorbin

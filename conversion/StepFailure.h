@@ -11,11 +11,11 @@ namespace quorbin {
 
 enum class StepFailure {
     None,
-    PathTooLong,   // the path has 260 or more bytes in CP932
-    NotWave,       // the name does not end in ".wav"
+    PathTooLong,  // the path has 260 or more bytes in CP932
+    NotWave,      // the name does not end in ".wav"
     CannotOpen,
     InvalidWave,
-    Unsupported,   // a WAVE file, but not 16-bit mono PCM at 4000 to 16000 Hz
+    Unsupported,  // a WAVE file, but not 16-bit mono PCM at 4000 to 16000 Hz
     TooShort,
     CannotSave,
     DiskSpace,
@@ -46,9 +46,11 @@ struct FailureReason {
 };
 
 // The reason of a failed save: the dangling link, or the system's error.
-inline FailureReason ReasonFor(const SaveStatus& status) {
-    if (status.failure == SaveFailure::DanglingLink) return FailureReason::Of(ReasonKind::DanglingLink);
+inline FailureReason ReasonFor(const SaveStatus& status)
+{
+    if (status.failure == SaveFailure::DanglingLink)
+        return FailureReason::Of(ReasonKind::DanglingLink);
     return FailureReason::System(status.error);
 }
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -43,12 +43,14 @@ constexpr ErrorWording kErrorWordings[] = {
 };
 
 // The system's own text for `error` in English, whatever the user's locale.
-std::string EnglishErrorText(int error) {
+std::string EnglishErrorText(int error)
+{
     static const locale_t plain = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     return plain ? ::strerror_l(error, plain) : std::strerror(error);
 }
 
-std::string FormatTagName(std::uint16_t tag) {
+std::string FormatTagName(std::uint16_t tag)
+{
     switch (tag) {
     case 1: return "PCM";
     case 2: return "MS ADPCM";
@@ -66,17 +68,20 @@ std::string FormatTagName(std::uint16_t tag) {
 }
 
 // "44100 Hz, 2 channels, 16-bit PCM"
-std::string FormatText(const WaveFormat& format, Language language) {
+std::string FormatText(const WaveFormat& format, Language language)
+{
     const std::string rate = std::to_string(format.sampleRate) + " Hz, ";
     const std::string kind = std::to_string(format.bitsPerSample) + Wording{"-bit ", " ビット "}.In(language)
                              + FormatTagName(format.formatTag);
-    if (language == Language::Japanese) return rate + std::to_string(format.channels) + " チャンネル, " + kind;
+    if (language == Language::Japanese)
+        return rate + std::to_string(format.channels) + " チャンネル, " + kind;
     return rate + std::to_string(format.channels) + (format.channels == 1 ? " channel, " : " channels, ") + kind;
 }
 
-} // namespace
+}  // namespace
 
-int MessageIdFor(StepFailure failure) {
+int MessageIdFor(StepFailure failure)
+{
     switch (failure) {
     case StepFailure::None: return IDS_OUTPUT_SIZE;
     case StepFailure::PathTooLong: return IDS_FILENAME_TOO_LONG;
@@ -91,14 +96,17 @@ int MessageIdFor(StepFailure failure) {
     return IDS_CANNOT_SAVE_MLD;
 }
 
-std::string ErrorText(int error, Language language) {
+std::string ErrorText(int error, Language language)
+{
     for (const ErrorWording& entry : kErrorWordings) {
-        if (entry.error == error) return entry.wording.In(language);
+        if (entry.error == error)
+            return entry.wording.In(language);
     }
     return EnglishErrorText(error);
 }
 
-std::string ReasonText(const FailureReason& reason, Language language) {
+std::string ReasonText(const FailureReason& reason, Language language)
+{
     switch (reason.kind) {
     case ReasonKind::None: return {};
     case ReasonKind::SystemError: return ErrorText(reason.error, language);
@@ -112,10 +120,12 @@ std::string ReasonText(const FailureReason& reason, Language language) {
                                               : reason.file + " was already written to it in this run";
     case ReasonKind::ReplacesMelodyFile:
         return Wording{"the preview would replace the melody file itself",
-                       "プレビューがメロディファイル自身を上書きしてしまいます"}.In(language);
+                       "プレビューがメロディファイル自身を上書きしてしまいます"}
+            .In(language);
     case ReasonKind::DanglingLink:
         return Wording{"it is a symbolic link to a file that does not exist",
-                       "存在しないファイルへのシンボリックリンクです"}.In(language);
+                       "存在しないファイルへのシンボリックリンクです"}
+            .In(language);
     case ReasonKind::FormatFound: return FormatText(reason.format, language);
     case ReasonKind::Undecodable:
         return Wording{"no decoder reads this file", "どのデコーダも読めないファイルです"}.In(language);
@@ -124,4 +134,4 @@ std::string ReasonText(const FailureReason& reason, Language language) {
     return {};
 }
 
-} // namespace quorbin
+}  // namespace quorbin

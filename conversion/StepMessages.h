@@ -18,4 +18,4 @@ std::string ReasonText(const FailureReason& reason, Language language = Language
 // The system's reason for a failure with errno `error` ("No such file or directory").
 std::string ErrorText(int error, Language language = Language::English);
 
-} // namespace quorbin
+}  // namespace quorbin

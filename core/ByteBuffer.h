@@ -35,7 +35,11 @@ public:
 
     void Resize(std::size_t size) { m_bytes.resize(size); }
     void Reserve(std::size_t size) { m_bytes.reserve(size); }
-    void Clear() { m_bytes.clear(); m_bytes.shrink_to_fit(); }
+    void Clear()
+    {
+        m_bytes.clear();
+        m_bytes.shrink_to_fit();
+    }
 
     const std::vector<std::uint8_t>& Bytes() const { return m_bytes; }
 
@@ -43,4 +47,4 @@ private:
     std::vector<std::uint8_t> m_bytes;
 };
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -27,9 +27,12 @@ public:
     MemorySource(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
 
     std::uint64_t Size() const override { return m_size; }
-    SourceRead ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length) override {
-        if (offset > m_size || length > m_size - offset) return SourceRead::Missing;
-        if (length != 0) std::memcpy(dest, m_data + offset, length);
+    SourceRead ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length) override
+    {
+        if (offset > m_size || length > m_size - offset)
+            return SourceRead::Missing;
+        if (length != 0)
+            std::memcpy(dest, m_data + offset, length);
         return SourceRead::Ok;
     }
 
@@ -38,4 +41,4 @@ private:
     std::size_t m_size;
 };
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -24,9 +24,12 @@ void Expect(bool holds, const char* what)
     }
 }
 
-std::uint32_t Be32(std::span<const std::uint8_t> b, std::size_t at) { return LoadBe32(b.data() + at); }
+std::uint32_t Be32(std::span<const std::uint8_t> b, std::size_t at)
+{
+    return LoadBe32(b.data() + at);
+}
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -36,36 +36,50 @@ constexpr std::uint8_t kAudioStart[] = {0x00, 0xFF, 0xFF, 0x00, 0x06, 0x11, 0x01
 constexpr std::uint8_t kStopTail[] = {0xFF, 0xFF, 0x00, 0x05, 0x11, 0x01, 0xF1, 0x05, 0x00};
 constexpr std::uint8_t kFiller[] = {0xFF, 0xFF, 0xDE, 0x00};
 constexpr std::size_t kFirstSetupSize = 10;
-constexpr std::size_t kAudioEventHead = 13;  // delta, FF FF, length, 11 01 F0 07 00 01, rate
+constexpr std::size_t kAudioEventHead = 13;        // delta, FF FF, length, 11 01 F0 07 00 01, rate
 constexpr std::size_t kSettingsSize = 10 + 4 * 4;  // second setup, D0, B0, C3, BA
 
-[[noreturn]] void Fail(const char* what, long long got, long long expected) {
+[[noreturn]] void Fail(const char* what, long long got, long long expected)
+{
     std::fprintf(stderr, "property violated: %s (got %lld, expected %lld)\n", what, got, expected);
     std::fflush(stderr);
     __builtin_trap();
 }
 
-void Expect(bool holds, const char* what, long long got = 0, long long expected = 0) {
-    if (!holds) Fail(what, got, expected);
+void Expect(bool holds, const char* what, long long got = 0, long long expected = 0)
+{
+    if (!holds)
+        Fail(what, got, expected);
 }
 
-std::uint32_t Be32(const ByteBuffer& b, std::size_t at) { return LoadBe32(b.Data() + at); }
-std::uint32_t Be16(const ByteBuffer& b, std::size_t at) { return LoadBe16(b.Data() + at); }
+std::uint32_t Be32(const ByteBuffer& b, std::size_t at)
+{
+    return LoadBe32(b.Data() + at);
+}
+std::uint32_t Be16(const ByteBuffer& b, std::size_t at)
+{
+    return LoadBe16(b.Data() + at);
+}
 
-bool BytesAt(const ByteBuffer& b, std::size_t at, const void* expected, std::size_t length) {
+bool BytesAt(const ByteBuffer& b, std::size_t at, const void* expected, std::size_t length)
+{
     return at + length <= b.Size() && std::memcmp(b.Data() + at, expected, length) == 0;
 }
 
-std::string TextFromTail(const std::uint8_t* data, std::size_t size, std::size_t length, std::size_t skip) {
+std::string TextFromTail(const std::uint8_t* data, std::size_t size, std::size_t length, std::size_t skip)
+{
     std::string text(length, ' ');
-    for (std::size_t i = 0; i < length; ++i) text[i] = static_cast<char>(data[(size - 1 - (skip + i) % size)]);
+    for (std::size_t i = 0; i < length; ++i)
+        text[i] = static_cast<char>(data[(size - 1 - (skip + i) % size)]);
     return text;
 }
 
-ContentInfo InfoFromControls(const std::uint8_t* data, std::size_t size) {
+ContentInfo InfoFromControls(const std::uint8_t* data, std::size_t size)
+{
     ContentInfo info;
     info.date = "20030601";
-    if (size < 8) return info;
+    if (size < 8)
+        return info;
     const std::size_t titleLength = data[4] % 51;
     const std::size_t copyrightLength = (data[5] | (data[6] << 8)) % 257;
     info.title = TextFromTail(data, size, titleLength, 0);
@@ -74,13 +88,16 @@ ContentInfo InfoFromControls(const std::uint8_t* data, std::size_t size) {
     return info;
 }
 
-void CheckParseResult(std::int32_t result, const WaveReader& reader, const std::uint8_t* data, std::size_t size) {
+void CheckParseResult(std::int32_t result, const WaveReader& reader, const std::uint8_t* data, std::size_t size)
+{
     const bool accepted = result >= 4000 && result <= 16000;
     Expect(accepted || result == WAVE_INVALID || result == WAVE_UNSUPPORTED || result == WAVE_TOO_SHORT,
            "Parse returns a rate or a failure code", result, 0);
     const bool magic = size > 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WAVE", 4) == 0;
-    if (!magic) Expect(result == WAVE_INVALID, "no RIFF WAVE header gives -1", result, WAVE_INVALID);
-    if (!accepted) return;
+    if (!magic)
+        Expect(result == WAVE_INVALID, "no RIFF WAVE header gives -1", result, WAVE_INVALID);
+    if (!accepted)
+        return;
 
     const std::uint64_t end = std::uint64_t{reader.m_dataOffset} + reader.m_dataLength + (reader.m_dataLength & 1);
     Expect(reader.m_dataOffset >= 20, "data body starts after the first chunk header", reader.m_dataOffset, 20);
@@ -90,18 +107,21 @@ void CheckParseResult(std::int32_t result, const WaveReader& reader, const std::
            reader.m_dataLength, 0);
 }
 
-std::uint32_t ExpectedCodedLength(std::uint32_t dataLength) {
+std::uint32_t ExpectedCodedLength(std::uint32_t dataLength)
+{
     const std::uint32_t samples = dataLength / 2;
     return std::min<std::uint32_t>((samples + 1) / 2, kMaxCodedAudio);
 }
 
-std::uint32_t ExpectedTicks(std::uint32_t codedLength, std::int32_t rate) {
+std::uint32_t ExpectedTicks(std::uint32_t codedLength, std::int32_t rate)
+{
     const std::uint32_t bytesPerTick = static_cast<std::uint32_t>(rate / 1000) * 5;
     return codedLength / bytesPerTick + 1;
 }
 
 // The plain encoder, one sample at a time: an independent path to the same codes.
-ByteBuffer ReferenceEncode(const std::uint8_t* bytes, std::uint32_t samples) {
+ByteBuffer ReferenceEncode(const std::uint8_t* bytes, std::uint32_t samples)
+{
     ByteBuffer coded;
     coded.Resize((samples + 1) / 2);
     std::uint32_t length = static_cast<std::uint32_t>(coded.Size());
@@ -110,7 +130,8 @@ ByteBuffer ReferenceEncode(const std::uint8_t* bytes, std::uint32_t samples) {
 }
 
 void CheckCodedAudio(const ByteBuffer& out, std::size_t at, std::uint32_t n, const MldBuilder& builder,
-                     const std::uint8_t* data) {
+                     const std::uint8_t* data)
+{
     const std::uint32_t samples = std::min(builder.m_dataLength / 2, 2 * n);
     const ByteBuffer reference = ReferenceEncode(data + builder.m_dataOffset, samples);
     Expect(reference.Size() == n, "reference encode has the coded length", reference.Size(), n);
@@ -119,7 +140,8 @@ void CheckCodedAudio(const ByteBuffer& out, std::size_t at, std::uint32_t n, con
 
 // Walks events 8 to 12 from `at` and checks that the stop event comes the
 // computed play time after the start event.
-void CheckPlayback(const ByteBuffer& out, std::size_t at, std::uint32_t n, std::int32_t rate) {
+void CheckPlayback(const ByteBuffer& out, std::size_t at, std::uint32_t n, std::int32_t rate)
+{
     Expect(BytesAt(out, at, kAudioStart, sizeof kAudioStart), "audio start event");
     at += sizeof kAudioStart;
     std::uint32_t ticks = 0;
@@ -138,7 +160,8 @@ void CheckPlayback(const ByteBuffer& out, std::size_t at, std::uint32_t n, std::
 }
 
 void CheckMelodyFile(const ByteBuffer& out, const ContentInfo& info, std::int32_t rate, const MldBuilder& builder,
-                     const std::uint8_t* data) {
+                     const std::uint8_t* data)
+{
     const std::size_t size = out.Size();
     Expect(size >= 173, "file holds at least the fixed bytes", size, 173);
     Expect(BytesAt(out, 0, "melo", 4), "magic");
@@ -172,7 +195,8 @@ void CheckMelodyFile(const ByteBuffer& out, const ContentInfo& info, std::int32_
     Expect(BytesAt(out, size - sizeof kTrackEnd, kTrackEnd, sizeof kTrackEnd), "file ends with the end events");
 }
 
-void CheckReadBack(const ByteBuffer& out, const ContentInfo& info, std::int32_t rate) {
+void CheckReadBack(const ByteBuffer& out, const ContentInfo& info, std::int32_t rate)
+{
     const MldReadResult read = ReadMld(out.Bytes());
     if (!read.contents) {
         std::fprintf(stderr, "reader: %s at %zu\n", read.error.message.c_str(), read.error.offset);
@@ -190,14 +214,17 @@ void CheckReadBack(const ByteBuffer& out, const ContentInfo& info, std::int32_t 
 }
 
 // The reader must keep inside any bytes it is given and describe only what is there.
-void ReadRawInput(const std::uint8_t* data, std::size_t size) {
+void ReadRawInput(const std::uint8_t* data, std::size_t size)
+{
     const MldReadResult read = ReadMld(std::span<const std::uint8_t>(data, size));
-    if (!read.contents) return;
+    if (!read.contents)
+        return;
     Expect(read.contents->audioOffset + read.contents->audioLength <= size, "audio of a read file lies inside it");
 }
 
 // An unnamed file holding the input, read by position.
-FileSource FileHolding(const std::uint8_t* data, std::size_t size) {
+FileSource FileHolding(const std::uint8_t* data, std::size_t size)
+{
     const int fd = ::memfd_create("wave", MFD_CLOEXEC);
     Expect(fd >= 0, "an unnamed file can be made");
     Expect(size == 0 || ::write(fd, data, size) == static_cast<ssize_t>(size), "the input fits the file");
@@ -207,12 +234,14 @@ FileSource FileHolding(const std::uint8_t* data, std::size_t size) {
 // The reader that takes only what it needs from a file decides as the whole
 // file in memory does; `melody` is what the whole file built (empty if refused).
 void CheckBoundedRead(const std::uint8_t* data, std::size_t size, std::int32_t result, const MldBuilder& whole,
-                      const ContentInfo& info, const ByteBuffer& melody) {
+                      const ContentInfo& info, const ByteBuffer& melody)
+{
     FileSource file = FileHolding(data, size);
     WaveReader bounded;
     const std::int32_t boundedResult = bounded.Parse(file);
     Expect(boundedResult == result, "file read by position gives the same result", boundedResult, result);
-    if (result < 0) return;
+    if (result < 0)
+        return;
     Expect(bounded.m_dataOffset == whole.m_dataOffset && bounded.m_dataLength == whole.m_dataLength,
            "file read by position finds the same data chunk");
     ByteBuffer kept;
@@ -223,9 +252,10 @@ void CheckBoundedRead(const std::uint8_t* data, std::size_t size, std::int32_t r
     Expect(fromKept.Bytes() == melody.Bytes(), "the kept samples build the same melody file");
 }
 
-} // namespace
+}  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     ReadRawInput(data, size);
     const ByteBuffer fileBytes(std::vector<std::uint8_t>(data, data + size));
     MldBuilder builder;

@@ -20,7 +20,7 @@ void WriteTextChunk(ByteBuffer& buf, std::string_view id, std::string_view text)
                            static_cast<std::uint32_t>(body.size()));
 }
 
-} // namespace
+}  // namespace
 
 void MldBuilder::WriteChunk(ByteBuffer& buf, std::string_view id, const std::uint8_t* data, std::uint32_t length)
 {
@@ -92,4 +92,4 @@ std::int32_t MldBuilder::BuildFromSamples(const ContentInfo& info, std::span<con
     return 0;
 }
 
-} // namespace quorbin
+}  // namespace quorbin

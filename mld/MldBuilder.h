@@ -14,10 +14,10 @@
 namespace quorbin {
 
 struct ContentInfo {
-    std::string title;       // CP932 bytes, at most mld::kMaxTitleBytes
-    std::string copyright;   // CP932 bytes, at most mld::kMaxCopyrightBytes
+    std::string title;      // CP932 bytes, at most mld::kMaxTitleBytes
+    std::string copyright;  // CP932 bytes, at most mld::kMaxCopyrightBytes
     std::uint8_t protectionFlag = 0;
-    std::string date;        // 8 digits "YYYYMMDD"; empty: the local date at build time
+    std::string date;  // 8 digits "YYYYMMDD"; empty: the local date at build time
 };
 
 using mld::kMaxCodedAudio;
@@ -30,8 +30,8 @@ public:
     // Returns 0 when the whole file is in `out`, -1 when the track failed or `out` was not empty
     // (then `out` is left as it was). The 0/-1 convention is fixed by the design.
     // `quality` picks the encoder of the audio; the file's layout is the same.
-    std::int32_t Build(const ContentInfo& info, const ByteBuffer& fileBytes, std::int32_t sampleRate,
-                       ByteBuffer& out, EncoderQuality quality = EncoderQuality::Standard);
+    std::int32_t Build(const ContentInfo& info, const ByteBuffer& fileBytes, std::int32_t sampleRate, ByteBuffer& out,
+                       EncoderQuality quality = EncoderQuality::Standard);
     // The same from the "data" body alone (or its first kMaxUsedSampleBytes bytes).
     static std::int32_t BuildFromSamples(const ContentInfo& info, std::span<const std::uint8_t> sampleBytes,
                                          std::int32_t sampleRate, ByteBuffer& out,
@@ -58,4 +58,4 @@ private:
     bool DataBody(const ByteBuffer& fileBytes, std::span<const std::uint8_t>& body) const;
 };
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -17,15 +17,15 @@ constexpr std::uint8_t kTrackCount = 0x01;
 
 // ---- Information chunks: id and 16-bit length, in this order ----
 constexpr std::size_t kChunkHeaderSize = 6;
-constexpr std::string_view kSourceId = "sorc";     // one byte: the protection flag
+constexpr std::string_view kSourceId = "sorc";  // one byte: the protection flag
 constexpr std::string_view kTitleId = "titl";
 constexpr std::string_view kVersionId = "vers";
 constexpr std::string_view kDateId = "date";
 constexpr std::string_view kCopyrightId = "copy";
 constexpr std::string_view kNoteId = "note";
 constexpr std::string_view kSoftwareId = "supt";
-constexpr std::array<std::string_view, 7> kInfoChunkIds = {kSourceId, kTitleId,   kVersionId, kDateId,
-                                                           kCopyrightId, kNoteId, kSoftwareId};
+constexpr std::array<std::string_view, 7> kInfoChunkIds = {kSourceId,    kTitleId, kVersionId, kDateId,
+                                                           kCopyrightId, kNoteId,  kSoftwareId};
 constexpr std::string_view kFormatVersion = "0300";
 constexpr std::uint8_t kNote[] = {0x00, 0x00};
 
@@ -52,13 +52,13 @@ constexpr std::uint8_t kAudioDataCommand = 0xF0;  // then kAudioFormat, the 16-b
 constexpr std::uint8_t kPlaybackCommand = 0xF1;   // then kAudioStart 00 7F, or kAudioStop 00
 constexpr std::uint8_t kSetupCommand = 0xF3;
 constexpr std::uint8_t kAudioFormat[] = {0x07, 0x00, 0x01};
-constexpr std::size_t kAudioDataFixedBytes = 8;   // prefix, command, format and rate
+constexpr std::size_t kAudioDataFixedBytes = 8;  // prefix, command, format and rate
 constexpr std::uint8_t kAudioStart = 0x03;
 constexpr std::uint8_t kAudioStop = 0x05;
 
-constexpr std::uint8_t kTempo = 0x7D;          // 125 beats a minute
-constexpr std::uint32_t kTicksPerBeat = 48;    // time base code 3
-constexpr std::int32_t kMaxDelta = 255;        // a longer wait is carried by filler events
+constexpr std::uint8_t kTempo = 0x7D;        // 125 beats a minute
+constexpr std::uint32_t kTicksPerBeat = 48;  // time base code 3
+constexpr std::int32_t kMaxDelta = 255;      // a longer wait is carried by filler events
 
 // ---- Limits ----
 constexpr std::size_t kMaxTitleBytes = 50;       // CP932
@@ -72,4 +72,4 @@ constexpr std::uint32_t kMaxSampleRate = 16000;
 
 static_assert(kMaxCodedAudio == 65527 && kMaxSamples == 131054);
 
-} // namespace quorbin::mld
+}  // namespace quorbin::mld

@@ -131,15 +131,13 @@ private:
         const std::string_view found = Text(offset, 4);
         if (found != id) {
             const std::string what = IsInfoChunkId(found) ? "chunk out of order: found " : "unknown chunk ";
-            return Fail(what + Printable(m_file.subspan(offset, 4)) + " where \"" + std::string(id)
-                            + "\" belongs",
+            return Fail(what + Printable(m_file.subspan(offset, 4)) + " where \"" + std::string(id) + "\" belongs",
                         offset);
         }
         const std::size_t length = Be16(offset + 4);
         if (!Fits(offset + kChunkHeaderSize, length, m_trackStart))
             return Fail("chunk \"" + std::string(id) + "\" cut short: its " + std::to_string(length)
-                            + " bytes run past the end of the header block at offset "
-                            + std::to_string(m_trackStart),
+                            + " bytes run past the end of the header block at offset " + std::to_string(m_trackStart),
                         offset + 4);
         body = Text(offset + kChunkHeaderSize, length);
         return true;
@@ -178,8 +176,8 @@ private:
         const std::uint32_t stated = Be32(m_trackStart + 4);
         const std::size_t actual = size - m_trackStart - kTrackHeaderSize;
         if (stated != actual)
-            return Fail("track length field says " + std::to_string(stated) + " bytes, but "
-                            + std::to_string(actual) + " follow",
+            return Fail("track length field says " + std::to_string(stated) + " bytes, but " + std::to_string(actual)
+                            + " follow",
                         m_trackStart + 4);
         return Events(m_trackStart + kTrackHeaderSize) && TrackComplete();
     }
@@ -312,11 +310,11 @@ private:
     }
 };
 
-} // namespace
+}  // namespace
 
 MldReadResult ReadMld(std::span<const std::uint8_t> file)
 {
     return Parser(file).Run();
 }
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -16,14 +16,14 @@ struct MldContents {
     std::string title;                // CP932 bytes as stored
     std::string version;
     std::string date;
-    std::string copyright;            // CP932 bytes as stored
+    std::string copyright;  // CP932 bytes as stored
     std::string software;
-    std::int32_t sampleRate = 0;      // from the audio data event, never 0
-    std::size_t audioOffset = 0;      // file offset of the first coded audio byte
-    std::size_t audioLength = 0;      // coded audio bytes
-    std::uint32_t playTicks = 0;      // ticks from the audio start event to the audio stop event
+    std::int32_t sampleRate = 0;  // from the audio data event, never 0
+    std::size_t audioOffset = 0;  // file offset of the first coded audio byte
+    std::size_t audioLength = 0;  // coded audio bytes
+    std::uint32_t playTicks = 0;  // ticks from the audio start event to the audio stop event
     std::uint32_t fillerEvents = 0;
-    double tickSeconds = 0;           // length of one tick, from the timing event
+    double tickSeconds = 0;  // length of one tick, from the timing event
 
     double PlaySeconds() const { return playTicks * tickSeconds; }
     // Two samples per coded byte at the stored rate.
@@ -42,4 +42,4 @@ struct MldReadResult {
 
 MldReadResult ReadMld(std::span<const std::uint8_t> file);
 
-} // namespace quorbin
+}  // namespace quorbin

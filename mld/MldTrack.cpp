@@ -39,7 +39,7 @@ void AppendSetup(ByteBuffer& track, std::uint8_t first, std::uint8_t second)
     Append(track, {first, second});
 }
 
-} // namespace
+}  // namespace
 
 bool MldBuilder::DataBody(const ByteBuffer& fileBytes, std::span<const std::uint8_t>& body) const
 {
@@ -141,4 +141,4 @@ std::int32_t MldBuilder::WriteTrackFromSamples(std::span<const std::uint8_t> sam
     return 0;
 }
 
-} // namespace quorbin
+}  // namespace quorbin

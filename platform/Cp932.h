@@ -29,4 +29,4 @@ bool IsCp932LeadByte(unsigned char byte);
 // valid UTF-8); nullopt when the whole text converts.
 std::optional<std::size_t> FirstNonCp932Character(std::string_view utf8);
 
-} // namespace quorbin
+}  // namespace quorbin

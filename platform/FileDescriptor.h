@@ -7,8 +7,10 @@ namespace quorbin {
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) ::close(m_fd);
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
     }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -16,7 +18,8 @@ public:
     int Get() const { return m_fd; }
     bool Valid() const { return m_fd >= 0; }
     // Closes now and reports whether close succeeded.
-    bool Close() {
+    bool Close()
+    {
         const int fd = m_fd;
         m_fd = -1;
         return ::close(fd) == 0;
@@ -26,4 +29,4 @@ private:
     int m_fd;
 };
 
-} // namespace quorbin
+}  // namespace quorbin

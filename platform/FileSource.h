@@ -38,4 +38,4 @@ private:
     std::uint64_t m_blockStart = 0;
 };
 
-} // namespace quorbin
+}  // namespace quorbin

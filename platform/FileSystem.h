@@ -63,4 +63,4 @@ struct FileIdentity {
 // None when nothing exists at `path`.
 std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path);
 
-} // namespace quorbin
+}  // namespace quorbin

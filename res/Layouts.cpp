@@ -28,7 +28,10 @@ LayoutControl Field(int id, DialogUnitRect rect)
 DialogLayout MainLayout(Language language)
 {
     const bool ja = language == Language::Japanese;
-    return {IDD_MAIN, language, ja ? kJapaneseFont : kEnglishFont, ja ? 9 : 8,
+    return {IDD_MAIN,
+            language,
+            ja ? kJapaneseFont : kEnglishFont,
+            ja ? 9 : 8,
             {
                 Button(1029, "about", ja ? DialogUnitRect{4, 48, 34, 8} : DialogUnitRect{4, 52, 34, 8}),
                 Button(1027, "Dropspace", ja ? DialogUnitRect{0, 14, 140, 34} : DialogUnitRect{0, 15, 140, 37}),
@@ -39,7 +42,10 @@ DialogLayout MainLayout(Language language)
 DialogLayout InfoLayout(Language language)
 {
     const bool ja = language == Language::Japanese;
-    return {IDD_INFO, language, ja ? kJapaneseFont : kEnglishFont, ja ? 9 : 8,
+    return {IDD_INFO,
+            language,
+            ja ? kJapaneseFont : kEnglishFont,
+            ja ? 9 : 8,
             {
                 Button(1023, "", ja ? DialogUnitRect{81, 36, 9, 8} : DialogUnitRect{81, 39, 9, 8}),
                 Button(1015, "Power", ja ? DialogUnitRect{121, 40, 19, 16} : DialogUnitRect{121, 44, 19, 17}),
@@ -54,7 +60,10 @@ DialogLayout InfoLayout(Language language)
 DialogLayout MessageLayout(Language language)
 {
     const bool ja = language == Language::Japanese;
-    return {IDD_MESSAGE, language, ja ? kJapaneseFont : kEnglishFont, ja ? 9 : 8,
+    return {IDD_MESSAGE,
+            language,
+            ja ? kJapaneseFont : kEnglishFont,
+            ja ? 9 : 8,
             {
                 Text(1026, "", kStyleCentre | kStyleCentreImage,
                      ja ? DialogUnitRect{10, 35, 120, 7} : DialogUnitRect{10, 38, 120, 7}),
@@ -69,26 +78,30 @@ DialogLayout MessageLayout(Language language)
 DialogLayout AboutLayout(Language language)
 {
     if (language == Language::Japanese) {
-        return {IDD_ABOUT, language, kJapaneseFont, 8,
+        return {IDD_ABOUT,
+                language,
+                kJapaneseFont,
+                8,
                 {
                     Text(1002, "Quorbin", kTextLine, {41, 19, 83, 8}),
                     Text(1003, "Copyright (C) 2003", kTextLine, {41, 27, 84, 8}),
                     Text(1004, "株式会社ノルラボ", kTextLine, {41, 34, 95, 8}),
-                    Text(1006, "https://example.com/\nquorbin/ja/", kStyleCentre | kStyleNotify,
-                         {45, 42, 77, 18}),
+                    Text(1006, "https://example.com/\nquorbin/ja/", kStyleCentre | kStyleNotify, {45, 42, 77, 18}),
                     Button(1, "OK", {87, 48, 34, 8}),
                     Button(1015, "Power", {121, 40, 19, 16}),
                 }};
     }
-    return {IDD_ABOUT, language, kEnglishFont, 8,
+    return {IDD_ABOUT,
+            language,
+            kEnglishFont,
+            8,
             {
                 Text(1002, "Quorbin", kTextLine, {41, 13, 87, 8}),
                 // The English lines stand closer than the font is high: a line
                 // without descenders keeps it clear of the maker line below.
                 Text(1003, "© 2003 norrlab", kTextLine, {41, 19, 86, 8}),
                 Text(1004, "norrlab sound works", kTextLine, {41, 24, 95, 8}),
-                Text(1006, "https://example.com/\nquorbin/en/", kStyleCentre | kStyleNotify,
-                     {48, 31, 78, 17}),
+                Text(1006, "https://example.com/\nquorbin/en/", kStyleCentre | kStyleNotify, {48, 31, 78, 17}),
                 Button(1, "OK", {87, 52, 34, 8}),
                 Button(1015, "Power", {121, 44, 19, 17}),
             }};
@@ -105,7 +118,7 @@ DialogLayout MakeLayout(int id, Language language)
     }
 }
 
-} // namespace
+}  // namespace
 
 const LayoutControl* DialogLayout::Find(int controlId) const
 {
@@ -135,4 +148,4 @@ const DialogLayout& LoadLayout(int id, Language language)
     return kEmpty;
 }
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -61,4 +61,4 @@ struct DialogLayout {
 // no controls) for any other number.
 const DialogLayout& LoadLayout(int id, Language language);
 
-} // namespace quorbin
+}  // namespace quorbin

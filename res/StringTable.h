@@ -27,4 +27,4 @@ const char* LoadCutNoteTemplate(Language language);
 // order the C library gives them priority) is Japanese, English otherwise.
 Language LanguageFromEnvironment();
 
-} // namespace quorbin
+}  // namespace quorbin

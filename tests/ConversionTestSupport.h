@@ -27,17 +27,20 @@ namespace fs = std::filesystem;
 // A fresh folder that ordinary users may enter, removed afterwards.
 class TempFolder {
 public:
-    TempFolder() {
+    TempFolder()
+    {
         std::string pattern = (fs::temp_directory_path() / "quorbin-test-XXXXXX").string();
         m_path = ::mkdtemp(pattern.data());
         fs::permissions(m_path, fs::perms(0755));
     }
-    ~TempFolder() {
+    ~TempFolder()
+    {
         std::error_code ec;
         // Tests close folders to writing; open them again so they can be removed.
         fs::permissions(m_path, fs::perms(0755), ec);
         for (auto it = fs::recursive_directory_iterator(m_path, ec); !ec && it != fs::end(it); it.increment(ec)) {
-            if (it->is_directory() && !it->is_symlink()) fs::permissions(it->path(), fs::perms(0755), ec);
+            if (it->is_directory() && !it->is_symlink())
+                fs::permissions(it->path(), fs::perms(0755), ec);
         }
         fs::remove_all(m_path, ec);
     }
@@ -48,9 +51,11 @@ public:
     fs::path operator/(const std::string& name) const { return m_path / name; }
 
     // Names of every entry, hidden ones included, sorted.
-    std::vector<std::string> Entries(const std::string& sub = "") const {
+    std::vector<std::string> Entries(const std::string& sub = "") const
+    {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_path / sub)) names.push_back(entry.path().filename());
+        for (const auto& entry : fs::directory_iterator(m_path / sub))
+            names.push_back(entry.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -59,26 +64,31 @@ private:
     fs::path m_path;
 };
 
-inline void WriteFile(const fs::path& path, const std::string& content) {
+inline void WriteFile(const fs::path& path, const std::string& content)
+{
     std::ofstream(path, std::ios::binary) << content;
 }
 
-inline std::string ReadFile(const fs::path& path) {
+inline std::string ReadFile(const fs::path& path)
+{
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-inline ByteBuffer ToBuffer(const std::string& bytes) {
+inline ByteBuffer ToBuffer(const std::string& bytes)
+{
     return ByteBuffer(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
-inline std::string FromBuffer(const ByteBuffer& buffer) {
+inline std::string FromBuffer(const ByteBuffer& buffer)
+{
     return std::string(buffer.Bytes().begin(), buffer.Bytes().end());
 }
 
 // The melody file that the builder makes of `wave` on its own.
 inline std::string BuildDirectly(const std::string& wave, const ContentInfo& info,
-                                 EncoderQuality quality = EncoderQuality::Standard) {
+                                 EncoderQuality quality = EncoderQuality::Standard)
+{
     const ByteBuffer source = ToBuffer(wave);
     MldBuilder builder;
     const std::int32_t rate = builder.Parse(source);
@@ -95,14 +105,16 @@ struct WaveFormat {
 };
 
 // `value` as the four little-endian bytes of a size field.
-inline std::string Le32(std::uint32_t value) {
+inline std::string Le32(std::uint32_t value)
+{
     fixtures::Bytes bytes;
     fixtures::PutLe32(bytes, value);
     return std::string(bytes.begin(), bytes.end());
 }
 
 // A canonical WAVE file holding a 440 Hz tone of `samples` frames.
-inline std::string MakeWave(std::uint32_t samples, WaveFormat format = {}) {
+inline std::string MakeWave(std::uint32_t samples, WaveFormat format = {})
+{
     fixtures::Chunk data{"data", {}};
     for (std::uint32_t i = 0; i < samples * format.channels; ++i) {
         const double value = 12000.0 * std::sin(2.0 * M_PI * 440.0 * i / format.rate);
@@ -120,10 +132,12 @@ inline std::string MakeWave(std::uint32_t samples, WaveFormat format = {}) {
 // Runs `body` in a child process and returns its exit status (-1 if it died).
 // With `unprivileged`, a root caller drops to the user "nobody" first so that
 // permission bits apply.
-inline int InChild(const std::function<int()>& body, bool unprivileged = false) {
+inline int InChild(const std::function<int()>& body, bool unprivileged = false)
+{
     const pid_t pid = ::fork();
     if (pid == 0) {
-        if (unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(99);
+        if (unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(99);
         ::_exit(body());
     }
     int status = 0;
@@ -131,4 +145,4 @@ inline int InChild(const std::function<int()>& body, bool unprivileged = false) 
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-} // namespace quorbin::testing_support
+}  // namespace quorbin::testing_support

@@ -51,7 +51,8 @@ constexpr int kTimedOutResult = -100;
 class ModalDriver : public QObject {
 public:
     explicit ModalDriver(QList<ModalStep> steps, QDialog* watched = nullptr, int watchdogMs = 30000)
-        : m_steps(std::move(steps)), m_watched(watched)
+        : m_steps(std::move(steps)),
+          m_watched(watched)
     {
         connect(&m_poll, &QTimer::timeout, this, [this] { Poll(); });
         m_poll.start(5);
@@ -123,4 +124,4 @@ inline int RunModal(QDialog& dialog, const ModalStep& step, bool* timedOut = nul
     return result;
 }
 
-} // namespace quorbin
+}  // namespace quorbin

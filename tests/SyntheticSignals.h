@@ -21,7 +21,8 @@ namespace quorbin::signals {
 inline std::vector<std::int16_t> ToSamples(const std::vector<double>& wave, double peak)
 {
     double largest = 1e-9;
-    for (const double v : wave) largest = std::max(largest, std::abs(v));
+    for (const double v : wave)
+        largest = std::max(largest, std::abs(v));
     std::vector<std::int16_t> samples;
     samples.reserve(wave.size());
     for (const double v : wave)
@@ -98,7 +99,8 @@ inline std::vector<std::int16_t> SpeechLike(std::uint32_t rate, double seconds, 
         // Glottal source and lip radiation together fall by about 6 dB an octave.
         source = pulse * voiced + 0.9 * source;
         double v = 0;
-        for (Resonator& r : formants) v += r.Step(source * 40);
+        for (Resonator& r : formants)
+            v += r.Step(source * 40);
         const double mixed = v + 0.25 * fricative * hiss.Step(noise(rng));
         // Remove the pulse train's constant part, as a microphone does.
         blocked = mixed - lastMixed + 0.995 * blocked;
@@ -121,7 +123,8 @@ inline std::vector<std::int16_t> Plucked(std::uint32_t rate, double seconds, dou
     const auto noteLength = static_cast<std::size_t>(rate * kNoteSeconds);
     for (std::size_t start = 0, n = 0; start < wave.size(); start += noteLength, ++n) {
         std::vector<double> line(static_cast<std::size_t>(rate / kNotes[(n * 5) % kNotes.size()]));
-        for (double& v : line) v = burst(rng);
+        for (double& v : line)
+            v = burst(rng);
         const std::size_t end = std::min(wave.size(), start + 2 * noteLength);
         for (std::size_t i = start, k = 0; i < end; ++i, k = (k + 1) % line.size()) {
             const double next = line[(k + 1) % line.size()];
@@ -159,4 +162,4 @@ inline double SnrDb(std::span<const std::int16_t> original, std::span<const std:
     return 10 * std::log10(signal / std::max(error, 1e-9));
 }
 
-} // namespace quorbin::signals
+}  // namespace quorbin::signals

@@ -13,8 +13,14 @@ namespace quorbin::fixtures {
 
 using Bytes = std::vector<std::uint8_t>;
 
-inline void PutLe16(Bytes& out, std::uint32_t value) { AppendLe16(out, value); }
-inline void PutLe32(Bytes& out, std::uint32_t value) { AppendLe32(out, value); }
+inline void PutLe16(Bytes& out, std::uint32_t value)
+{
+    AppendLe16(out, value);
+}
+inline void PutLe32(Bytes& out, std::uint32_t value)
+{
+    AppendLe32(out, value);
+}
 
 // Byte by byte: GCC 12 mistakes a range insert here for an overflow when inlined.
 inline void PutText(Bytes& out, const std::string& text)
@@ -45,7 +51,10 @@ inline Bytes FmtBody(std::uint32_t rate, std::uint16_t channels = 1, std::uint16
     return body;
 }
 
-inline Chunk Fmt(std::uint32_t rate) { return {"fmt ", FmtBody(rate)}; }
+inline Chunk Fmt(std::uint32_t rate)
+{
+    return {"fmt ", FmtBody(rate)};
+}
 
 inline Chunk Data(const std::vector<std::int16_t>& samples)
 {
@@ -55,7 +64,10 @@ inline Chunk Data(const std::vector<std::int16_t>& samples)
     return chunk;
 }
 
-inline Chunk DataOfSize(std::uint32_t bytes) { return {"data", Bytes(bytes, 0)}; }
+inline Chunk DataOfSize(std::uint32_t bytes)
+{
+    return {"data", Bytes(bytes, 0)};
+}
 
 inline Bytes RiffFile(std::initializer_list<Chunk> chunks, std::uint32_t riffSize = 0xFFFFFFFF)
 {
@@ -90,4 +102,4 @@ inline ByteBuffer MonoWave(const std::vector<std::int16_t>& samples, std::uint32
     return Exact(RiffFile({Fmt(rate), Data(samples)}));
 }
 
-} // namespace quorbin::fixtures
+}  // namespace quorbin::fixtures

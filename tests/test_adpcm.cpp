@@ -61,7 +61,10 @@ struct WorkedExample {
     Bytes output;
 };
 
-std::ostream& operator<<(std::ostream& os, const WorkedExample& e) { return os << e.name; }
+std::ostream& operator<<(std::ostream& os, const WorkedExample& e)
+{
+    return os << e.name;
+}
 
 class WorkedExampleTest : public ::testing::TestWithParam<WorkedExample> {};
 
@@ -75,13 +78,18 @@ TEST_P(WorkedExampleTest, HelpersFollowTheTraceAndEncoderMatches)
     EXPECT_EQ(Encode(e.samples), e.output);
 }
 
-INSTANTIATE_TEST_SUITE_P(Adpcm, WorkedExampleTest, ::testing::Values(
-    WorkedExample{"FourSamples", {1000, 1000, -1000, 0}, {236, 806, -560, 95}, {304, 729, 1748, 1570}, {0x77, 0x1F}},
-    WorkedExample{"OddCount", {1000, 1000, -1000}, {236, 806, -560}, {304, 729, 1748}, {0x77, 0x0F}},
-    WorkedExample{"Silence", {0, 0, 0, 0}, {15, 0, 15, 0}, {127, 127, 127, 127}, {0x80, 0x80}},
-    WorkedExample{"Rising", {0, 6543, 12367, 16829, 19438, 19908, 18185, 14461},
-                  {15, 251, 821, 2187, 5464, 13324, 17093, 13706},
-                  {127, 304, 729, 1748, 4192, 10054, 9032, 8114}, {0x70, 0x77, 0x77, 0x91}}),
+INSTANTIATE_TEST_SUITE_P(
+    Adpcm, WorkedExampleTest,
+    ::testing::Values(
+        WorkedExample{
+            "FourSamples", {1000, 1000, -1000, 0}, {236, 806, -560, 95}, {304, 729, 1748, 1570}, {0x77, 0x1F}},
+        WorkedExample{"OddCount", {1000, 1000, -1000}, {236, 806, -560}, {304, 729, 1748}, {0x77, 0x0F}},
+        WorkedExample{"Silence", {0, 0, 0, 0}, {15, 0, 15, 0}, {127, 127, 127, 127}, {0x80, 0x80}},
+        WorkedExample{"Rising",
+                      {0, 6543, 12367, 16829, 19438, 19908, 18185, 14461},
+                      {15, 251, 821, 2187, 5464, 13324, 17093, 13706},
+                      {127, 304, 729, 1748, 4192, 10054, 9032, 8114},
+                      {0x70, 0x77, 0x77, 0x91}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AdpcmExtremes, FullScaleSquareWaveSaturatesStep)
@@ -127,13 +135,13 @@ TEST(AdpcmHelpers, PredictorTruncatesEachQuotientAndClamps)
 TEST(AdpcmHelpers, StepIsScaledAndKeptInRange)
 {
     AdpcmCode code;
-    EXPECT_EQ(adpcm_next_step(code, 127), 127);      // 114 raised
-    EXPECT_EQ(adpcm_next_step(code, 1000), 898);     // 1000 * 230 / 256
+    EXPECT_EQ(adpcm_next_step(code, 127), 127);   // 114 raised
+    EXPECT_EQ(adpcm_next_step(code, 1000), 898);  // 1000 * 230 / 256
     code.bit0 = code.bit1 = code.bit2 = 1;
-    EXPECT_EQ(adpcm_next_step(code, 1000), 2398);    // 1000 * 614 / 256
+    EXPECT_EQ(adpcm_next_step(code, 1000), 2398);  // 1000 * 614 / 256
     EXPECT_EQ(adpcm_next_step(code, 24576), 24576);
     code.sign = 1;
-    EXPECT_EQ(adpcm_next_step(code, 1000), 2398);    // the sign plays no part
+    EXPECT_EQ(adpcm_next_step(code, 1000), 2398);  // the sign plays no part
 }
 
 TEST(AdpcmHelpers, NibblesFillLowThenHighHalf)
@@ -201,10 +209,10 @@ TEST(AdpcmEncode, MatchesHelpersOnVariedSignals)
     for (int i = 0; i < 20000; ++i) {
         double value;
         switch ((i / 2000) % 4) {
-        case 0: value = full(random); break;                                 // white noise
-        case 1: value = 12000 * std::sin(i * 0.03) + noise(random); break;   // tone in noise
-        case 2: value = (i % 40 < 20) ? 32767 : -32768; break;               // clipped square
-        default: value = (i % 7) - 3; break;                                 // near silence
+        case 0: value = full(random); break;                                // white noise
+        case 1: value = 12000 * std::sin(i * 0.03) + noise(random); break;  // tone in noise
+        case 2: value = (i % 40 < 20) ? 32767 : -32768; break;              // clipped square
+        default: value = (i % 7) - 3; break;                                // near silence
         }
         samples.push_back(static_cast<std::int16_t>(std::clamp(value, -32768.0, 32767.0)));
     }
@@ -217,7 +225,9 @@ TEST(AdpcmEncode, MatchesHelpersOnVariedSignals)
         const Bytes input = SampleBytes(run);
         Bytes reference(plain.size(), 0xAA);
         auto length = static_cast<std::uint32_t>(reference.size());
-        EXPECT_EQ(adpcm_encode_reference(input.data(), static_cast<std::uint32_t>(input.size()), reference.data(), &length), 1);
+        EXPECT_EQ(
+            adpcm_encode_reference(input.data(), static_cast<std::uint32_t>(input.size()), reference.data(), &length),
+            1);
         EXPECT_EQ(reference, plain) << count;
     }
 }
@@ -235,8 +245,8 @@ std::vector<std::int16_t> ModelDecode(const Bytes& coded)
     for (const std::uint8_t byte : coded) {
         for (const int nibble : {byte & 15, byte >> 4}) {
             const int magnitude = nibble & 7;
-            const std::int32_t delta = step / 8 + (magnitude & 1 ? step / 4 : 0) + (magnitude & 2 ? step / 2 : 0) +
-                                       (magnitude & 4 ? step : 0);
+            const std::int32_t delta =
+                step / 8 + (magnitude & 1 ? step / 4 : 0) + (magnitude & 2 ? step / 2 : 0) + (magnitude & 4 ? step : 0);
             predictor = std::clamp(nibble & 8 ? predictor - delta : predictor + delta, -32768, 32767);
             step = std::clamp(step * kFactor[magnitude] / 256, 127, 24576);
             decoded.push_back(static_cast<std::int16_t>(predictor));
@@ -250,7 +260,8 @@ Bytes EncodeSearch(const std::vector<std::int16_t>& samples, std::uint32_t width
     const Bytes input = SampleBytes(samples);
     Bytes output(input.size() / 4 + 1, 0xAA);
     auto length = static_cast<std::uint32_t>(output.size());
-    EXPECT_EQ(adpcm_encode_search(input.data(), static_cast<std::uint32_t>(input.size()), output.data(), &length, width), 1);
+    EXPECT_EQ(
+        adpcm_encode_search(input.data(), static_cast<std::uint32_t>(input.size()), output.data(), &length, width), 1);
     output.resize(length);
     return output;
 }
@@ -268,7 +279,7 @@ double SquaredError(const std::vector<std::int16_t>& samples, const Bytes& coded
 std::vector<std::vector<std::int16_t>> PropertySignals()
 {
     std::vector<std::vector<std::int16_t>> result = {
-        signals::SpeechLike(8000, 0.3), signals::Tone(440, 4, 8000, 0.3), signals::Plucked(8000, 0.5),
+        signals::SpeechLike(8000, 0.3),    signals::Tone(440, 4, 8000, 0.3),      signals::Plucked(8000, 0.5),
         std::vector<std::int16_t>(999, 0), {32767, -32768, 32767, -32768, 32767}, {1000}};
     std::mt19937 random(18);
     for (int kind = 0; kind < 8; ++kind) {
@@ -306,7 +317,10 @@ struct GainCase {
     double leastGainDb;
 };
 
-std::ostream& operator<<(std::ostream& os, const GainCase& c) { return os << c.name; }
+std::ostream& operator<<(std::ostream& os, const GainCase& c)
+{
+    return os << c.name;
+}
 
 class AdpcmSearchGain : public ::testing::TestWithParam<GainCase> {};
 
@@ -315,15 +329,16 @@ class AdpcmSearchGain : public ::testing::TestWithParam<GainCase> {};
 TEST_P(AdpcmSearchGain, BeatsStandardClearly)
 {
     const GainCase& c = GetParam();
-    const double gainDb = 10 * std::log10(SquaredError(c.samples, Encode(c.samples)) /
-                                          SquaredError(c.samples, EncodeSearch(c.samples, kAdpcmSearchWidth)));
+    const double gainDb = 10
+                          * std::log10(SquaredError(c.samples, Encode(c.samples))
+                                       / SquaredError(c.samples, EncodeSearch(c.samples, kAdpcmSearchWidth)));
     EXPECT_GE(gainDb, c.leastGainDb);
 }
 
-INSTANTIATE_TEST_SUITE_P(Adpcm, AdpcmSearchGain, ::testing::Values(
-    GainCase{"Speech", signals::SpeechLike(8000, 1.0), 3.0},
-    GainCase{"ToneWithHarmonics", signals::Tone(440, 4, 8000, 1.0), 2.0},
-    GainCase{"PluckedNotes", signals::Plucked(8000, 1.0), 1.5}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Adpcm, AdpcmSearchGain,
+                         ::testing::Values(GainCase{"Speech", signals::SpeechLike(8000, 1.0), 3.0},
+                                           GainCase{"ToneWithHarmonics", signals::Tone(440, 4, 8000, 1.0), 2.0},
+                                           GainCase{"PluckedNotes", signals::Plucked(8000, 1.0), 1.5}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-} // namespace
+}  // namespace

@@ -109,9 +109,9 @@ Step MoveThen(QPoint to, Step then)
 class ModalScript : public ModalDriver {
 public:
     ModalScript(QList<Step> steps, MainDialog* mainWindow, int watchdogMs = 30000)
-        : ModalDriver(std::move(steps), mainWindow, watchdogMs), m_main(mainWindow)
-    {
-    }
+        : ModalDriver(std::move(steps), mainWindow, watchdogMs),
+          m_main(mainWindow)
+    {}
 
     QList<SeenDialog> seen;
 
@@ -175,7 +175,7 @@ QString ProgramPath()
     return QStringLiteral(QUORBIN_APP_PATH);
 }
 
-} // namespace
+}  // namespace
 
 class AppTest : public QObject {
     Q_OBJECT
@@ -259,12 +259,12 @@ void AppTest::collapsePointAndPlacement_data()
     QTest::newRow("off bottom") << QRect(300, 560, 210, 100) << screen << QPoint(405, 610) << QPoint(300, 500);
     QTest::newRow("off two sides") << QRect(-300, 590, 210, 100) << screen << QPoint(-195, 640) << QPoint(0, 500);
     // Halves of odd negative sums are truncated toward zero, not rounded down.
-    QTest::newRow("negative odd") << QRect(-101, -51, 209, 99) << QRect(-400, -300, 800, 600)
-                                  << QPoint(3, -1) << QPoint(-102, -51);
-    QTest::newRow("second screen") << QRect(900, 100, 210, 100) << QRect(800, 0, 1024, 768)
-                                   << QPoint(1005, 150) << QPoint(900, 100);
-    QTest::newRow("left wins") << QRect(100, 100, 210, 100) << QRect(150, 0, 100, 600)
-                               << QPoint(205, 150) << QPoint(150, 100);
+    QTest::newRow("negative odd") << QRect(-101, -51, 209, 99) << QRect(-400, -300, 800, 600) << QPoint(3, -1)
+                                  << QPoint(-102, -51);
+    QTest::newRow("second screen") << QRect(900, 100, 210, 100) << QRect(800, 0, 1024, 768) << QPoint(1005, 150)
+                                   << QPoint(900, 100);
+    QTest::newRow("left wins") << QRect(100, 100, 210, 100) << QRect(150, 0, 100, 600) << QPoint(205, 150)
+                               << QPoint(150, 100);
 }
 
 void AppTest::collapsePointAndPlacement()
@@ -319,8 +319,8 @@ void AppTest::dropGivesTheSameMelodyAsTheCommandLine()
     cli.start(QStringLiteral(QUORBIN_CLI_PATH),
               {QStringLiteral("convert"), QStringLiteral("--title"), QStringLiteral("Morning bell"),
                QStringLiteral("--copyright"), QStringLiteral("(c) 2003 Tester"), QStringLiteral("--protect"),
-               QStringLiteral("--date"), QString::fromStdString(MldBuilder::MakeDateStamp()),
-               QStringLiteral("-o"), expectedPath, wave});
+               QStringLiteral("--date"), QString::fromStdString(MldBuilder::MakeDateStamp()), QStringLiteral("-o"),
+               expectedPath, wave});
     QVERIFY(cli.waitForFinished(60000));
     QCOMPARE(cli.exitCode(), 0);
     QCOMPARE(melody, ReadBytes(expectedPath));
@@ -332,22 +332,21 @@ void AppTest::dropGivesTheSameMelodyAsTheCommandLine()
 
 void AppTest::failuresShowOneMessageAndWriteNothing_data()
 {
-    QTest::addColumn<QString>("name");      // file made in the scratch folder
+    QTest::addColumn<QString>("name");  // file made in the scratch folder
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<int>("padTo");         // pad the path with a long folder name to this length
+    QTest::addColumn<int>("padTo");  // pad the path with a long folder name to this length
     QTest::addColumn<bool>("asFolder");
     QTest::addColumn<int>("messageId");
 
     const QByteArray good = WaveBytes(8000, 4000);
     QTest::newRow("path of 260") << "x.wav" << good << 260 << false << int(IDS_FILENAME_TOO_LONG);
-    QTest::newRow("path of 259 passes to open") << "missing.wav" << QByteArray() << 259 << false
-                                                << int(IDS_CANNOT_OPEN_WAVE);
+    QTest::newRow("path of 259 passes to open")
+        << "missing.wav" << QByteArray() << 259 << false << int(IDS_CANNOT_OPEN_WAVE);
     QTest::newRow(".wave") << "song.wave" << good << 0 << false << int(IDS_NOT_WAV_EXTENSION);
     QTest::newRow(".wav.txt") << "song.wav.txt" << good << 0 << false << int(IDS_NOT_WAV_EXTENSION);
     QTest::newRow("folder named x.wav") << "x.wav" << QByteArray() << 0 << true << int(IDS_CANNOT_OPEN_WAVE);
     QTest::newRow("empty file") << "empty.wav" << QByteArray("") << 0 << false << int(IDS_INVALID_WAVE);
-    QTest::newRow("22050 Hz") << "fast.wav" << WaveBytes(22050, 4000) << 0 << false
-                              << int(IDS_UNSUPPORTED_FORMAT);
+    QTest::newRow("22050 Hz") << "fast.wav" << WaveBytes(22050, 4000) << 0 << false << int(IDS_UNSUPPORTED_FORMAT);
     QTest::newRow("20 ms") << "short.wav" << WaveBytes(8000, 160) << 0 << false << int(IDS_PLAYTIME_TOO_SHORT);
 }
 
@@ -684,8 +683,8 @@ void AppTest::powerOfADialogEndsTheRun_data()
 void AppTest::powerOfADialogEndsTheRun()
 {
     QFETCH(QString, through);
-    const QString wave = Path(through == QLatin1String("error") ? QStringLiteral("song.mp3")
-                                                                 : QStringLiteral("song.wav"));
+    const QString wave =
+        Path(through == QLatin1String("error") ? QStringLiteral("song.mp3") : QStringLiteral("song.wav"));
     WriteBytes(wave, WaveBytes(8000, 4000));
 
     MainDialog window;
@@ -731,7 +730,7 @@ bool WaitFor(const std::function<bool()>& condition, int ms)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 void AppTest::waylandSessionsAskForX11_data()
 {
@@ -860,13 +859,15 @@ void AppTest::lockLivesInAPrivateFolder()
     QVERIFY(program.waitForStarted(30000));
     const QString folder = lockFolder == QLatin1String("runtime") ? runtimeDir : cacheHome + QStringLiteral("/quorbin");
     QByteArray errors;
-    const bool settled = WaitFor([&] {
-        errors += program.readAllStandardError();
-        if (lockFolder.isEmpty())
-            return errors.contains("quorbin:");
-        return QFileInfo::exists(QDir(folder).filePath(InstanceLockName())) &&
-               QFileInfo::exists(QDir(folder).filePath(HandOverSocketName()));
-    }, 60000);
+    const bool settled = WaitFor(
+        [&] {
+            errors += program.readAllStandardError();
+            if (lockFolder.isEmpty())
+                return errors.contains("quorbin:");
+            return QFileInfo::exists(QDir(folder).filePath(InstanceLockName()))
+                   && QFileInfo::exists(QDir(folder).filePath(HandOverSocketName()));
+        },
+        60000);
     QTest::qWait(300);
     errors += program.readAllStandardError();
     const bool running = program.state() == QProcess::Running;
@@ -875,8 +876,8 @@ void AppTest::lockLivesInAPrivateFolder()
     QVERIFY2(settled, errors.constData());
     QVERIFY(running);
     const QList<QByteArray> lines = errors.split('\n');
-    const auto warnings =
-        std::count_if(lines.cbegin(), lines.cend(), [](const QByteArray& line) { return line.startsWith("quorbin: "); });
+    const auto warnings = std::count_if(lines.cbegin(), lines.cend(),
+                                        [](const QByteArray& line) { return line.startsWith("quorbin: "); });
     QCOMPARE(warnings, lockFolder.isEmpty() ? 1 : 0);
     if (!lockFolder.isEmpty())
         QCOMPARE(QFileInfo(folder).permissions() & 0x0077, QFile::Permissions());
@@ -980,7 +981,7 @@ void CollectControls(QAccessibleInterface* root, QStringList& controls)
     }
 }
 
-} // namespace
+}  // namespace
 
 void AppTest::accessibilityTreeNamesEveryControl_data()
 {
@@ -992,10 +993,13 @@ void AppTest::accessibilityTreeNamesEveryControl_data()
                           << QStringList{"button: Drop a WAVE file here", "button: About", "button: Power (quit)"};
     for (Language language : {Language::English, Language::Japanese}) {
         const char* tag = language == Language::English ? "English" : "Japanese";
-        QTest::addRow("info, %s", tag) << "info" << language
-                                       << QStringList{"text field: Title", "text field: Copyright",
-                                                      "check box: Protection availability", "button: Clear",
-                                                      "button: OK", "button: Cancel", "button: Power (quit)"};
+        QTest::addRow("info, %s", tag) << "info" << language << QStringList{"text field: Title",
+                                                                            "text field: Copyright",
+                                                                            "check box: Protection availability",
+                                                                            "button: Clear",
+                                                                            "button: OK",
+                                                                            "button: Cancel",
+                                                                            "button: Power (quit)"};
         QTest::addRow("message, %s", tag) << "message" << language << okPower;
         QTest::addRow("about, %s", tag) << "about" << language
                                         << QStringList{"link: " + AboutDialog(nullptr, language).WebLink()->Target(),

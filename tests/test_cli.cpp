@@ -38,25 +38,30 @@ struct Redirection {
 
 // Runs the built quorbin-cli in `folder` with exactly the environment `env`.
 CliResult RunCli(const TempFolder& folder, const std::vector<std::string>& args,
-                 const std::map<std::string, std::string>& env = {{"LANG", "C.UTF-8"}}, const Redirection& io = {}) {
+                 const std::map<std::string, std::string>& env = {{"LANG", "C.UTF-8"}}, const Redirection& io = {})
+{
     const std::string outPath = io.output.empty() ? (folder / ".stdout").string() : io.output;
     const std::string errPath = (folder / ".stderr").string();
     const std::string inPath = (folder.Path() / io.input).string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
-    if (io.outputFd >= 0) posix_spawn_file_actions_adddup2(&actions, io.outputFd, 1);
-    else posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (io.outputFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, io.outputFd, 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&actions, folder.Path().c_str());
 
     std::vector<std::string> argStrings{QUORBIN_CLI_PATH};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     std::vector<std::string> envStrings;
-    for (const auto& [name, value] : env) envStrings.push_back(name + "=" + value);
+    for (const auto& [name, value] : env)
+        envStrings.push_back(name + "=" + value);
     auto pointers = [](std::vector<std::string>& strings) {
         std::vector<char*> result;
-        for (auto& s : strings) result.push_back(s.data());
+        for (auto& s : strings)
+            result.push_back(s.data());
         result.push_back(nullptr);
         return result;
     };
@@ -80,26 +85,29 @@ CliResult RunCli(const TempFolder& folder, const std::vector<std::string>& args,
     return result;
 }
 
-std::vector<std::string> MelodyFiles(const TempFolder& folder) {
+std::vector<std::string> MelodyFiles(const TempFolder& folder)
+{
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.Path())) {
-        if (entry.path().extension() == ".mld") names.push_back(entry.path().filename());
+        if (entry.path().extension() == ".mld")
+            names.push_back(entry.path().filename());
     }
     std::sort(names.begin(), names.end());
     return names;
 }
 
-} // namespace
+}  // namespace
 
 // ---- Option parsing -------------------------------------------------------------
 
 const std::vector<OptionSpec> kOptions = {
     {"title", 0, "TEXT", ""}, {"protect", 0, "", ""}, {"output", 'o', "FILE", ""}};
 
-TEST(ParseOptions, ValuesFlagsAndOperands) {
+TEST(ParseOptions, ValuesFlagsAndOperands)
+{
     std::string error;
-    const std::vector<std::string> args = {"a.wav", "--title", "T1", "--protect", "-oout.mld", "--title=T2",
-                                           "--", "--protect", "-"};
+    const std::vector<std::string> args = {"a.wav",      "--title", "T1",        "--protect", "-oout.mld",
+                                           "--title=T2", "--",      "--protect", "-"};
     const auto parsed = ParseOptions(args, kOptions, error);
     ASSERT_TRUE(parsed) << error;
     EXPECT_EQ(parsed->Value("title"), "T2");  // the last one wins
@@ -117,7 +125,8 @@ TEST(ParseOptions, ValuesFlagsAndOperands) {
 
 // ---- Date and texts ------------------------------------------------------------------
 
-TEST(DateOption, OnlyRealDaysAreAccepted) {
+TEST(DateOption, OnlyRealDaysAreAccepted)
+{
     for (const char* good : {"20030601", "20040229", "20001231", "19700101", "99991231"}) {
         EXPECT_TRUE(IsValidDate(good)) << good;
     }
@@ -127,7 +136,8 @@ TEST(DateOption, OnlyRealDaysAreAccepted) {
     }
 }
 
-TEST(DateOption, SourceDateEpochIsReadInUtc) {
+TEST(DateOption, SourceDateEpochIsReadInUtc)
+{
     EXPECT_EQ(DateFromEpoch("0"), "19700101");
     EXPECT_EQ(DateFromEpoch("1054425600"), "20030601");
     EXPECT_EQ(DateFromEpoch("1054425599"), "20030531");
@@ -136,7 +146,8 @@ TEST(DateOption, SourceDateEpochIsReadInUtc) {
     }
 }
 
-TEST(DateOption, OptionBeatsEnvironmentAndEmptyMeansToday) {
+TEST(DateOption, OptionBeatsEnvironmentAndEmptyMeansToday)
+{
     std::string problem;
     EXPECT_EQ(ChooseDate(std::string("20030601"), "0", problem), "20030601");
     EXPECT_EQ(ChooseDate(std::nullopt, "0", problem), "19700101");
@@ -149,22 +160,26 @@ TEST(DateOption, OptionBeatsEnvironmentAndEmptyMeansToday) {
     EXPECT_NE(problem.find("SOURCE_DATE_EPOCH"), std::string::npos);
 }
 
-TEST(TerminalText, LimitsCountCp932Bytes) {
+TEST(TerminalText, LimitsCountCp932Bytes)
+{
     std::string problem;
     EXPECT_EQ(OptionTextToCp932("title", std::string(50, 'a'), 50, false, problem), std::string(50, 'a'));
     std::string kanji;
-    for (int i = 0; i < 25; ++i) kanji += "漢";
+    for (int i = 0; i < 25; ++i)
+        kanji += "漢";
     EXPECT_EQ(OptionTextToCp932("title", kanji, 50, false, problem)->size(), 50u);  // 75 bytes of UTF-8
     EXPECT_TRUE(problem.empty());
 
     EXPECT_EQ(OptionTextToCp932("title", kanji + "x", 50, false, problem), std::nullopt);
     EXPECT_EQ(problem, "--title is 51 bytes in CP932; the limit is 50 bytes");
     EXPECT_EQ(OptionTextToCp932("copyright", "5 €", 256, false, problem), std::nullopt);
-    EXPECT_EQ(problem, "--copyright holds the character \"€\" (U+20AC), which CP932 cannot encode (try --transliterate)");
+    EXPECT_EQ(problem,
+              "--copyright holds the character \"€\" (U+20AC), which CP932 cannot encode (try --transliterate)");
     EXPECT_EQ(OptionTextToCp932("title", "a\xFF", 50, false, problem), std::nullopt);
 }
 
-TEST(TerminalText, OtherEncodingsAreReadAsTheirCharacters) {
+TEST(TerminalText, OtherEncodingsAreReadAsTheirCharacters)
+{
     EXPECT_EQ(ToUtf8("\xA4\xA2\xB4\xC1", "EUC-JP"), "あ漢");
     EXPECT_EQ(ToUtf8("caf\xE9", "ISO-8859-1"), "café");
     EXPECT_EQ(ToUtf8("\xFF\xFF", "EUC-JP"), std::nullopt);
@@ -176,7 +191,8 @@ TEST(TerminalText, OtherEncodingsAreReadAsTheirCharacters) {
 
 class CliRun : public testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         m_wave = MakeWave(4000);
         WriteFile(m_folder / "tune.wav", m_wave);
     }
@@ -184,7 +200,8 @@ protected:
     std::string m_wave;
 };
 
-TEST_F(CliRun, ConvertsWithTheGivenTextsAndDate) {
+TEST_F(CliRun, ConvertsWithTheGivenTextsAndDate)
+{
     const CliResult r = RunCli(m_folder, {"convert", "--title", "夜の歌", "--copyright", "(c) 2003 Q", "--protect",
                                           "--date", "20030601", "-o", "out/night.mld", "tune.wav"});
     // The output folder does not exist yet: the save fails and says why.
@@ -208,7 +225,8 @@ TEST_F(CliRun, ConvertsWithTheGivenTextsAndDate) {
 }
 
 // The decoders' hundred-odd libraries are loaded only when a run decodes.
-TEST_F(CliRun, DecodersLoadOnlyWhenARecordingIsDecoded) {
+TEST_F(CliRun, DecodersLoadOnlyWhenARecordingIsDecoded)
+{
     const std::map<std::string, std::string> env = {{"LANG", "C.UTF-8"}, {"LD_DEBUG", "libs"}};
     const CliResult plain = RunCli(m_folder, {"convert", "tune.wav"}, env);
     ASSERT_EQ(plain.status, 0) << plain.err;
@@ -219,11 +237,11 @@ TEST_F(CliRun, DecodersLoadOnlyWhenARecordingIsDecoded) {
     EXPECT_NE(decoded.err.find("quorbin-decoders.so"), std::string::npos);
 }
 
-TEST_F(CliRun, DefaultsFollowTheWindowAndSourceDateEpoch) {
+TEST_F(CliRun, DefaultsFollowTheWindowAndSourceDateEpoch)
+{
     const std::string name = "My tune ♪ €.wav";  // "€" has no CP932 form: "?" in the title
     WriteFile(m_folder / name, m_wave);
-    const CliResult r = RunCli(m_folder, {"convert", name},
-                               {{"LANG", "C.UTF-8"}, {"SOURCE_DATE_EPOCH", "1054425600"}});
+    const CliResult r = RunCli(m_folder, {"convert", name}, {{"LANG", "C.UTF-8"}, {"SOURCE_DATE_EPOCH", "1054425600"}});
     ASSERT_EQ(r.status, 0) << r.err;
     ContentInfo info;
     info.title = Utf8ToCp932Lossy("My tune ♪ €");
@@ -231,7 +249,8 @@ TEST_F(CliRun, DefaultsFollowTheWindowAndSourceDateEpoch) {
     EXPECT_EQ(ReadFile(m_folder / "My tune ♪ €.mld"), BuildDirectly(m_wave, info));
 }
 
-TEST_F(CliRun, HighQualityChangesOnlyTheCodes) {
+TEST_F(CliRun, HighQualityChangesOnlyTheCodes)
+{
     const CliResult r = RunCli(m_folder, {"convert", "--quality", "high", "--date", "20030601", "tune.wav"});
     ASSERT_EQ(r.status, 0) << r.err;
     ContentInfo info;
@@ -254,7 +273,8 @@ struct FailureCase {
 
 class CliFailure : public CliRun, public testing::WithParamInterface<FailureCase> {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         CliRun::SetUp();
         WriteFile(m_folder / "empty.wav", "");
         WriteFile(m_folder / "cd.wav", MakeWave(8000, {.rate = 22050}));
@@ -268,16 +288,20 @@ protected:
     }
 };
 
-TEST_P(CliFailure, PrintsTheMessageAndExitsWithItsNumber) {
+TEST_P(CliFailure, PrintsTheMessageAndExitsWithItsNumber)
+{
     const FailureCase& c = GetParam();
     for (const auto& [lang, text] : {std::pair{"en_US.UTF-8", c.english}, std::pair{"ja_JP.UTF-8", c.japanese}}) {
         std::vector<std::string> args = {"convert", c.file};
         args.insert(args.begin() + 1, c.options.begin(), c.options.end());
         // /proc exists everywhere and has no free space.
-        if (c.id == IDS_DISK_SPACE) args = {"convert", "-o", "/proc/x.mld", "tune.wav"};
+        if (c.id == IDS_DISK_SPACE)
+            args = {"convert", "-o", "/proc/x.mld", "tune.wav"};
         const CliResult r = RunCli(m_folder, args, {{"LANG", lang}});
         const std::string shown = c.id == IDS_DISK_SPACE ? "tune.wav" : c.file;
-        const std::string output = c.id == IDS_DISK_SPACE ? " (/proc/x.mld)" : c.id == IDS_CANNOT_SAVE_MLD ? " (locked.mld)" : "";
+        const std::string output = c.id == IDS_DISK_SPACE        ? " (/proc/x.mld)"
+                                   : c.id == IDS_CANNOT_SAVE_MLD ? " (locked.mld)"
+                                                                 : "";
         EXPECT_EQ(r.status, c.id) << lang;
         EXPECT_EQ(r.err, shown + ": " + text + output + "\n");
         EXPECT_EQ(r.out, "");
@@ -292,27 +316,36 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"missing.wav", 2, "Cannot open WAVE file: No such file or directory",
                     "WAVEファイルを開けません: ファイルまたはフォルダがありません"},
         FailureCase{"folder.wav", 2, "Cannot open WAVE file: Is a directory", "WAVEファイルを開けません: フォルダです"},
-        FailureCase{"missing.flac", 2, "Cannot open WAVE file: No such file or directory",
-                    "WAVEファイルを開けません: ファイルまたはフォルダがありません", {"--resample"}},
+        FailureCase{"missing.flac",
+                    2,
+                    "Cannot open WAVE file: No such file or directory",
+                    "WAVEファイルを開けません: ファイルまたはフォルダがありません",
+                    {"--resample"}},
         FailureCase{"notes.txt", 3, "Extension is not \".wav\"", "拡張子が\".wav\"ではありません"},
         FailureCase{"song.flac", 3, "Extension is not \".wav\"; convert with --resample",
                     "拡張子が\".wav\"ではありません。--resample を付けて変換してください"},
         FailureCase{"empty.wav", 4, "Invalid WAVE file", "不正なWAVEファイルです"},
-        FailureCase{"song.flac", 4, "Invalid WAVE file: no decoder reads this file",
-                    "不正なWAVEファイルです: どのデコーダも読めないファイルです", {"--resample"}},
-        FailureCase{"cd.wav", 5, "This WAVE format not supported (22050 Hz, 1 channel, 16-bit PCM); convert with --resample",
-                    "対応しないWAVEフォーマットです (22050 Hz, 1 チャンネル, 16 ビット PCM)。--resample を付けて変換してください"},
+        FailureCase{"song.flac",
+                    4,
+                    "Invalid WAVE file: no decoder reads this file",
+                    "不正なWAVEファイルです: どのデコーダも読めないファイルです",
+                    {"--resample"}},
+        FailureCase{"cd.wav", 5,
+                    "This WAVE format not supported (22050 Hz, 1 channel, 16-bit PCM); convert with --resample",
+                    "対応しないWAVEフォーマットです (22050 Hz, 1 チャンネル, 16 ビット PCM)。--resample "
+                    "を付けて変換してください"},
         FailureCase{"locked.wav", 6, "Cannot save \".mld\" file: Permission denied",
                     "\".mld\"ファイルを保存できません: アクセス権がありません"},
         FailureCase{std::string(300, 'n') + ".wav", 7, "Filename length exceeds limit", "ファイル名が長すぎます"},
         FailureCase{"blip.wav", 8, "Inadequate WAVE file playtime", "WAVEの再生時間が短すぎます"},
         FailureCase{"tune.wav", 9, "Disk space not enough", "ディスク容量が足りません"}));
 
-TEST_F(CliRun, EveryFileIsTriedAndTheFirstFailureIsTheStatus) {
+TEST_F(CliRun, EveryFileIsTriedAndTheFirstFailureIsTheStatus)
+{
     WriteFile(m_folder / "empty.wav", "");
     WriteFile(m_folder / "second.wav", m_wave);
-    const CliResult r = RunCli(m_folder, {"convert", "--date", "20030601", "missing.wav", "tune.wav", "empty.wav",
-                                          "second.wav"});
+    const CliResult r =
+        RunCli(m_folder, {"convert", "--date", "20030601", "missing.wav", "tune.wav", "empty.wav", "second.wav"});
     EXPECT_EQ(r.status, IDS_CANNOT_OPEN_WAVE);
     EXPECT_EQ(r.err, "missing.wav: Cannot open WAVE file: No such file or directory\nempty.wav: Invalid WAVE file\n"
                      "converted 2 of 4 files, 2 failed\n");
@@ -329,9 +362,11 @@ struct UsageCase {
 
 class CliUsage : public CliRun, public testing::WithParamInterface<UsageCase> {};
 
-TEST_P(CliUsage, IsRefusedBeforeAnythingIsWritten) {
+TEST_P(CliUsage, IsRefusedBeforeAnythingIsWritten)
+{
     std::map<std::string, std::string> env = {{"LANG", "C.UTF-8"}};
-    if (GetParam().sourceDateEpoch) env["SOURCE_DATE_EPOCH"] = GetParam().sourceDateEpoch;
+    if (GetParam().sourceDateEpoch)
+        env["SOURCE_DATE_EPOCH"] = GetParam().sourceDateEpoch;
     WriteFile(m_folder / "other.wav", m_wave);
     const CliResult r = RunCli(m_folder, GetParam().args, env);
     EXPECT_EQ(r.status, kExitUsage);
@@ -343,15 +378,14 @@ TEST_P(CliUsage, IsRefusedBeforeAnythingIsWritten) {
 INSTANTIATE_TEST_SUITE_P(
     Mistakes, CliUsage,
     testing::Values(
-        UsageCase{{}, nullptr, "no command"},
-        UsageCase{{"play", "tune.wav"}, nullptr, "unknown command play"},
-        UsageCase{{"--colour"}, nullptr, "unknown option --colour"},
-        UsageCase{{"convert"}, nullptr, "no WAVE file"},
+        UsageCase{{}, nullptr, "no command"}, UsageCase{{"play", "tune.wav"}, nullptr, "unknown command play"},
+        UsageCase{{"--colour"}, nullptr, "unknown option --colour"}, UsageCase{{"convert"}, nullptr, "no WAVE file"},
         UsageCase{{"convert", "--quality", "best", "tune.wav"}, nullptr, "--quality must be"},
         UsageCase{{"convert", "--loud", "tune.wav"}, nullptr, "unknown option --loud"},
         UsageCase{{"convert", "tune.wav", "--title"}, nullptr, "--title needs a value"},
         UsageCase{{"convert", "-o", "x.mld", "tune.wav", "other.wav"}, nullptr, "exactly one input"},
-        UsageCase{{"convert", "--title", std::string(51, 't'), "tune.wav"}, nullptr, "51 bytes in CP932; the limit is 50"},
+        UsageCase{
+            {"convert", "--title", std::string(51, 't'), "tune.wav"}, nullptr, "51 bytes in CP932; the limit is 50"},
         UsageCase{{"convert", "--copyright", std::string(257, 'c'), "tune.wav"}, nullptr, "the limit is 256"},
         UsageCase{{"convert", "--title", "😀", "tune.wav"}, nullptr, "U+1F600"},
         UsageCase{{"convert", "--title", "a\tb", "tune.wav"}, nullptr, "--title holds the control character U+0009"},
@@ -380,7 +414,8 @@ struct ClashCase {
 
 class CliClash : public CliRun, public testing::WithParamInterface<ClashCase> {
 protected:
-    std::map<std::string, std::string> Contents() const {
+    std::map<std::string, std::string> Contents() const
+    {
         std::map<std::string, std::string> contents;
         for (const auto& entry : std::filesystem::directory_iterator(m_folder.Path()))
             contents[entry.path().filename()] = ReadFile(entry.path());
@@ -388,16 +423,20 @@ protected:
     }
 };
 
-TEST_P(CliClash, NothingOfTheRunIsReplaced) {
+TEST_P(CliClash, NothingOfTheRunIsReplaced)
+{
     for (const auto& [name, linkTo] : GetParam().files) {
-        if (linkTo.empty()) WriteFile(m_folder / name, m_wave);
-        else std::filesystem::create_hard_link(m_folder / linkTo, m_folder / name);
+        if (linkTo.empty())
+            WriteFile(m_folder / name, m_wave);
+        else
+            std::filesystem::create_hard_link(m_folder / linkTo, m_folder / name);
     }
     const auto before = Contents();
     const CliResult r = RunCli(m_folder, GetParam().args);
     EXPECT_EQ(r.status, GetParam().status);
     EXPECT_EQ(r.err, GetParam().err);
-    for (const auto& [name, content] : before) EXPECT_EQ(ReadFile(m_folder / name), content) << name;
+    for (const auto& [name, content] : before)
+        EXPECT_EQ(ReadFile(m_folder / name), content) << name;
 }
 
 const std::string kCannotSave = ": Cannot save \".mld\" file: ";
@@ -406,23 +445,38 @@ const std::string kOneOfTwo = "converted 1 of 2 files, 1 failed\n";
 INSTANTIATE_TEST_SUITE_P(
     Runs, CliClash,
     testing::Values(
-        ClashCase{{}, {"convert", "-o", "tune.wav", "tune.wav"}, 6,
+        ClashCase{{},
+                  {"convert", "-o", "tune.wav", "tune.wav"},
+                  6,
                   "tune.wav" + kCannotSave + "it would replace the recording itself (tune.wav)\n"},
-        ClashCase{{{"x.mld", ""}}, {"convert", "--resample", "x.mld"}, 6,
+        ClashCase{{{"x.mld", ""}},
+                  {"convert", "--resample", "x.mld"},
+                  6,
                   "x.mld" + kCannotSave + "it would replace the recording itself (x.mld)\n"},
-        ClashCase{{{"tune.preview.wav", ""}}, {"convert", "--preview", "tune.wav", "tune.preview.wav"}, 6,
+        ClashCase{{{"tune.preview.wav", ""}},
+                  {"convert", "--preview", "tune.wav", "tune.preview.wav"},
+                  6,
                   "tune.wav" + kCannotSave + "it would replace tune.preview.wav, an input of this run (tune.mld)\n"
                       + kOneOfTwo},
-        ClashCase{{{"tune.mld", ""}, {"tune.preview.wav", "tune.mld"}}, {"convert", "--preview", "tune.wav"}, 6,
+        ClashCase{{{"tune.mld", ""}, {"tune.preview.wav", "tune.mld"}},
+                  {"convert", "--preview", "tune.wav"},
+                  6,
                   "tune.wav" + kCannotSave + "the preview would replace the melody file itself (tune.mld)\n"},
-        ClashCase{{{"a.wav", ""}, {"a.WAV", ""}}, {"convert", "a.wav", "a.WAV"}, 6,
+        ClashCase{{{"a.wav", ""}, {"a.WAV", ""}},
+                  {"convert", "a.wav", "a.WAV"},
+                  6,
                   "a.WAV" + kCannotSave + "a.wav was already written to it in this run (a.mld)\n" + kOneOfTwo},
-        ClashCase{{{"b.wav", ""}, {"b.aiff", ""}}, {"convert", "--resample", "b.wav", "b.aiff"}, 6,
+        ClashCase{{{"b.wav", ""}, {"b.aiff", ""}},
+                  {"convert", "--resample", "b.wav", "b.aiff"},
+                  6,
                   "b.aiff" + kCannotSave + "b.wav was already written to it in this run (b.mld)\n" + kOneOfTwo},
-        ClashCase{{}, {"convert", "evil\x1b]0;pwned\x07\n.wav"}, 2,
+        ClashCase{{},
+                  {"convert", "evil\x1b]0;pwned\x07\n.wav"},
+                  2,
                   "evil\\x1B]0;pwned\\x07\\x0A.wav: Cannot open WAVE file: No such file or directory\n"}));
 
-TEST_F(CliRun, HelpAndVersion) {
+TEST_F(CliRun, HelpAndVersion)
+{
     const CliResult help = RunCli(m_folder, {"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("convert"), std::string::npos);
@@ -443,7 +497,8 @@ TEST_F(CliRun, HelpAndVersion) {
     EXPECT_TRUE(MelodyFiles(m_folder).empty());
 }
 
-TEST_F(CliRun, HelpAndUsageErrorsFollowTheMessageLanguage) {
+TEST_F(CliRun, HelpAndUsageErrorsFollowTheMessageLanguage)
+{
     const std::map<std::string, std::string> japanese = {{"LANG", "ja_JP.UTF-8"}};
     EXPECT_NE(RunCli(m_folder, {"--help"}, japanese).out.find("コマンド:"), std::string::npos);
     const CliResult help = RunCli(m_folder, {"convert", "--help"}, japanese);
@@ -457,16 +512,18 @@ TEST_F(CliRun, HelpAndUsageErrorsFollowTheMessageLanguage) {
 
 // ---- Batches, folders and standard streams ----------------------------------------------
 
-std::string SizeLine(const std::string& file, const std::string& melody, const std::string& shown) {
+std::string SizeLine(const std::string& file, const std::string& melody, const std::string& shown)
+{
     return file + ": " + FormatSizeReport(ReadFile(melody).size(), Language::English) + " (" + shown + ")\n";
 }
 
-TEST_F(CliRun, AFolderTakesEveryMelodyFileOfTheBatch) {
+TEST_F(CliRun, AFolderTakesEveryMelodyFileOfTheBatch)
+{
     std::filesystem::create_directories(m_folder / "sub");
     std::filesystem::create_directories(m_folder / "out");
     WriteFile(m_folder / "sub" / "two.wav", m_wave);
-    for (const std::vector<std::string>& how : {std::vector<std::string>{"--output-dir", "out"},
-                                                 std::vector<std::string>{"-o", "out/"}}) {
+    for (const std::vector<std::string>& how :
+         {std::vector<std::string>{"--output-dir", "out"}, std::vector<std::string>{"-o", "out/"}}) {
         std::vector<std::string> args = {"convert", "--date", "20030601", "tune.wav", "sub/two.wav"};
         args.insert(args.begin() + 1, how.begin(), how.end());
         const CliResult r = RunCli(m_folder, args);
@@ -489,7 +546,8 @@ struct BatchCase {
 
 class CliBatch : public CliRun, public testing::WithParamInterface<BatchCase> {};
 
-TEST_P(CliBatch, SumsUpAndEndsWithTheFirstFailure) {
+TEST_P(CliBatch, SumsUpAndEndsWithTheFirstFailure)
+{
     const BatchCase& c = GetParam();
     WriteFile(m_folder / "kept.wav", m_wave);
     WriteFile(m_folder / "kept.mld", "old");
@@ -512,28 +570,36 @@ TEST_P(CliBatch, SumsUpAndEndsWithTheFirstFailure) {
 
 INSTANTIATE_TEST_SUITE_P(
     Batches, CliBatch,
-    testing::Values(
-        BatchCase{{"tune.wav", "kept.wav"}, 0, {"tune", "kept"}, "converted 2 of 2 files, 0 failed\n"},
-        BatchCase{{"-q", "tune.wav", "kept.wav"}, 0, {}, ""},
-        BatchCase{{"-n", "tune.wav", "kept.wav", "gone.wav"}, IDS_CANNOT_SAVE_MLD, {"tune"},
-                  "kept.wav: Cannot save \".mld\" file: exists (kept.mld)\n"
-                  "gone.wav: Cannot open WAVE file: No such file or directory\n"
-                  "converted 1 of 3 files, 2 failed\n"},
-        BatchCase{{"--no-clobber", "-q", "kept.wav", "tune.wav"}, IDS_CANNOT_SAVE_MLD, {},
-                  "kept.wav: Cannot save \".mld\" file: exists (kept.mld)\nconverted 1 of 2 files, 1 failed\n"},
-        BatchCase{{"-n", "kept.wav", "tune.wav"}, IDS_CANNOT_SAVE_MLD, {"tune"},
-                  "kept.wav: \".mld\"ファイルを保存できません: 既に存在します (kept.mld)\n"
-                  "2 個のうち 1 個のファイルを変換しました（1 個失敗）\n",
-                  true}));
+    testing::Values(BatchCase{{"tune.wav", "kept.wav"}, 0, {"tune", "kept"}, "converted 2 of 2 files, 0 failed\n"},
+                    BatchCase{{"-q", "tune.wav", "kept.wav"}, 0, {}, ""},
+                    BatchCase{{"-n", "tune.wav", "kept.wav", "gone.wav"},
+                              IDS_CANNOT_SAVE_MLD,
+                              {"tune"},
+                              "kept.wav: Cannot save \".mld\" file: exists (kept.mld)\n"
+                              "gone.wav: Cannot open WAVE file: No such file or directory\n"
+                              "converted 1 of 3 files, 2 failed\n"},
+                    BatchCase{
+                        {"--no-clobber", "-q", "kept.wav", "tune.wav"},
+                        IDS_CANNOT_SAVE_MLD,
+                        {},
+                        "kept.wav: Cannot save \".mld\" file: exists (kept.mld)\nconverted 1 of 2 files, 1 failed\n"},
+                    BatchCase{{"-n", "kept.wav", "tune.wav"},
+                              IDS_CANNOT_SAVE_MLD,
+                              {"tune"},
+                              "kept.wav: \".mld\"ファイルを保存できません: 既に存在します (kept.mld)\n"
+                              "2 個のうち 1 個のファイルを変換しました（1 個失敗）\n",
+                              true}));
 
-TEST_F(CliRun, StandardInputAndOutputCarryTheFiles) {
+TEST_F(CliRun, StandardInputAndOutputCarryTheFiles)
+{
     ContentInfo info;
     info.date = "20030601";
     info.title = "piped";
-    const CliResult in = RunCli(m_folder, {"convert", "--date", "20030601", "-", "-o", "piped.mld"}, {{"LANG", "C.UTF-8"}},
-                                {.input = "tune.wav", .output = "", .outputFd = -1});
+    const CliResult in = RunCli(m_folder, {"convert", "--date", "20030601", "-", "-o", "piped.mld"},
+                                {{"LANG", "C.UTF-8"}}, {.input = "tune.wav", .output = "", .outputFd = -1});
     ASSERT_EQ(in.status, 0) << in.err;
-    EXPECT_EQ(in.out, "-: " + FormatSizeReport(ReadFile(m_folder / "piped.mld").size(), Language::English) + " (piped.mld)\n");
+    EXPECT_EQ(in.out,
+              "-: " + FormatSizeReport(ReadFile(m_folder / "piped.mld").size(), Language::English) + " (piped.mld)\n");
     EXPECT_EQ(ReadFile(m_folder / "piped.mld"), BuildDirectly(m_wave, info));
 
     info.title = "tune";
@@ -549,7 +615,8 @@ TEST_F(CliRun, StandardInputAndOutputCarryTheFiles) {
     EXPECT_NE(err.str().find("terminal"), std::string::npos);
 }
 
-TEST_F(CliRun, AFailedWriteToStandardOutputEndsWith74AfterTheWholeBatch) {
+TEST_F(CliRun, AFailedWriteToStandardOutputEndsWith74AfterTheWholeBatch)
+{
     WriteFile(m_folder / "second.wav", m_wave);
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
@@ -567,10 +634,11 @@ TEST_F(CliRun, AFailedWriteToStandardOutputEndsWith74AfterTheWholeBatch) {
     EXPECT_EQ(full.err, "tune.wav: Cannot save \".mld\" file: No space left on device (standard output)\n");
 }
 
-TEST(TerminalText, TransliterationReplacesOnlyWhatCp932Lacks) {
+TEST(TerminalText, TransliterationReplacesOnlyWhatCp932Lacks)
+{
     std::string problem;
-    for (const auto& [utf8, cp932] : {std::pair{"© 2003 Café", "(C) 2003 Cafe"}, std::pair{"5 €", "5 EUR"},
-                                      std::pair{"夜 ™", "\x96\xE9 (TM)"}}) {
+    for (const auto& [utf8, cp932] :
+         {std::pair{"© 2003 Café", "(C) 2003 Cafe"}, std::pair{"5 €", "5 EUR"}, std::pair{"夜 ™", "\x96\xE9 (TM)"}}) {
         EXPECT_EQ(OptionTextToCp932("title", utf8, 50, true, problem), cp932) << utf8;
     }
     EXPECT_EQ(OptionTextToCp932("title", "a😀", 50, true, problem), std::nullopt);
@@ -579,10 +647,16 @@ TEST(TerminalText, TransliterationReplacesOnlyWhatCp932Lacks) {
     EXPECT_EQ(problem, "--title is 52 bytes in CP932; the limit is 50 bytes");
 }
 
-TEST(Subcommands, TheTableDrivesParsingAndHelp) {
-    Subcommand echo{"echo", "WORD...", "print words", "Prints its words.", {{"upper", 'u', "", "shout"}},
+TEST(Subcommands, TheTableDrivesParsingAndHelp)
+{
+    Subcommand echo{"echo",
+                    "WORD...",
+                    "print words",
+                    "Prints its words.",
+                    {{"upper", 'u', "", "shout"}},
                     [](const ParsedArguments& a, Streams s) {
-                        for (const auto& w : a.operands) s.out << (a.Has("upper") ? "W:" : "w:") << w << ';';
+                        for (const auto& w : a.operands)
+                            s.out << (a.Has("upper") ? "W:" : "w:") << w << ';';
                         return 3;
                     }};
     std::ostringstream out, err;

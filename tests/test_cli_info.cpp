@@ -122,11 +122,12 @@ std::vector<std::int16_t> StoredSound(const std::string& melodyBytes)
     const std::vector<std::uint8_t> bytes(melodyBytes.begin(), melodyBytes.end());
     const MldReadResult read = ReadMld(bytes);
     EXPECT_TRUE(read.contents);
-    if (!read.contents) return {};
+    if (!read.contents)
+        return {};
     return adpcm_decode({bytes.data() + read.contents->audioOffset, read.contents->audioLength});
 }
 
-} // namespace
+}  // namespace
 
 TEST(InfoCommand, PrintsEveryFieldOfEachFileInItsOwnBlock)
 {
@@ -232,15 +233,15 @@ std::string UnknownEvent(const TempFolder& folder)
 
 INSTANTIATE_TEST_SUITE_P(
     Files, InfoRefusal,
-    ::testing::Values(
-        Refusal{"Missing", [](const TempFolder& f) { return (f / "none.mld").string(); }, kExitNoInput,
-                "cannot open the file: No such file or directory"},
-        Refusal{"Folder", [](const TempFolder& f) { return f.Path().string(); }, kExitNoInput,
-                "cannot open the file: Is a directory"},
-        Refusal{"WaveFile", WaveNamedMld, kExitDataError, "not a melody file: the magic is not \"melo\" at offset 0"},
-        Refusal{"CutShort", CutMelody, kExitDataError,
-                "file length field says 2183 bytes follow it, but 2173 do at offset 4"},
-        Refusal{"UnknownEvent", UnknownEvent, kExitDataError, "unknown event code 0x99 at offset 2148"}),
+    ::testing::Values(Refusal{"Missing", [](const TempFolder& f) { return (f / "none.mld").string(); }, kExitNoInput,
+                              "cannot open the file: No such file or directory"},
+                      Refusal{"Folder", [](const TempFolder& f) { return f.Path().string(); }, kExitNoInput,
+                              "cannot open the file: Is a directory"},
+                      Refusal{"WaveFile", WaveNamedMld, kExitDataError,
+                              "not a melody file: the magic is not \"melo\" at offset 0"},
+                      Refusal{"CutShort", CutMelody, kExitDataError,
+                              "file length field says 2183 bytes follow it, but 2173 do at offset 4"},
+                      Refusal{"UnknownEvent", UnknownEvent, kExitDataError, "unknown event code 0x99 at offset 2148"}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
 TEST(InfoCommand, JsonLinesHoldTheFieldsOfTheTextForm)
@@ -263,11 +264,16 @@ TEST(InfoCommand, JsonLinesHoldTheFieldsOfTheTextForm)
         ASSERT_EQ(object.size(), blocks[i].size()) << line;
         for (const auto& [key, shown] : blocks[i]) {
             const nlohmann::json& value = object.at(key);
-            if (key == "file") EXPECT_EQ(value, i == 0 ? "-" : second);
-            else if (key == "title" && i == 0) EXPECT_EQ(value, "鐘\"の\\音\x01\n");  // unescaped, unlike the text form
-            else if (value.is_string()) EXPECT_EQ(value, shown) << key;
-            else if (value.is_boolean()) EXPECT_EQ(value ? "yes" : "no", shown) << key;
-            else EXPECT_DOUBLE_EQ(value.get<double>(), std::stod(shown)) << key;
+            if (key == "file")
+                EXPECT_EQ(value, i == 0 ? "-" : second);
+            else if (key == "title" && i == 0)
+                EXPECT_EQ(value, "鐘\"の\\音\x01\n");  // unescaped, unlike the text form
+            else if (value.is_string())
+                EXPECT_EQ(value, shown) << key;
+            else if (value.is_boolean())
+                EXPECT_EQ(value ? "yes" : "no", shown) << key;
+            else
+                EXPECT_DOUBLE_EQ(value.get<double>(), std::stod(shown)) << key;
         }
     }
     EXPECT_FALSE(std::getline(lines, line));
@@ -336,8 +342,7 @@ TEST(DecodeCommand, RefusesWhatItCannotDoWithoutTouchingTheMelodyFile)
 
     EXPECT_EQ(Cli({"decode", melody, melody, "-o", "x.wav"}).status, kExitUsage);
     EXPECT_EQ(Cli({"decode", melody, "-o", melody}).status, kExitCantCreate);
-    EXPECT_EQ(Cli({"decode", melody, "-o", (folder / "no" / "such" / "x.wav").string()}).status,
-              kExitCantCreate);
+    EXPECT_EQ(Cli({"decode", melody, "-o", (folder / "no" / "such" / "x.wav").string()}).status, kExitCantCreate);
     EXPECT_EQ(Cli({"decode", (folder / "none.mld").string()}).status, kExitNoInput);
     EXPECT_EQ(ReadFile(melody), before);
     EXPECT_FALSE(std::filesystem::exists(folder / "x.wav"));

@@ -51,7 +51,7 @@ QImage FramedBitmap(int w, int h, int frames, QRgb key, int t, int hole = -5)
     return image;
 }
 
-class Backdrop : public QWidget { // counts the presses that reach it
+class Backdrop : public QWidget {  // counts the presses that reach it
 public:
     int presses = 0;
 
@@ -79,7 +79,10 @@ public slots:
     void Open(const QUrl& url) { opened << url; }
 };
 
-QRgb PixelOf(QWidget* widget, QPoint at) { return widget->grab().toImage().pixel(at); }
+QRgb PixelOf(QWidget* widget, QPoint at)
+{
+    return widget->grab().toImage().pixel(at);
+}
 
 class TestDialog : public SkinnedDialog {
 public:
@@ -96,7 +99,7 @@ Control* Place(QWidget* parent, QPoint at)
     return control;
 }
 
-} // namespace
+}  // namespace
 
 class ControlsTest : public QObject {
     Q_OBJECT
@@ -126,8 +129,8 @@ private slots:
     void cleanup()
     {
         m_backdrop.reset();
-        for (int n : {int(kButtonBitmap), int(kCheckBitmap), int(kHoverBitmap), int(kPanelBitmap),
-                      kBackgroundBitmap, kPowerBitmap})
+        for (int n : {int(kButtonBitmap), int(kCheckBitmap), int(kHoverBitmap), int(kPanelBitmap), kBackgroundBitmap,
+                      kPowerBitmap})
             SetSkinBitmapOverride(n, QImage());
     }
 
@@ -138,23 +141,20 @@ private slots:
         QTest::addColumn<int>("format");
         QTest::addColumn<QList<QRect>>("expected");
         const int rgb32 = QImage::Format_RGB32;
-        QTest::newRow("row all key adds nothing") << QStringList{"K..K", "KKKK", "...."} << 1
-            << rgb32 << QList<QRect>{{1, 0, 2, 1}, {0, 2, 4, 1}};
-        QTest::newRow("run reaching the right edge") << QStringList{"KK...", "K..K."} << 1
-            << rgb32 << QList<QRect>{{2, 0, 3, 1}, {1, 1, 2, 1}, {4, 1, 1, 1}};
-        QTest::newRow("single opaque pixel") << QStringList{"K.K"} << 1 << rgb32
-                                             << QList<QRect>{{1, 0, 1, 1}};
-        QTest::newRow("hole inside the picture") << QStringList{"K....", ".K.K.", "....."} << 1
-            << rgb32 << QList<QRect>{{1, 0, 4, 1}, {0, 1, 1, 1}, {2, 1, 1, 1}, {4, 1, 1, 1},
-                                     {0, 2, 5, 1}};
+        QTest::newRow("row all key adds nothing")
+            << QStringList{"K..K", "KKKK", "...."} << 1 << rgb32 << QList<QRect>{{1, 0, 2, 1}, {0, 2, 4, 1}};
+        QTest::newRow("run reaching the right edge")
+            << QStringList{"KK...", "K..K."} << 1 << rgb32 << QList<QRect>{{2, 0, 3, 1}, {1, 1, 2, 1}, {4, 1, 1, 1}};
+        QTest::newRow("single opaque pixel") << QStringList{"K.K"} << 1 << rgb32 << QList<QRect>{{1, 0, 1, 1}};
+        QTest::newRow("hole inside the picture")
+            << QStringList{"K....", ".K.K.", "....."} << 1 << rgb32
+            << QList<QRect>{{1, 0, 4, 1}, {0, 1, 1, 1}, {2, 1, 1, 1}, {4, 1, 1, 1}, {0, 2, 5, 1}};
         QTest::newRow("only frame 0 rows, height rounded down")
-            << QStringList{"K..", "..K", "KKK", "...", "..."} << 2 << rgb32
-            << QList<QRect>{{1, 0, 2, 1}, {0, 1, 2, 1}};
-        QTest::newRow("24-bit pixels") << QStringList{"K.K.", "KK.."} << 1
-            << int(QImage::Format_RGB888) << QList<QRect>{{1, 0, 1, 1}, {3, 0, 1, 1}, {2, 1, 2, 1}};
+            << QStringList{"K..", "..K", "KKK", "...", "..."} << 2 << rgb32 << QList<QRect>{{1, 0, 2, 1}, {0, 1, 2, 1}};
+        QTest::newRow("24-bit pixels") << QStringList{"K.K.", "KK.."} << 1 << int(QImage::Format_RGB888)
+                                       << QList<QRect>{{1, 0, 1, 1}, {3, 0, 1, 1}, {2, 1, 2, 1}};
         QTest::newRow("no frames") << QStringList{"K..", "..."} << 0 << rgb32 << QList<QRect>{};
-        QTest::newRow("frame height 0") << QStringList{"K..", "..."} << 3 << rgb32
-                                        << QList<QRect>{};
+        QTest::newRow("frame height 0") << QStringList{"K..", "..."} << 3 << rgb32 << QList<QRect>{};
     }
 
     void shapeFollowsKeyRuns()
@@ -173,7 +173,7 @@ private slots:
     {
         QTest::addColumn<int>("number");
         QTest::addColumn<QSize>("size");
-        QTest::addColumn<QColor>("key"); // invalid: the bitmap is not cut
+        QTest::addColumn<QColor>("key");  // invalid: the bitmap is not cut
         QTest::newRow("background") << 133 << QSize(210, 100) << QColor();
         QTest::newRow("check box") << 136 << QSize(13, 39) << QColor(kYellow);
         QTest::newRow("power") << 146 << QSize(28, 56) << QColor(kRed);
@@ -198,7 +198,7 @@ private slots:
 
     void cutOutPixelsReachWindowBeneath_data()
     {
-        QTest::addColumn<QPoint>("at"); // in button coordinates
+        QTest::addColumn<QPoint>("at");  // in button coordinates
         QTest::addColumn<bool>("hitsButton");
         QTest::newRow("opaque middle") << QPoint(10, 10) << true;
         QTest::newRow("opaque bottom-right corner") << QPoint(29, 19) << true;
@@ -290,7 +290,7 @@ private slots:
         QTest::mousePress(window, Qt::LeftButton, {}, QPoint(131, 73));
         QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(20, 20));
         QCOMPARE(box->GetState(), 0);
-        QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(121, 63)); // its cut corner
+        QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(121, 63));  // its cut corner
         QCOMPARE(box->GetState(), 0);
         QCOMPARE(m_backdrop->presses, 1);
     }
@@ -345,9 +345,12 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("target");
-        QTest::newRow("one line") << "https://example.org/a" << "https://example.org/a";
-        QTest::newRow("broken after the host") << "https://example.org/\nq/" << "https://example.org/q/";
-        QTest::newRow("CR LF") << "http://example.org/\r\nx/y.html" << "http://example.org/x/y.html";
+        QTest::newRow("one line") << "https://example.org/a"
+                                  << "https://example.org/a";
+        QTest::newRow("broken after the host") << "https://example.org/\nq/"
+                                               << "https://example.org/q/";
+        QTest::newRow("CR LF") << "http://example.org/\r\nx/y.html"
+                               << "http://example.org/x/y.html";
     }
 
     void linkTargetDropsLineBreaks()
@@ -431,8 +434,7 @@ private slots:
         const QPoint pressGlobal = dialog.mapToGlobal(press);
         // Moves are sent with explicit global positions: the cursor does not follow.
         auto moveTo = [&](QPointF local, QPointF global) {
-            QMouseEvent move(QEvent::MouseMove, local, global, Qt::NoButton, Qt::LeftButton,
-                             Qt::NoModifier);
+            QMouseEvent move(QEvent::MouseMove, local, global, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
             QWidget* grabber = QWidget::mouseGrabber();
             QApplication::sendEvent(grabber ? grabber : &dialog, &move);
         };
@@ -472,35 +474,36 @@ private slots:
         QFETCH(int, result);
         QFETCH(bool, records);
         TestDialog dialog(m_backdrop.get());
-        connect(dialog.AddPushButton(kButtonBitmap, {68, 85}), &QAbstractButton::clicked, &dialog,
-                &QDialog::accept);
+        connect(dialog.AddPushButton(kButtonBitmap, {68, 85}), &QAbstractButton::clicked, &dialog, &QDialog::accept);
         auto* edit = new QLineEdit(&dialog);
         edit->setGeometry(40, 22, 160, 16);
         dialog.m_lastRect = {-7, -7, -7, -7};
         dialog.move(123, 45);
 
         bool timedOut = false;
-        const int run = RunModal(dialog, [&](QDialog* open) {
-            QCOMPARE(open, &dialog);
-            QWindow* window = dialog.windowHandle();
-            if (action == "ok")
-                QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(68 + 10, 85 + 10));
-            else if (action == "enter")
-                QTest::keyClick(edit, Qt::Key_Return);
-            else if (action == "keypad-enter")
-                QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
-            else if (action == "cancel")
-                dialog.reject();
-            else if (action == "esc")
-                QTest::keyClick(edit, Qt::Key_Escape);
-            else if (action == "power")
-                QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(182 + 20, 72 + 20));
-        }, &timedOut);
+        const int run = RunModal(
+            dialog,
+            [&](QDialog* open) {
+                QCOMPARE(open, &dialog);
+                QWindow* window = dialog.windowHandle();
+                if (action == "ok")
+                    QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(68 + 10, 85 + 10));
+                else if (action == "enter")
+                    QTest::keyClick(edit, Qt::Key_Return);
+                else if (action == "keypad-enter")
+                    QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
+                else if (action == "cancel")
+                    dialog.reject();
+                else if (action == "esc")
+                    QTest::keyClick(edit, Qt::Key_Escape);
+                else if (action == "power")
+                    QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(182 + 20, 72 + 20));
+            },
+            &timedOut);
 
         QVERIFY(!timedOut);
         QCOMPARE(run, result);
-        const ScreenRect expected = records ? ScreenRect{123, 45, 123 + 210, 45 + 100}
-                                            : ScreenRect{-7, -7, -7, -7};
+        const ScreenRect expected = records ? ScreenRect{123, 45, 123 + 210, 45 + 100} : ScreenRect{-7, -7, -7, -7};
         QCOMPARE(dialog.m_lastRect.left, expected.left);
         QCOMPARE(dialog.m_lastRect.top, expected.top);
         QCOMPARE(dialog.m_lastRect.right, expected.right);
@@ -512,19 +515,25 @@ private slots:
         QDialog owner;
         int childResult = -1;
         bool ownerTimedOut = false, childTimedOut = false;
-        const int ownerResult = RunModal(owner, [&](QDialog*) {
-            TestDialog dialog(&owner);
-            dialog.m_lastRect = {5, 6, 7, 8};
-            childResult = RunModal(dialog, [&](QDialog* open) {
-                QCOMPARE(open, &dialog);
-                QCOMPARE(dialog.Power()->pos(), QPoint(182, 72));
-                // A click on the Power button's cut-off triangle does nothing.
-                QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {}, QPoint(184, 74));
-                QVERIFY(dialog.isVisible());
-                QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {}, QPoint(205, 95));
-            }, &childTimedOut);
-            QCOMPARE(dialog.m_lastRect.left, 5);
-        }, &ownerTimedOut);
+        const int ownerResult = RunModal(
+            owner,
+            [&](QDialog*) {
+                TestDialog dialog(&owner);
+                dialog.m_lastRect = {5, 6, 7, 8};
+                childResult = RunModal(
+                    dialog,
+                    [&](QDialog* open) {
+                        QCOMPARE(open, &dialog);
+                        QCOMPARE(dialog.Power()->pos(), QPoint(182, 72));
+                        // A click on the Power button's cut-off triangle does nothing.
+                        QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {}, QPoint(184, 74));
+                        QVERIFY(dialog.isVisible());
+                        QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {}, QPoint(205, 95));
+                    },
+                    &childTimedOut);
+                QCOMPARE(dialog.m_lastRect.left, 5);
+            },
+            &ownerTimedOut);
         QVERIFY(!childTimedOut && !ownerTimedOut);
         QCOMPARE(childResult, 0);
         QCOMPARE(ownerResult, 0);
@@ -605,8 +614,7 @@ private slots:
     {
         if (!QFontDatabase::families().contains(QStringLiteral("IPAPGothic")))
             QSKIP("IPAPGothic is not installed");
-        QCOMPARE(QFontInfo(LayoutFont(QString::fromUtf8("ＭＳ Ｐゴシック"), 9)).family(),
-                 QStringLiteral("IPAPGothic"));
+        QCOMPARE(QFontInfo(LayoutFont(QString::fromUtf8("ＭＳ Ｐゴシック"), 9)).family(), QStringLiteral("IPAPGothic"));
     }
 };
 

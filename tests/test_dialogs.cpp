@@ -66,8 +66,8 @@ std::size_t Cp932Bytes(const QString& text)
 void SendMouse(QWidget* window, QEvent::Type type, QPoint local, Qt::MouseButtons buttons)
 {
     const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, QPointF(local), QPointF(local), QPointF(window->mapToGlobal(local)), button,
-                      buttons, Qt::NoModifier);
+    QMouseEvent event(type, QPointF(local), QPointF(local), QPointF(window->mapToGlobal(local)), button, buttons,
+                      Qt::NoModifier);
     QApplication::sendEvent(window, &event);
 }
 
@@ -103,8 +103,8 @@ bool SameRect(const ScreenRect& a, const ScreenRect& b)
 
 bool Near(QColor a, QColor b, int tolerance)
 {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance;
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
+           && std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
 // True when some pixel of `area` in `image` is close to `colour`.
@@ -117,7 +117,7 @@ bool AreaHasColour(const QImage& image, QRect area, QColor colour)
     return false;
 }
 
-} // namespace
+}  // namespace
 
 class DialogTests : public QObject {
     Q_OBJECT
@@ -211,7 +211,8 @@ void DialogTests::layoutsExistInBothLanguages()
         QCOMPARE(layout.id, id);
         QVERIFY(layout.language == language);
         const bool ja = language == Language::Japanese;
-        QCOMPARE(QString::fromUtf8(layout.fontFamily), ja ? QStringLiteral("ＭＳ Ｐゴシック") : QStringLiteral("Arial"));
+        QCOMPARE(QString::fromUtf8(layout.fontFamily),
+                 ja ? QStringLiteral("ＭＳ Ｐゴシック") : QStringLiteral("Arial"));
         QCOMPARE(layout.pointSize, ja && id != 152 ? 9 : 8);
         QCOMPARE(int(layout.controls.size()), int(controls.size()));
         for (int control : controls)
@@ -236,7 +237,8 @@ void DialogTests::validatorCountsCp932Bytes_data()
     QTest::newRow("25 double-byte") << 50 << QString(25, QChar(0x3042)) << int(QValidator::Acceptable);
     QTest::newRow("26 double-byte") << 50 << QString(26, QChar(0x3042)) << int(QValidator::Invalid);
     QTest::newRow("49 ascii + double-byte") << 50 << a50.left(49) + QChar(0x6625) << int(QValidator::Invalid);
-    QTest::newRow("50 half-width kana are single bytes") << 50 << QString(50, QChar(0xFF71)) << int(QValidator::Acceptable);
+    QTest::newRow("50 half-width kana are single bytes")
+        << 50 << QString(50, QChar(0xFF71)) << int(QValidator::Acceptable);
     QTest::newRow("hangul has no CP932 form") << 50 << QStringLiteral("ab\uD55Cc") << int(QValidator::Invalid);
     QTest::newRow("emoji has no CP932 form") << 256 << QStringLiteral("x\U0001F600") << int(QValidator::Invalid);
     QTest::newRow("empty") << 50 << QString() << int(QValidator::Acceptable);
@@ -283,13 +285,16 @@ void DialogTests::typingStopsAtByteLimit_data()
     QTest::newRow("double-byte title") << false << QString(30, QChar(0x3042)) << false << QString(25, QChar(0x3042));
     QTest::newRow("double-byte cannot take the 50th byte")
         << false << a.left(49) + QChar(0x3042) + QLatin1Char('b') << false << a.left(49) + QLatin1Char('b');
-    QTest::newRow("half-width kana title") << false << QString(55, QChar(0xFF71)) << false << QString(50, QChar(0xFF71));
+    QTest::newRow("half-width kana title")
+        << false << QString(55, QChar(0xFF71)) << false << QString(50, QChar(0xFF71));
     QTest::newRow("unencodable refused") << false << QStringLiteral("ab\uD55Ccd") << false << QStringLiteral("abcd");
     QTest::newRow("input method commit cut at the limit")
         << false << QString(24, QChar(0x3042)) + QStringLiteral("\u6625\u306E") << true
         << QString(24, QChar(0x3042)) + QChar(0x6625);
-    QTest::newRow("ascii copyright") << true << QString(300, QLatin1Char('c')) << false << QString(256, QLatin1Char('c'));
-    QTest::newRow("double-byte copyright") << true << QString(130, QChar(0x6F22)) << false << QString(128, QChar(0x6F22));
+    QTest::newRow("ascii copyright") << true << QString(300, QLatin1Char('c')) << false
+                                     << QString(256, QLatin1Char('c'));
+    QTest::newRow("double-byte copyright")
+        << true << QString(130, QChar(0x6F22)) << false << QString(128, QChar(0x6F22));
 }
 
 void DialogTests::typingStopsAtByteLimit()
@@ -327,8 +332,8 @@ void DialogTests::pasteIsCutAtByteLimitWithANote_data()
     const QString kana(30, QChar(0x3042));
     QTest::newRow("fits whole") << QString() << 0 << a.left(50) << a.left(50) << 0;
     QTest::newRow("ascii cut at 50 bytes") << QString() << 0 << a << a.left(50) << int(Cp932LimitValidator::CutAtLimit);
-    QTest::newRow("double-byte never split") << QStringLiteral("x") << 1 << kana
-                                             << QStringLiteral("x") + kana.left(24) << int(Cp932LimitValidator::CutAtLimit);
+    QTest::newRow("double-byte never split") << QStringLiteral("x") << 1 << kana << QStringLiteral("x") + kana.left(24)
+                                             << int(Cp932LimitValidator::CutAtLimit);
     QTest::newRow("into the middle") << QStringLiteral("head tail") << 5 << a
                                      << QStringLiteral("head ") + a.left(41) + QStringLiteral("tail")
                                      << int(Cp932LimitValidator::CutAtLimit);
@@ -472,8 +477,7 @@ void DialogTests::overlongTextKeepsDialogOpen()
     });
     QVERIFY(stayedOpen);
     QCOMPARE(warning, QStringLiteral("%1 文字以内で入力してください。").arg(limit));
-    QCOMPARE(focusAfterWarning,
-             static_cast<QWidget*>(copyrightFails ? dialog.CopyrightField() : dialog.TitleField()));
+    QCOMPARE(focusAfterWarning, static_cast<QWidget*>(copyrightFails ? dialog.CopyrightField() : dialog.TitleField()));
     QCOMPARE(result, 1);
     QCOMPARE(dialog.m_title, std::string("fine"));
     QCOMPARE(TextLimitWarning(Language::English, 50), QStringLiteral("Please enter no more than 50 characters."));
@@ -749,9 +753,10 @@ void DialogTests::aboutNameLineAndTexts()
     // Dialog units stand for the layout's own font: the close button's place on
     // the skin (130, 85) gives them. Across, every text keeps its layout
     // rectangle; down, the texts keep the layout's order.
-    const QList<std::pair<QLabel*, QList<int>>> placed{
-        {dialog.TextLine(1002), nameRect}, {dialog.TextLine(1003), copyrightRect},
-        {dialog.TextLine(1004), makerRect}, {dialog.WebLink(), linkRect}};
+    const QList<std::pair<QLabel*, QList<int>>> placed{{dialog.TextLine(1002), nameRect},
+                                                       {dialog.TextLine(1003), copyrightRect},
+                                                       {dialog.TextLine(1004), makerRect},
+                                                       {dialog.WebLink(), linkRect}};
     const int unitX = qRound(130.0 * 4 / layout.Find(1)->rect.x);
     QCOMPARE(unitX, 6);
     int previousTop = 0;
@@ -778,8 +783,7 @@ void DialogTests::aboutNameLineAndTexts()
     for (QLabel* label : {dialog.TextLine(1002), dialog.TextLine(1003), dialog.TextLine(1004),
                           static_cast<QLabel*>(dialog.WebLink())}) {
         const QRect needed = QFontMetrics(label->font()).boundingRect(QRect(), Qt::AlignLeft, label->text());
-        QVERIFY2(needed.width() <= label->width() && needed.height() <= label->height() + 1,
-                 qPrintable(label->text()));
+        QVERIFY2(needed.width() <= label->width() && needed.height() <= label->height() + 1, qPrintable(label->text()));
         QVERIFY(label->alignment() & Qt::AlignVCenter || label == dialog.WebLink());
     }
 
@@ -793,8 +797,8 @@ void DialogTests::aboutNameLineAndTexts()
     QVERIFY(link->font().underline());
     QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
     QCOMPARE(dialog.cursor().shape(), Qt::ArrowCursor);
-    QVERIFY(LoadLayout(IDD_ABOUT, Language::English).Find(1006)->caption !=
-            std::string_view(LoadLayout(IDD_ABOUT, Language::Japanese).Find(1006)->caption));
+    QVERIFY(LoadLayout(IDD_ABOUT, Language::English).Find(1006)->caption
+            != std::string_view(LoadLayout(IDD_ABOUT, Language::Japanese).Find(1006)->caption));
 }
 
 void DialogTests::aboutPaintsLogoAndOffWhiteTexts()
@@ -842,8 +846,8 @@ void DialogTests::controlGeometry()
 
     QList<std::pair<QWidget*, QRect>> expected;
     if (auto* info = dynamic_cast<InfoDialog*>(dialog.get())) {
-        expected = {{info->TitleField(), {77, 23, 115, 14}},  {info->CopyrightField(), {77, 43, 115, 14}},
-                    {info->ClearButton(), {6, 85, 51, 13}},   {info->OkButton(), {68, 85, 51, 13}},
+        expected = {{info->TitleField(), {77, 23, 115, 14}},   {info->CopyrightField(), {77, 43, 115, 14}},
+                    {info->ClearButton(), {6, 85, 51, 13}},    {info->OkButton(), {68, 85, 51, 13}},
                     {info->CancelButton(), {130, 85, 51, 13}}, {info->ProtectionBox(), {121, 63, 13, 13}}};
         QCOMPARE(info->ProtectionBox()->BitmapNumber(), 136);
         QCOMPARE(info->ClearButton()->BitmapNumber(), 137);

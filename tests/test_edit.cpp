@@ -28,7 +28,8 @@ public:
     explicit VectorStream(std::vector<float> samples, int rate = 8000) : m_samples(std::move(samples)), m_rate(rate) {}
     int Rate() const override { return m_rate; }
     std::optional<std::uint64_t> StatedLength() const override { return m_samples.size(); }
-    bool Read(std::span<float> out, std::size_t& got) override {
+    bool Read(std::span<float> out, std::size_t& got) override
+    {
         got = std::min(out.size(), m_samples.size() - m_next);
         std::copy_n(m_samples.begin() + static_cast<std::ptrdiff_t>(m_next), got, out.begin());
         m_next += got;
@@ -41,7 +42,8 @@ private:
     int m_rate;
 };
 
-EditedRecording Edit(std::vector<float> samples, const EditOptions& options) {
+EditedRecording Edit(std::vector<float> samples, const EditOptions& options)
+{
     VectorStream stream(std::move(samples));
     EditedRecording out;
     EXPECT_TRUE(EditRecording(stream, options, out));
@@ -49,7 +51,8 @@ EditedRecording Edit(std::vector<float> samples, const EditOptions& options) {
 }
 
 // `silence` samples of 0, `loud` of 0.5, `quiet` of `quietLevel`, `silence` of 0.
-std::vector<float> Burst(std::size_t silence, std::size_t loud, std::size_t quiet, float quietLevel) {
+std::vector<float> Burst(std::size_t silence, std::size_t loud, std::size_t quiet, float quietLevel)
+{
     std::vector<float> samples(silence, 0.0f);
     samples.insert(samples.end(), loud, 0.5f);
     samples.insert(samples.end(), quiet, quietLevel);
@@ -58,9 +61,11 @@ std::vector<float> Burst(std::size_t silence, std::size_t loud, std::size_t quie
 }
 
 // Distinct values, extremes included, so a sample out of place shows.
-std::vector<std::int16_t> Pattern(std::size_t count) {
+std::vector<std::int16_t> Pattern(std::size_t count)
+{
     std::vector<std::int16_t> samples(count);
-    for (std::size_t i = 0; i < count; ++i) samples[i] = static_cast<std::int16_t>((i * 7919) % 65536 - 32768);
+    for (std::size_t i = 0; i < count; ++i)
+        samples[i] = static_cast<std::int16_t>((i * 7919) % 65536 - 32768);
     return samples;
 }
 
@@ -69,7 +74,8 @@ struct CliRun {
     std::string out, err;
 };
 
-CliRun Convert(std::vector<std::string> args) {
+CliRun Convert(std::vector<std::string> args)
+{
     ::setenv("LC_ALL", "C.UTF-8", 1);
     args.insert(args.begin(), {"convert", "--date", "20240101", "--title", "t"});
     std::ostringstream out, err;
@@ -77,16 +83,19 @@ CliRun Convert(std::vector<std::string> args) {
     return {status, out.str(), err.str()};
 }
 
-fs::path WriteWave(const fs::path& path, const std::vector<std::int16_t>& samples, std::uint32_t rate = 8000) {
+fs::path WriteWave(const fs::path& path, const std::vector<std::int16_t>& samples, std::uint32_t rate = 8000)
+{
     ByteBuffer wave;
     EXPECT_TRUE(WriteMonoWave(samples, rate, wave));
     testing_support::WriteFile(path, testing_support::FromBuffer(wave));
     return path;
 }
 
-MldContents ReadMelody(const fs::path& path) {
+MldContents ReadMelody(const fs::path& path)
+{
     const std::string bytes = ReadFile(path);
-    return ReadMld({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}).contents.value_or(MldContents{});
+    return ReadMld({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()})
+        .contents.value_or(MldContents{});
 }
 
 // ---------------------------------------------------------------------------
@@ -101,7 +110,8 @@ struct TrimCase {
 
 class TrimSilence : public ::testing::TestWithParam<TrimCase> {};
 
-TEST_P(TrimSilence, DropsOnlyWhatStaysBelowTheLevel) {
+TEST_P(TrimSilence, DropsOnlyWhatStaysBelowTheLevel)
+{
     const TrimCase& c = GetParam();
     EditOptions options;
     options.trimBelowDb = c.db;
@@ -115,19 +125,21 @@ TEST_P(TrimSilence, DropsOnlyWhatStaysBelowTheLevel) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, TrimSilence,
-                         ::testing::Values(TrimCase{"QuietTailBelow", 50, 0.001f, 1000},   // -60 dBFS
-                                           TrimCase{"QuietTailAbove", 50, 0.01f, 1050},    // -40 dBFS
+                         ::testing::Values(TrimCase{"QuietTailBelow", 50, 0.001f, 1000},  // -60 dBFS
+                                           TrimCase{"QuietTailAbove", 50, 0.01f, 1050},   // -40 dBFS
                                            TrimCase{"StricterLevel", 30, 0.01f, 1000}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Edit, SilenceOnlyLeavesNothing) {
+TEST(Edit, SilenceOnlyLeavesNothing)
+{
     EditOptions options;
     options.trimBelowDb = 50;
     EXPECT_TRUE(Edit(std::vector<float>(4000, 0.0f), options).samples.empty());
 }
 
 // The ramps are linear over what is kept: the fade-out ends where the cut ends.
-TEST(Edit, FadesRampOverWhatIsKept) {
+TEST(Edit, FadesRampOverWhatIsKept)
+{
     EditOptions options;
     options.fadeInMs = 100;
     options.fadeOutMs = 100;
@@ -140,7 +152,8 @@ TEST(Edit, FadesRampOverWhatIsKept) {
         EXPECT_EQ(out.samples[index], expected) << index;
 }
 
-TEST(Edit, NormalizeWorksOnWhatIsKept) {
+TEST(Edit, NormalizeWorksOnWhatIsKept)
+{
     std::vector<float> samples(1000, 0.1f);
     samples.insert(samples.end(), 1000, 0.9f);
     EditOptions options;
@@ -161,7 +174,8 @@ constexpr std::size_t kSource = 200000;
 
 class NativeSelection : public ::testing::TestWithParam<SelectionCase> {};
 
-TEST_P(NativeSelection, EqualsAWaveHoldingTheSelectedSamples) {
+TEST_P(NativeSelection, EqualsAWaveHoldingTheSelectedSamples)
+{
     const SelectionCase& c = GetParam();
     TempFolder whole, part;
     const std::vector<std::int16_t> samples = Pattern(kSource);
@@ -196,7 +210,8 @@ struct FitCase {
 
 class WhatFits : public ::testing::TestWithParam<FitCase> {};
 
-TEST_P(WhatFits, NoteExactlyWhenAudioIsDropped) {
+TEST_P(WhatFits, NoteExactlyWhenAudioIsDropped)
+{
     const FitCase& c = GetParam();
     TempFolder folder;
     std::vector<std::string> args = c.options;
@@ -219,19 +234,22 @@ INSTANTIATE_TEST_SUITE_P(
                       FitCase{"FitStopsAtTheLowestRate", {"--fit"}, 35.5, 4000, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(CutNote, NamesKeptAndWholeSeconds) {
+TEST(CutNote, NamesKeptAndWholeSeconds)
+{
     TempFolder folder;
     const CliRun run = Convert({WriteWave(folder / "v.wav", Pattern(284000)).string()});
     EXPECT_NE(run.err.find("v.wav: note: kept the first 16.4 s of 35.5 s (a melody file holds 16.4 s at 8000 Hz); "
                            "use --start/--length, --fit or a lower --rate"),
-              std::string::npos) << run.err;
+              std::string::npos)
+        << run.err;
     ConversionSteps steps((folder / "v.wav").string());
     ASSERT_EQ(steps.Prepare(), StepFailure::None);
     EXPECT_EQ(steps.CutNoteText(Language::English), "Kept the first 16.4 s of 35.5 s.");
     EXPECT_EQ(steps.CutNoteText(Language::Japanese), "先頭16.4秒を保存しました（全35.5秒）。");
 }
 
-TEST(DryRun, ReportsWhatARealRunWritesAndWritesNothing) {
+TEST(DryRun, ReportsWhatARealRunWritesAndWritesNothing)
+{
     TempFolder folder;
     const std::string file = WriteWave(folder / "v.wav", Pattern(40000)).string();
     const CliRun dry = Convert({"--dry-run", "--length", "2", file});
@@ -239,12 +257,13 @@ TEST(DryRun, ReportsWhatARealRunWritesAndWritesNothing) {
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"v.wav"});
     ASSERT_EQ(Convert({"--length", "2", file}).status, 0);
     const auto size = fs::file_size(folder / "v.mld");
-    EXPECT_EQ(dry.out, file + ": would write " + (folder / "v.mld").string() + ": 8000 Hz, 2.0 s of 2.0 s, " +
-                           std::to_string(size) + " bytes (" +
-                           FormatSizeReport(static_cast<std::uint32_t>(size), Language::English) + ")\n");
+    EXPECT_EQ(dry.out, file + ": would write " + (folder / "v.mld").string() + ": 8000 Hz, 2.0 s of 2.0 s, "
+                           + std::to_string(size) + " bytes ("
+                           + FormatSizeReport(static_cast<std::uint32_t>(size), Language::English) + ")\n");
 }
 
-TEST(SelectionOptions, RefuseWhatCannotBeASelection) {
+TEST(SelectionOptions, RefuseWhatCannotBeASelection)
+{
     TempFolder folder;
     const std::string file = WriteWave(folder / "v.wav", Pattern(40000)).string();
     const std::vector<std::pair<std::vector<std::string>, int>> cases = {
@@ -265,11 +284,13 @@ TEST(SelectionOptions, RefuseWhatCannotBeASelection) {
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"v.wav"});
 }
 
-TEST(SelectionOptions, TimesInSecondsOrMinutes) {
+TEST(SelectionOptions, TimesInSecondsOrMinutes)
+{
     for (const auto& [text, seconds] : std::vector<std::pair<const char*, double>>{
              {"12.5", 12.5}, {"0:42", 42}, {"1:02.250", 62.25}, {"1:00:01", 3601}})
         EXPECT_DOUBLE_EQ(cli::ParseTime(text).value_or(-1), seconds) << text;
-    for (const char* bad : {"", "1:", ":5", "1:60", "1e3", "abc", "1:2:3:4"}) EXPECT_FALSE(cli::ParseTime(bad)) << bad;
+    for (const char* bad : {"", "1:", ":5", "1:60", "1e3", "abc", "1:2:3:4"})
+        EXPECT_FALSE(cli::ParseTime(bad)) << bad;
 }
 
-} // namespace
+}  // namespace

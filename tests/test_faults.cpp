@@ -32,29 +32,35 @@ using namespace quorbin::testing_support;
 
 namespace {
 
-std::string ReadFd(int fd) {
+std::string ReadFd(int fd)
+{
     std::string bytes;
     std::uint8_t chunk[4096];
     for (off_t at = 0;;) {
         const ssize_t n = ::pread(fd, chunk, sizeof chunk, at);
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         bytes.append(reinterpret_cast<const char*>(chunk), static_cast<std::size_t>(n));
         at += n;
     }
     return bytes;
 }
 
-std::set<std::string> Entries(const fs::path& folder) {
+std::set<std::string> Entries(const fs::path& folder)
+{
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
     return names;
 }
 
 // Sets or clears the immutable attribute; false when the file system or the
 // caller's privileges do not allow it.
-bool SetImmutable(const fs::path& path, bool on) {
+bool SetImmutable(const fs::path& path, bool on)
+{
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     int flags = 0;
     bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
     if (ok) {
@@ -65,10 +71,12 @@ bool SetImmutable(const fs::path& path, bool on) {
     return ok;
 }
 
-bool CanCreateFileIn(const fs::path& folder) {
+bool CanCreateFileIn(const fs::path& folder)
+{
     const fs::path probe = folder / ".probe";
     const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     ::close(fd);
     ::unlink(probe.c_str());
     return true;
@@ -78,7 +86,8 @@ const ContentInfo kInfo{"fault test", "(c) nobody", 1, "20030601"};
 
 class SaveFaults : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         m_source = m_folder / "song.wav";
         m_target = m_folder / "song.mld";
         m_wave = MakeWave(4000);
@@ -86,13 +95,17 @@ protected:
     }
 
     // The scratch folder removes itself afterwards, once the attributes are undone.
-    void TearDown() override {
-        for (const fs::path& path : m_madeImmutable) SetImmutable(path, false);
+    void TearDown() override
+    {
+        for (const fs::path& path : m_madeImmutable)
+            SetImmutable(path, false);
     }
 
     // Makes `path` immutable, remembering to undo it; false when impossible.
-    bool MakeImmutable(const fs::path& path) {
-        if (!SetImmutable(path, true)) return false;
+    bool MakeImmutable(const fs::path& path)
+    {
+        if (!SetImmutable(path, true))
+            return false;
         m_madeImmutable.push_back(path);
         return true;
     }
@@ -100,10 +113,12 @@ protected:
     // The melody file that a successful conversion of the source writes.
     std::string ExpectedMelody() const { return BuildDirectly(m_wave, kInfo); }
 
-    int Convert(ConversionOptions options = {}) const {
+    int Convert(ConversionOptions options = {}) const
+    {
         ConversionSteps steps(m_source.string(), std::move(options));
         const StepFailure prepared = steps.Prepare();
-        if (prepared != StepFailure::None) return -MessageIdFor(prepared);
+        if (prepared != StepFailure::None)
+            return -MessageIdFor(prepared);
         return MessageIdFor(steps.Finish(kInfo));
     }
 
@@ -121,10 +136,12 @@ protected:
 // the conversion with a file size limit of half the melody file.
 class FullDisk : public SaveFaults, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(FullDisk, WriteFailingPartWayReportsSaveFailureAndLeavesNoTrace) {
+TEST_P(FullDisk, WriteFailingPartWayReportsSaveFailureAndLeavesNoTrace)
+{
     const bool existing = GetParam();
     const std::string old = "old";
-    if (existing) WriteFile(m_target, old);
+    if (existing)
+        WriteFile(m_target, old);
     const auto before = Entries(m_folder);
     const rlim_t limit = ExpectedMelody().size() / 2;
     ASSERT_GT(limit, old.size());
@@ -134,7 +151,8 @@ TEST_P(FullDisk, WriteFailingPartWayReportsSaveFailureAndLeavesNoTrace) {
     if (child == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit small{limit, limit};
-        if (::setrlimit(RLIMIT_FSIZE, &small) != 0) ::_exit(100);
+        if (::setrlimit(RLIMIT_FSIZE, &small) != 0)
+            ::_exit(100);
         ::_exit(Convert());
     }
     int status = 0;
@@ -152,7 +170,8 @@ INSTANTIATE_TEST_SUITE_P(Target, FullDisk, ::testing::Bool(),
 
 // Folder whose permissions or attributes forbid new files. Permission bits do
 // not stop the superuser, so it uses the immutable attribute there.
-TEST_F(SaveFaults, FolderThatCannotBeWrittenReportsSaveFailure) {
+TEST_F(SaveFaults, FolderThatCannotBeWrittenReportsSaveFailure)
+{
     const auto before = Entries(m_folder);
     if (::geteuid() != 0) {
         ASSERT_EQ(::chmod(m_folder.c_str(), 0555), 0);
@@ -172,7 +191,8 @@ enum class Protection { ReadOnlyMode, Immutable };
 
 class ProtectedTarget : public SaveFaults, public ::testing::WithParamInterface<Protection> {};
 
-TEST_P(ProtectedTarget, IsLeftUnchangedAndSaveFails) {
+TEST_P(ProtectedTarget, IsLeftUnchangedAndSaveFails)
+{
     const std::string old = "keep";
     WriteFile(m_target, old);
     if (GetParam() == Protection::ReadOnlyMode) {
@@ -192,14 +212,14 @@ TEST_P(ProtectedTarget, IsLeftUnchangedAndSaveFails) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, ProtectedTarget,
-                         ::testing::Values(Protection::ReadOnlyMode, Protection::Immutable),
+INSTANTIATE_TEST_SUITE_P(Kinds, ProtectedTarget, ::testing::Values(Protection::ReadOnlyMode, Protection::Immutable),
                          [](const auto& info) {
                              return info.param == Protection::ReadOnlyMode ? "ReadOnlyMode" : "Immutable";
                          });
 
 // A folder standing where the melody file would go.
-TEST_F(SaveFaults, FolderInPlaceOfTheMelodyFileIsLeftAlone) {
+TEST_F(SaveFaults, FolderInPlaceOfTheMelodyFileIsLeftAlone)
+{
     fs::create_directory(m_target);
     WriteFile(m_target / "inside", std::string(1, '\x01'));
     const auto before = Entries(m_folder);
@@ -214,7 +234,8 @@ TEST_F(SaveFaults, FolderInPlaceOfTheMelodyFileIsLeftAlone) {
 // keeps the old contents through its handle, and the new file is complete.
 class HeldOpenTarget : public SaveFaults, public ::testing::WithParamInterface<int> {};
 
-TEST_P(HeldOpenTarget, OldHandleKeepsOldContentsAndNewFileIsComplete) {
+TEST_P(HeldOpenTarget, OldHandleKeepsOldContentsAndNewFileIsComplete)
+{
     const std::string old = "old melo";
     WriteFile(m_target, old);
     const int held = ::open(m_target.c_str(), GetParam() | O_CLOEXEC);
@@ -229,7 +250,8 @@ TEST_P(HeldOpenTarget, OldHandleKeepsOldContentsAndNewFileIsComplete) {
     ::close(held);
 
     std::string expectedOld = old;
-    if (GetParam() != O_RDONLY) expectedOld[0] = 'X';
+    if (GetParam() != O_RDONLY)
+        expectedOld[0] = 'X';
     EXPECT_EQ(seenByHolder, expectedOld);
     EXPECT_EQ(ReadFile(m_target), ExpectedMelody());
     EXPECT_EQ(Entries(m_folder), (std::set<std::string>{"song.mld", "song.wav"}));
@@ -241,7 +263,8 @@ INSTANTIATE_TEST_SUITE_P(Handle, HeldOpenTarget, ::testing::Values(O_RDONLY, O_R
 // Free space that does not exceed the file, or that cannot be queried.
 class NoFreeSpace : public SaveFaults, public ::testing::WithParamInterface<double> {};
 
-TEST_P(NoFreeSpace, ReportsDiskSpaceAndWritesNothing) {
+TEST_P(NoFreeSpace, ReportsDiskSpaceAndWritesNothing)
+{
     const std::string old = "old";
     WriteFile(m_target, old);
     const auto before = Entries(m_folder);
@@ -256,17 +279,16 @@ TEST_P(NoFreeSpace, ReportsDiskSpaceAndWritesNothing) {
 }
 
 // Fractions of the melody file's size; -1 is a failed query.
-INSTANTIATE_TEST_SUITE_P(Answers, NoFreeSpace, ::testing::Values(-1.0, 0.0, 0.5, 1.0),
-                         [](const auto& info) {
-                             return info.param < 0 ? std::string("QueryFails")
-                                                   : "Percent" + std::to_string(int(info.param * 100));
-                         });
+INSTANTIATE_TEST_SUITE_P(Answers, NoFreeSpace, ::testing::Values(-1.0, 0.0, 0.5, 1.0), [](const auto& info) {
+    return info.param < 0 ? std::string("QueryFails") : "Percent" + std::to_string(int(info.param * 100));
+});
 
 // The source vanishes or changes into something unreadable between the drop
 // and the read.
 enum class Vanish { Removed, ReplacedByFolder, DanglingLink, ReplacedByPipe, NoReadPermission };
 
-std::string VanishName(Vanish how) {
+std::string VanishName(Vanish how)
+{
     static const char* const names[] = {"Removed", "ReplacedByFolder", "DanglingLink", "ReplacedByPipe",
                                         "NoReadPermission"};
     return names[static_cast<int>(how)];
@@ -274,7 +296,8 @@ std::string VanishName(Vanish how) {
 
 class VanishingSource : public SaveFaults, public ::testing::WithParamInterface<Vanish> {
 protected:
-    void Apply(Vanish how) {
+    void Apply(Vanish how)
+    {
         if (how != Vanish::NoReadPermission) {
             ASSERT_TRUE(fs::remove(m_source));
         }
@@ -288,7 +311,8 @@ protected:
     }
 };
 
-TEST_P(VanishingSource, ReportsCannotOpenAndWritesNothing) {
+TEST_P(VanishingSource, ReportsCannotOpenAndWritesNothing)
+{
     if (GetParam() == Vanish::NoReadPermission && ::geteuid() == 0) {
         GTEST_SKIP() << "permission bits do not stop the superuser from reading";
     }
@@ -308,7 +332,8 @@ INSTANTIATE_TEST_SUITE_P(Ways, VanishingSource,
 
 // A source of 2 GiB (its samples, then a large "JUNK" chunk) is never read
 // into memory whole, and the melody file is the same.
-TEST_F(SaveFaults, SourceOfTwoGibibytesConvertsAsItsStart) {
+TEST_F(SaveFaults, SourceOfTwoGibibytesConvertsAsItsStart)
+{
     const std::uint32_t twoGiB = 0x80000000u;
     std::string junk = m_wave + "JUNK";
     junk += Le32(twoGiB - static_cast<std::uint32_t>(junk.size()) - 4);
@@ -322,7 +347,8 @@ TEST_F(SaveFaults, SourceOfTwoGibibytesConvertsAsItsStart) {
 
 // Once read, the source is no longer needed: removing it before the save
 // changes nothing in the melody file.
-TEST_F(SaveFaults, SourceRemovedAfterReadingStillGivesTheWholeFile) {
+TEST_F(SaveFaults, SourceRemovedAfterReadingStillGivesTheWholeFile)
+{
     ConversionSteps steps(m_source.string());
     ASSERT_EQ(steps.Prepare(), StepFailure::None);
     ASSERT_TRUE(fs::remove(m_source));
@@ -333,7 +359,7 @@ TEST_F(SaveFaults, SourceRemovedAfterReadingStillGivesTheWholeFile) {
     EXPECT_EQ(Entries(m_folder), std::set<std::string>{"song.mld"});
 }
 
-} // namespace
+}  // namespace
 
 #ifdef QUORBIN_APP_PATH
 namespace {
@@ -344,13 +370,16 @@ class SingleInstance : public ::testing::Test {
 protected:
     void SetUp() override { ::chmod(m_runtime.c_str(), 0700); }
 
-    void TearDown() override {
+    void TearDown() override
+    {
         for (const pid_t pid : m_started) {
-            if (::kill(pid, SIGKILL) == 0) ::waitpid(pid, nullptr, 0);
+            if (::kill(pid, SIGKILL) == 0)
+                ::waitpid(pid, nullptr, 0);
         }
     }
 
-    pid_t Start() {
+    pid_t Start()
+    {
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -363,26 +392,31 @@ protected:
             ::execl(QUORBIN_APP_PATH, QUORBIN_APP_PATH, static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        if (pid > 0) m_started.push_back(pid);
+        if (pid > 0)
+            m_started.push_back(pid);
         return pid;
     }
 
     // Waits up to `seconds` for `pid` to end; its wait status, or nothing if it still runs.
-    static std::optional<int> WaitForEnd(pid_t pid, double seconds) {
+    static std::optional<int> WaitForEnd(pid_t pid, double seconds)
+    {
         for (int waited = 0; waited <= seconds * 100; ++waited) {
             int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid) return status;
+            if (::waitpid(pid, &status, WNOHANG) == pid)
+                return status;
             ::usleep(10000);
         }
         return std::nullopt;
     }
 
-    static bool EndedQuietly(const std::optional<int>& status) {
+    static bool EndedQuietly(const std::optional<int>& status)
+    {
         return status && WIFEXITED(*status) && WEXITSTATUS(*status) != 127;
     }
 
     // A start made now ends on its own: someone holds the lock.
-    void ExpectLockHeld() {
+    void ExpectLockHeld()
+    {
         const pid_t probe = Start();
         ASSERT_GT(probe, 0);
         EXPECT_TRUE(EndedQuietly(WaitForEnd(probe, 30))) << "a further start did not end by itself";
@@ -393,17 +427,20 @@ protected:
     std::vector<pid_t> m_started;
 };
 
-TEST_F(SingleInstance, OfManySimultaneousStartsExactlyOneKeepsRunning) {
+TEST_F(SingleInstance, OfManySimultaneousStartsExactlyOneKeepsRunning)
+{
     constexpr int kStarts = 8;
     std::vector<pid_t> pids;
-    for (int i = 0; i < kStarts; ++i) pids.push_back(Start());
+    for (int i = 0; i < kStarts; ++i)
+        pids.push_back(Start());
     ASSERT_EQ(std::count(pids.begin(), pids.end(), -1), 0);
 
     std::vector<pid_t> running = pids;
     for (int waited = 0; running.size() > 1 && waited < 6000; ++waited) {
         std::erase_if(running, [](pid_t pid) {
             int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) != pid) return false;
+            if (::waitpid(pid, &status, WNOHANG) != pid)
+                return false;
             EXPECT_TRUE(EndedQuietly(status)) << "a second copy crashed or failed to start: " << status;
             return true;
         });
@@ -417,7 +454,8 @@ TEST_F(SingleInstance, OfManySimultaneousStartsExactlyOneKeepsRunning) {
 class StartAfterEnd : public SingleInstance, public ::testing::WithParamInterface<int> {};
 
 // A lone start is given a few seconds to take the lock before anyone else starts.
-TEST_P(StartAfterEnd, NextStartRuns) {
+TEST_P(StartAfterEnd, NextStartRuns)
+{
     const pid_t first = Start();
     ASSERT_GT(first, 0);
     ASSERT_FALSE(WaitForEnd(first, 3)) << "a lone first copy did not keep running";
@@ -434,5 +472,5 @@ TEST_P(StartAfterEnd, NextStartRuns) {
 INSTANTIATE_TEST_SUITE_P(Signal, StartAfterEnd, ::testing::Values(SIGTERM, SIGKILL),
                          [](const auto& info) { return info.param == SIGKILL ? "Killed" : "Terminated"; });
 
-} // namespace
+}  // namespace
 #endif

@@ -15,9 +15,15 @@ using namespace quorbin::fixtures;
 
 namespace {
 
-Bytes Hex(std::initializer_list<int> bytes) { return Bytes(bytes.begin(), bytes.end()); }
+Bytes Hex(std::initializer_list<int> bytes)
+{
+    return Bytes(bytes.begin(), bytes.end());
+}
 
-Bytes Ascii(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes Ascii(const std::string& text)
+{
+    return Bytes(text.begin(), text.end());
+}
 
 Bytes Cat(std::initializer_list<Bytes> parts)
 {
@@ -27,8 +33,14 @@ Bytes Cat(std::initializer_list<Bytes> parts)
     return out;
 }
 
-std::uint32_t Be32(const Bytes& b, std::size_t at) { return LoadBe32(&b.at(at)); }
-std::uint32_t Be16(const Bytes& b, std::size_t at) { return LoadBe16(&b.at(at)); }
+std::uint32_t Be32(const Bytes& b, std::size_t at)
+{
+    return LoadBe32(&b.at(at));
+}
+std::uint32_t Be16(const Bytes& b, std::size_t at)
+{
+    return LoadBe16(&b.at(at));
+}
 
 ContentInfo AbcInfo()
 {
@@ -45,15 +57,13 @@ Bytes InfoBlock(const ContentInfo& info)
     return block.Bytes();
 }
 
-const Bytes kAbcBlock = Cat({
-    Hex({0x00, 0x51, 0x01, 0x01, 0x01}),
-    Hex({0x73, 0x6F, 0x72, 0x63, 0x00, 0x01, 0x00}),
-    Hex({0x74, 0x69, 0x74, 0x6C, 0x00, 0x03, 0x61, 0x62, 0x63}),
-    Hex({0x76, 0x65, 0x72, 0x73, 0x00, 0x04, 0x30, 0x33, 0x30, 0x30}),
-    Hex({0x64, 0x61, 0x74, 0x65, 0x00, 0x08, 0x32, 0x30, 0x30, 0x33, 0x30, 0x36, 0x30, 0x31}),
-    Hex({0x63, 0x6F, 0x70, 0x79, 0x00, 0x01, 0x20}),
-    Hex({0x6E, 0x6F, 0x74, 0x65, 0x00, 0x02, 0x00, 0x00}),
-    Hex({0x73, 0x75, 0x70, 0x74, 0x00, 0x11}), Ascii("Quorbin Ver.1.0.0")});
+const Bytes kAbcBlock =
+    Cat({Hex({0x00, 0x51, 0x01, 0x01, 0x01}), Hex({0x73, 0x6F, 0x72, 0x63, 0x00, 0x01, 0x00}),
+         Hex({0x74, 0x69, 0x74, 0x6C, 0x00, 0x03, 0x61, 0x62, 0x63}),
+         Hex({0x76, 0x65, 0x72, 0x73, 0x00, 0x04, 0x30, 0x33, 0x30, 0x30}),
+         Hex({0x64, 0x61, 0x74, 0x65, 0x00, 0x08, 0x32, 0x30, 0x30, 0x33, 0x30, 0x36, 0x30, 0x31}),
+         Hex({0x63, 0x6F, 0x70, 0x79, 0x00, 0x01, 0x20}), Hex({0x6E, 0x6F, 0x74, 0x65, 0x00, 0x02, 0x00, 0x00}),
+         Hex({0x73, 0x75, 0x70, 0x74, 0x00, 0x11}), Ascii("Quorbin Ver.1.0.0")});
 
 TEST(InfoBlock, AbcExampleByteForByte)
 {
@@ -79,7 +89,10 @@ struct TextCase {
     std::uint32_t headerLength;
 };
 
-std::ostream& operator<<(std::ostream& os, const TextCase& c) { return os << c.name; }
+std::ostream& operator<<(std::ostream& os, const TextCase& c)
+{
+    return os << c.name;
+}
 
 class InfoBlockTexts : public ::testing::TestWithParam<TextCase> {};
 
@@ -98,15 +111,17 @@ TEST_P(InfoBlockTexts, LengthsCountWrittenBytes)
     EXPECT_EQ(Be16(block, 16), title.size());
     EXPECT_EQ(Bytes(block.begin() + 18, block.begin() + 18 + static_cast<std::ptrdiff_t>(title.size())), Ascii(title));
     const std::size_t copyAt = 18 + title.size() + 10 + 14;
-    EXPECT_EQ(Bytes(block.begin() + static_cast<std::ptrdiff_t>(copyAt), block.begin() + static_cast<std::ptrdiff_t>(copyAt) + 4), Ascii("copy"));
+    EXPECT_EQ(Bytes(block.begin() + static_cast<std::ptrdiff_t>(copyAt),
+                    block.begin() + static_cast<std::ptrdiff_t>(copyAt) + 4),
+              Ascii("copy"));
     EXPECT_EQ(Be16(block, copyAt + 4), copyright.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, InfoBlockTexts, ::testing::Values(
-    TextCase{"BothEmpty", "", "", 0x4F},
-    TextCase{"Longest", std::string(50, 'T'), std::string(256, 'C'), 0x17F},
-    TextCase{"DoubleByteTitle", std::string(20, '\x82'), "(c)", 77 + 20 + 3}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, InfoBlockTexts,
+                         ::testing::Values(TextCase{"BothEmpty", "", "", 0x4F},
+                                           TextCase{"Longest", std::string(50, 'T'), std::string(256, 'C'), 0x17F},
+                                           TextCase{"DoubleByteTitle", std::string(20, '\x82'), "(c)", 77 + 20 + 3}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DateStamp, FormatsLocalDateOrFallsBack)
 {
@@ -143,17 +158,16 @@ TEST(Build, SixteenSamplesOfSilenceByteForByte)
     MldBuilder builder = BuilderOver(44, 32);
     ByteBuffer out;
     ASSERT_EQ(builder.Build(AbcInfo(), wave, 8000, out), 0);
-    const Bytes expected = Cat({
-        Hex({0x6D, 0x65, 0x6C, 0x6F, 0x00, 0x00, 0x00, 0xB1}), kAbcBlock,
-        Hex({0x74, 0x72, 0x61, 0x63, 0x00, 0x00, 0x00, 0x56}),
-        Hex({0x00, 0xFF, 0xFF, 0x00, 0x05, 0x11, 0x01, 0xF3, 0x03, 0x00}),
-        Hex({0x00, 0xFF, 0xFF, 0x00, 0x10, 0x11, 0x01, 0xF0, 0x07, 0x00, 0x01, 0x1F, 0x40}),
-        Bytes(8, 0x80),
-        Hex({0x00, 0xFF, 0xFF, 0x00, 0x05, 0x11, 0x01, 0xF3, 0x04, 0x01}),
-        Hex({0x00, 0xFF, 0xD0, 0x00, 0x00, 0xFF, 0xB0, 0x7F, 0x00, 0xFF, 0xC3, 0x7D, 0x00, 0xFF, 0xBA, 0x01}),
-        Hex({0x00, 0xFF, 0xFF, 0x00, 0x06, 0x11, 0x01, 0xF1, 0x03, 0x00, 0x7F}),
-        Hex({0x01, 0xFF, 0xFF, 0x00, 0x05, 0x11, 0x01, 0xF1, 0x05, 0x00}),
-        Hex({0x00, 0xFF, 0xD0, 0x01, 0x00, 0xFF, 0xDF, 0x00})});
+    const Bytes expected =
+        Cat({Hex({0x6D, 0x65, 0x6C, 0x6F, 0x00, 0x00, 0x00, 0xB1}), kAbcBlock,
+             Hex({0x74, 0x72, 0x61, 0x63, 0x00, 0x00, 0x00, 0x56}),
+             Hex({0x00, 0xFF, 0xFF, 0x00, 0x05, 0x11, 0x01, 0xF3, 0x03, 0x00}),
+             Hex({0x00, 0xFF, 0xFF, 0x00, 0x10, 0x11, 0x01, 0xF0, 0x07, 0x00, 0x01, 0x1F, 0x40}), Bytes(8, 0x80),
+             Hex({0x00, 0xFF, 0xFF, 0x00, 0x05, 0x11, 0x01, 0xF3, 0x04, 0x01}),
+             Hex({0x00, 0xFF, 0xD0, 0x00, 0x00, 0xFF, 0xB0, 0x7F, 0x00, 0xFF, 0xC3, 0x7D, 0x00, 0xFF, 0xBA, 0x01}),
+             Hex({0x00, 0xFF, 0xFF, 0x00, 0x06, 0x11, 0x01, 0xF1, 0x03, 0x00, 0x7F}),
+             Hex({0x01, 0xFF, 0xFF, 0x00, 0x05, 0x11, 0x01, 0xF1, 0x05, 0x00}),
+             Hex({0x00, 0xFF, 0xD0, 0x01, 0x00, 0xFF, 0xDF, 0x00})});
     ASSERT_EQ(expected.size(), 185u);
     EXPECT_EQ(out.Bytes(), expected);
 }
@@ -204,7 +218,10 @@ struct TimingCase {
     std::uint8_t stopDelta;
 };
 
-std::ostream& operator<<(std::ostream& os, const TimingCase& c) { return os << c.codedLength << "@" << c.rate; }
+std::ostream& operator<<(std::ostream& os, const TimingCase& c)
+{
+    return os << c.codedLength << "@" << c.rate;
+}
 
 class Playback : public ::testing::TestWithParam<TimingCase> {};
 
@@ -221,20 +238,15 @@ TEST_P(Playback, StopEventComesAfterThePlayTime)
     EXPECT_EQ(track.Bytes(), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Timing, Playback, ::testing::Values(
-    TimingCase{8, 8000, 1, 0, 1},
-    TimingCase{50, 4000, 3, 0, 3},
-    TimingCase{80, 8000, 3, 0, 3},
-    TimingCase{10160, 8000, 255, 0, 0xFF},
-    TimingCase{10200, 8000, 256, 1, 0x01},
-    TimingCase{10199, 8000, 255, 0, 0xFF},
-    TimingCase{65527, 8000, 1639, 6, 0x6D},
-    TimingCase{65527, 4000, 3277, 12, 0xD9},
-    TimingCase{65527, 16000, 820, 3, 0x37},
-    TimingCase{550, 11025, 11, 0, 11},   // 55 bytes a tick, not 55.125
-    TimingCase{549, 11025, 10, 0, 10},
-    TimingCase{750, 15999, 11, 0, 11},   // 75 bytes a tick
-    TimingCase{100, 999, 0, 0, 1}));      // no whole kilohertz: at least one tick
+INSTANTIATE_TEST_SUITE_P(
+    Timing, Playback,
+    ::testing::Values(TimingCase{8, 8000, 1, 0, 1}, TimingCase{50, 4000, 3, 0, 3}, TimingCase{80, 8000, 3, 0, 3},
+                      TimingCase{10160, 8000, 255, 0, 0xFF}, TimingCase{10200, 8000, 256, 1, 0x01},
+                      TimingCase{10199, 8000, 255, 0, 0xFF}, TimingCase{65527, 8000, 1639, 6, 0x6D},
+                      TimingCase{65527, 4000, 3277, 12, 0xD9}, TimingCase{65527, 16000, 820, 3, 0x37},
+                      TimingCase{550, 11025, 11, 0, 11},  // 55 bytes a tick, not 55.125
+                      TimingCase{549, 11025, 10, 0, 10}, TimingCase{750, 15999, 11, 0, 11},  // 75 bytes a tick
+                      TimingCase{100, 999, 0, 0, 1}));  // no whole kilohertz: at least one tick
 
 TEST(AudioData, LongAudioIsCutToTheLargestPayload)
 {
@@ -253,7 +265,8 @@ std::vector<std::int16_t> Noise(std::size_t count, unsigned seed)
     std::normal_distribution<double> noise(0.0, 4000.0);
     std::vector<std::int16_t> samples(count);
     for (std::size_t i = 0; i < count; ++i)
-        samples[i] = static_cast<std::int16_t>(std::clamp(8000 * std::sin(i * 0.01) + noise(random), -32768.0, 32767.0));
+        samples[i] =
+            static_cast<std::int16_t>(std::clamp(8000 * std::sin(i * 0.01) + noise(random), -32768.0, 32767.0));
     return samples;
 }
 
@@ -272,7 +285,10 @@ struct LengthCase {
     std::int32_t rate;
 };
 
-std::ostream& operator<<(std::ostream& os, const LengthCase& c) { return os << c.samples << "@" << c.rate; }
+std::ostream& operator<<(std::ostream& os, const LengthCase& c)
+{
+    return os << c.samples << "@" << c.rate;
+}
 
 class WholeFile : public ::testing::TestWithParam<LengthCase> {};
 
@@ -299,14 +315,16 @@ TEST_P(WholeFile, AudioAndLengthsAreConsistent)
     EXPECT_EQ(Be32(file, trac + 4), file.size() - trac - 8);
     EXPECT_EQ(Be16(file, trac + 21), n + 8);
     EXPECT_EQ(Be16(file, trac + 29), static_cast<std::uint32_t>(c.rate));
-    EXPECT_TRUE(std::equal(expectedAudio.begin(), expectedAudio.end(), file.begin() + static_cast<std::ptrdiff_t>(trac + 31)));
+    EXPECT_TRUE(
+        std::equal(expectedAudio.begin(), expectedAudio.end(), file.begin() + static_cast<std::ptrdiff_t>(trac + 31)));
     const std::int32_t ticks = MldBuilder::TicksForLength(static_cast<std::uint32_t>(n), c.rate);
     const std::size_t fillers = ticks > 255 ? static_cast<std::size_t>((ticks - 1) / 255) : 0;
     EXPECT_EQ(file.size(), 173 + 3 + 1 + n + 4 * fillers);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, WholeFile, ::testing::Values(
-    LengthCase{168, 8000}, LengthCase{1001, 11025}, LengthCase{131053, 8000}, LengthCase{131054, 4000},
-    LengthCase{131055, 16000}, LengthCase{600001, 8000}));
+INSTANTIATE_TEST_SUITE_P(Lengths, WholeFile,
+                         ::testing::Values(LengthCase{168, 8000}, LengthCase{1001, 11025}, LengthCase{131053, 8000},
+                                           LengthCase{131054, 4000}, LengthCase{131055, 16000},
+                                           LengthCase{600001, 8000}));
 
-} // namespace
+}  // namespace

@@ -101,7 +101,7 @@ std::vector<std::int16_t> RandomSamples(std::mt19937& rng, std::size_t count)
     return samples;
 }
 
-} // namespace
+}  // namespace
 
 // ---- decoder ----
 
@@ -128,8 +128,7 @@ TEST_P(DecoderTrace, ReproducesTheEncodersPredictors)
 INSTANTIATE_TEST_SUITE_P(
     WorkedExamples, DecoderTrace,
     ::testing::Values(TraceCase{{1000, 1000, -1000, 0}, {236, 806, -560, 95}},
-                      TraceCase{{1000, 1000, -1000}, {236, 806, -560}},
-                      TraceCase{{0, 0, 0, 0}, {15, 0, 15, 0}},
+                      TraceCase{{1000, 1000, -1000}, {236, 806, -560}}, TraceCase{{0, 0, 0, 0}, {15, 0, 15, 0}},
                       TraceCase{{0, 6543, 12367, 16829, 19438, 19908, 18185, 14461},
                                 {15, 251, 821, 2187, 5464, 13324, 17093, 13706}},
                       TraceCase{std::vector<std::int16_t>(12, 32767),
@@ -235,9 +234,8 @@ TEST(MldReader, ReadsTheSilenceExample)
     EXPECT_EQ(c.fillerEvents, 0u);
     EXPECT_DOUBLE_EQ(c.tickSeconds, 0.01);
     EXPECT_DOUBLE_EQ(c.AudioSeconds(), 16.0 / 8000);
-    EXPECT_EQ(adpcm_decode({file.data() + c.audioOffset, c.audioLength}), std::vector<std::int16_t>(
-                                                                              {15, 0, 15, 0, 15, 0, 15, 0, 15, 0,
-                                                                               15, 0, 15, 0, 15, 0}));
+    EXPECT_EQ(adpcm_decode({file.data() + c.audioOffset, c.audioLength}),
+              std::vector<std::int16_t>({15, 0, 15, 0, 15, 0, 15, 0, 15, 0, 15, 0, 15, 0, 15, 0}));
 }
 
 struct PlayTimeCase {
@@ -278,8 +276,10 @@ TEST(MldReader, AcceptsEveryFileTheBuilderWrites)
         ContentInfo info;
         info.title.resize(rng() % 51);
         info.copyright.resize(rng() % 257);
-        for (char& ch : info.title) ch = static_cast<char>(byte(rng));
-        for (char& ch : info.copyright) ch = static_cast<char>(byte(rng));
+        for (char& ch : info.title)
+            ch = static_cast<char>(byte(rng));
+        for (char& ch : info.copyright)
+            ch = static_cast<char>(byte(rng));
         info.protectionFlag = rng() % 2;
         info.date = "20261207";
         const std::int32_t rate = 4000 + static_cast<std::int32_t>(rng() % 12001);
@@ -387,11 +387,13 @@ TEST(MldReader, EveryCutIsRefusedWithinTheBytesThatRemain)
         // Fix the length fields so the damage is found further in, not at offset 4.
         if (size >= 8) {
             const auto length = static_cast<std::uint32_t>(size - 8);
-            for (int i = 0; i < 4; ++i) cut[4 + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
+            for (int i = 0; i < 4; ++i)
+                cut[4 + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
         }
         if (size >= 99) {
             const auto length = static_cast<std::uint32_t>(size - 99);
-            for (int i = 0; i < 4; ++i) cut[95 + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
+            for (int i = 0; i < 4; ++i)
+                cut[95 + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
         }
         const MldReadResult result = Read(cut);
         ASSERT_FALSE(result.contents) << size;
@@ -409,9 +411,12 @@ TEST(MldReader, RandomDamageNeverReadsOutsideTheFile)
         const int changes = 1 + static_cast<int>(rng() % 4);
         for (int i = 0; i < changes; ++i)
             file[rng() % file.size()] = static_cast<std::uint8_t>(rng());
-        if (rng() % 4 == 0) file.resize(rng() % file.size());
+        if (rng() % 4 == 0)
+            file.resize(rng() % file.size());
         const MldReadResult result = Read(file);
-        if (!result.contents) EXPECT_LE(result.error.offset, file.size());
-        else EXPECT_LE(result.contents->audioOffset + result.contents->audioLength, file.size());
+        if (!result.contents)
+            EXPECT_LE(result.error.offset, file.size());
+        else
+            EXPECT_LE(result.contents->audioOffset + result.contents->audioLength, file.size());
     }
 }

@@ -25,7 +25,8 @@ using namespace quorbin::testing_support;
 
 namespace {
 
-std::string Hex(const std::string& bytes) {
+std::string Hex(const std::string& bytes)
+{
     static const char* digits = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : bytes) {
@@ -35,7 +36,7 @@ std::string Hex(const std::string& bytes) {
     return out;
 }
 
-} // namespace
+}  // namespace
 
 // ---- CP932 ----------------------------------------------------------------
 
@@ -47,7 +48,8 @@ struct Cp932Case {
 
 class Cp932Conversion : public testing::TestWithParam<Cp932Case> {};
 
-TEST_P(Cp932Conversion, StrictAndLossy) {
+TEST_P(Cp932Conversion, StrictAndLossy)
+{
     const Cp932Case& c = GetParam();
     const auto strict = Utf8ToCp932(c.utf8);
     ASSERT_EQ(strict.has_value(), c.strictHex.has_value());
@@ -61,25 +63,30 @@ TEST_P(Cp932Conversion, StrictAndLossy) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, Cp932Conversion,
-    testing::Values(Cp932Case{"Song 1", "536F6E672031", "Song 1"},
-                    Cp932Case{"", "", ""},
-                    Cp932Case{"ｱｲ", "B1B2", "\xB1\xB2"},                      // half-width kana: one byte each
-                    Cp932Case{"あ漢字", "82A08ABF8E9A", "\x82\xA0\x8A\xBF\x8E\x9A"},
-                    Cp932Case{"①髙", "8740FBFC", "\x87\x40\xFB\xFC"},          // Windows extensions
-                    Cp932Case{"a€b", std::nullopt, "a?b"},
-                    Cp932Case{"😀あ", std::nullopt, "?\x82\xA0"},
-                    Cp932Case{"x\xFFy", std::nullopt, "x?y"},                  // not UTF-8
-                    Cp932Case{"\xE3\x81", std::nullopt, "??"}));               // cut UTF-8 sequence
+INSTANTIATE_TEST_SUITE_P(Texts, Cp932Conversion,
+                         testing::Values(Cp932Case{"Song 1", "536F6E672031", "Song 1"}, Cp932Case{"", "", ""},
+                                         Cp932Case{"ｱｲ", "B1B2", "\xB1\xB2"},  // half-width kana: one byte each
+                                         Cp932Case{"あ漢字", "82A08ABF8E9A", "\x82\xA0\x8A\xBF\x8E\x9A"},
+                                         Cp932Case{"①髙", "8740FBFC", "\x87\x40\xFB\xFC"},  // Windows extensions
+                                         Cp932Case{"a€b", std::nullopt, "a?b"},
+                                         Cp932Case{"😀あ", std::nullopt, "?\x82\xA0"},
+                                         Cp932Case{"x\xFFy", std::nullopt, "x?y"},     // not UTF-8
+                                         Cp932Case{"\xE3\x81", std::nullopt, "??"}));  // cut UTF-8 sequence
 
-TEST(Cp932, DecodingReplacesBrokenBytes) {
-    EXPECT_EQ(Cp932ToUtf8("\x82\xA0" "A"), "あA");
-    EXPECT_EQ(Cp932ToUtf8("A\x82"), "A\xEF\xBF\xBD");          // lead byte without its partner
-    EXPECT_EQ(Cp932ToUtf8("\xA0" "B"), "\xEF\xBF\xBD" "B");     // 0xA0 is unassigned
+TEST(Cp932, DecodingReplacesBrokenBytes)
+{
+    EXPECT_EQ(Cp932ToUtf8("\x82\xA0"
+                          "A"),
+              "あA");
+    EXPECT_EQ(Cp932ToUtf8("A\x82"), "A\xEF\xBF\xBD");  // lead byte without its partner
+    EXPECT_EQ(Cp932ToUtf8("\xA0"
+                          "B"),
+              "\xEF\xBF\xBD"
+              "B");  // 0xA0 is unassigned
 }
 
-TEST(Cp932, FirstUnencodableCharacter) {
+TEST(Cp932, FirstUnencodableCharacter)
+{
     EXPECT_EQ(FirstNonCp932Character("abc漢"), std::nullopt);
     EXPECT_EQ(FirstNonCp932Character("ab€c"), 2u);
     EXPECT_EQ(FirstNonCp932Character("あ😀"), 3u);
@@ -93,27 +100,29 @@ struct PrefixCase {
 
 class Cp932Prefix : public testing::TestWithParam<PrefixCase> {};
 
-TEST_P(Cp932Prefix, NeverSplitsADoubleByteCharacter) {
+TEST_P(Cp932Prefix, NeverSplitsADoubleByteCharacter)
+{
     EXPECT_EQ(Cp932PrefixLength(GetParam().cp932, GetParam().limit), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cuts, Cp932Prefix,
-    testing::Values(PrefixCase{"abcdef", 4, 4}, PrefixCase{"abc", 50, 3}, PrefixCase{"", 5, 0},
-                    PrefixCase{"ab\x82\xA0", 3, 2},      // the kana would be cut: left out
-                    PrefixCase{"ab\x82\xA0", 4, 4},
-                    PrefixCase{"\xB1\xB2\xB3", 2, 2},     // half-width kana are single bytes
-                    PrefixCase{"\x82\x41\x82\x42", 3, 2},  // trail byte in the ASCII range
-                    PrefixCase{"\xE0\x40z", 1, 0},
-                    PrefixCase{"a\x82", 2, 2}));          // a lone lead byte at the end counts as one
+INSTANTIATE_TEST_SUITE_P(Cuts, Cp932Prefix,
+                         testing::Values(PrefixCase{"abcdef", 4, 4}, PrefixCase{"abc", 50, 3}, PrefixCase{"", 5, 0},
+                                         PrefixCase{"ab\x82\xA0", 3, 2},  // the kana would be cut: left out
+                                         PrefixCase{"ab\x82\xA0", 4, 4},
+                                         PrefixCase{"\xB1\xB2\xB3", 2, 2},      // half-width kana are single bytes
+                                         PrefixCase{"\x82\x41\x82\x42", 3, 2},  // trail byte in the ASCII range
+                                         PrefixCase{"\xE0\x40z", 1, 0},
+                                         PrefixCase{"a\x82", 2, 2}));  // a lone lead byte at the end counts as one
 
-TEST(Cp932, RandomTitlesAreCutOnCharacterBoundaries) {
+TEST(Cp932, RandomTitlesAreCutOnCharacterBoundaries)
+{
     const std::vector<std::string> pieces = {"a", "Z", "ｱ", "あ", "漢", "①", "ー", "7"};
     std::mt19937 random(1234);
     for (int round = 0; round < 500; ++round) {
         std::string utf8;
         const int count = static_cast<int>(random() % 40);
-        for (int i = 0; i < count; ++i) utf8 += pieces[random() % pieces.size()];
+        for (int i = 0; i < count; ++i)
+            utf8 += pieces[random() % pieces.size()];
         const std::string cp932 = *Utf8ToCp932(utf8);
         const std::size_t limit = random() % 60;
         const std::size_t cut = Cp932PrefixLength(cp932, limit);
@@ -127,7 +136,8 @@ TEST(Cp932, RandomTitlesAreCutOnCharacterBoundaries) {
 
 // ---- String table and language ----------------------------------------------
 
-TEST(StringTable, EveryIdHasBothLanguagesAndUnknownIdsAreEmpty) {
+TEST(StringTable, EveryIdHasBothLanguagesAndUnknownIdsAreEmpty)
+{
     for (int id = IDS_OUTPUT_SIZE; id <= IDS_DISK_SPACE; ++id) {
         const std::string english = LoadString(id, Language::English);
         const std::string japanese = LoadString(id, Language::Japanese);
@@ -152,24 +162,31 @@ struct LocaleCase {
 
 class LanguageChoice : public testing::TestWithParam<LocaleCase> {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         for (const char* name : kNames) {
             const char* value = std::getenv(name);
             m_saved.emplace_back(value ? std::optional<std::string>(value) : std::nullopt);
         }
     }
-    void TearDown() override {
-        for (std::size_t i = 0; i < std::size(kNames); ++i) Set(kNames[i], m_saved[i] ? m_saved[i]->c_str() : nullptr);
+    void TearDown() override
+    {
+        for (std::size_t i = 0; i < std::size(kNames); ++i)
+            Set(kNames[i], m_saved[i] ? m_saved[i]->c_str() : nullptr);
     }
-    static void Set(const char* name, const char* value) {
-        if (value) ::setenv(name, value, 1);
-        else ::unsetenv(name);
+    static void Set(const char* name, const char* value)
+    {
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
     }
     static constexpr const char* kNames[] = {"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE"};
     std::vector<std::optional<std::string>> m_saved;
 };
 
-TEST_P(LanguageChoice, FollowsTheCLibraryPriority) {
+TEST_P(LanguageChoice, FollowsTheCLibraryPriority)
+{
     const LocaleCase& c = GetParam();
     Set("LC_ALL", c.lcAll);
     Set("LC_MESSAGES", c.lcMessages);
@@ -185,22 +202,22 @@ INSTANTIATE_TEST_SUITE_P(
     Environments, LanguageChoice,
     testing::Values(LocaleCase{nullptr, nullptr, nullptr, nullptr, En},
                     LocaleCase{nullptr, nullptr, "ja_JP.UTF-8", nullptr, Ja},
-                    LocaleCase{nullptr, nullptr, "ja_JP", nullptr, Ja},
-                    LocaleCase{nullptr, nullptr, "ja", nullptr, Ja},
+                    LocaleCase{nullptr, nullptr, "ja_JP", nullptr, Ja}, LocaleCase{nullptr, nullptr, "ja", nullptr, Ja},
                     LocaleCase{nullptr, nullptr, "jam_JM.UTF-8", nullptr, En},
                     LocaleCase{nullptr, nullptr, "en_US.UTF-8", nullptr, En},
-                    LocaleCase{"en_US.UTF-8", nullptr, "ja_JP.UTF-8", nullptr, En},   // LC_ALL wins
-                    LocaleCase{"", "ja_JP.eucJP", "en_GB.UTF-8", nullptr, Ja},        // empty means unset
+                    LocaleCase{"en_US.UTF-8", nullptr, "ja_JP.UTF-8", nullptr, En},  // LC_ALL wins
+                    LocaleCase{"", "ja_JP.eucJP", "en_GB.UTF-8", nullptr, Ja},       // empty means unset
                     LocaleCase{nullptr, "C", "ja_JP.UTF-8", nullptr, En},
-                    LocaleCase{nullptr, nullptr, "en_US.UTF-8", "ja:en", Ja},         // LANGUAGE's first entry
+                    LocaleCase{nullptr, nullptr, "en_US.UTF-8", "ja:en", Ja},  // LANGUAGE's first entry
                     LocaleCase{nullptr, nullptr, "ja_JP.UTF-8", "en_US:ja", En},
-                    LocaleCase{nullptr, nullptr, "C", "ja", En},                      // ignored for C
+                    LocaleCase{nullptr, nullptr, "C", "ja", En},  // ignored for C
                     LocaleCase{nullptr, nullptr, "POSIX", "ja", En},
                     LocaleCase{nullptr, nullptr, "ja_JP.UTF-8", "", Ja}));
 
 // ---- Free space and reading ---------------------------------------------------
 
-TEST(FreeSpace, AvailableBytesOfTheFolderOrMinusOne) {
+TEST(FreeSpace, AvailableBytesOfTheFolderOrMinusOne)
+{
     TempFolder folder;
     const double bytes = GetFreeDiskBytes(folder.Path());
     EXPECT_GT(bytes, 0.0);
@@ -210,7 +227,8 @@ TEST(FreeSpace, AvailableBytesOfTheFolderOrMinusOne) {
     EXPECT_EQ(GetFreeDiskBytes(folder / "missing/deeper"), -1.0);
 }
 
-TEST(ReadWholeFile, ReadsRegularFilesAndRefusesEverythingElse) {
+TEST(ReadWholeFile, ReadsRegularFilesAndRefusesEverythingElse)
+{
     TempFolder folder;
     const std::string content("RIFF\0\x01\x02\xFF", 8);
     WriteFile(folder / "a.wav", content);
@@ -229,7 +247,8 @@ TEST(ReadWholeFile, ReadsRegularFilesAndRefusesEverythingElse) {
     }
 }
 
-TEST(ReadWholeFile, RefusesATooLargeFileBeforeReadingIt) {
+TEST(ReadWholeFile, RefusesATooLargeFileBeforeReadingIt)
+{
     TempFolder folder;
     WriteFile(folder / "big.wav", std::string(101, 'x'));
     ByteBuffer bytes(std::vector<std::uint8_t>{7});
@@ -238,20 +257,24 @@ TEST(ReadWholeFile, RefusesATooLargeFileBeforeReadingIt) {
     EXPECT_EQ(ReadWholeFile(folder / "big.wav", 101, bytes), ReadStatus::Ok);
 }
 
-TEST(ReadWholeFile, UnreadableFileCannotBeOpened) {
+TEST(ReadWholeFile, UnreadableFileCannotBeOpened)
+{
     TempFolder folder;
     WriteFile(folder / "secret.wav", "RIFF");
     fs::permissions(folder / "secret.wav", fs::perms::none);
-    const int status = InChild([&] {
-        ByteBuffer bytes;
-        return static_cast<int>(ReadWholeFile(folder / "secret.wav", 100, bytes));
-    }, true);
+    const int status = InChild(
+        [&] {
+            ByteBuffer bytes;
+            return static_cast<int>(ReadWholeFile(folder / "secret.wav", 100, bytes));
+        },
+        true);
     EXPECT_EQ(status, static_cast<int>(ReadStatus::CannotOpen));
 }
 
 // ---- Atomic save --------------------------------------------------------------
 
-TEST(SaveFileAtomically, NewFileGetsTheUsualPermissions) {
+TEST(SaveFileAtomically, NewFileGetsTheUsualPermissions)
+{
     for (mode_t mask : {mode_t(022), mode_t(027), mode_t(077)}) {
         TempFolder folder;
         const mode_t old = ::umask(mask);
@@ -264,7 +287,8 @@ TEST(SaveFileAtomically, NewFileGetsTheUsualPermissions) {
     }
 }
 
-TEST(SaveFileAtomically, ReplacesAnExistingFileKeepingItsPermissions) {
+TEST(SaveFileAtomically, ReplacesAnExistingFileKeepingItsPermissions)
+{
     TempFolder folder;
     WriteFile(folder / "out.mld", std::string(5000, 'o'));
     fs::permissions(folder / "out.mld", fs::perms(0640));
@@ -281,7 +305,8 @@ TEST(SaveFileAtomically, ReplacesAnExistingFileKeepingItsPermissions) {
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.mld"});
 }
 
-TEST(SaveFileAtomically, ASymbolicLinkKeepsPointingAtTheNewContent) {
+TEST(SaveFileAtomically, ASymbolicLinkKeepsPointingAtTheNewContent)
+{
     TempFolder folder;
     WriteFile(folder / "real.mld", "old");
     fs::create_symlink("real.mld", folder / "link.mld");
@@ -290,7 +315,8 @@ TEST(SaveFileAtomically, ASymbolicLinkKeepsPointingAtTheNewContent) {
     EXPECT_EQ(ReadFile(folder / "real.mld"), "new");
 }
 
-TEST(SaveFileAtomically, LeavesReadOnlyFilesAndFoldersAlone) {
+TEST(SaveFileAtomically, LeavesReadOnlyFilesAndFoldersAlone)
+{
     TempFolder folder;
     WriteFile(folder / "locked.mld", "keep me");
     fs::permissions(folder / "locked.mld", fs::perms(0444));
@@ -305,24 +331,27 @@ TEST(SaveFileAtomically, LeavesReadOnlyFilesAndFoldersAlone) {
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"dir.mld", "locked.mld"}));
 }
 
-TEST(SaveFileAtomically, FailsInAFolderWithoutWriteRights) {
+TEST(SaveFileAtomically, FailsInAFolderWithoutWriteRights)
+{
     TempFolder folder;
     fs::create_directory(folder / "shut");
     fs::permissions(folder / "shut", fs::perms(0555));
-    const int status = InChild([&] { return SaveFileAtomically(folder / "shut" / "x.mld", ToBuffer("m")) ? 1 : 0; },
-                               true);
+    const int status =
+        InChild([&] { return SaveFileAtomically(folder / "shut" / "x.mld", ToBuffer("m")) ? 1 : 0; }, true);
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(fs::is_empty(folder / "shut"));
 }
 
-TEST(SaveFileAtomically, AWriteFailingPartWayLeavesTheOldFileAndNoTemporary) {
+TEST(SaveFileAtomically, AWriteFailingPartWayLeavesTheOldFileAndNoTemporary)
+{
     TempFolder folder;
     WriteFile(folder / "out.mld", "old content");
     const std::string big(64 * 1024, 'n');
     const int status = InChild([&] {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{16 * 1024, 16 * 1024};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 98;
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return 98;
         return SaveFileAtomically(folder / "out.mld", ToBuffer(big)) ? 1 : 0;
     });
     EXPECT_EQ(status, 0);
@@ -334,7 +363,8 @@ TEST(SaveFileAtomically, AWriteFailingPartWayLeavesTheOldFileAndNoTemporary) {
 // system allows saves; a new or replaced target alike.
 class SaveNameLength : public testing::TestWithParam<std::size_t> {};
 
-TEST_P(SaveNameLength, SavesAndLeavesOnlyTheTarget) {
+TEST_P(SaveNameLength, SavesAndLeavesOnlyTheTarget)
+{
     TempFolder folder;
     const std::string name = std::string(GetParam() - 4, 'n') + ".mld";
     for (const char* content : {"first", "second"}) {
@@ -348,7 +378,8 @@ INSTANTIATE_TEST_SUITE_P(Bytes, SaveNameLength, testing::Values(5, 246, 255));
 
 // The file size limit kills the process at its first write past the limit: the
 // unfinished file has no name yet, so nothing of it remains.
-TEST(SaveFileAtomically, AProcessKilledWhileWritingLeavesNothingBehind) {
+TEST(SaveFileAtomically, AProcessKilledWhileWritingLeavesNothingBehind)
+{
     TempFolder folder;
     WriteFile(folder / "out.mld", "old content");
     const pid_t child = ::fork();

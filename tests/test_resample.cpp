@@ -38,15 +38,16 @@ namespace fs = std::filesystem;
 
 using Signal = std::function<double(sf_count_t frame, int channel)>;  // full scale 1.0
 
-Signal Tone(double hertz, int rate, double left, double right = 0) {
+Signal Tone(double hertz, int rate, double left, double right = 0)
+{
     return [=](sf_count_t frame, int channel) {
         return (channel == 0 ? left : right) * std::sin(2 * std::numbers::pi * hertz * frame / rate);
     };
 }
 
 // Written block by block, so an hour costs little memory.
-void WriteRecording(const fs::path& path, int format, int rate, int channels, sf_count_t frames,
-                    const Signal& signal) {
+void WriteRecording(const fs::path& path, int format, int rate, int channels, sf_count_t frames, const Signal& signal)
+{
     SF_INFO info{0, rate, channels, format, 0, 0};
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
@@ -55,40 +56,49 @@ void WriteRecording(const fs::path& path, int format, int rate, int channels, sf
         const sf_count_t count = std::min<sf_count_t>(65536, frames - start);
         block.resize(static_cast<std::size_t>(count * channels));
         for (sf_count_t i = 0; i < count; ++i)
-            for (int c = 0; c < channels; ++c) block[i * channels + c] = signal(start + i, c);
+            for (int c = 0; c < channels; ++c)
+                block[i * channels + c] = signal(start + i, c);
         ASSERT_EQ(sf_writef_double(file, block.data(), count), count);
     }
     sf_close(file);
 }
 
 // Frequency from the zero crossings of the middle half, away from the resampler's edges.
-double ToneFrequency(const std::vector<std::int16_t>& samples, int rate) {
+double ToneFrequency(const std::vector<std::int16_t>& samples, int rate)
+{
     std::size_t first = 0, last = 0, crossings = 0;
     for (std::size_t i = samples.size() / 4 + 1; i < samples.size() * 3 / 4; ++i) {
-        if ((samples[i - 1] < 0) == (samples[i] < 0)) continue;
-        if (crossings++ == 0) first = i;
+        if ((samples[i - 1] < 0) == (samples[i] < 0))
+            continue;
+        if (crossings++ == 0)
+            first = i;
         last = i;
     }
     return crossings < 3 ? 0 : (crossings - 1) / 2.0 * rate / static_cast<double>(last - first);
 }
 
 // RMS level of the middle half against full scale (32768), in dB.
-double LevelDb(const std::vector<std::int16_t>& samples) {
+double LevelDb(const std::vector<std::int16_t>& samples)
+{
     double sum = 0;
     const std::size_t begin = samples.size() / 4, end = samples.size() * 3 / 4;
-    for (std::size_t i = begin; i < end; ++i) sum += static_cast<double>(samples[i]) * samples[i];
+    for (std::size_t i = begin; i < end; ++i)
+        sum += static_cast<double>(samples[i]) * samples[i];
     return 10 * std::log10(sum / static_cast<double>(end - begin)) - 20 * std::log10(32768.0);
 }
 
-int PeakOf(const std::vector<std::int16_t>& samples) {
+int PeakOf(const std::vector<std::int16_t>& samples)
+{
     int peak = 0;
-    for (std::int16_t s : samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
+    for (std::int16_t s : samples)
+        peak = std::max(peak, std::abs(static_cast<int>(s)));
     return peak;
 }
 
 const int kNormalizedPeak = static_cast<int>(std::lround(32767 * std::pow(10.0, -1.0 / 20.0)));  // 29204
 
-PreparedRecording Prepare(const fs::path& path, std::optional<int> rate, bool normalize) {
+PreparedRecording Prepare(const fs::path& path, std::optional<int> rate, bool normalize)
+{
     PreparationOptions options;
     options.targetRate = rate;
     options.normalize = normalize;
@@ -102,7 +112,8 @@ struct CliRun {
     std::string out, err;
 };
 
-CliRun Convert(std::vector<std::string> args) {
+CliRun Convert(std::vector<std::string> args)
+{
     ::setenv("LC_ALL", "C.UTF-8", 1);  // the English messages
     args.insert(args.begin(), {"convert", "--date", "20240101"});
     std::ostringstream out, err;
@@ -110,7 +121,8 @@ CliRun Convert(std::vector<std::string> args) {
     return {status, out.str(), err.str()};
 }
 
-MldContents ReadMelody(const fs::path& path) {
+MldContents ReadMelody(const fs::path& path)
+{
     const std::string bytes = ReadFile(path);
     const MldReadResult result = ReadMld({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
     EXPECT_TRUE(result.contents) << result.error.message << " at " << result.error.offset;
@@ -130,11 +142,15 @@ struct RecordingCase {
     int expectedRate;
 };
 
-void PrintTo(const RecordingCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const RecordingCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class ConvertedRecordings : public ::testing::TestWithParam<RecordingCase> {};
 
-TEST_P(ConvertedRecordings, KeepToneAndLevelAtTheChosenRate) {
+TEST_P(ConvertedRecordings, KeepToneAndLevelAtTheChosenRate)
+{
     const RecordingCase& c = GetParam();
     TempFolder folder;
     const fs::path source = folder / c.file;
@@ -168,32 +184,90 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RecordingCase{"StereoFloatWave", "memo.wav", kFloatWave, 44100, 2, 0.5, 0.5, 3, {"--resample"}, 8000},
         RecordingCase{"StereoLeftOnly", "left.wav", kFloatWave, 44100, 2, 0.5, 0, 3, {"--resample"}, 8000},
-        RecordingCase{"StereoUnequal", "two.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 32000, 2, 0.6, 0.2, 2,
-                      {"--rate", "11025"}, 11025},
-        RecordingCase{"Flac24Bit", "memo.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 48000, 1, 0.5, 0, 3,
-                      {"--rate", "16000"}, 16000},
-        RecordingCase{"EightBitNormalized", "eight.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 11025, 1, 0.1, 0, 3,
-                      {"--resample", "--normalize"}, 8000},
-        RecordingCase{"AiffToLowestRate", "memo.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 22050, 1, 0.3, 0, 3,
-                      {"--rate", "4000"}, 4000},
-        RecordingCase{"OggVorbis", "memo.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100, 2, 0.4, 0.4, 2,
-                      {"--resample"}, 8000},
-        RecordingCase{"Upsampled", "low.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3000, 1, 0.5, 0, 3,
-                      {"--rate", "16000"}, 16000},
-        RecordingCase{"OneHourCut", "hour.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 8000, 1, 0.5, 0, 3600,
-                      {"--rate", "16000"}, 16000},
-        RecordingCase{"NormalizeKeepsAnAcceptedRate", "keep.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 12000, 1,
-                      0.05, 0, 2, {"--normalize"}, 12000},
-        RecordingCase{"NormalizeFallsBackToDefaultRate", "high.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 22050, 1,
-                      0.99, 0, 2, {"--normalize"}, 8000}),
+        RecordingCase{"StereoUnequal",
+                      "two.wav",
+                      SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+                      32000,
+                      2,
+                      0.6,
+                      0.2,
+                      2,
+                      {"--rate", "11025"},
+                      11025},
+        RecordingCase{"Flac24Bit",
+                      "memo.flac",
+                      SF_FORMAT_FLAC | SF_FORMAT_PCM_24,
+                      48000,
+                      1,
+                      0.5,
+                      0,
+                      3,
+                      {"--rate", "16000"},
+                      16000},
+        RecordingCase{"EightBitNormalized",
+                      "eight.wav",
+                      SF_FORMAT_WAV | SF_FORMAT_PCM_U8,
+                      11025,
+                      1,
+                      0.1,
+                      0,
+                      3,
+                      {"--resample", "--normalize"},
+                      8000},
+        RecordingCase{"AiffToLowestRate",
+                      "memo.aiff",
+                      SF_FORMAT_AIFF | SF_FORMAT_PCM_16,
+                      22050,
+                      1,
+                      0.3,
+                      0,
+                      3,
+                      {"--rate", "4000"},
+                      4000},
+        RecordingCase{
+            "OggVorbis", "memo.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100, 2, 0.4, 0.4, 2, {"--resample"}, 8000},
+        RecordingCase{
+            "Upsampled", "low.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3000, 1, 0.5, 0, 3, {"--rate", "16000"}, 16000},
+        RecordingCase{"OneHourCut",
+                      "hour.wav",
+                      SF_FORMAT_WAV | SF_FORMAT_PCM_U8,
+                      8000,
+                      1,
+                      0.5,
+                      0,
+                      3600,
+                      {"--rate", "16000"},
+                      16000},
+        RecordingCase{"NormalizeKeepsAnAcceptedRate",
+                      "keep.aiff",
+                      SF_FORMAT_AIFF | SF_FORMAT_PCM_16,
+                      12000,
+                      1,
+                      0.05,
+                      0,
+                      2,
+                      {"--normalize"},
+                      12000},
+        RecordingCase{"NormalizeFallsBackToDefaultRate",
+                      "high.flac",
+                      SF_FORMAT_FLAC | SF_FORMAT_PCM_16,
+                      22050,
+                      1,
+                      0.99,
+                      0,
+                      2,
+                      {"--normalize"},
+                      8000}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A recording the converter takes as it is passes sample for sample, extremes
 // included, and gives the very same melody file with or without --resample.
-TEST(ConvertedRecordings, NativeFileIsUnchangedByPreparation) {
+TEST(ConvertedRecordings, NativeFileIsUnchangedByPreparation)
+{
     TempFolder folder;
     std::vector<std::int16_t> samples = {-32768, 32767, 0, 1, -1};
-    for (int i = 0; i < 4000; ++i) samples.push_back(static_cast<std::int16_t>((i * 7919) % 65536 - 32768));
+    for (int i = 0; i < 4000; ++i)
+        samples.push_back(static_cast<std::int16_t>((i * 7919) % 65536 - 32768));
     ByteBuffer wave;
     ASSERT_TRUE(WriteMonoWave(samples, 8000, wave));
     const fs::path source = folder / "voice.wav";
@@ -211,7 +285,8 @@ TEST(ConvertedRecordings, NativeFileIsUnchangedByPreparation) {
 
 // Writes `seconds` of a 1 kHz tone at `rate`, coded by `encoderName`, in the
 // container that `path`'s extension names.
-void EncodeTone(const fs::path& path, const char* encoderName, int rate, double seconds) {
+void EncodeTone(const fs::path& path, const char* encoderName, int rate, double seconds)
+{
     const AVCodec* codec = avcodec_find_encoder_by_name(encoderName);
     ASSERT_NE(codec, nullptr) << encoderName;
     AVFormatContext* format = nullptr;
@@ -223,7 +298,8 @@ void EncodeTone(const fs::path& path, const char* encoderName, int rate, double 
     encoder->sample_fmt = codec->sample_fmts[0];
     encoder->bit_rate = rate == 8000 ? 12200 : 64000;
     encoder->time_base = {1, rate};
-    if (format->oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (format->oformat->flags & AVFMT_GLOBALHEADER)
+        encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     ASSERT_GE(avcodec_open2(encoder, codec, nullptr), 0);
     ASSERT_GE(avcodec_parameters_from_context(stream->codecpar, encoder), 0);
     stream->time_base = encoder->time_base;
@@ -274,11 +350,15 @@ struct PhoneCase {
     int rate;
 };
 
-void PrintTo(const PhoneCase& c, std::ostream* out) { *out << c.file; }
+void PrintTo(const PhoneCase& c, std::ostream* out)
+{
+    *out << c.file;
+}
 
 class PhoneRecordings : public ::testing::TestWithParam<PhoneCase> {};
 
-TEST_P(PhoneRecordings, KeepAToneAtItsPitch) {
+TEST_P(PhoneRecordings, KeepAToneAtItsPitch)
+{
     const PhoneCase& c = GetParam();
     TempFolder folder;
     const fs::path source = folder / c.file;
@@ -294,14 +374,16 @@ TEST_P(PhoneRecordings, KeepAToneAtItsPitch) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, PhoneRecordings,
-                         ::testing::Values(PhoneCase{"memo.m4a", "aac", 44100}, PhoneCase{"memo.amr", "libopencore_amrnb", 8000},
+                         ::testing::Values(PhoneCase{"memo.m4a", "aac", 44100},
+                                           PhoneCase{"memo.amr", "libopencore_amrnb", 8000},
                                            PhoneCase{"memo.3gp", "libopencore_amrnb", 8000}),
                          [](const auto& info) { return fs::path(info.param.file).extension().string().substr(1); });
 
 // ---------------------------------------------------------------------------
 // Levels
 
-TEST(Levels, BeyondFullScaleIsClippedUnlessNormalized) {
+TEST(Levels, BeyondFullScaleIsClippedUnlessNormalized)
+{
     TempFolder folder;
     WriteRecording(folder / "loud.wav", kFloatWave, 8000, 1, 800, Tone(1000, 8000, 1.5));
     const PreparedRecording clipped = Prepare(folder / "loud.wav", 8000, false);
@@ -310,7 +392,8 @@ TEST(Levels, BeyondFullScaleIsClippedUnlessNormalized) {
     EXPECT_NEAR(PeakOf(Prepare(folder / "loud.wav", 8000, true).samples), kNormalizedPeak, 1);
 }
 
-TEST(Levels, SilenceAndNonFiniteSamplesStaySilent) {
+TEST(Levels, SilenceAndNonFiniteSamplesStaySilent)
+{
     TempFolder folder;
     WriteRecording(folder / "silence.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 44100,
                    [](sf_count_t, int) { return 0.0; });
@@ -325,7 +408,8 @@ TEST(Levels, SilenceAndNonFiniteSamplesStaySilent) {
 
 // Only the part that reaches the file counts: a loud burst after the cut is
 // never decoded, so it does not lower the gain.
-TEST(Levels, NormalizingIgnoresWhatLiesAfterTheCut) {
+TEST(Levels, NormalizingIgnoresWhatLiesAfterTheCut)
+{
     TempFolder folder;
     const sf_count_t cut = 131054;
     WriteRecording(folder / "burst.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, cut + 8000,
@@ -340,7 +424,8 @@ TEST(Levels, NormalizingIgnoresWhatLiesAfterTheCut) {
 // ---------------------------------------------------------------------------
 // Failures
 
-TEST(PreparationFailures, TellMissingFromUndecodable) {
+TEST(PreparationFailures, TellMissingFromUndecodable)
+{
     TempFolder folder;
     testing_support::WriteFile(folder / "notes.flac", "plain text, no sound");
     testing_support::WriteFile(folder / "empty.ogg", "");
@@ -367,11 +452,15 @@ struct FailureCase {
     const char* expectedText;
 };
 
-void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class ConvertFailures : public ::testing::TestWithParam<FailureCase> {};
 
-TEST_P(ConvertFailures, ExitWithTheMessageNumberAndWriteNothing) {
+TEST_P(ConvertFailures, ExitWithTheMessageNumberAndWriteNothing)
+{
     const FailureCase& c = GetParam();
     TempFolder folder;
     testing_support::WriteFile(folder / "notes.flac", "plain text, no sound");
@@ -384,7 +473,8 @@ TEST_P(ConvertFailures, ExitWithTheMessageNumberAndWriteNothing) {
     const CliRun run = Convert(args);
     EXPECT_EQ(run.status, c.expectedStatus) << run.err;
     EXPECT_NE(run.err.find(c.expectedText), std::string::npos) << run.err;
-    for (const auto& entry : fs::directory_iterator(folder.Path())) EXPECT_NE(entry.path().extension(), ".mld");
+    for (const auto& entry : fs::directory_iterator(folder.Path()))
+        EXPECT_NE(entry.path().extension(), ".mld");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -392,7 +482,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FailureCase{"Undecodable", {"--resample"}, "notes.flac", IDS_INVALID_WAVE, "Invalid WAVE file"},
         FailureCase{"Missing", {"--normalize"}, "missing.ogg", IDS_CANNOT_OPEN_WAVE, "Cannot open WAVE file"},
-        FailureCase{"TooShortOncePrepared", {"--resample"}, "blip.wav", IDS_PLAYTIME_TOO_SHORT,
+        FailureCase{"TooShortOncePrepared",
+                    {"--resample"},
+                    "blip.wav",
+                    IDS_PLAYTIME_TOO_SHORT,
                     "Inadequate WAVE file playtime"},
         FailureCase{"RateBelowRange", {"--rate", "3999"}, "tone.flac", cli::kExitUsage, "--rate"},
         FailureCase{"RateAboveRange", {"--rate", "16001"}, "tone.flac", cli::kExitUsage, "--rate"},
@@ -400,7 +493,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"StrictFormatWithoutOptions", {}, "stereo.wav", IDS_UNSUPPORTED_FORMAT, "not supported"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(PreparationOptionsFromCommandLine, RateMustBeAWholeNumberInRange) {
+TEST(PreparationOptionsFromCommandLine, RateMustBeAWholeNumberInRange)
+{
     std::string problem;
     EXPECT_FALSE(cli::PreparationFromOptions(false, std::nullopt, false, problem));
     EXPECT_EQ(cli::PreparationFromOptions(true, std::nullopt, false, problem)->targetRate, 8000);
@@ -425,12 +519,15 @@ struct NamingCase {
 
 class DecodedSourceNames : public ::testing::TestWithParam<NamingCase> {};
 
-TEST_P(DecodedSourceNames, DropWhateverExtensionTheSourceHas) {
+TEST_P(DecodedSourceNames, DropWhateverExtensionTheSourceHas)
+{
     TempFolder folder;
     ConversionSteps steps((folder / GetParam().source).string());
     ASSERT_EQ(steps.PrepareDecoded([](const std::string&, ByteBuffer& wave) {
-        return WriteMonoWave(std::vector<std::int16_t>(800, 100), 8000, wave) ? StepFailure::None : StepFailure::InvalidWave;
-    }), StepFailure::None);
+        return WriteMonoWave(std::vector<std::int16_t>(800, 100), 8000, wave) ? StepFailure::None
+                                                                              : StepFailure::InvalidWave;
+    }),
+              StepFailure::None);
     const fs::path output = folder / GetParam().output;
     EXPECT_EQ(steps.DefaultTitle(), output.stem().string());
     ContentInfo info;
@@ -442,16 +539,18 @@ TEST_P(DecodedSourceNames, DropWhateverExtensionTheSourceHas) {
 
 INSTANTIATE_TEST_SUITE_P(Names, DecodedSourceNames,
                          ::testing::Values(NamingCase{"memo.flac", "memo.mld"}, NamingCase{"memo.WAV", "memo.mld"},
-                                           NamingCase{"take.two.ogg", "take.two.mld"},
-                                           NamingCase{"memo", "memo.mld"}, NamingCase{".hidden", ".hidden.mld"}));
+                                           NamingCase{"take.two.ogg", "take.two.mld"}, NamingCase{"memo", "memo.mld"},
+                                           NamingCase{".hidden", ".hidden.mld"}));
 
-TEST(DecodedSources, KeepTheChecksAroundTheDecoding) {
+TEST(DecodedSources, KeepTheChecksAroundTheDecoding)
+{
     TempFolder folder;
     int calls = 0;
     const auto decodeTo = [&calls](std::size_t samples, std::uint32_t rate) {
         return [&calls, samples, rate](const std::string&, ByteBuffer& wave) {
             ++calls;
-            return WriteMonoWave(std::vector<std::int16_t>(samples), rate, wave) ? StepFailure::None : StepFailure::InvalidWave;
+            return WriteMonoWave(std::vector<std::int16_t>(samples), rate, wave) ? StepFailure::None
+                                                                                 : StepFailure::InvalidWave;
         };
     };
     const std::string longName = (folder / (std::string(250, 'x') + ".flac")).string();
@@ -466,4 +565,4 @@ TEST(DecodedSources, KeepTheChecksAroundTheDecoding) {
     EXPECT_EQ(ConversionSteps(path).PrepareDecoded(decodeTo(800, 22050)), StepFailure::Unsupported);
 }
 
-} // namespace
+}  // namespace

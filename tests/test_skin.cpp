@@ -46,7 +46,7 @@ using Rgb = std::array<int, 3>;
 struct Bmp {
     int width = 0, height = 0, bitsPerPixel = 0, compression = -1;
     bool complete = false;
-    std::vector<Rgb> pixels; // top row first
+    std::vector<Rgb> pixels;  // top row first
 
     Rgb At(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
 };
@@ -86,23 +86,26 @@ constexpr Rgb kRed{255, 0, 0};
 struct SkinEntry {
     int number, width, height, frames;
     std::optional<Rgb> key;
-    int scale = 1; // 2: the artwork for a device pixel ratio of 2, twice as large
+    int scale = 1;  // 2: the artwork for a device pixel ratio of 2, twice as large
 };
 
-void PrintTo(const SkinEntry& e, std::ostream* os) { *os << e.number << '@' << e.scale << 'x'; }
+void PrintTo(const SkinEntry& e, std::ostream* os)
+{
+    *os << e.number << '@' << e.scale << 'x';
+}
 
 const SkinEntry kSkin[] = {
-    {132, 48, 48, 1, {}},        {133, 210, 100, 1, {}},      {134, 51, 26, 2, kYellow},
-    {135, 210, 60, 1, kYellow},  {136, 13, 39, 3, kYellow},   {137, 51, 26, 2, kYellow},
-    {138, 51, 26, 2, kYellow},   {139, 210, 60, 1, kYellow},  {141, 210, 17, 1, {}},
-    {142, 106, 12, 1, {}},       {145, 51, 26, 2, kYellow},   {146, 28, 56, 2, kRed},
-    {148, 210, 17, 1, {}},       {150, 210, 120, 2, kYellow}, {156, 51, 26, 2, kYellow},
+    {132, 48, 48, 1, {}},      {133, 210, 100, 1, {}},      {134, 51, 26, 2, kYellow}, {135, 210, 60, 1, kYellow},
+    {136, 13, 39, 3, kYellow}, {137, 51, 26, 2, kYellow},   {138, 51, 26, 2, kYellow}, {139, 210, 60, 1, kYellow},
+    {141, 210, 17, 1, {}},     {142, 106, 12, 1, {}},       {145, 51, 26, 2, kYellow}, {146, 28, 56, 2, kRed},
+    {148, 210, 17, 1, {}},     {150, 210, 120, 2, kYellow}, {156, 51, 26, 2, kYellow},
 };
 
 std::string SkinPath(int number, int scale = 1)
 {
     std::string path = kResDir + "skin/" + std::to_string(number);
-    if (scale != 1) path.append("@").append(std::to_string(scale)).append("x");
+    if (scale != 1)
+        path.append("@").append(std::to_string(scale)).append("x");
     return path + ".bmp";
 }
 
@@ -200,12 +203,21 @@ TEST_P(KeyedSkinBitmap, KeyedBitmapsHaveNoHolesInsideThePicture)
         reached[size_t(y * w + x)] = 1;
         todo.push({x, y});
     };
-    for (int x = 0; x < w; ++x) { visit(x, 0); visit(x, h - 1); }
-    for (int y = 0; y < h; ++y) { visit(0, y); visit(w - 1, y); }
+    for (int x = 0; x < w; ++x) {
+        visit(x, 0);
+        visit(x, h - 1);
+    }
+    for (int y = 0; y < h; ++y) {
+        visit(0, y);
+        visit(w - 1, y);
+    }
     while (!todo.empty()) {
         const auto [x, y] = todo.front();
         todo.pop();
-        visit(x - 1, y); visit(x + 1, y); visit(x, y - 1); visit(x, y + 1);
+        visit(x - 1, y);
+        visit(x + 1, y);
+        visit(x, y - 1);
+        visit(x, y + 1);
     }
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
@@ -325,7 +337,10 @@ TEST(SkinLayout, EditFieldsLieOnTheWhiteOfTheirStrips)
 
 // ---- icon -------------------------------------------------------------------------
 
-size_t RowBytes(int width, int bitsPerPixel) { return size_t((width * bitsPerPixel + 31) / 32 * 4); }
+size_t RowBytes(int width, int bitsPerPixel)
+{
+    return size_t((width * bitsPerPixel + 31) / 32 * 4);
+}
 
 TEST(SkinIcon, HoldsThe16And256ColourEntriesAsPalettedBitmapsWithMasks)
 {
@@ -409,4 +424,4 @@ TEST(SkinResources, ResourceFileNamesEveryBitmapAndOnlyExistingFiles)
         EXPECT_TRUE(aliases.count("quorbin-" + std::to_string(size) + ".png")) << size;
 }
 
-} // namespace
+}  // namespace

@@ -20,7 +20,8 @@ using namespace quorbin::testing_support;
 
 namespace {
 
-ContentInfo FixedInfo(const std::string& title = "Title") {
+ContentInfo FixedInfo(const std::string& title = "Title")
+{
     ContentInfo info;
     info.title = title;
     info.copyright = "(c) test";
@@ -29,9 +30,13 @@ ContentInfo FixedInfo(const std::string& title = "Title") {
     return info;
 }
 
-double Plenty(const std::filesystem::path&) { return 1e12; }
+double Plenty(const std::filesystem::path&)
+{
+    return 1e12;
+}
 
-ConversionOptions Options(std::filesystem::path outputPath, FreeSpaceQuery freeSpace) {
+ConversionOptions Options(std::filesystem::path outputPath, FreeSpaceQuery freeSpace)
+{
     ConversionOptions options;
     options.outputPath = std::move(outputPath);
     options.freeSpace = std::move(freeSpace);
@@ -46,12 +51,12 @@ protected:
     TempFolder m_folder;
 };
 
-} // namespace
+}  // namespace
 
 // ---- Path checks ----------------------------------------------------------------
 
 struct LengthCase {
-    const char* fill;     // repeated to reach the length
+    const char* fill;  // repeated to reach the length
     std::size_t fillCp932Bytes;
     std::size_t targetBytes;  // path length in CP932 bytes
     StepFailure expected;
@@ -59,7 +64,8 @@ struct LengthCase {
 
 class PathLength : public ConversionStepsTest, public testing::WithParamInterface<LengthCase> {};
 
-TEST_P(PathLength, CountsCp932BytesOfTheWholePath) {
+TEST_P(PathLength, CountsCp932BytesOfTheWholePath)
+{
     const LengthCase& c = GetParam();
     std::string path = m_folder.Path().string() + "/";
     std::size_t bytes = path.size() + 4;  // ".wav"
@@ -78,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
     Limits, PathLength,
     testing::Values(LengthCase{"a", 1, 259, StepFailure::CannotOpen}, LengthCase{"a", 1, 260, StepFailure::PathTooLong},
                     LengthCase{"a", 1, 400, StepFailure::PathTooLong},
-                    LengthCase{"あ", 2, 259, StepFailure::CannotOpen},   // 3 UTF-8 bytes, 2 in CP932
+                    LengthCase{"あ", 2, 259, StepFailure::CannotOpen},  // 3 UTF-8 bytes, 2 in CP932
                     LengthCase{"あ", 2, 260, StepFailure::PathTooLong},
                     LengthCase{"😀", 1, 259, StepFailure::CannotOpen},  // becomes one "?"
                     LengthCase{"😀", 1, 260, StepFailure::PathTooLong}));
@@ -90,23 +96,28 @@ struct ExtensionCase {
 
 class Extension : public ConversionStepsTest, public testing::WithParamInterface<ExtensionCase> {};
 
-TEST_P(Extension, LastFourCharactersAreDotWavInAnyCase) {
+TEST_P(Extension, LastFourCharactersAreDotWavInAnyCase)
+{
     EXPECT_EQ(Prepare(Path(GetParam().name)), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Names, Extension,
-    testing::Values(ExtensionCase{"song.WAV", StepFailure::CannotOpen}, ExtensionCase{"song.wAv", StepFailure::CannotOpen},
-                    ExtensionCase{".wav", StepFailure::CannotOpen}, ExtensionCase{"song.wave", StepFailure::NotWave},
+    testing::Values(ExtensionCase{"song.WAV", StepFailure::CannotOpen},
+                    ExtensionCase{"song.wAv", StepFailure::CannotOpen}, ExtensionCase{".wav", StepFailure::CannotOpen},
+                    ExtensionCase{"song.wave", StepFailure::NotWave},
                     ExtensionCase{"song.wav.txt", StepFailure::NotWave}, ExtensionCase{"songwav", StepFailure::NotWave},
                     ExtensionCase{"song.mp3", StepFailure::NotWave}, ExtensionCase{"song.wav ", StepFailure::NotWave}));
 
-TEST_F(ConversionStepsTest, ShortPathsFailTheExtensionCheck) {
-    for (const char* path : {"", "w", "wav", ".wa"}) EXPECT_EQ(Prepare(path), StepFailure::NotWave) << path;
+TEST_F(ConversionStepsTest, ShortPathsFailTheExtensionCheck)
+{
+    for (const char* path : {"", "w", "wav", ".wa"})
+        EXPECT_EQ(Prepare(path), StepFailure::NotWave) << path;
 }
 
 // "./a.wav" and "a.wav" are one path: the limit counts the path without the "./".
-TEST_F(ConversionStepsTest, PathLengthIsMeasuredOnTheNormalPath) {
+TEST_F(ConversionStepsTest, PathLengthIsMeasuredOnTheNormalPath)
+{
     const std::string folder = m_folder.Path().string();
     const std::string name = std::string(259 - folder.size() - 1 - 4, 'x') + ".wav";
     for (const std::string& spelling : {folder + "/" + name, folder + "/./" + name, folder + "/sub/../" + name})
@@ -116,7 +127,8 @@ TEST_F(ConversionStepsTest, PathLengthIsMeasuredOnTheNormalPath) {
 
 // ---- Reading and parsing --------------------------------------------------------
 
-TEST_F(ConversionStepsTest, EachProblemOfTheFileHasItsMessage) {
+TEST_F(ConversionStepsTest, EachProblemOfTheFileHasItsMessage)
+{
     std::filesystem::create_directory(m_folder / "folder.wav");
     WriteFile(m_folder / "empty.wav", "");
     WriteFile(m_folder / "text.wav", "this is not a recording");
@@ -127,26 +139,29 @@ TEST_F(ConversionStepsTest, EachProblemOfTheFileHasItsMessage) {
     WriteFile(m_folder / "enough.wav", MakeWave(168));
     const std::pair<const char*, StepFailure> cases[] = {
         {"folder.wav", StepFailure::CannotOpen}, {"missing.wav", StepFailure::CannotOpen},
-        {"empty.wav", StepFailure::InvalidWave},      {"text.wav", StepFailure::InvalidWave},
-        {"cd.wav", StepFailure::Unsupported},   {"stereo.wav", StepFailure::Unsupported},
+        {"empty.wav", StepFailure::InvalidWave}, {"text.wav", StepFailure::InvalidWave},
+        {"cd.wav", StepFailure::Unsupported},    {"stereo.wav", StepFailure::Unsupported},
         {"float.wav", StepFailure::Unsupported}, {"short.wav", StepFailure::TooShort},
         {"enough.wav", StepFailure::None},
     };
-    for (const auto& [name, expected] : cases) EXPECT_EQ(Prepare(Path(name)), expected) << name;
+    for (const auto& [name, expected] : cases)
+        EXPECT_EQ(Prepare(Path(name)), expected) << name;
 }
 
 // A recording of the longest length a melody file holds, and the same samples
 // at the start of a "data" chunk stated to be `dataSize` bytes long.
 const std::string kFullWave = MakeWave(131054);
 
-std::string HeaderStating(std::uint32_t dataSize) {
+std::string HeaderStating(std::uint32_t dataSize)
+{
     std::string header = kFullWave;
     return header.replace(40, 4, Le32(dataSize));
 }
 
 // A sparse file of `size` bytes: each piece written at its offset, zeros elsewhere.
 void WriteSparse(const std::filesystem::path& path, std::vector<std::pair<std::uint64_t, std::string>> pieces,
-                 std::uint64_t size) {
+                 std::uint64_t size)
+{
     FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     for (const auto& [offset, bytes] : pieces) {
         ASSERT_EQ(::pwrite(fd.Get(), bytes.data(), bytes.size(), static_cast<off_t>(offset)),
@@ -157,7 +172,8 @@ void WriteSparse(const std::filesystem::path& path, std::vector<std::pair<std::u
 
 // Only the start of the "data" body is read, so size is no limit: a 2 GiB
 // file converts, and so does one whose chunks lie beyond 4 GiB.
-TEST_F(ConversionStepsTest, FilesOfAnySizeTheirChunksDescribeConvert) {
+TEST_F(ConversionStepsTest, FilesOfAnySizeTheirChunksDescribeConvert)
+{
     const std::uint64_t twoGiB = 0x80000000u;
     WriteSparse(m_folder / "two.wav", {{0, HeaderStating(twoGiB - 44)}}, twoGiB);
     // A 4 GiB "JUNK" chunk first puts "fmt " and "data" past the 32-bit range.
@@ -173,7 +189,8 @@ TEST_F(ConversionStepsTest, FilesOfAnySizeTheirChunksDescribeConvert) {
     }
 }
 
-TEST_F(ConversionStepsTest, AnUnreadableFileCannotBeOpened) {
+TEST_F(ConversionStepsTest, AnUnreadableFileCannotBeOpened)
+{
     WriteFile(m_folder / "secret.wav", MakeWave(1000));
     std::filesystem::permissions(m_folder / "secret.wav", std::filesystem::perms::none);
     EXPECT_EQ(InChild([&] { return MessageIdFor(Prepare(Path("secret.wav"))); }, true), IDS_CANNOT_OPEN_WAVE);
@@ -188,16 +205,19 @@ struct TitleCase {
 
 class DefaultTitle : public ConversionStepsTest, public testing::WithParamInterface<TitleCase> {};
 
-TEST_P(DefaultTitle, IsTheFileNameInCp932CutToFiftyBytes) {
+TEST_P(DefaultTitle, IsTheFileNameInCp932CutToFiftyBytes)
+{
     WriteFile(m_folder / GetParam().fileName, MakeWave(1000));
     ConversionSteps steps(Path(GetParam().fileName));
     ASSERT_EQ(steps.Prepare(), StepFailure::None);
     EXPECT_EQ(steps.DefaultTitle(), GetParam().expectedCp932);
 }
 
-std::string Repeat(const std::string& piece, int count) {
+std::string Repeat(const std::string& piece, int count)
+{
     std::string out;
-    for (int i = 0; i < count; ++i) out += piece;
+    for (int i = 0; i < count; ++i)
+        out += piece;
     return out;
 }
 
@@ -211,14 +231,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- Finish: build, output path, free space, save -------------------------------
 
-TEST_F(ConversionStepsTest, SavesWhatTheBuilderMadeBesideTheSource) {
+TEST_F(ConversionStepsTest, SavesWhatTheBuilderMadeBesideTheSource)
+{
     const std::string wave = MakeWave(4000);
     WriteFile(m_folder / "SONG.WAV", wave);
     std::filesystem::path queried;
     ConversionSteps steps(Path("SONG.WAV"), Options({}, [&](const std::filesystem::path& folder) {
-                                                 queried = folder;
-                                                 return 1e12;
-                                             }));
+                              queried = folder;
+                              return 1e12;
+                          }));
     ASSERT_EQ(steps.Prepare(), StepFailure::None);
     EXPECT_EQ(steps.SampleRate(), 8000);
     ASSERT_EQ(steps.Finish(FixedInfo()), StepFailure::None);
@@ -232,7 +253,8 @@ TEST_F(ConversionStepsTest, SavesWhatTheBuilderMadeBesideTheSource) {
     EXPECT_EQ(m_folder.Entries(), (std::vector<std::string>{"SONG.WAV", "SONG.mld"}));
 }
 
-TEST_F(ConversionStepsTest, AnOutputPathReplacesTheDefault) {
+TEST_F(ConversionStepsTest, AnOutputPathReplacesTheDefault)
+{
     WriteFile(m_folder / "in.wav", MakeWave(2000));
     std::filesystem::create_directory(m_folder / "out");
     ConversionSteps steps(Path("in.wav"), Options(m_folder / "out" / "tune.bin", Plenty));
@@ -242,13 +264,14 @@ TEST_F(ConversionStepsTest, AnOutputPathReplacesTheDefault) {
     EXPECT_FALSE(std::filesystem::exists(m_folder / "in.mld"));
 }
 
-TEST_F(ConversionStepsTest, FreeSpaceMustExceedTheFileSize) {
+TEST_F(ConversionStepsTest, FreeSpaceMustExceedTheFileSize)
+{
     const std::string wave = MakeWave(3000);
     WriteFile(m_folder / "a.wav", wave);
     const double size = static_cast<double>(BuildDirectly(wave, FixedInfo()).size());
     const std::pair<double, StepFailure> cases[] = {
-        {size, StepFailure::DiskSpace}, {size - 1, StepFailure::DiskSpace}, {-1.0, StepFailure::DiskSpace}, {0.0, StepFailure::DiskSpace},
-        {size + 1, StepFailure::None},
+        {size, StepFailure::DiskSpace}, {size - 1, StepFailure::DiskSpace}, {-1.0, StepFailure::DiskSpace},
+        {0.0, StepFailure::DiskSpace},  {size + 1, StepFailure::None},
     };
     for (const auto& [freeBytes, expected] : cases) {
         std::filesystem::remove(m_folder / "a.mld");
@@ -259,7 +282,8 @@ TEST_F(ConversionStepsTest, FreeSpaceMustExceedTheFileSize) {
     }
 }
 
-TEST_F(ConversionStepsTest, AnOutputThatCannotBeReplacedIsLeftAlone) {
+TEST_F(ConversionStepsTest, AnOutputThatCannotBeReplacedIsLeftAlone)
+{
     WriteFile(m_folder / "locked.wav", MakeWave(2000));
     WriteFile(m_folder / "locked.mld", "keep");
     std::filesystem::permissions(m_folder / "locked.mld", std::filesystem::perms(0444));
@@ -277,27 +301,33 @@ TEST_F(ConversionStepsTest, AnOutputThatCannotBeReplacedIsLeftAlone) {
     EXPECT_EQ(m_folder.Entries(), (std::vector<std::string>{"dir.mld", "dir.wav", "locked.mld", "locked.wav"}));
 }
 
-TEST_F(ConversionStepsTest, AFolderWithoutWriteRightsGivesCannotSave) {
+TEST_F(ConversionStepsTest, AFolderWithoutWriteRightsGivesCannotSave)
+{
     std::filesystem::create_directory(m_folder / "shut");
     WriteFile(m_folder / "shut" / "a.wav", MakeWave(2000));
     std::filesystem::permissions(m_folder / "shut", std::filesystem::perms(0555));
-    const int outcome = InChild([&] {
-        ConversionSteps steps((m_folder / "shut" / "a.wav").string(), Options({}, Plenty));
-        return steps.Prepare() == StepFailure::None ? MessageIdFor(steps.Finish(FixedInfo())) : 100;
-    }, true);
+    const int outcome = InChild(
+        [&] {
+            ConversionSteps steps((m_folder / "shut" / "a.wav").string(), Options({}, Plenty));
+            return steps.Prepare() == StepFailure::None ? MessageIdFor(steps.Finish(FixedInfo())) : 100;
+        },
+        true);
     EXPECT_EQ(outcome, IDS_CANNOT_SAVE_MLD);
     EXPECT_EQ(m_folder.Entries("shut"), std::vector<std::string>{"a.wav"});
 }
 
-TEST_F(ConversionStepsTest, AWriteFailingPartWayKeepsTheOldMelodyFile) {
+TEST_F(ConversionStepsTest, AWriteFailingPartWayKeepsTheOldMelodyFile)
+{
     WriteFile(m_folder / "long.wav", MakeWave(80000));  // about 40 KB of melody file
     WriteFile(m_folder / "long.mld", "previous melody");
     const int outcome = InChild([&] {
         ConversionSteps steps(Path("long.wav"), Options({}, Plenty));
-        if (steps.Prepare() != StepFailure::None) return 100;
+        if (steps.Prepare() != StepFailure::None)
+            return 100;
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{8192, 8192};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 101;
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return 101;
         return MessageIdFor(steps.Finish(FixedInfo()));
     });
     EXPECT_EQ(outcome, IDS_CANNOT_SAVE_MLD);
@@ -306,25 +336,30 @@ TEST_F(ConversionStepsTest, AWriteFailingPartWayKeepsTheOldMelodyFile) {
 }
 
 // Address space in use by this process, in bytes.
-std::uint64_t AddressSpaceInUse() {
+std::uint64_t AddressSpaceInUse()
+{
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmSize:", 0) == 0) return std::stoull(line.substr(7)) * 1024;
+        if (line.rfind("VmSize:", 0) == 0)
+            return std::stoull(line.substr(7)) * 1024;
     }
     return 0;
 }
 
 // Grows the stack mapping now, so that a later limit on the address space
 // cannot stop the stack from growing.
-[[gnu::noinline]] void TouchStack() {
+[[gnu::noinline]] void TouchStack()
+{
     volatile char block[512 * 1024];
-    for (std::size_t i = 0; i < sizeof block; i += 4096) block[i] = 1;
+    for (std::size_t i = 0; i < sizeof block; i += 4096)
+        block[i] = 1;
 }
 
 // A failed allocation ends the step with its message (4 while reading, 6
 // while building and saving), never the program; a recording of 1 GiB needs
 // no memory in proportion to its size.
-TEST_F(ConversionStepsTest, RunningOutOfMemoryGivesAMessage) {
+TEST_F(ConversionStepsTest, RunningOutOfMemoryGivesAMessage)
+{
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer reserves the address space for itself";
 #endif
@@ -336,7 +371,8 @@ TEST_F(ConversionStepsTest, RunningOutOfMemoryGivesAMessage) {
         TouchStack();
         const std::uint64_t inUse = AddressSpaceInUse();
         rlimit limit{inUse, RLIM_INFINITY};
-        if (::setrlimit(RLIMIT_AS, &limit) != 0) return false;
+        if (::setrlimit(RLIMIT_AS, &limit) != 0)
+            return false;
         static void* volatile taken = nullptr;
         for (const std::size_t size : {65536, 4096, 256, 16}) {
             do {
@@ -352,10 +388,13 @@ TEST_F(ConversionStepsTest, RunningOutOfMemoryGivesAMessage) {
         for (const std::uint64_t spare : {0u, 64u << 10, 256u << 10, 1u << 20, 16u << 20}) {
             outcomes.push_back(InChild([&] {
                 ConversionSteps steps(Path("big.wav"), Options({}, Plenty));
-                if (whileReading && !limitTo(spare)) return 100;
+                if (whileReading && !limitTo(spare))
+                    return 100;
                 const StepFailure prepared = steps.Prepare();
-                if (prepared != StepFailure::None) return MessageIdFor(prepared);
-                if (!whileReading && !limitTo(spare)) return 100;
+                if (prepared != StepFailure::None)
+                    return MessageIdFor(prepared);
+                if (!whileReading && !limitTo(spare))
+                    return 100;
                 return MessageIdFor(steps.Finish(FixedInfo()));
             }));
             EXPECT_TRUE(outcomes.back() == failure || outcomes.back() == IDS_OUTPUT_SIZE)
@@ -366,7 +405,8 @@ TEST_F(ConversionStepsTest, RunningOutOfMemoryGivesAMessage) {
     }
 }
 
-TEST_F(ConversionStepsTest, FinishWithoutASuccessfulPrepareSavesNothing) {
+TEST_F(ConversionStepsTest, FinishWithoutASuccessfulPrepareSavesNothing)
+{
     WriteFile(m_folder / "bad.wav", "RIFF");
     ConversionSteps steps(Path("bad.wav"), Options({}, Plenty));
     ASSERT_EQ(steps.Prepare(), StepFailure::InvalidWave);
@@ -381,7 +421,8 @@ enum class Alias { SamePath, OtherSpelling, SymbolicLinkAsDefaultOutput, HardLin
 
 class OutputIsTheSource : public ConversionStepsTest, public testing::WithParamInterface<Alias> {};
 
-TEST_P(OutputIsTheSource, IsRefusedAndTheRecordingKept) {
+TEST_P(OutputIsTheSource, IsRefusedAndTheRecordingKept)
+{
     const std::string wave = MakeWave(2000);
     WriteFile(m_folder / "v.wav", wave);
     std::filesystem::create_directory(m_folder / "sub");
@@ -390,7 +431,10 @@ TEST_P(OutputIsTheSource, IsRefusedAndTheRecordingKept) {
     case Alias::SamePath: output = m_folder / "v.wav"; break;
     case Alias::OtherSpelling: output = m_folder / "sub" / ".." / "v.wav"; break;
     case Alias::SymbolicLinkAsDefaultOutput: std::filesystem::create_symlink("v.wav", m_folder / "v.mld"); break;
-    case Alias::HardLink: output = m_folder / "sub" / "v.mld"; std::filesystem::create_hard_link(m_folder / "v.wav", output); break;
+    case Alias::HardLink:
+        output = m_folder / "sub" / "v.mld";
+        std::filesystem::create_hard_link(m_folder / "v.wav", output);
+        break;
     }
     const auto entries = m_folder.Entries();
     ConversionSteps steps(Path("v.wav"), Options(output, Plenty));
@@ -417,14 +461,16 @@ struct TargetCase {
 
 class OutputTarget : public ConversionStepsTest, public testing::WithParamInterface<TargetCase> {};
 
-TEST_P(OutputTarget, IsTheFileTheLinkPointsTo) {
+TEST_P(OutputTarget, IsTheFileTheLinkPointsTo)
+{
     const TargetCase& c = GetParam();
     const std::string wave = MakeWave(2000);
     WriteFile(m_folder / "a.wav", wave);
     std::filesystem::create_directory(m_folder / "other");
     WriteFile(m_folder / "other" / "tune.mld", "old");
     const std::filesystem::path output = m_folder / c.name;
-    if (c.linkTo) std::filesystem::create_symlink(c.linkTo, output);
+    if (c.linkTo)
+        std::filesystem::create_symlink(c.linkTo, output);
     std::filesystem::path queried;
     ConversionSteps steps(Path("a.wav"), Options(output, [&](const std::filesystem::path& folder) {
                               queried = folder;
@@ -458,16 +504,17 @@ struct ReportCase {
 
 class SizeReport : public testing::TestWithParam<ReportCase> {};
 
-TEST_P(SizeReport, KilobytesWithTwoDecimals) {
+TEST_P(SizeReport, KilobytesWithTwoDecimals)
+{
     EXPECT_EQ(FormatSizeReport(GetParam().size, GetParam().language), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, SizeReport,
-    testing::Values(ReportCase{185, Language::English, "Output File Size : 0.18KB"},
-                    ReportCase{1024, Language::English, "Output File Size : 1.00KB"},
-                    ReportCase{66054, Language::English, "Output File Size : 64.51KB"},
-                    ReportCase{0, Language::English, "Output File Size : 0.00KB"},
-                    ReportCase{1029, Language::English, "Output File Size : 1.00KB"},  // 1.0049 rounds down
-                    ReportCase{1030, Language::English, "Output File Size : 1.01KB"},
-                    ReportCase{1024, Language::Japanese, "出力ファイルサイズ : 1.00KB"}));
+INSTANTIATE_TEST_SUITE_P(Sizes, SizeReport,
+                         testing::Values(ReportCase{185, Language::English, "Output File Size : 0.18KB"},
+                                         ReportCase{1024, Language::English, "Output File Size : 1.00KB"},
+                                         ReportCase{66054, Language::English, "Output File Size : 64.51KB"},
+                                         ReportCase{0, Language::English, "Output File Size : 0.00KB"},
+                                         ReportCase{1029, Language::English,
+                                                    "Output File Size : 1.00KB"},  // 1.0049 rounds down
+                                         ReportCase{1030, Language::English, "Output File Size : 1.01KB"},
+                                         ReportCase{1024, Language::Japanese, "出力ファイルサイズ : 1.00KB"}));

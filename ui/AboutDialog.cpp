@@ -54,7 +54,7 @@ QLabel* MakeTextLine(QWidget* parent)
     return label;
 }
 
-} // namespace
+}  // namespace
 
 QString AboutDialog::NameLine()
 {
@@ -90,15 +90,17 @@ AboutDialog::AboutDialog(QWidget* owner, Language language) : SkinnedDialog(owne
 // that keep every text clear of the others, the logo, the top strip and the buttons.
 void AboutDialog::PlaceTexts(const DialogLayout& layout)
 {
-    const std::pair<int, QLabel*> labels[] = {{kNameLineId, m_nameLine}, {kCopyrightLineId, m_copyrightLine},
-                                              {kMakerLineId, m_makerLine}, {kWebLinkId, m_link}};
+    const std::pair<int, QLabel*> labels[] = {{kNameLineId, m_nameLine},
+                                              {kCopyrightLineId, m_copyrightLine},
+                                              {kMakerLineId, m_makerLine},
+                                              {kWebLinkId, m_link}};
     QList<LayoutText> texts;
     for (const auto& [id, label] : labels)
         texts.append({id, label->text(), label->alignment(), label == m_link});
     const QList<QRect> obstacles{kNameBand, QRect(kLogoPos, kLogoSize), m_okButton->geometry(),
                                  m_powerButton->geometry()};
-    const TextFit fit = FitTextsToLayout(layout, texts, font(), UnitsPlacing(layout, kCloseButtonId, kOkPos),
-                                         rect(), obstacles);
+    const TextFit fit =
+        FitTextsToLayout(layout, texts, font(), UnitsPlacing(layout, kCloseButtonId, kOkPos), rect(), obstacles);
     setFont(fit.font);
     for (int i = 0; i < int(std::size(labels)); ++i)
         labels[i].second->setGeometry(fit.boxes[i]);
@@ -120,4 +122,4 @@ void AboutDialog::PaintBackground(QPainter& painter)
     DrawSkinBitmap(painter, kLogoPos, kLogoBitmap);
 }
 
-} // namespace quorbin
+}  // namespace quorbin

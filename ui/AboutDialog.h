@@ -39,4 +39,4 @@ private:
     PushBitmapButton* m_okButton = nullptr;
 };
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -23,8 +23,8 @@ int MulDiv(int a, int b, int c)
 
 QRect DialogUnitsToPixels(const DialogUnitRect& rect, DialogBaseUnits units)
 {
-    return QRect(MulDiv(rect.x, units.x, 4), MulDiv(rect.y, units.y, 8),
-                 MulDiv(rect.width, units.x, 4), MulDiv(rect.height, units.y, 8));
+    return QRect(MulDiv(rect.x, units.x, 4), MulDiv(rect.y, units.y, 8), MulDiv(rect.width, units.x, 4),
+                 MulDiv(rect.height, units.y, 8));
 }
 
 QFont FontOfLayout(const DialogLayout& layout)
@@ -105,7 +105,7 @@ QList<QRect> PlaceTexts(const DialogLayout& layout, const QList<LayoutText>& tex
     return boxes;
 }
 
-} // namespace
+}  // namespace
 
 TextFit FitTextsToLayout(const DialogLayout& layout, const QList<LayoutText>& texts, const QFont& font,
                          DialogBaseUnits units, const QRect& area, const QList<QRect>& obstacles)
@@ -138,4 +138,4 @@ TextFit FitTextsToLayout(const DialogLayout& layout, const QList<LayoutText>& te
     return {units, font, std::move(boxes), false};
 }
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -57,4 +57,4 @@ struct TextFit {
 TextFit FitTextsToLayout(const DialogLayout& layout, const QList<LayoutText>& texts, const QFont& font,
                          DialogBaseUnits units, const QRect& area, const QList<QRect>& obstacles);
 
-} // namespace quorbin
+}  // namespace quorbin

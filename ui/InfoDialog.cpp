@@ -47,12 +47,13 @@ QString Decode(const std::string& cp932)
     return QString::fromStdString(Cp932ToUtf8(cp932));
 }
 
-} // namespace
+}  // namespace
 
 Cp932LimitValidator::Cp932LimitValidator(std::size_t limit, QObject* parent)
-    : QValidator(parent), m_limit(limit), m_allowance(limit)
-{
-}
+    : QValidator(parent),
+      m_limit(limit),
+      m_allowance(limit)
+{}
 
 QValidator::State Cp932LimitValidator::validate(QString& input, int& pos) const
 {
@@ -95,9 +96,8 @@ void Cp932LimitValidator::AllowUpTo(std::size_t bytes)
 
 QString TextLimitWarning(Language language, std::size_t limit)
 {
-    const char* text = language == Language::Japanese
-                           ? "%1 文字以内で入力してください。"
-                           : "Please enter no more than %1 characters.";
+    const char* text =
+        language == Language::Japanese ? "%1 文字以内で入力してください。" : "Please enter no more than %1 characters.";
     return QString::fromUtf8(text).arg(limit);
 }
 
@@ -115,8 +115,7 @@ QString InputRefusedNote(Language language, int refusals, std::size_t limit)
     return notes.join(QLatin1Char('\n'));
 }
 
-InfoDialog::InfoDialog(QWidget* owner, Language language)
-    : SkinnedDialog(owner), m_language(language)
+InfoDialog::InfoDialog(QWidget* owner, Language language) : SkinnedDialog(owner), m_language(language)
 {
     setFont(FontOfLayout(LoadLayout(IDD_INFO, language)));
     setWindowTitle(language == Language::Japanese ? QStringLiteral("Quorbin - ファイル情報")
@@ -160,8 +159,8 @@ QLineEdit* InfoDialog::MakeField(std::size_t limit, QPoint pos, const QString& a
 void InfoDialog::ShowRefusal(QLineEdit* field, int refusals, std::size_t limit)
 {
     QApplication::beep();
-    QToolTip::showText(field->mapToGlobal(QPoint(0, field->height())),
-                       InputRefusedNote(m_language, refusals, limit), field, QRect(), 4000);
+    QToolTip::showText(field->mapToGlobal(QPoint(0, field->height())), InputRefusedNote(m_language, refusals, limit),
+                       field, QRect(), 4000);
 }
 
 void InfoDialog::PutMembersIntoFields()
@@ -229,4 +228,4 @@ void InfoDialog::PaintBackground(QPainter& painter)
         DrawSkinBitmap(painter, decoration.pos, decoration.bitmap);
 }
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -94,4 +94,4 @@ QString TextLimitWarning(Language language, std::size_t limit);
 // The note shown at a field when part of an input was left out.
 QString InputRefusedNote(Language language, int refusals, std::size_t limit);
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -45,7 +45,7 @@ QFont FontFitting(QFont font, const QString& text, QSize box)
     return font;
 }
 
-} // namespace
+}  // namespace
 
 int MessageDialog::PanelBitmapFor(int kind)
 {
@@ -125,4 +125,4 @@ void MessageDialog::ShowMessage()
     m_line->raise();
 }
 
-} // namespace quorbin
+}  // namespace quorbin

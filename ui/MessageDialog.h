@@ -49,4 +49,4 @@ private:
     PushBitmapButton* m_okButton = nullptr;
 };
 
-} // namespace quorbin
+}  // namespace quorbin

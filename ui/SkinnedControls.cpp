@@ -32,7 +32,7 @@ int FrameHeight(const QImage& bitmap, int frameCount)
     return frameCount < 1 ? 0 : bitmap.height() / frameCount;
 }
 
-} // namespace
+}  // namespace
 
 void SetSkinBitmapOverride(int number, const QImage& image)
 {
@@ -52,7 +52,7 @@ QImage LoadSkinFile(const QString& name)
     return image.isNull() ? image : image.convertToFormat(QImage::Format_RGB32);
 }
 
-} // namespace
+}  // namespace
 
 QImage LoadSkinBitmap(int number)
 {
@@ -356,7 +356,7 @@ void InstallSkinAccessibility()
     Q_UNUSED(installed);
 }
 
-} // namespace
+}  // namespace
 
 BitmapPanel::BitmapPanel(QWidget* parent) : BitmapButtonBase(parent)
 {
@@ -414,7 +414,6 @@ QString LinkLabel::Target() const
     return address;
 }
 
-
 void LinkLabel::Open()
 {
     const QString address = Target();
@@ -449,4 +448,4 @@ void LinkLabel::paintEvent(QPaintEvent* event)
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
-} // namespace quorbin
+}  // namespace quorbin

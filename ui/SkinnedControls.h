@@ -151,4 +151,4 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-} // namespace quorbin
+}  // namespace quorbin

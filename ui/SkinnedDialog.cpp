@@ -13,7 +13,7 @@ namespace {
 constexpr QPoint kPowerPosition(182, 72);
 constexpr QSize kDefaultSize(210, 100);
 constexpr QRect kDragStripArea(0, 0, 210, 20);
-} // namespace
+}  // namespace
 
 ScreenRect ScreenRect::FromGeometry(const QRect& geometry)
 {
@@ -68,7 +68,7 @@ bool IsEnter(const QKeyEvent* event)
     return enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
 }
 
-} // namespace
+}  // namespace
 
 SkinnedWindow::SkinnedWindow(QWidget* parent, Qt::WindowFlags flags) : QDialog(parent, flags)
 {
@@ -222,4 +222,4 @@ void SkinnedDialog::keyPressEvent(QKeyEvent* event)
     SkinnedWindow::keyPressEvent(event);
 }
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -108,4 +108,4 @@ private:
     bool m_bringToFront = false;
 };
 
-} // namespace quorbin
+}  // namespace quorbin

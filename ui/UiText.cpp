@@ -37,4 +37,4 @@ QFont LayoutFont(const QString& family, int pointSize)
     return font;
 }
 
-} // namespace quorbin
+}  // namespace quorbin

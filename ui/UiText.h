@@ -21,4 +21,4 @@ QFont LayoutFont(const QString& family, int pointSize);
 // The pixel height of a font of `pointSize` points at 96 dpi (8 pt -> 11 px).
 int PointsToPixels(int pointSize);
 
-} // namespace quorbin
+}  // namespace quorbin

@@ -9,15 +9,18 @@
 namespace quorbin::prepare {
 namespace {
 
-int ChooseRate(const PreparationOptions& options, int sourceRate) {
-    if (options.targetRate) return *options.targetRate;
+int ChooseRate(const PreparationOptions& options, int sourceRate)
+{
+    if (options.targetRate)
+        return *options.targetRate;
     const bool accepted = sourceRate >= kLowestRate && sourceRate <= kHighestRate;
     return accepted ? sourceRate : kDefaultRate;
 }
 
 // Decodes from the start at `rate` and edits; false on a read error.
 bool EditAtRate(const std::filesystem::path& source, int rate, const EditOptions& edit, EditedRecording& out,
-                PreparationStatus& status) {
+                PreparationStatus& status)
+{
     OpenStatus opened = OpenStatus::Ok;
     const std::unique_ptr<FrameReader> reader = OpenFrameReader(source, opened);
     if (!reader) {
@@ -30,20 +33,23 @@ bool EditAtRate(const std::filesystem::path& source, int rate, const EditOptions
 }
 
 // The highest rate at which `selected` samples at `rate` fit in `limit`, at least kLowestRate.
-int FittingRate(std::uint64_t selected, int rate, std::size_t limit) {
+int FittingRate(std::uint64_t selected, int rate, std::size_t limit)
+{
     const double fitting = std::floor(static_cast<double>(limit) * rate / static_cast<double>(selected));
     return std::clamp(static_cast<int>(fitting), kLowestRate, rate);
 }
 
-} // namespace
+}  // namespace
 
 PreparationStatus PrepareRecording(const std::filesystem::path& source, const PreparationOptions& options,
-                                   PreparedRecording& out) {
+                                   PreparedRecording& out)
+{
     OpenStatus opened = OpenStatus::Ok;
     int rate = 0;
     {
         const std::unique_ptr<FrameReader> reader = OpenFrameReader(source, opened);
-        if (!reader) return opened == OpenStatus::CannotOpen ? PreparationStatus::CannotOpen : PreparationStatus::Unreadable;
+        if (!reader)
+            return opened == OpenStatus::CannotOpen ? PreparationStatus::CannotOpen : PreparationStatus::Unreadable;
         out.sourceRate = reader->Rate();
         out.sourceChannels = reader->Channels();
         rate = ChooseRate(options, reader->Rate());
@@ -52,16 +58,20 @@ PreparationStatus PrepareRecording(const std::filesystem::path& source, const Pr
     edit.normalize = options.normalize;
     EditOptions measure = edit;
     // With --fit, long enough to hold whatever still fits at the lowest rate.
-    if (options.fit) measure.limit = edit.limit * static_cast<std::size_t>(rate) / kLowestRate + 1;
+    if (options.fit)
+        measure.limit = edit.limit * static_cast<std::size_t>(rate) / kLowestRate + 1;
     PreparationStatus status = PreparationStatus::Ok;
     EditedRecording edited;
-    if (!EditAtRate(source, rate, measure, edited, status)) return status;
+    if (!EditAtRate(source, rate, measure, edited, status))
+        return status;
     if (options.fit && edited.selectedSamples > edit.limit) {
         rate = FittingRate(edited.selectedSamples, rate, edit.limit);
         // Rounding may leave one sample over: then one hertz lower.
         for (int attempt = 0; attempt < 3; ++attempt, --rate) {
-            if (!EditAtRate(source, rate, edit, edited, status)) return status;
-            if (!edited.Dropped() || rate == kLowestRate) break;
+            if (!EditAtRate(source, rate, edit, edited, status))
+                return status;
+            if (!edited.Dropped() || rate == kLowestRate)
+                break;
         }
     }
     out.samples = std::move(edited.samples);
@@ -70,4 +80,4 @@ PreparationStatus PrepareRecording(const std::filesystem::path& source, const Pr
     return PreparationStatus::Ok;
 }
 
-} // namespace quorbin::prepare
+}  // namespace quorbin::prepare

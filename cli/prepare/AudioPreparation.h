@@ -29,7 +29,7 @@ struct PreparationOptions {
     // When the selection is longer than the file holds at the chosen rate: the
     // highest rate from kLowestRate up at which it fits whole.
     bool fit = false;
-    EditOptions edit;        // trim, selection and fades (its `normalize` is taken from above)
+    EditOptions edit;  // trim, selection and fades (its `normalize` is taken from above)
 };
 
 enum class PreparationStatus {
@@ -51,4 +51,4 @@ struct PreparedRecording {
 PreparationStatus PrepareRecording(const std::filesystem::path& source, const PreparationOptions& options,
                                    PreparedRecording& out);
 
-} // namespace quorbin::prepare
+}  // namespace quorbin::prepare

@@ -7,4 +7,4 @@ namespace quorbin::prepare {
 // when FFmpeg finds no decodable sound in it. `name` helps to recognise the format.
 std::unique_ptr<FrameReader> OpenWithFfmpeg(int fd, const char* name);
 
-} // namespace quorbin::prepare
+}  // namespace quorbin::prepare

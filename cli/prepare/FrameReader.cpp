@@ -14,7 +14,8 @@ namespace {
 class OwningReader final : public FrameReader {
 public:
     OwningReader(int fd, std::unique_ptr<FrameReader> inner) : m_fd(fd), m_inner(std::move(inner)) {}
-    ~OwningReader() override {
+    ~OwningReader() override
+    {
         m_inner.reset();
         ::close(m_fd);
     }
@@ -30,29 +31,33 @@ private:
 
 // Opening without O_NONBLOCK would wait on a FIFO for a writer; anything but a
 // regular file is refused before a byte is read.
-int OpenRegularFile(const std::filesystem::path& path) {
+int OpenRegularFile(const std::filesystem::path& path)
+{
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return -1;
+    if (fd < 0)
+        return -1;
     struct stat status {};
     const int flags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 ||
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0
+        || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return -1;
     }
     return fd;
 }
 
-} // namespace
+}  // namespace
 
-std::unique_ptr<FrameReader> OpenFrameReader(const std::filesystem::path& path, OpenStatus& status) {
+std::unique_ptr<FrameReader> OpenFrameReader(const std::filesystem::path& path, OpenStatus& status)
+{
     const int fd = OpenRegularFile(path);
     if (fd < 0) {
         status = OpenStatus::CannotOpen;
         return nullptr;
     }
     std::unique_ptr<FrameReader> reader = OpenWithSndfile(fd);
-    if (!reader) reader = OpenWithFfmpeg(fd, path.c_str());
+    if (!reader)
+        reader = OpenWithFfmpeg(fd, path.c_str());
     if (!reader) {
         ::close(fd);
         status = OpenStatus::Unreadable;
@@ -62,4 +67,4 @@ std::unique_ptr<FrameReader> OpenFrameReader(const std::filesystem::path& path, 
     return std::make_unique<OwningReader>(fd, std::move(reader));
 }
 
-} // namespace quorbin::prepare
+}  // namespace quorbin::prepare

@@ -16,24 +16,31 @@ struct SoxrDeleter {
 };
 using Resampler = std::unique_ptr<soxr, SoxrDeleter>;
 
-Resampler MakeResampler(int sourceRate, int targetRate) {
+Resampler MakeResampler(int sourceRate, int targetRate)
+{
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
     soxr_error_t error = nullptr;
     Resampler resampler(soxr_create(sourceRate, targetRate, 1, &error, &io, &quality, nullptr));
-    if (error) resampler.reset();
+    if (error)
+        resampler.reset();
     return resampler;
 }
 
 class MonoStream final : public SampleStream {
 public:
     MonoStream(FrameReader& reader, int targetRate, Resampler resampler)
-        : m_reader(reader), m_rate(targetRate), m_resampler(std::move(resampler)) {}
+        : m_reader(reader),
+          m_rate(targetRate),
+          m_resampler(std::move(resampler))
+    {}
 
     int Rate() const override { return m_rate; }
-    std::optional<std::uint64_t> StatedLength() const override {
+    std::optional<std::uint64_t> StatedLength() const override
+    {
         const auto frames = m_reader.StatedFrames();
-        if (!frames) return std::nullopt;
+        if (!frames)
+            return std::nullopt;
         return static_cast<std::uint64_t>(std::llround(*frames * (double(m_rate) / m_reader.Rate())));
     }
     bool Read(std::span<float> out, std::size_t& got) override;
@@ -55,25 +62,29 @@ private:
     bool m_drained = false;
 };
 
-bool MonoStream::ReadMonoBlock() {
+bool MonoStream::ReadMonoBlock()
+{
     const int channels = m_reader.Channels();
     m_interleaved.resize(static_cast<std::size_t>(kBlockFrames) * channels);
     const long frames = m_reader.Read(m_interleaved.data(), kBlockFrames);
-    if (frames < 0) return false;
+    if (frames < 0)
+        return false;
     m_mono.resize(static_cast<std::size_t>(frames));
     m_monoUsed = 0;
     for (std::size_t frame = 0; frame < m_mono.size(); ++frame) {
         const float* first = m_interleaved.data() + frame * channels;
         double sum = 0;
         for (int channel = 0; channel < channels; ++channel)
-            if (std::isfinite(first[channel])) sum += first[channel];
+            if (std::isfinite(first[channel]))
+                sum += first[channel];
         m_mono[frame] = static_cast<float>(sum / channels);
     }
     m_inputEnded = m_mono.empty();
     return true;
 }
 
-bool MonoStream::ResampleInto(std::span<float> out, std::size_t& got) {
+bool MonoStream::ResampleInto(std::span<float> out, std::size_t& got)
+{
     if (!m_resampler) {
         const std::size_t take = std::min(out.size() - got, m_mono.size() - m_monoUsed);
         std::copy_n(m_mono.data() + m_monoUsed, take, out.data() + got);
@@ -89,30 +100,38 @@ bool MonoStream::ResampleInto(std::span<float> out, std::size_t& got) {
         return false;
     m_monoUsed += consumed;
     got += produced;
-    if (m_inputEnded && produced == 0) m_drained = true;
-    if (!m_inputEnded && consumed == 0 && produced == 0) m_monoUsed = m_mono.size();  // no progress: do not spin
+    if (m_inputEnded && produced == 0)
+        m_drained = true;
+    if (!m_inputEnded && consumed == 0 && produced == 0)
+        m_monoUsed = m_mono.size();  // no progress: do not spin
     return true;
 }
 
-bool MonoStream::Read(std::span<float> out, std::size_t& got) {
+bool MonoStream::Read(std::span<float> out, std::size_t& got)
+{
     got = 0;
     while (got < out.size() && !m_drained) {
-        if (!m_inputEnded && m_monoUsed == m_mono.size() && !ReadMonoBlock()) return false;
-        if (m_inputEnded && !m_resampler) m_drained = true;
-        if (!ResampleInto(out, got)) return false;
+        if (!m_inputEnded && m_monoUsed == m_mono.size() && !ReadMonoBlock())
+            return false;
+        if (m_inputEnded && !m_resampler)
+            m_drained = true;
+        if (!ResampleInto(out, got))
+            return false;
     }
     return true;
 }
 
-} // namespace
+}  // namespace
 
-std::unique_ptr<SampleStream> MakeMonoStream(FrameReader& reader, int targetRate) {
+std::unique_ptr<SampleStream> MakeMonoStream(FrameReader& reader, int targetRate)
+{
     Resampler resampler;
     if (reader.Rate() != targetRate) {
         resampler = MakeResampler(reader.Rate(), targetRate);
-        if (!resampler) return nullptr;
+        if (!resampler)
+            return nullptr;
     }
     return std::make_unique<MonoStream>(reader, targetRate, std::move(resampler));
 }
 
-} // namespace quorbin::prepare
+}  // namespace quorbin::prepare

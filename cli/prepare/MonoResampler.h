@@ -12,4 +12,4 @@ namespace quorbin::prepare {
 // samples read as silence. Null when the resampler cannot be made.
 std::unique_ptr<SampleStream> MakeMonoStream(FrameReader& reader, int targetRate);
 
-} // namespace quorbin::prepare
+}  // namespace quorbin::prepare

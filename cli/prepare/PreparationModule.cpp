@@ -1,8 +1,9 @@
 #include "cli/prepare/PreparationModule.h"
 
-extern "C" __attribute__((visibility("default"))) quorbin::prepare::PreparationStatus quorbin_prepare_recording(
-    const std::filesystem::path& source, const quorbin::prepare::PreparationOptions& options,
-    quorbin::prepare::PreparedRecording& out) {
+extern "C" __attribute__((visibility("default"))) quorbin::prepare::PreparationStatus
+quorbin_prepare_recording(const std::filesystem::path& source, const quorbin::prepare::PreparationOptions& options,
+                          quorbin::prepare::PreparedRecording& out)
+{
     return quorbin::prepare::PrepareRecording(source, options, out);
 }
 

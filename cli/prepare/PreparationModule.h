@@ -13,4 +13,4 @@ using PrepareRecordingFunction = PreparationStatus (*)(const std::filesystem::pa
 inline constexpr const char* kModuleFileName = "quorbin-decoders.so";
 inline constexpr const char* kModuleEntry = "quorbin_prepare_recording";
 
-} // namespace quorbin::prepare
+}  // namespace quorbin::prepare

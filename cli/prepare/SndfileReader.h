@@ -7,4 +7,4 @@ namespace quorbin::prepare {
 // its start with positioned reads), or null when libsndfile cannot read it.
 std::unique_ptr<FrameReader> OpenWithSndfile(int fd);
 
-} // namespace quorbin::prepare
+}  // namespace quorbin::prepare

@@ -36,8 +36,8 @@ std::unique_ptr<SkinnedDialog> MakeDialog(const QString& name, Language language
             dialog->SetMessage(MessageDialog::KindReport, report + QStringLiteral("12.34KB"));
         else if (name == QLatin1String("cut"))
             dialog->SetMessage(MessageDialog::KindReport,
-                               report + QStringLiteral("64.19KB\n") +
-                                   QString::fromStdString(FormatCutNote({131054, 284000, 8000}, language)));
+                               report + QStringLiteral("64.19KB\n")
+                                   + QString::fromStdString(FormatCutNote({131054, 284000, 8000}, language)));
         else
             dialog->SetMessage(MessageDialog::KindError, std::string_view(LoadString(IDS_INVALID_WAVE, language)));
         return dialog;
@@ -82,7 +82,7 @@ int ShowOne(const QString& name, const QString& languageName)
     return dialog->exec();
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

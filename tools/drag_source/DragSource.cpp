@@ -49,15 +49,16 @@ private:
     QList<QUrl> m_urls;
 };
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QList<QUrl> urls;
     for (const QString& argument : application.arguments().mid(1))
-        urls << (argument.contains(QStringLiteral("://")) ? QUrl(argument)
-                                                          : QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath()));
+        urls << (argument.contains(QStringLiteral("://"))
+                     ? QUrl(argument)
+                     : QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath()));
     if (urls.isEmpty()) {
         std::fprintf(stderr, "usage: quorbin-drag-source FILE|URL...\n");
         return 64;

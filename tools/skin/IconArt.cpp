@@ -17,14 +17,24 @@ struct IconLook {
 };
 
 const IconLook kFullColour{true,
-                           QColor(44, 110, 206), QColor(10, 38, 100), QColor(6, 22, 60),
-                           QColor(84, 200, 240), QColor(255, 216, 0),
-                           QColor(244, 248, 255), QColor(150, 236, 255), QColor(30, 150, 214),
+                           QColor(44, 110, 206),
+                           QColor(10, 38, 100),
+                           QColor(6, 22, 60),
+                           QColor(84, 200, 240),
+                           QColor(255, 216, 0),
+                           QColor(244, 248, 255),
+                           QColor(150, 236, 255),
+                           QColor(30, 150, 214),
                            QColor(10, 38, 100)};
 const IconLook kSixteenColour{false,
-                              QColor(0, 0, 128), QColor(0, 0, 128), QColor(0, 0, 0),
-                              QColor(0, 255, 255), QColor(255, 255, 0),
-                              QColor(255, 255, 255), QColor(0, 255, 255), QColor(0, 255, 255),
+                              QColor(0, 0, 128),
+                              QColor(0, 0, 128),
+                              QColor(0, 0, 0),
+                              QColor(0, 255, 255),
+                              QColor(255, 255, 0),
+                              QColor(255, 255, 255),
+                              QColor(0, 255, 255),
+                              QColor(0, 255, 255),
                               QColor(0, 0, 128)};
 
 // The icon is laid out in fractions of its size; every size is drawn afresh, never scaled.
@@ -47,8 +57,9 @@ void DrawKeypadAndNote(QPainter& p, double s, const QRectF& screen, const IconLo
     const double dot = s * 0.028;
     for (int row = 0; row < 3; ++row)
         for (int col = 0; col < 3; ++col)
-            p.drawEllipse(QPointF(screen.left() + screen.width() * (0.17 + 0.33 * col),
-                                  screen.bottom() + s * (0.09 + 0.1 * row)), dot, dot);
+            p.drawEllipse(
+                QPointF(screen.left() + screen.width() * (0.17 + 0.33 * col), screen.bottom() + s * (0.09 + 0.1 * row)),
+                dot, dot);
     // A note on the screen: the melody the recording becomes.
     const QPointF head(screen.center().x() - s * 0.025, screen.bottom() - s * 0.07);
     p.drawEllipse(head, s * 0.045, s * 0.035);
@@ -58,14 +69,14 @@ void DrawKeypadAndNote(QPainter& p, double s, const QRectF& screen, const IconLo
 
 void DrawPhone(QPainter& p, double s, const IconLook& look)
 {
-    const QRectF body(std::floor(s * 0.50) + 0.5, std::floor(s * 0.13) + 0.5,
-                      std::round(s * 0.33), std::round(s * 0.74));
+    const QRectF body(std::floor(s * 0.50) + 0.5, std::floor(s * 0.13) + 0.5, std::round(s * 0.33),
+                      std::round(s * 0.74));
     p.setPen(QPen(look.outline, std::max(1.0, s / 40.0)));
     p.setBrush(look.shell);
     p.drawRoundedRect(body, s * 0.07, s * 0.07);
     const double margin = std::max(2.0, std::round(s * 0.06));
-    const QRectF screen(body.left() + margin - 0.5, body.top() + margin - 0.5,
-                        body.width() - 2 * margin + 1, std::round(s * 0.30));
+    const QRectF screen(body.left() + margin - 0.5, body.top() + margin - 0.5, body.width() - 2 * margin + 1,
+                        std::round(s * 0.30));
     QLinearGradient glass(screen.topLeft(), screen.bottomLeft());
     glass.setColorAt(0, look.screenTop);
     glass.setColorAt(1, look.screenBottom);
@@ -104,7 +115,7 @@ QImage DrawIconWith(int size, const IconLook& look)
     return icon.convertToFormat(QImage::Format_ARGB32);
 }
 
-} // namespace
+}  // namespace
 
 QImage DrawIcon(int size)
 {
@@ -116,4 +127,4 @@ QImage DrawIcon16Colours(int size)
     return DrawIconWith(size, kSixteenColour);
 }
 
-} // namespace skin
+}  // namespace skin

@@ -20,17 +20,17 @@ int PaddedRowBytes(int width, int bitsPerPixel)
 }
 
 // BITMAPINFOHEADER; `storedHeight` is doubled inside icons (colour + mask).
-void PutInfoHeader(QByteArray& out, int width, int storedHeight, int bitsPerPixel,
-                   uint32_t imageBytes, uint32_t coloursUsed)
+void PutInfoHeader(QByteArray& out, int width, int storedHeight, int bitsPerPixel, uint32_t imageBytes,
+                   uint32_t coloursUsed)
 {
     AppendLe32(out, 40);
     AppendLe32(out, uint32_t(width));
     AppendLe32(out, uint32_t(storedHeight));
     AppendLe16(out, 1);
     AppendLe16(out, uint16_t(bitsPerPixel));
-    AppendLe32(out, 0); // uncompressed
+    AppendLe32(out, 0);  // uncompressed
     AppendLe32(out, imageBytes);
-    AppendLe32(out, 2835); // 72 dpi
+    AppendLe32(out, 2835);  // 72 dpi
     AppendLe32(out, 2835);
     AppendLe32(out, coloursUsed);
     AppendLe32(out, 0);
@@ -59,7 +59,10 @@ int NearestIndex(const QVector<QRgb>& palette, QRgb colour)
     return best;
 }
 
-bool IsOpaque(QRgb argb) { return qAlpha(argb) >= 128; }
+bool IsOpaque(QRgb argb)
+{
+    return qAlpha(argb) >= 128;
+}
 
 QByteArray IconImageData(const QImage& picture, const QVector<QRgb>& palette, int bitsPerPixel)
 {
@@ -111,9 +114,8 @@ Box MakeBox(std::vector<Colour> colours)
 {
     Box box{std::move(colours), 0, -1};
     for (int c = 0; c < 3; ++c) {
-        const auto [lo, hi] = std::minmax_element(
-            box.colours.begin(), box.colours.end(),
-            [c](const Colour& a, const Colour& b) { return a[c] < b[c]; });
+        const auto [lo, hi] = std::minmax_element(box.colours.begin(), box.colours.end(),
+                                                  [c](const Colour& a, const Colour& b) { return a[c] < b[c]; });
         if (hi->at(c) - lo->at(c) > box.range) {
             box.range = hi->at(c) - lo->at(c);
             box.widestChannel = c;
@@ -132,7 +134,7 @@ QRgb AverageColour(const Box& box)
     return qRgb(int((sum[0] + n / 2) / n), int((sum[1] + n / 2) / n), int((sum[2] + n / 2) / n));
 }
 
-} // namespace
+}  // namespace
 
 bool WriteBmp24(const QImage& image, const QString& path)
 {
@@ -164,20 +166,19 @@ bool WriteIco(const QVector<IconEntry>& entries, const QString& path)
     QVector<QByteArray> images;
     for (const IconEntry& entry : entries) {
         const QImage picture = entry.picture.convertToFormat(QImage::Format_ARGB32);
-        const QVector<QRgb> palette = entry.bitsPerPixel == 4 ? StandardPalette16()
-                                                              : MedianCutPalette(picture, 256);
+        const QVector<QRgb> palette = entry.bitsPerPixel == 4 ? StandardPalette16() : MedianCutPalette(picture, 256);
         images.append(IconImageData(picture, palette, entry.bitsPerPixel));
     }
     QByteArray out;
     AppendLe16(out, 0);
-    AppendLe16(out, 1); // icon
+    AppendLe16(out, 1);  // icon
     AppendLe16(out, uint16_t(entries.size()));
     uint32_t offset = uint32_t(6 + 16 * entries.size());
     for (int i = 0; i < entries.size(); ++i) {
         const IconEntry& entry = entries[i];
-        out.append(char(entry.picture.width() & 0xFF)); // 256 would be stored as 0
+        out.append(char(entry.picture.width() & 0xFF));  // 256 would be stored as 0
         out.append(char(entry.picture.height() & 0xFF));
-        out.append(char(entry.bitsPerPixel == 4 ? 16 : 0)); // 0 means 256 colours
+        out.append(char(entry.bitsPerPixel == 4 ? 16 : 0));  // 0 means 256 colours
         out.append(char(0));
         AppendLe16(out, 1);
         AppendLe16(out, uint16_t(entry.bitsPerPixel));
@@ -207,21 +208,19 @@ QVector<QRgb> MedianCutPalette(const QImage& picture, int count)
             if (IsOpaque(p))
                 colours.push_back({qRed(p), qGreen(p), qBlue(p)});
         }
-    QVector<QRgb> palette{qRgb(0, 0, 0)}; // entry 0 stays black for the transparent pixels
+    QVector<QRgb> palette{qRgb(0, 0, 0)};  // entry 0 stays black for the transparent pixels
     if (colours.empty())
         return palette;
     std::vector<Box> boxes{MakeBox(std::move(colours))};
     while (int(boxes.size()) < count - 1) {
-        auto widest = std::max_element(boxes.begin(), boxes.end(), [](const Box& a, const Box& b) {
-            return a.range < b.range;
-        });
+        auto widest =
+            std::max_element(boxes.begin(), boxes.end(), [](const Box& a, const Box& b) { return a.range < b.range; });
         if (widest->range <= 0)
             break;
         const int c = widest->widestChannel;
         std::vector<Colour> all = std::move(widest->colours);
-        std::sort(all.begin(), all.end(), [c](const Colour& a, const Colour& b) {
-            return a[c] != b[c] ? a[c] < b[c] : a < b;
-        });
+        std::sort(all.begin(), all.end(),
+                  [c](const Colour& a, const Colour& b) { return a[c] != b[c] ? a[c] < b[c] : a < b; });
         auto middle = all.begin() + std::ptrdiff_t(all.size() / 2);
         // Never split a run of equal values: move the cut to where the value changes.
         while (middle != all.end() && middle != all.begin() && (*middle)[c] == (*(middle - 1))[c])
@@ -238,4 +237,4 @@ QVector<QRgb> MedianCutPalette(const QImage& picture, int count)
     return palette;
 }
 
-} // namespace skin
+}  // namespace skin

@@ -12,8 +12,8 @@ bool WriteBmp24(const QImage& image, const QString& path);
 
 // One icon entry: a picture with alpha, stored with 16 or 256 colours.
 struct IconEntry {
-    QImage picture;   // ARGB32; pixels with alpha < 128 become transparent
-    int bitsPerPixel; // 4 or 8
+    QImage picture;    // ARGB32; pixels with alpha < 128 become transparent
+    int bitsPerPixel;  // 4 or 8
 };
 
 bool WriteIco(const QVector<IconEntry>& entries, const QString& path);
@@ -24,4 +24,4 @@ QVector<QRgb> StandardPalette16();
 // Up to `count` colours chosen by median cut over the opaque pixels of `picture`.
 QVector<QRgb> MedianCutPalette(const QImage& picture, int count);
 
-} // namespace skin
+}  // namespace skin

@@ -10,14 +10,13 @@ namespace {
 using namespace colours;
 
 constexpr int kWindowWidth = 210, kWindowHeight = 100;
-constexpr int kBandHeight = 19; // rows 0..18 dark band, row 19 its bright edge
+constexpr int kBandHeight = 19;  // rows 0..18 dark band, row 19 its bright edge
 
 QColor BackgroundAt(int y)
 {
     static const QVector<QPair<int, QColor>> stops{
-        {0, QColor(8, 30, 74)},     {18, QColor(20, 58, 128)}, {19, QColor(78, 164, 226)},
-        {20, QColor(24, 76, 164)},  {44, QColor(40, 102, 188)}, {60, QColor(116, 172, 228)},
-        {99, QColor(212, 234, 252)}};
+        {0, QColor(8, 30, 74)},     {18, QColor(20, 58, 128)},   {19, QColor(78, 164, 226)}, {20, QColor(24, 76, 164)},
+        {44, QColor(40, 102, 188)}, {60, QColor(116, 172, 228)}, {99, QColor(212, 234, 252)}};
     return GradientAt(stops, y);
 }
 
@@ -29,8 +28,8 @@ void DrawMakerMark(QPainter& p)
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(255, 255, 255));
     p.drawEllipse(QRectF(13.0, 2.5, 5, 5));
-    DrawLabel(p, QRect(23, 0, 60, kBandHeight), QStringLiteral("norrlab"), SkinFont(10, true),
-              QColor(160, 196, 240), Qt::AlignLeft);
+    DrawLabel(p, QRect(23, 0, 60, kBandHeight), QStringLiteral("norrlab"), SkinFont(10, true), QColor(160, 196, 240),
+              Qt::AlignLeft);
 }
 
 void DrawProductName(QPainter& p)
@@ -64,16 +63,15 @@ QImage Background(int scale)
 
 constexpr int kButtonWidth = 51, kButtonHeight = 13;
 
-const PlateStyle kButtonUp{QColor(236, 247, 255), QColor(160, 204, 242), QColor(20, 62, 128),
-                           QColor(255, 255, 255), QColor(126, 176, 224)};
-const PlateStyle kButtonDown{QColor(128, 180, 230), QColor(170, 212, 246), QColor(20, 62, 128),
-                             QColor(96, 148, 204), QColor(190, 224, 250)};
+const PlateStyle kButtonUp{QColor(236, 247, 255), QColor(160, 204, 242), QColor(20, 62, 128), QColor(255, 255, 255),
+                           QColor(126, 176, 224)};
+const PlateStyle kButtonDown{QColor(128, 180, 230), QColor(170, 212, 246), QColor(20, 62, 128), QColor(96, 148, 204),
+                             QColor(190, 224, 250)};
 
 QImage ButtonFrame(const QString& label, bool pressed, int scale)
 {
     const Shape shape = CutRect(QRect(0, 0, kButtonWidth, kButtonHeight), 3, 3);
-    QImage frame = PlateFrame(kButtonWidth, kButtonHeight, kKeyYellow, shape,
-                              pressed ? kButtonDown : kButtonUp, scale);
+    QImage frame = PlateFrame(kButtonWidth, kButtonHeight, kKeyYellow, shape, pressed ? kButtonDown : kButtonUp, scale);
     QPainter p;
     BeginContent(p, frame, PlateInterior(kButtonWidth, kButtonHeight, shape, 1));
     const int shift = pressed ? 1 : 0;
@@ -107,10 +105,10 @@ QImage PowerFrame(bool pressed, int scale)
     const Shape shape = [](int x, int y) {
         return x >= 0 && y >= 0 && x < kPowerSize && y < kPowerSize && x + y >= kPowerSize - 1;
     };
-    const PlateStyle up{QColor(46, 84, 146), QColor(14, 40, 88), QColor(6, 20, 46),
-                        QColor(92, 138, 204), QColor(10, 30, 68)};
-    const PlateStyle down{QColor(12, 32, 70), QColor(30, 62, 116), QColor(6, 20, 46),
-                          QColor(8, 24, 54), QColor(46, 84, 146)};
+    const PlateStyle up{QColor(46, 84, 146), QColor(14, 40, 88), QColor(6, 20, 46), QColor(92, 138, 204),
+                        QColor(10, 30, 68)};
+    const PlateStyle down{QColor(12, 32, 70), QColor(30, 62, 116), QColor(6, 20, 46), QColor(8, 24, 54),
+                          QColor(46, 84, 146)};
     QImage frame = PlateFrame(kPowerSize, kPowerSize, kKeyRed, shape, pressed ? down : up, scale);
     QPainter p;
     BeginContent(p, frame, PlateInterior(kPowerSize, kPowerSize, shape, 2));
@@ -128,10 +126,10 @@ constexpr int kBoxSize = 13;
 QImage CheckFrame(int state, int scale)
 {
     const Shape shape = CutRect(QRect(0, 0, kBoxSize, kBoxSize), 1, 1);
-    const PlateStyle white{QColor(255, 255, 255), QColor(236, 242, 248), kInk,
-                           QColor(196, 208, 222), QColor(255, 255, 255)};
-    const PlateStyle grey{QColor(198, 203, 210), QColor(186, 192, 200), QColor(128, 136, 148),
-                          QColor(168, 175, 184), QColor(210, 214, 220)};
+    const PlateStyle white{QColor(255, 255, 255), QColor(236, 242, 248), kInk, QColor(196, 208, 222),
+                           QColor(255, 255, 255)};
+    const PlateStyle grey{QColor(198, 203, 210), QColor(186, 192, 200), QColor(128, 136, 148), QColor(168, 175, 184),
+                          QColor(210, 214, 220)};
     QImage frame = PlateFrame(kBoxSize, kBoxSize, kKeyYellow, shape, state == 2 ? grey : white, scale);
     if (state == 1) {
         QPainter p;
@@ -194,10 +192,10 @@ void DrawArrow(QPainter& p, QPointF from, QPointF to, const QColor& colour)
 
 QImage DropFrame(bool hover, int scale)
 {
-    const PlateStyle normal{QColor(110, 216, 242), QColor(44, 160, 210), QColor(10, 52, 106),
-                            QColor(184, 242, 255), QColor(30, 128, 182)};
-    const PlateStyle bright{QColor(190, 252, 255), QColor(96, 230, 250), QColor(10, 52, 106),
-                            QColor(255, 255, 255), QColor(56, 196, 232)};
+    const PlateStyle normal{QColor(110, 216, 242), QColor(44, 160, 210), QColor(10, 52, 106), QColor(184, 242, 255),
+                            QColor(30, 128, 182)};
+    const PlateStyle bright{QColor(190, 252, 255), QColor(96, 230, 250), QColor(10, 52, 106), QColor(255, 255, 255),
+                            QColor(56, 196, 232)};
     QImage frame = WidePlate(hover ? bright : normal, scale);
     QPainter p;
     BeginContent(p, frame, PlateInterior(kWindowWidth, kPlateHeight, WidePlateShape(), 2));
@@ -224,24 +222,22 @@ void DrawCheckBadge(QPainter& p, QPointF centre, const QColor& colour)
     p.drawEllipse(centre, 9.5, 9.5);
     p.setPen(QPen(QColor(255, 255, 255), 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
-    p.drawPolyline(QPolygonF{centre + QPointF(-4.5, 0.2), centre + QPointF(-1.3, 3.6),
-                             centre + QPointF(4.6, -3.4)});
+    p.drawPolyline(QPolygonF{centre + QPointF(-4.5, 0.2), centre + QPointF(-1.3, 3.6), centre + QPointF(4.6, -3.4)});
 }
 
 void DrawWarningBadge(QPainter& p, QPointF centre, const QColor& colour)
 {
     p.setPen(QPen(colour, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(colour);
-    p.drawPolygon(QPolygonF{centre + QPointF(0, -9.5), centre + QPointF(10.5, 8.5),
-                            centre + QPointF(-10.5, 8.5)});
+    p.drawPolygon(QPolygonF{centre + QPointF(0, -9.5), centre + QPointF(10.5, 8.5), centre + QPointF(-10.5, 8.5)});
     p.setPen(QPen(QColor(0, 0, 0), 2.4, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(centre + QPointF(0, -3.5), centre + QPointF(0, 2.5));
     p.drawPoint(centre + QPointF(0, 6.0));
 }
 
 // A heading with its badge, centred as a group above the message line.
-QImage MessagePanel(const PlateStyle& style, const QString& word, const QColor& colour,
-                    const QColor& rule, bool success, int scale)
+QImage MessagePanel(const PlateStyle& style, const QString& word, const QColor& colour, const QColor& rule,
+                    bool success, int scale)
 {
     QImage frame = WidePlate(style, scale);
     QPainter p;
@@ -264,15 +260,15 @@ QImage MessagePanel(const PlateStyle& style, const QString& word, const QColor& 
 
 QImage SuccessPanel(int scale)
 {
-    const PlateStyle white{QColor(255, 255, 255), QColor(226, 238, 250), QColor(20, 62, 128),
-                           QColor(255, 255, 255), QColor(190, 212, 236)};
+    const PlateStyle white{QColor(255, 255, 255), QColor(226, 238, 250), QColor(20, 62, 128), QColor(255, 255, 255),
+                           QColor(190, 212, 236)};
     return MessagePanel(white, QStringLiteral("completed!"), kSuccessBlue, QColor(190, 210, 236), true, scale);
 }
 
 QImage CautionPanel(int scale)
 {
-    const PlateStyle black{QColor(34, 34, 36), QColor(4, 4, 6), QColor(84, 84, 90),
-                           QColor(52, 52, 56), QColor(0, 0, 0)};
+    const PlateStyle black{QColor(34, 34, 36), QColor(4, 4, 6), QColor(84, 84, 90), QColor(52, 52, 56),
+                           QColor(0, 0, 0)};
     return MessagePanel(black, QStringLiteral("caution!"), kCautionYellow, QColor(70, 70, 74), false, scale);
 }
 
@@ -302,8 +298,8 @@ QImage ProtectionLabel(const QImage& background)
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(6, 22, 60, 110));
     p.drawRoundedRect(QRectF(0, 0, 106, 12), 3, 3);
-    DrawLabel(p, QRect(3, 0, 103, 12), QStringLiteral("protection availability"), SkinFont(11, true, true),
-              kOffWhite, Qt::AlignLeft);
+    DrawLabel(p, QRect(3, 0, 103, 12), QStringLiteral("protection availability"), SkinFont(11, true, true), kOffWhite,
+              Qt::AlignLeft);
     return label;
 }
 
@@ -349,8 +345,8 @@ QImage AboutLogo(const QImage& background)
     const QFontMetrics metrics(font);
     const int left = (48 - metrics.horizontalAdvance(QStringLiteral("Quorbin"))) / 2;
     DrawLabel(p, QRect(left, 0, 10, 12), QStringLiteral("Q"), font, kCyan, Qt::AlignLeft);
-    DrawLabel(p, QRect(left + metrics.horizontalAdvance(QLatin1Char('Q')), 0, 40, 12),
-              QStringLiteral("uorbin"), font, QColor(255, 255, 255), Qt::AlignLeft);
+    DrawLabel(p, QRect(left + metrics.horizontalAdvance(QLatin1Char('Q')), 0, 40, 12), QStringLiteral("uorbin"), font,
+              QColor(255, 255, 255), Qt::AlignLeft);
     const QRectF body(16.5, 15.5, 15, 31);
     DrawHandset(p, body);
     DrawSoundArcs(p, QPointF(body.left() - 1, 26), true);
@@ -358,7 +354,7 @@ QImage AboutLogo(const QImage& background)
     return logo;
 }
 
-} // namespace
+}  // namespace
 
 QVector<SkinBitmap> DrawSkinBitmaps(int scale)
 {
@@ -382,4 +378,4 @@ QVector<SkinBitmap> DrawSkinBitmaps(int scale)
     };
 }
 
-} // namespace skin
+}  // namespace skin

@@ -8,7 +8,7 @@ namespace skin {
 
 struct SkinBitmap {
     int number;
-    QImage image; // RGB32, frames stacked vertically
+    QImage image;  // RGB32, frames stacked vertically
 };
 
 // Every skin bitmap, in number order, at `scale` (1 or 2) times its size in
@@ -22,4 +22,4 @@ QImage DrawIcon(int size);
 // The same icon in colours of the standard 16-colour palette, without blends.
 QImage DrawIcon16Colours(int size);
 
-} // namespace skin
+}  // namespace skin

@@ -19,8 +19,7 @@ Shape CutRect(const QRect& r, int cut, int bottomRightCut)
 QColor Mix(const QColor& a, const QColor& b, double t)
 {
     auto channel = [t](int x, int y) { return int(x + (y - x) * t + 0.5); };
-    return QColor(channel(a.red(), b.red()), channel(a.green(), b.green()),
-                  channel(a.blue(), b.blue()));
+    return QColor(channel(a.red(), b.red()), channel(a.green(), b.green()), channel(a.blue(), b.blue()));
 }
 
 QColor GradientAt(const QVector<QPair<int, QColor>>& stops, int y)
@@ -52,10 +51,9 @@ Edge Classify(int w, int h, const Shape& shape, int x, int y)
     return Edge::Interior;
 }
 
-} // namespace
+}  // namespace
 
-QImage PlateFrame(int w, int h, const QColor& key, const Shape& shape, const PlateStyle& style,
-                  int scale)
+QImage PlateFrame(int w, int h, const QColor& key, const Shape& shape, const PlateStyle& style, int scale)
 {
     QImage frame(w, h, QImage::Format_RGB32);
     frame.fill(key);
@@ -87,8 +85,8 @@ QImage PlateFrame(int w, int h, const QColor& key, const Shape& shape, const Pla
 
 QImage Upscaled(const QImage& image, int scale)
 {
-    QImage out = image.scaled(image.width() * scale, image.height() * scale, Qt::IgnoreAspectRatio,
-                              Qt::FastTransformation);
+    QImage out =
+        image.scaled(image.width() * scale, image.height() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     out.setDevicePixelRatio(scale);
     return out;
 }
@@ -123,16 +121,14 @@ QRegion PlateInterior(int w, int h, const Shape& shape, int margin)
 
 QFont SkinFont(int pixelSize, bool bold, bool narrow)
 {
-    const QString family = narrow ? QStringLiteral("Liberation Sans Narrow")
-                                  : QStringLiteral("Liberation Sans");
+    const QString family = narrow ? QStringLiteral("Liberation Sans Narrow") : QStringLiteral("Liberation Sans");
     QFont font(family);
     font.setPixelSize(pixelSize);
     font.setBold(bold);
     font.setHintingPreference(QFont::PreferFullHinting);
     font.setStyleStrategy(QFont::PreferAntialias);
     if (QFontInfo(font).family() != family)
-        std::fprintf(stderr, "warning: font %s is missing; the artwork will differ\n",
-                     qPrintable(family));
+        std::fprintf(stderr, "warning: font %s is missing; the artwork will differ\n", qPrintable(family));
     return font;
 }
 
@@ -145,8 +141,8 @@ void BeginContent(QPainter& painter, QImage& image, const QRegion& clip)
         painter.setClipRegion(clip);
 }
 
-void DrawLabel(QPainter& painter, const QRect& box, const QString& text, const QFont& font,
-               const QColor& colour, Qt::Alignment horizontal)
+void DrawLabel(QPainter& painter, const QRect& box, const QString& text, const QFont& font, const QColor& colour,
+               Qt::Alignment horizontal)
 {
     const QFontMetrics metrics(font);
     const QRect ascender = metrics.tightBoundingRect(QStringLiteral("lbdk"));
@@ -165,8 +161,7 @@ void DrawLabel(QPainter& painter, const QRect& box, const QString& text, const Q
 void ProtectPlateFromKey(QImage& frame, const QColor& key, const Shape& shape)
 {
     const QRgb keyRgb = key.rgb();
-    const QRgb nudged = qRgb(qRed(keyRgb) == 255 ? 254 : qRed(keyRgb) + 1, qGreen(keyRgb),
-                             qBlue(keyRgb));
+    const QRgb nudged = qRgb(qRed(keyRgb) == 255 ? 254 : qRed(keyRgb) + 1, qGreen(keyRgb), qBlue(keyRgb));
     const int scale = int(frame.devicePixelRatio());
     for (int y = 0; y < frame.height(); ++y)
         for (int x = 0; x < frame.width(); ++x)
@@ -186,4 +181,4 @@ QImage StackFrames(const QVector<QImage>& frames)
     return out;
 }
 
-} // namespace skin
+}  // namespace skin

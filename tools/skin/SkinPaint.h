@@ -21,7 +21,7 @@ inline const QColor kOffWhite(240, 240, 240);  // text straight on the backgroun
 inline const QColor kCyan(84, 200, 240);       // accents
 inline const QColor kSuccessBlue(0, 36, 255);
 inline const QColor kCautionYellow(255, 216, 0);
-} // namespace colours
+}  // namespace colours
 
 // Which pixels of a frame belong to a plate.
 using Shape = std::function<bool(int x, int y)>;
@@ -40,8 +40,7 @@ struct PlateStyle {
 // A frame of `w` x `h` filled with `key`, with the plate `shape` painted on it.
 // At `scale` 2 every pixel is doubled, so the key pixels stay those of scale 1
 // while content drawn afterwards gets the finer grid.
-QImage PlateFrame(int w, int h, const QColor& key, const Shape& shape, const PlateStyle& style,
-                  int scale = 1);
+QImage PlateFrame(int w, int h, const QColor& key, const Shape& shape, const PlateStyle& style, int scale = 1);
 
 // `image` with every pixel repeated `scale` times in each direction and its
 // device pixel ratio set to `scale`: painters on it keep working in 1x units.
@@ -67,8 +66,8 @@ void BeginContent(QPainter& painter, QImage& image, const QRegion& clip = {});
 
 // Draws `text` centred horizontally in `box`, its ascender-to-baseline height
 // centred vertically, so that labels of one size share a baseline.
-void DrawLabel(QPainter& painter, const QRect& box, const QString& text, const QFont& font,
-               const QColor& colour, Qt::Alignment horizontal = Qt::AlignHCenter);
+void DrawLabel(QPainter& painter, const QRect& box, const QString& text, const QFont& font, const QColor& colour,
+               Qt::Alignment horizontal = Qt::AlignHCenter);
 
 // Replaces exact key colour inside the plate with a neighbour shade, so that
 // no interior pixel is cut out of the control's shape (`shape` in 1x units).
@@ -77,4 +76,4 @@ void ProtectPlateFromKey(QImage& frame, const QColor& key, const Shape& shape);
 // Frames of equal size and device pixel ratio stacked from top to bottom.
 QImage StackFrames(const QVector<QImage>& frames);
 
-} // namespace skin
+}  // namespace skin

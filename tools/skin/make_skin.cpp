@@ -31,20 +31,23 @@ bool WriteSkin(const QDir& out)
 
 bool WriteIcons(const QDir& out)
 {
-    const QVector<skin::IconEntry> entries{
-        {skin::DrawIcon16Colours(32), 4}, {skin::DrawIcon16Colours(16), 4}, {skin::DrawIcon(32), 8},
-        {skin::DrawIcon(16), 8}, {skin::DrawIcon(48), 8}};
+    const QVector<skin::IconEntry> entries{{skin::DrawIcon16Colours(32), 4},
+                                           {skin::DrawIcon16Colours(16), 4},
+                                           {skin::DrawIcon(32), 8},
+                                           {skin::DrawIcon(16), 8},
+                                           {skin::DrawIcon(48), 8}};
     if (!out.mkpath(QStringLiteral("icon")) || !skin::WriteIco(entries, out.filePath(QStringLiteral("icon/128.ico"))))
         return false;
     for (int size : {16, 32, 48, 64, 128, 256}) {
         const QString folder = QStringLiteral("icon/hicolor/%1x%1/apps").arg(size);
-        if (!out.mkpath(folder) || !skin::DrawIcon(size).save(out.filePath(folder + QStringLiteral("/quorbin.png")), "PNG"))
+        if (!out.mkpath(folder)
+            || !skin::DrawIcon(size).save(out.filePath(folder + QStringLiteral("/quorbin.png")), "PNG"))
             return false;
     }
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

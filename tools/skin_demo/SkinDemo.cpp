@@ -63,7 +63,7 @@ bool SaveGrab(QWidget* window, const QString& path)
     return saved;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
