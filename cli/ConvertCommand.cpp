@@ -15,7 +15,7 @@
 #include "cli/StandardStreams.h"
 #include "cli/TerminalText.h"
 #include "mld/MldFormat.h"
-#include "cli/prepare/AudioPreparation.h"
+#include "decode/AudioPreparation.h"
 #include "conversion/ConversionSteps.h"
 #include "conversion/StepMessages.h"
 #include "platform/Cp932.h"
@@ -183,7 +183,7 @@ StepFailure PrepareSource(const std::string& file, const SoundRequest& sound, Co
     if (IsStandardStream(file))
         return steps.PrepareDecoded(ReadPipedWave);
     if (sound.preparation) {
-        prepare::PreparedRecording details;
+        decode::PreparedRecording details;
         const StepFailure failure = steps.PrepareDecoded([&](const std::string& path, ByteBuffer& wave) {
             return PrepareWaveBytes(path, *sound.preparation, wave, details, problem);
         });

@@ -100,20 +100,20 @@ std::optional<double> ParseTime(std::string_view text)
     return std::nullopt;
 }
 
-std::optional<prepare::PreparationOptions> PreparationFromOptions(bool resample, const std::optional<std::string>& rate,
-                                                                  bool normalize, std::string& problem)
+std::optional<decode::PreparationOptions> PreparationFromOptions(bool resample, const std::optional<std::string>& rate,
+                                                                 bool normalize, std::string& problem)
 {
     if (!resample && !rate && !normalize)
         return std::nullopt;
-    prepare::PreparationOptions options;
+    decode::PreparationOptions options;
     options.normalize = normalize;
     if (resample)
-        options.targetRate = prepare::kDefaultRate;
+        options.targetRate = decode::kDefaultRate;
     if (rate) {
         int hertz = 0;
         const char* end = rate->data() + rate->size();
         const auto [stop, error] = std::from_chars(rate->data(), end, hertz);
-        if (error != std::errc() || stop != end || hertz < prepare::kLowestRate || hertz > prepare::kHighestRate) {
+        if (error != std::errc() || stop != end || hertz < decode::kLowestRate || hertz > decode::kHighestRate) {
             problem = Tr({"--rate must be a whole number of hertz from 4000 to 16000, not \"",
                           "--rate には 4000 ～ 16000 の整数 (Hz) が必要です: \""})
                       + *rate + "\"";

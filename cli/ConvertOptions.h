@@ -8,7 +8,7 @@
 
 #include "audio/SampleEdit.h"
 #include "cli/CommandLine.h"
-#include "cli/prepare/AudioPreparation.h"
+#include "decode/AudioPreparation.h"
 
 namespace quorbin::cli {
 
@@ -20,12 +20,12 @@ std::optional<double> ParseTime(std::string_view text);
 // Reads --resample, --rate HZ and --normalize. Returns nullopt when none was
 // given, or, with `problem` set, when --rate is not a whole number from
 // 4000 to 16000.
-std::optional<prepare::PreparationOptions> PreparationFromOptions(bool resample, const std::optional<std::string>& rate,
-                                                                  bool normalize, std::string& problem);
+std::optional<decode::PreparationOptions> PreparationFromOptions(bool resample, const std::optional<std::string>& rate,
+                                                                 bool normalize, std::string& problem);
 
 struct SoundRequest {
     EditOptions edit;
-    std::optional<prepare::PreparationOptions> preparation;  // none: a native WAVE file only
+    std::optional<decode::PreparationOptions> preparation;  // none: a native WAVE file only
 };
 
 // Reads every option of SoundOptionSpecs(); nullopt with `problem` set on a usage error.

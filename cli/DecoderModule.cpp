@@ -7,7 +7,7 @@
 #include <cctype>
 
 #include "audio/WaveWriter.h"
-#include "cli/prepare/PreparationModule.h"
+#include "decode/PreparationModule.h"
 
 namespace quorbin::cli {
 namespace {
@@ -18,20 +18,20 @@ std::filesystem::path ModulePath()
 {
     std::error_code ec;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return program.parent_path() / QUORBIN_MODULE_RELATIVE_DIR / prepare::kModuleFileName;
+    return program.parent_path() / QUORBIN_MODULE_RELATIVE_DIR / decode::kModuleFileName;
 }
 
 // Loaded once and kept for the life of the process.
-prepare::PrepareRecordingFunction LoadEntry(std::string& problem)
+decode::PrepareRecordingFunction LoadEntry(std::string& problem)
 {
     static std::string failure;
-    static const prepare::PrepareRecordingFunction entry = [] {
+    static const decode::PrepareRecordingFunction entry = [] {
         const std::filesystem::path path = ModulePath();
         void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        void* symbol = module ? ::dlsym(module, prepare::kModuleEntry) : nullptr;
+        void* symbol = module ? ::dlsym(module, decode::kModuleEntry) : nullptr;
         if (!symbol)
             failure = "cannot load the decoders: " + std::string(::dlerror());
-        return reinterpret_cast<prepare::PrepareRecordingFunction>(symbol);
+        return reinterpret_cast<decode::PrepareRecordingFunction>(symbol);
     }();
     problem = failure;
     return entry;
@@ -54,16 +54,16 @@ bool DecoderReadsExtension(std::string_view extension)
     return std::find(kDecodedExtensions.begin(), kDecodedExtensions.end(), lower) != kDecodedExtensions.end();
 }
 
-StepFailure PrepareWaveBytes(const std::filesystem::path& source, const prepare::PreparationOptions& options,
-                             ByteBuffer& wave, prepare::PreparedRecording& details, std::string& problem)
+StepFailure PrepareWaveBytes(const std::filesystem::path& source, const decode::PreparationOptions& options,
+                             ByteBuffer& wave, decode::PreparedRecording& details, std::string& problem)
 {
-    const prepare::PrepareRecordingFunction prepareRecording = LoadEntry(problem);
+    const decode::PrepareRecordingFunction prepareRecording = LoadEntry(problem);
     if (!prepareRecording)
         return StepFailure::InvalidWave;
     switch (prepareRecording(source, options, details)) {
-    case prepare::PreparationStatus::Ok: break;
-    case prepare::PreparationStatus::CannotOpen: return StepFailure::CannotOpen;
-    case prepare::PreparationStatus::Unreadable: return StepFailure::InvalidWave;
+    case decode::PreparationStatus::Ok: break;
+    case decode::PreparationStatus::CannotOpen: return StepFailure::CannotOpen;
+    case decode::PreparationStatus::Unreadable: return StepFailure::InvalidWave;
     }
     wave.Clear();
     const auto rate = static_cast<std::uint32_t>(details.sampleRate);

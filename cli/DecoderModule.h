@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "cli/prepare/AudioPreparation.h"
+#include "decode/AudioPreparation.h"
 #include "conversion/StepFailure.h"
 #include "core/ByteBuffer.h"
 
@@ -14,8 +14,8 @@ namespace quorbin::cli {
 // The prepared recording as a canonical 16-bit mono PCM WAVE in `wave`, its
 // details in `details`. Returns StepFailure::None, CannotOpen or InvalidWave;
 // when the module cannot be loaded, InvalidWave with `problem` saying why.
-StepFailure PrepareWaveBytes(const std::filesystem::path& source, const prepare::PreparationOptions& options,
-                             ByteBuffer& wave, prepare::PreparedRecording& details, std::string& problem);
+StepFailure PrepareWaveBytes(const std::filesystem::path& source, const decode::PreparationOptions& options,
+                             ByteBuffer& wave, decode::PreparedRecording& details, std::string& problem);
 
 // True when a file with this extension (without the dot, any case) is in a
 // format the decoders read: "flac", "ogg", "m4a", ... Answered without loading them.

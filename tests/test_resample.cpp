@@ -24,14 +24,14 @@ extern "C" {
 #include "cli/CommandLine.h"
 #include "cli/ConvertCommand.h"
 #include "cli/ConvertOptions.h"
-#include "cli/prepare/AudioPreparation.h"
+#include "decode/AudioPreparation.h"
 #include "audio/AdpcmDecoder.h"
 #include "mld/MldReader.h"
 
 namespace {
 
 using namespace quorbin;
-using namespace quorbin::prepare;
+using namespace quorbin::decode;
 using testing_support::ReadFile;
 using testing_support::TempFolder;
 namespace fs = std::filesystem;

@@ -1,7 +1,7 @@
 // Decoding through FFmpeg's libraries. The file is read through the descriptor
 // the caller opened, never by name, and nothing the file refers to (playlists,
 // other files or addresses) is ever opened.
-#include "cli/prepare/FfmpegReader.h"
+#include "decode/FfmpegReader.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -17,7 +17,7 @@ extern "C" {
 #include <cstring>
 #include <vector>
 
-namespace quorbin::prepare {
+namespace quorbin::decode {
 namespace {
 
 constexpr int kIoBufferSize = 32768;
@@ -267,4 +267,4 @@ std::unique_ptr<FrameReader> OpenWithFfmpeg(int fd, const char* name)
     return reader;
 }
 
-}  // namespace quorbin::prepare
+}  // namespace quorbin::decode

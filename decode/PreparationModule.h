@@ -3,9 +3,9 @@
 // which would cost every run of quorbin-cli tens of milliseconds. They live in
 // a module of their own that the converter loads only when a recording has to
 // be decoded; this is the one function it looks up there.
-#include "cli/prepare/AudioPreparation.h"
+#include "decode/AudioPreparation.h"
 
-namespace quorbin::prepare {
+namespace quorbin::decode {
 
 using PrepareRecordingFunction = PreparationStatus (*)(const std::filesystem::path& source,
                                                        const PreparationOptions& options, PreparedRecording& out);
@@ -13,4 +13,4 @@ using PrepareRecordingFunction = PreparationStatus (*)(const std::filesystem::pa
 inline constexpr const char* kModuleFileName = "quorbin-decoders.so";
 inline constexpr const char* kModuleEntry = "quorbin_prepare_recording";
 
-}  // namespace quorbin::prepare
+}  // namespace quorbin::decode

@@ -1,12 +1,12 @@
-#include "cli/prepare/AudioPreparation.h"
+#include "decode/AudioPreparation.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "cli/prepare/FrameReader.h"
-#include "cli/prepare/MonoResampler.h"
+#include "decode/FrameReader.h"
+#include "decode/MonoResampler.h"
 
-namespace quorbin::prepare {
+namespace quorbin::decode {
 namespace {
 
 int ChooseRate(const PreparationOptions& options, int sourceRate)
@@ -80,4 +80,4 @@ PreparationStatus PrepareRecording(const std::filesystem::path& source, const Pr
     return PreparationStatus::Ok;
 }
 
-}  // namespace quorbin::prepare
+}  // namespace quorbin::decode

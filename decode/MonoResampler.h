@@ -4,12 +4,12 @@
 #include <memory>
 
 #include "audio/SampleEdit.h"
-#include "cli/prepare/FrameReader.h"
+#include "decode/FrameReader.h"
 
-namespace quorbin::prepare {
+namespace quorbin::decode {
 
 // Mono samples of `reader` at `targetRate`: the channels averaged, non-finite
 // samples read as silence. Null when the resampler cannot be made.
 std::unique_ptr<SampleStream> MakeMonoStream(FrameReader& reader, int targetRate);
 
-}  // namespace quorbin::prepare
+}  // namespace quorbin::decode

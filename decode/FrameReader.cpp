@@ -1,13 +1,13 @@
-#include "cli/prepare/FrameReader.h"
+#include "decode/FrameReader.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "cli/prepare/FfmpegReader.h"
-#include "cli/prepare/SndfileReader.h"
+#include "decode/FfmpegReader.h"
+#include "decode/SndfileReader.h"
 
-namespace quorbin::prepare {
+namespace quorbin::decode {
 namespace {
 
 // The reader owns the descriptor that the decoder reads through.
@@ -67,4 +67,4 @@ std::unique_ptr<FrameReader> OpenFrameReader(const std::filesystem::path& path, 
     return std::make_unique<OwningReader>(fd, std::move(reader));
 }
 
-}  // namespace quorbin::prepare
+}  // namespace quorbin::decode

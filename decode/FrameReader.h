@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-namespace quorbin::prepare {
+namespace quorbin::decode {
 
 class FrameReader {
 public:
@@ -32,4 +32,4 @@ enum class OpenStatus {
 // FIFO or a device.
 std::unique_ptr<FrameReader> OpenFrameReader(const std::filesystem::path& path, OpenStatus& status);
 
-}  // namespace quorbin::prepare
+}  // namespace quorbin::decode

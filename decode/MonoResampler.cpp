@@ -1,4 +1,4 @@
-#include "cli/prepare/MonoResampler.h"
+#include "decode/MonoResampler.h"
 
 #include <soxr.h>
 
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-namespace quorbin::prepare {
+namespace quorbin::decode {
 namespace {
 
 constexpr long kBlockFrames = 4096;
@@ -134,4 +134,4 @@ std::unique_ptr<SampleStream> MakeMonoStream(FrameReader& reader, int targetRate
     return std::make_unique<MonoStream>(reader, targetRate, std::move(resampler));
 }
 
-}  // namespace quorbin::prepare
+}  // namespace quorbin::decode

@@ -14,7 +14,7 @@
 #include "audio/SampleEdit.h"
 #include "mld/MldFormat.h"
 
-namespace quorbin::prepare {
+namespace quorbin::decode {
 
 constexpr int kLowestRate = mld::kMinSampleRate;
 constexpr int kHighestRate = mld::kMaxSampleRate;
@@ -51,4 +51,4 @@ struct PreparedRecording {
 PreparationStatus PrepareRecording(const std::filesystem::path& source, const PreparationOptions& options,
                                    PreparedRecording& out);
 
-}  // namespace quorbin::prepare
+}  // namespace quorbin::decode

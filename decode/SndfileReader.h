@@ -1,10 +1,10 @@
 #pragma once
-#include "cli/prepare/FrameReader.h"
+#include "decode/FrameReader.h"
 
-namespace quorbin::prepare {
+namespace quorbin::decode {
 
 // A reader over the open descriptor `fd` (kept open by the caller, read from
 // its start with positioned reads), or null when libsndfile cannot read it.
 std::unique_ptr<FrameReader> OpenWithSndfile(int fd);
 
-}  // namespace quorbin::prepare
+}  // namespace quorbin::decode

@@ -1,7 +1,7 @@
 // Decoding through libsndfile. Besides the common formats it reads a few that
 // FFmpeg does not: Matlab/Octave, HTK, Akai MPC 2000, FastTracker 2
 // instruments, Psion WVE, DWVW in AIFF, 24-bit PAF.
-#include "cli/prepare/SndfileReader.h"
+#include "decode/SndfileReader.h"
 
 #include <sndfile.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 
 #include <cerrno>
 
-namespace quorbin::prepare {
+namespace quorbin::decode {
 namespace {
 
 // libsndfile reads through positioned reads on the caller's descriptor: opened
@@ -107,4 +107,4 @@ std::unique_ptr<FrameReader> OpenWithSndfile(int fd)
     return std::make_unique<SndfileReader>(file, info, std::move(source));
 }
 
-}  // namespace quorbin::prepare
+}  // namespace quorbin::decode
