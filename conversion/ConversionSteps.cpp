@@ -79,13 +79,15 @@ StepFailure ParseResultToFailure(std::int32_t result)
     }
 }
 
-// Running out of memory ends the step with its failure instead of ending the program.
+// Running out of memory ends the step with its failure and says so, instead of
+// ending the program.
 template <typename Step>
-StepFailure FailingOnOutOfMemory(StepFailure failure, Step step)
+StepFailure FailingOnOutOfMemory(StepFailure failure, FailureReason& reason, Step step)
 {
     try {
         return step();
     } catch (const std::bad_alloc&) {
+        reason = FailureReason::Of(ReasonKind::OutOfMemory);
         return failure;
     }
 }
@@ -159,7 +161,7 @@ void ConversionSteps::PlanOutputPath()
 StepFailure ConversionSteps::Prepare()
 {
     m_reason = {};
-    return FailingOnOutOfMemory(StepFailure::InvalidWave, [this] {
+    return FailingOnOutOfMemory(StepFailure::InvalidWave, m_reason, [this] {
         if (PathTooLong(m_droppedPath))
             return StepFailure::PathTooLong;
         if (!EndsWithWaveExtension(m_droppedPath))
@@ -169,7 +171,7 @@ StepFailure ConversionSteps::Prepare()
 
         FileSource file(m_droppedPath);
         if (!file.Valid()) {
-            m_reason = FailureReason::System(file.OpenError());
+            m_reason = FailureReason::Opening(file.OpenError());
             return StepFailure::CannotOpen;
         }
         return ReadSource(file);
@@ -179,7 +181,7 @@ StepFailure ConversionSteps::Prepare()
 StepFailure ConversionSteps::PrepareDecoded(const SourceDecoder& decode)
 {
     m_reason = {};
-    return FailingOnOutOfMemory(StepFailure::InvalidWave, [&] {
+    return FailingOnOutOfMemory(StepFailure::InvalidWave, m_reason, [&] {
         if (PathTooLong(m_droppedPath))
             return StepFailure::PathTooLong;
         m_extensionLength = ExtensionLength(m_droppedPath);
@@ -245,7 +247,7 @@ std::unique_ptr<SampleStream> ConversionSteps::OpenSamples() const
 
 StepFailure ConversionSteps::UseSamples(std::span<const std::int16_t> samples, std::uint64_t selectedSamples)
 {
-    return FailingOnOutOfMemory(StepFailure::InvalidWave, [&] {
+    return FailingOnOutOfMemory(StepFailure::InvalidWave, m_reason, [&] {
         ByteBuffer wave;
         if (m_sampleRate <= 0 || !WriteMonoWave(samples, static_cast<std::uint32_t>(m_sampleRate), wave))
             return StepFailure::InvalidWave;
@@ -266,7 +268,7 @@ StepFailure ConversionSteps::Finish(const ContentInfo& info)
 {
     m_outputSize = 0;
     m_reason = {};
-    return FailingOnOutOfMemory(StepFailure::CannotSave, [&] { return BuildAndSave(info); });
+    return FailingOnOutOfMemory(StepFailure::CannotSave, m_reason, [&] { return BuildAndSave(info); });
 }
 
 StepFailure ConversionSteps::BuildAndSave(const ContentInfo& info)

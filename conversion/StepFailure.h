@@ -5,6 +5,7 @@
 #include <string>
 
 #include "audio/WaveReader.h"
+#include "platform/FileSource.h"
 #include "platform/FileSystem.h"
 
 namespace quorbin {
@@ -32,6 +33,8 @@ enum class ReasonKind {
     FormatFound,         // `format` is the WAVE format found, which is not taken as it is
     Undecodable,         // no decoder reads the recording
     Exists,              // the output exists and is kept
+    NotRegularFile,      // the recording is a FIFO, a device or a socket
+    OutOfMemory,
 };
 
 struct FailureReason {
@@ -41,6 +44,11 @@ struct FailureReason {
     WaveFormat format;
 
     static FailureReason System(int error) { return {ReasonKind::SystemError, error, {}, {}}; }
+    // Why a recording could not be opened, from the error of OpenRegularFile.
+    static FailureReason Opening(int error)
+    {
+        return error == kNotRegularFile ? Of(ReasonKind::NotRegularFile) : System(error);
+    }
     static FailureReason Of(ReasonKind kind) { return {kind, 0, {}, {}}; }
     bool Given() const { return kind != ReasonKind::None; }
 };

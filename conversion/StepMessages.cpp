@@ -29,7 +29,7 @@ constexpr ErrorWording kErrorWordings[] = {
     {EPERM, {"Operation not permitted", "操作が許可されていません"}},
     {EISDIR, {"Is a directory", "フォルダです"}},
     {ENOTDIR, {"Not a directory", "フォルダではありません"}},
-    {EINVAL, {"Invalid argument", "通常のファイルではありません"}},
+    {EINVAL, {"Invalid argument", "引数が正しくありません"}},
     {EEXIST, {"File exists", "ファイルが既にあります"}},
     {ENOSPC, {"No space left on device", "デバイスに空き容量がありません"}},
     {EDQUOT, {"Disk quota exceeded", "ディスク使用量の上限を超えました"}},
@@ -130,6 +130,8 @@ std::string ReasonText(const FailureReason& reason, Language language)
     case ReasonKind::Undecodable:
         return Wording{"no decoder reads this file", "どのデコーダも読めないファイルです"}.In(language);
     case ReasonKind::Exists: return Wording{"exists", "既に存在します"}.In(language);
+    case ReasonKind::NotRegularFile: return Wording{"not a regular file", "通常のファイルではありません"}.In(language);
+    case ReasonKind::OutOfMemory: return Wording{"out of memory", "メモリが足りません"}.In(language);
     }
     return {};
 }

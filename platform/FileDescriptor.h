@@ -24,6 +24,13 @@ public:
         m_fd = -1;
         return ::close(fd) == 0;
     }
+    // Hands the descriptor to the caller, who closes it.
+    int Release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
 
 private:
     int m_fd;

@@ -11,29 +11,40 @@ namespace {
 
 constexpr std::size_t kBlockSize = 64 * 1024;
 
-int OpenForReading(const std::filesystem::path& path)
+// 0 when `fd` is an open regular file, otherwise why not (see OpenRegularFile).
+int RegularFileError(int fd, std::uint64_t& size)
 {
-    // Non-blocking so that a named pipe given by mistake cannot hang the open.
-    return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0)
+        return errno;
+    if (!S_ISREG(st.st_mode))
+        return S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
+    size = static_cast<std::uint64_t>(st.st_size);
+    return 0;
 }
 
 }  // namespace
 
-FileSource::FileSource(const std::filesystem::path& path) : FileSource(OpenForReading(path)) {}
+int OpenRegularFile(const std::filesystem::path& path, int& error)
+{
+    // O_NONBLOCK does not change reads from a regular file.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    std::uint64_t size = 0;
+    error = RegularFileError(fd.Get(), size);
+    return error == 0 ? fd.Release() : -1;
+}
+
+FileSource::FileSource(const std::filesystem::path& path) : m_fd(OpenRegularFile(path, m_error))
+{
+    if (m_fd.Valid())
+        m_error = RegularFileError(m_fd.Get(), m_size);
+    m_valid = m_fd.Valid() && m_error == 0;
+}
 
 FileSource::FileSource(int fd) : m_fd(fd)
 {
-    struct stat st {};
-    if (!m_fd.Valid() || ::fstat(m_fd.Get(), &st) != 0) {
-        m_error = errno;
-        return;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        m_error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        return;
-    }
-    m_size = static_cast<std::uint64_t>(st.st_size);
-    m_valid = true;
+    m_error = RegularFileError(fd, m_size);
+    m_valid = m_error == 0;
 }
 
 SourceRead FileSource::ReadThrough(std::uint64_t offset, std::uint8_t* dest, std::size_t length)

@@ -282,6 +282,7 @@ protected:
         WriteFile(m_folder / "notes.txt", "hello");
         WriteFile(m_folder / "song.flac", "not really");
         std::filesystem::create_directory(m_folder / "folder.wav");
+        ASSERT_EQ(::mkfifo((m_folder / "fifo.wav").c_str(), 0600), 0);
         WriteFile(m_folder / "locked.wav", m_wave);
         WriteFile(m_folder / "locked.mld", "old");
         std::filesystem::permissions(m_folder / "locked.mld", std::filesystem::perms(0444));
@@ -316,6 +317,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"missing.wav", 2, "Cannot open WAVE file: No such file or directory",
                     "WAVEファイルを開けません: ファイルまたはフォルダがありません"},
         FailureCase{"folder.wav", 2, "Cannot open WAVE file: Is a directory", "WAVEファイルを開けません: フォルダです"},
+        FailureCase{"fifo.wav", 2, "Cannot open WAVE file: not a regular file",
+                    "WAVEファイルを開けません: 通常のファイルではありません"},
         FailureCase{"missing.flac",
                     2,
                     "Cannot open WAVE file: No such file or directory",

@@ -356,7 +356,7 @@ std::uint64_t AddressSpaceInUse()
 }
 
 // A failed allocation ends the step with its message (4 while reading, 6
-// while building and saving), never the program; a recording of 1 GiB needs
+// while building and saving) and the reason "out of memory", never the program; a recording of 1 GiB needs
 // no memory in proportion to its size.
 TEST_F(ConversionStepsTest, RunningOutOfMemoryGivesAMessage)
 {
@@ -392,10 +392,13 @@ TEST_F(ConversionStepsTest, RunningOutOfMemoryGivesAMessage)
                     return 100;
                 const StepFailure prepared = steps.Prepare();
                 if (prepared != StepFailure::None)
-                    return MessageIdFor(prepared);
+                    return steps.Reason().kind == ReasonKind::OutOfMemory ? MessageIdFor(prepared) : 101;
                 if (!whileReading && !limitTo(spare))
                     return 100;
-                return MessageIdFor(steps.Finish(FixedInfo()));
+                const StepFailure finished = steps.Finish(FixedInfo());
+                if (finished != StepFailure::None && steps.Reason().kind != ReasonKind::OutOfMemory)
+                    return 101;
+                return MessageIdFor(finished);
             }));
             EXPECT_TRUE(outcomes.back() == failure || outcomes.back() == IDS_OUTPUT_SIZE)
                 << failure << ", spare " << spare << ": " << outcomes.back();
