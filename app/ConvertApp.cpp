@@ -12,6 +12,7 @@
 
 #include "app/MainDialog.h"
 #include "app/SingleInstance.h"
+#include "ui/UiText.h"
 
 namespace quorbin {
 
@@ -74,6 +75,7 @@ int ConvertApp::Start(int& argc, char** argv)
 {
     PreferX11OnWayland();
     QApplication application(argc, argv);
+    InstallQtTranslations(UserLanguage());
     const QString file = FileArgument(QApplication::arguments());
 
     QString why;

@@ -92,13 +92,18 @@ private:
 };
 
 // The size report, with a second line when the melody file could not hold the whole recording.
-QString ReportWithCutNote(const ConversionSteps& steps)
+QString ReportWithCutNote(const ConversionSteps& steps, const Language& language)
 {
-    QString text = QString::fromStdString(steps.ReportText(UiLanguage()));
-    const std::string note = steps.CutNoteText(UiLanguage());
+    QString text = QString::fromStdString(steps.ReportText(language));
+    const std::string note = steps.CutNoteText(language);
     if (!note.empty())
         text += QLatin1Char('\n') + QString::fromStdString(note);
     return text;
+}
+
+QString FailureMessage(StepFailure failure, const Language& language)
+{
+    return QString::fromUtf8(LoadString(MessageIdFor(failure), language));
 }
 
 }  // namespace
@@ -151,9 +156,10 @@ QString FirstDroppedFile(const QMimeData* mime)
     return urls.first().toLocalFile();
 }
 
-MainDialog::MainDialog(QWidget* parent) : SkinnedWindow(parent, Qt::Window | Qt::FramelessWindowHint)
+MainDialog::MainDialog(QWidget* parent) : SkinnedWindow(parent, Qt::Window | Qt::FramelessWindowHint, UserLanguage())
 {
-    const DialogLayout& layout = LoadLayout(IDD_MAIN, UiLanguage());
+    const Language& language = DialogLanguage();
+    const DialogLayout& layout = LoadLayout(IDD_MAIN, language);
     setFont(LayoutFont(QString::fromUtf8(layout.fontFamily), layout.pointSize));
     setWindowIcon(ApplicationIcon());
     ResizeToBackground();
@@ -162,11 +168,11 @@ MainDialog::MainDialog(QWidget* parent) : SkinnedWindow(parent, Qt::Window | Qt:
     m_dropSpace->move(kDropSpacePosition);
     m_dropSpace->SetSkin(kDropSpaceBitmap);
     m_dropSpace->setFocusPolicy(Qt::TabFocus);
-    m_dropSpace->setAccessibleName(QStringLiteral("Drop a WAVE file here"));
-    m_dropSpace->setAccessibleDescription(QStringLiteral("Enter or Space chooses a WAVE file to convert"));
+    m_dropSpace->setAccessibleName(UiTr("Drop a WAVE file here", language));
+    m_dropSpace->setAccessibleDescription(UiTr("Enter or Space chooses a WAVE file to convert", language));
     m_dropSpace->installEventFilter(this);
 
-    m_aboutButton = AddPushButton(kAboutBitmap, kAboutPosition, QStringLiteral("About"));
+    m_aboutButton = AddPushButton(kAboutBitmap, kAboutPosition, UiTr("About", language));
     connect(m_aboutButton, &QAbstractButton::clicked, this, &MainDialog::ShowAbout);
     connect(AddPowerButton(), &QAbstractButton::clicked, this, [this] { done(ResultOk); });
 
@@ -334,13 +340,13 @@ int MainDialog::RunWithSavedRect(SkinnedDialog& dialog)
 void MainDialog::ShowAbout()
 {
     BusyScope busy(this);
-    AboutDialog about(this);
+    AboutDialog about(this, DialogLanguage());
     RunWithSavedRect(about);
 }
 
 void MainDialog::ShowMessage(int kind, const QString& text, const ScreenRect& collapseRect)
 {
-    MessageDialog message(this);
+    MessageDialog message(this, DialogLanguage());
     message.SetMessage(kind, text);
     RunInPlace(message, collapseRect, QSize(m_savedRect.Width(), m_savedRect.Height()));
 }
@@ -352,11 +358,10 @@ void MainDialog::ChooseFile()
     QString path;
     {
         BusyScope busy(this);
-        const bool ja = UiLanguage() == Language::Japanese;
-        path = QFileDialog::getOpenFileName(
-            this, ja ? QStringLiteral("WAVE ファイルを開く") : QStringLiteral("Open a WAVE file"), QString(),
-            ja ? QStringLiteral("WAVE ファイル (*.wav *.WAV);;すべてのファイル (*)")
-               : QStringLiteral("WAVE files (*.wav *.WAV);;All files (*)"));
+        const Language& language = DialogLanguage();
+        path = QFileDialog::getOpenFileName(this, UiTr("Open a WAVE file", language), QString(),
+                                            UiTr("WAVE files (*.wav *.WAV)", language) + QStringLiteral(";;")
+                                                + UiTr("All files (*)", language));
     }
     if (!path.isEmpty())
         ConvertDroppedFile({path});
@@ -395,11 +400,11 @@ void MainDialog::ConvertDroppedFile(const QStringList& paths)
     if (const StepFailure failure = steps.Prepare(); failure != StepFailure::None) {
         busy.End();
         m_savedRect = PlacedRect();
-        ShowMessage(MessageDialog::KindError, UiString(MessageIdFor(failure)), m_savedRect);
+        ShowMessage(MessageDialog::KindError, FailureMessage(failure, DialogLanguage()), m_savedRect);
         return;
     }
 
-    InfoDialog info(this);
+    InfoDialog info(this, DialogLanguage());
     info.m_title = steps.DefaultTitle();
     busy.End();
     const int answer = RunWithSavedRect(info);
@@ -414,9 +419,9 @@ void MainDialog::ConvertDroppedFile(const QStringList& paths)
     const StepFailure failure = steps.Finish(content);
     busy.End();
     if (failure == StepFailure::None)
-        ShowMessage(MessageDialog::KindReport, ReportWithCutNote(steps), info.m_lastRect);
+        ShowMessage(MessageDialog::KindReport, ReportWithCutNote(steps, DialogLanguage()), info.m_lastRect);
     else
-        ShowMessage(MessageDialog::KindError, UiString(MessageIdFor(failure)), info.m_lastRect);
+        ShowMessage(MessageDialog::KindError, FailureMessage(failure, DialogLanguage()), info.m_lastRect);
 }
 
 }  // namespace quorbin

@@ -6,7 +6,8 @@
 
 namespace quorbin::cli {
 
-BatchReport::BatchReport(Streams streams, Text verb, bool quiet) : m_streams(streams), m_verb(verb), m_quiet(quiet) {}
+BatchReport::BatchReport(Streams streams, BatchWork work, bool quiet) : m_streams(streams), m_work(work), m_quiet(quiet)
+{}
 
 void BatchReport::Tally(bool done)
 {
@@ -56,14 +57,13 @@ int BatchReport::Finish()
 {
     CheckOutput();
     if (m_files > 1 && !(m_quiet && m_failed == 0)) {
-        const std::string done = std::to_string(m_files - m_failed);
-        const std::string all = std::to_string(m_files);
-        const std::string failed = std::to_string(m_failed);
-        const std::string verb = Tr(m_verb);
+        const char* summary =
+            m_work == BatchWork::Convert
+                ? TrN("converted %1 of %2 file, %3 failed", "converted %1 of %2 files, %3 failed", m_files)
+                : TrN("decoded %1 of %2 file, %3 failed", "decoded %1 of %2 files, %3 failed", m_files);
         Say(m_streams.err,
-            UserLanguage() == Language::Japanese
-                ? all + " 個のうち " + done + " 個のファイルを" + verb + "しました（" + failed + " 個失敗）\n"
-                : verb + " " + done + " of " + all + " files, " + failed + " failed\n");
+            Substitute(summary, {std::to_string(m_files - m_failed), std::to_string(m_files), std::to_string(m_failed)})
+                + '\n');
         m_streams.err.flush();
     }
     return m_status;

@@ -10,10 +10,12 @@
 
 namespace quorbin::cli {
 
+// What a batch does to each file, as its summary says it.
+enum class BatchWork { Convert, Decode };
+
 class BatchReport {
 public:
-    // `verb` names what was done for the summary ("converted", "decoded").
-    BatchReport(Streams streams, Text verb, bool quiet);
+    BatchReport(Streams streams, BatchWork work, bool quiet);
 
     // Success lines go to standard error while standard output carries a file.
     void SendSuccessToErrors() { m_successOnErr = true; }
@@ -37,7 +39,7 @@ public:
 
 private:
     Streams m_streams;
-    Text m_verb;
+    BatchWork m_work;
     bool m_quiet;
     bool m_successOnErr = false;
     std::size_t m_files = 0;

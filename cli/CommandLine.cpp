@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::string_view kProgram = "quorbin-cli";
 
-const OptionSpec kHelpOption{"help", 'h', "", {"show this help", "このヘルプを表示する"}};
+const OptionSpec kHelpOption{"help", 'h', "", N_("show this help")};
 
 const OptionSpec* FindLong(const std::vector<OptionSpec>& options, std::string_view name)
 {
@@ -36,7 +36,7 @@ bool TakeValue(const OptionSpec& option, std::optional<std::string_view> attache
     const std::string key(option.longName);
     if (option.valueName.empty() || (option.valueOptional && !attached)) {
         if (attached) {
-            error = Tr({"option --", "オプション --"}) + key + Tr({" takes no value", " は値を取りません"});
+            error = Substitute(Tr("option --%1 takes no value"), {key});
             return false;
         }
         parsed.values[key] = "";
@@ -47,8 +47,7 @@ bool TakeValue(const OptionSpec& option, std::optional<std::string_view> attache
         return true;
     }
     if (i + 1 >= args.size()) {
-        error = Tr({"option --", "オプション --"}) + key + Tr({" needs a value (", " には値が必要です ("})
-                + std::string(option.valueName) + ")";
+        error = Substitute(Tr("option --%1 needs a value (%2)"), {key, option.valueName});
         return false;
     }
     parsed.values[key] = args[++i];
@@ -68,16 +67,13 @@ std::string Padded(std::string_view text, std::size_t width)
 void PrintProgramHelp(const std::vector<Subcommand>& table, std::ostream& out)
 {
     std::ostringstream text;
-    text << Tr({"Usage: ", "使い方: "}) << kProgram
-         << Tr({" <command> [options] FILE...\n", " <コマンド> [オプション] ファイル...\n"}) << "       " << kProgram
-         << " --help | --version\n\n"
-         << Tr({"Commands:\n", "コマンド:\n"});
+    text << Substitute(Tr("Usage: %1 <command> [options] FILE..."), {kProgram}) << '\n'
+         << "       " << kProgram << " --help | --version\n\n"
+         << Tr("Commands:") << '\n';
     for (const Subcommand& command : table) {
         text << "  " << Padded(command.name, 12) << Tr(command.summary) << '\n';
     }
-    text << '\n'
-         << Tr({"Run \"", "コマンドのオプションは \""}) << kProgram
-         << Tr({" <command> --help\" for the options of a command.\n", " <コマンド> --help\" で表示されます。\n"});
+    text << '\n' << Substitute(Tr("Run \"%1 <command> --help\" for the options of a command."), {kProgram}) << '\n';
     Say(out, text.str());
 }
 
@@ -96,7 +92,7 @@ int RunHelp(std::span<const std::string> args, const std::vector<Subcommand>& ta
     }
     const Subcommand* command = FindSubcommand(table, args[0]);
     if (!command || args.size() > 1) {
-        return UsageError(streams.err, "", Tr({"help: unknown command ", "help: 不明なコマンドです: "}) + args[0]);
+        return UsageError(streams.err, "", Substitute(Tr("help: unknown command %1"), {args[0]}));
     }
     PrintSubcommandHelp(*command, streams.out);
     return 0;
@@ -110,8 +106,7 @@ int UsageError(std::ostream& err, std::string_view context, const std::string& m
     if (!context.empty())
         help += ' ' + std::string(context);
     help += " --help";
-    Say(err, std::string(kProgram) + ": " + message + "\n" + Tr({"Try \"", "詳しくは \""}) + help
-                 + Tr({"\".\n", "\" を実行してください。\n"}));
+    Say(err, std::string(kProgram) + ": " + message + "\n" + Substitute(Tr("Try \"%1\"."), {help}) + "\n");
     err.flush();
     return kExitUsage;
 }
@@ -157,7 +152,7 @@ std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args, c
             }
         }
         if (!option) {
-            error = Tr({"unknown option ", "不明なオプションです: "}) + std::string(arg);
+            error = Substitute(Tr("unknown option %1"), {arg});
             return std::nullopt;
         }
         if (!TakeValue(*option, attached, args, i, parsed, error))
@@ -169,10 +164,9 @@ std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args, c
 void PrintSubcommandHelp(const Subcommand& command, std::ostream& out)
 {
     std::ostringstream text;
-    text << Tr({"Usage: ", "使い方: "}) << kProgram << ' ' << command.name << Tr({" [options] ", " [オプション] "})
-         << command.operands << "\n\n"
+    text << Substitute(Tr("Usage: %1 %2 [options] %3"), {kProgram, command.name, command.operands}) << "\n\n"
          << Tr(command.description) << "\n\n"
-         << Tr({"Options:\n", "オプション:\n"});
+         << Tr("Options:") << '\n';
     std::vector<OptionSpec> all = command.options;
     all.push_back(kHelpOption);
     for (const OptionSpec& option : all) {
@@ -190,7 +184,7 @@ void PrintSubcommandHelp(const Subcommand& command, std::ostream& out)
 int RunCommandLine(std::span<const std::string> args, const std::vector<Subcommand>& table, Streams streams)
 {
     if (args.empty())
-        return UsageError(streams.err, "", Tr({"no command given", "コマンドがありません"}));
+        return UsageError(streams.err, "", Tr("no command given"));
     const std::string_view first = args[0];
     if (first == "--help" || first == "-h" || first == "help")
         return RunHelp(args.subspan(1), table, streams);
@@ -200,10 +194,9 @@ int RunCommandLine(std::span<const std::string> args, const std::vector<Subcomma
     }
     const Subcommand* command = FindSubcommand(table, first);
     if (!command) {
-        return UsageError(streams.err, "",
-                          (first.starts_with('-') ? Tr({"unknown option ", "不明なオプションです: "})
-                                                  : Tr({"unknown command ", "不明なコマンドです: "}))
-                              + std::string(first));
+        return UsageError(
+            streams.err, "",
+            Substitute(first.starts_with('-') ? Tr("unknown option %1") : Tr("unknown command %1"), {first}));
     }
     std::string error;
     const auto parsed = ParseOptions(args.subspan(1), command->options, error);

@@ -20,7 +20,7 @@ struct OptionSpec {
     std::string_view longName;   // without "--"
     char shortName = 0;          // 0: no short form
     std::string_view valueName;  // empty: a flag without value
-    Text help;
+    const char* help = "";       // English; translated when shown
     bool valueOptional = false;  // the value only as "--name=VALUE"; "--name" alone gives ""
 };
 
@@ -40,9 +40,9 @@ struct Streams {
 
 struct Subcommand {
     std::string_view name;
-    std::string_view operands;  // e.g. "FILE.wav..."
-    Text summary;               // one line for the command list
-    Text description;           // paragraph of the command's own help
+    std::string_view operands;     // e.g. "FILE.wav..."
+    const char* summary = "";      // one line for the command list (English; translated when shown)
+    const char* description = "";  // paragraph of the command's own help
     std::vector<OptionSpec> options;
     int (*run)(const ParsedArguments& arguments, Streams streams);
 };

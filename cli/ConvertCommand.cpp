@@ -54,10 +54,7 @@ std::optional<std::string> TextOption(const ParsedArguments& arguments, std::str
         return std::nullopt;
     const auto utf8 = ToUtf8(*raw, codeset);
     if (!utf8) {
-        problem = "--" + std::string(option)
-                  + Tr({" is not valid text in the terminal's encoding (",
-                        " は端末の文字コードの正しいテキストではありません ("})
-                  + codeset + ")";
+        problem = Substitute(Tr("--%1 is not valid text in the terminal's encoding (%2)"), {option, codeset});
         return std::nullopt;
     }
     return OptionTextToCp932(option, *utf8, limit, arguments.Has("transliterate"), problem);
@@ -71,34 +68,31 @@ bool ReadOutput(const ParsedArguments& arguments, const Streams& streams, Conver
     const auto folder = arguments.Value("output-dir");
     std::error_code ec;
     if (output && folder) {
-        problem = Tr({"-o and --output-dir cannot be used together", "-o と --output-dir は同時に使えません"});
+        problem = Tr("-o and --output-dir cannot be used together");
     } else if (folder) {
         if (!fs::is_directory(*folder, ec)) {
-            problem = Tr({"--output-dir: no such folder: ", "--output-dir: フォルダがありません: "}) + *folder;
+            problem = Substitute(Tr("--output-dir: no such folder: %1"), {*folder});
         }
         request.outputFolder = *folder;
     } else if (output && !IsStandardStream(*output) && !output->empty() && fs::is_directory(*output, ec)) {
         request.outputFolder = *output;
     } else if (output && output->ends_with('/')) {
-        problem = Tr({"-o: no such folder: ", "-o: フォルダがありません: "}) + *output;
+        problem = Substitute(Tr("-o: no such folder: %1"), {*output});
     } else if (output) {
         if (files.size() != 1 || output->empty()) {
-            problem = Tr({"-o needs exactly one input file and a non-empty name (or an existing folder)",
-                          "-o には入力ファイル 1 つと空でない名前（または既存のフォルダ）が必要です"});
+            problem = Tr("-o needs exactly one input file and a non-empty name (or an existing folder)");
         }
         request.output = *output;
     }
     if (problem.empty())
         problem = StandardStreamProblem(files, request.output.empty() ? std::nullopt : output, streams, "OUT.mld");
     if (problem.empty() && request.ToStandardOutput() && arguments.Has("preview")) {
-        problem = Tr({"--preview needs a melody file on disk, not -o -", "--preview は -o - と一緒には使えません"});
+        problem = Tr("--preview needs a melody file on disk, not -o -");
     }
     if (problem.empty() && IsStandardStream(files.front())
         && (request.sound.preparation || request.sound.edit.EditsSamples())) {
-        problem =
-            Tr({"--resample, --rate, --normalize, --fit and the selection options need a named file, "
-                "not standard input",
-                "--resample、--rate、--normalize、--fit と範囲のオプションには標準入力ではなくファイル名が必要です"});
+        problem = Tr("--resample, --rate, --normalize, --fit and the selection options need a named file, "
+                     "not standard input");
     }
     return problem.empty();
 }
@@ -110,7 +104,7 @@ std::optional<EncoderQuality> QualityOption(const ParsedArguments& arguments, st
         return EncoderQuality::Standard;
     if (*value == "high")
         return EncoderQuality::High;
-    problem = Tr({"--quality must be \"standard\" or \"high\"", "--quality は \"standard\" か \"high\" です"});
+    problem = Tr("--quality must be \"standard\" or \"high\"");
     return std::nullopt;
 }
 
@@ -118,7 +112,7 @@ std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, cons
                                           std::string& problem)
 {
     if (arguments.operands.empty()) {
-        problem = Tr({"no WAVE file given", "WAVE ファイルの指定がありません"});
+        problem = Tr("no WAVE file given");
         return std::nullopt;
     }
     ConvertRequest request;
@@ -155,7 +149,7 @@ std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, cons
 std::string ShownOutput(const std::string& file, const ConvertRequest& request, const ConversionSteps& steps)
 {
     if (request.ToStandardOutput())
-        return Tr({"standard output", "標準出力"});
+        return Tr("standard output");
     if (!request.output.empty())
         return request.output;
     const fs::path folder = request.outputFolder.empty() ? fs::path(file).parent_path() : request.outputFolder;
@@ -218,7 +212,7 @@ std::string CutNote(const AudioExtent& extent)
 }
 
 // "would write OUT.mld: 8000 Hz, 16.4 s of 35.5 s, 65730 bytes (Output File Size : 64.19KB)"
-std::string DryRunText(const ConversionSteps& steps, const std::string& shown, Language language)
+std::string DryRunText(const ConversionSteps& steps, const std::string& shown, const Language& language)
 {
     const AudioExtent& extent = steps.Extent();
     return "would write " + shown + ": " + std::to_string(extent.rate) + " Hz, " + Seconds(extent.kept, extent.rate)
@@ -264,10 +258,10 @@ ConversionOptions OptionsFor(const ConvertRequest& request, Streams streams, con
 // "message: reason (melody file)" for a failure of the steps, with the way out
 // when --resample would take the file.
 std::string FailureText(StepFailure failure, const FailureReason& reason, const std::string& source,
-                        const std::string& shownOutput, Language language)
+                        const std::string& shownOutput, const Language& language)
 {
     std::string text = LoadString(MessageIdFor(failure), language);
-    const std::string resample = Tr({"; convert with --resample", "。--resample を付けて変換してください"});
+    const std::string resample = Tr("; convert with --resample", language);
     if (reason.kind == ReasonKind::FormatFound) {
         text += " (" + ReasonText(reason, language) + ")" + resample;
     } else if (reason.Given()) {
@@ -346,7 +340,7 @@ int RunConvert(const ParsedArguments& arguments, Streams streams)
     if (!request)
         return UsageError(streams.err, "convert", "convert: " + problem);
 
-    BatchReport report(streams, {"converted", "変換"}, request->quiet);
+    BatchReport report(streams, BatchWork::Convert, request->quiet);
     if (request->ToStandardOutput())
         report.SendSuccessToErrors();
     OutputGuard guard(arguments.operands);
@@ -362,111 +356,46 @@ Subcommand ConvertSubcommand()
     Subcommand command{
         "convert",
         "FILE.wav...",
-        {"convert WAVE recordings into melody files (.mld)", "WAVE の録音をメロディファイル (.mld) に変換する"},
-        {"Converts each 16-bit mono PCM WAVE file (4000 to 16000 Hz) into a melody file\n"
-         "beside it, with the same name and the extension \".mld\" (or into the folder\n"
-         "given by --output-dir or -o DIR). An existing melody file is replaced unless\n"
-         "-n is given. \"-\" reads a WAVE file from standard input (then -o is needed);\n"
-         "\"-o -\" writes the melody file to standard output.\n\n"
-         "With --resample, --rate, --normalize or --fit, any recording libsndfile or\n"
-         "FFmpeg reads (WAVE of any sample format, FLAC, Ogg Vorbis or Opus, MP3, AAC in\n"
-         ".m4a/.mp4, AMR-NB in .amr/.3gp, AIFF, ...) is mixed down to mono, resampled\n"
-         "and rounded to 16 bits first; the melody file gets the source's name with the\n"
-         "extension \".mld\".\n\n"
-         "A melody file holds 131054 samples (16.4 s at 8000 Hz); a note on standard\n"
-         "error tells when more was cut. --start, --length or --end choose the part\n"
-         "(sample-accurate; a native WAVE file needs no --resample for them). The sound\n"
-         "is worked in this order: decode, mix to mono, resample, trim silence, select,\n"
-         "cut to what fits, normalize, fade.\n\n"
-         "With --preview, the sound as the melody file holds it is also written beside\n"
-         "the melody file as NAME.preview.wav (see \"decode\"); the melody file is only read.\n\n"
-         "--quality high searches for the codes whose decoded sound is closest to the\n"
-         "recording (2 to 6 dB less noise, about a fifth of a second per full file); the\n"
-         "file format is the same. The default, standard, is the window program's coding.\n\n"
-         "Each file gives one line \"FILE: message\"; with several files a last line on\n"
-         "standard error counts them.\n"
-         "Exit status: 0 when every file was converted, otherwise the number of the\n"
-         "first failure's message (2 to 9), or 65, 66 or 73 when a preview could not be\n"
-         "written (as for \"decode\"), or 74 when standard output could not be\n"
-         "written; 64 for a usage error.",
-         "16 ビット・モノラル PCM の WAVE ファイル (4000 ～ 16000 Hz) を、同じ場所に\n"
-         "同じ名前で拡張子 \".mld\" のメロディファイルとして変換します（--output-dir\n"
-         "か -o フォルダ を指定すればそのフォルダに書き込みます）。既存のメロディ\n"
-         "ファイルは -n を指定しない限り置き換えます。\"-\" は標準入力から WAVE\n"
-         "ファイルを読みます（-o が必要です）。\"-o -\" はメロディファイルを標準出力に\n"
-         "書き出します。\n\n"
-         "--resample、--rate、--normalize、--fit を指定すると、libsndfile か FFmpeg が\n"
-         "読める録音（あらゆるサンプル形式の WAVE、FLAC、Ogg Vorbis・Opus、MP3、\n"
-         ".m4a/.mp4 の AAC、.amr/.3gp の AMR-NB、AIFF など）をモノラルにまとめ、\n"
-         "リサンプルし、16 ビットに丸めてから変換します。メロディファイルの名前は\n"
-         "元のファイル名の拡張子を \".mld\" にしたものです。\n\n"
-         "メロディファイルに入るのは 131054 サンプル（8000 Hz で 16.4 秒）で、それより\n"
-         "長い分を切ったときは標準エラーに注意を表示します。--start、--length、--end\n"
-         "で使う部分を選べます（サンプル単位。ネイティブの WAVE には --resample は\n"
-         "不要）。処理の順: デコード、モノラル化、リサンプル、無音の除去、範囲の選択、\n"
-         "入る長さへの切り詰め、ノーマライズ、フェード。\n\n"
-         "--preview を指定すると、メロディファイルが持つとおりの音を NAME.preview.wav\n"
-         "としてメロディファイルの横にも書き込みます（\"decode\" を参照）。\n\n"
-         "--quality high は、戻した音が録音にいちばん近くなる符号を探します（雑音が\n"
-         "2 ～ 6 dB 減り、ファイル 1 つに約 0.2 秒）。ファイル形式は同じです。既定の\n"
-         "standard はウィンドウのプログラムと同じ符号化です。\n\n"
-         "ファイルごとに \"ファイル: メッセージ\" を 1 行表示し、複数のファイルでは\n"
-         "最後に標準エラーに件数をまとめます。\n"
-         "終了ステータス: すべて変換できたとき 0。そうでなければ最初の失敗の\n"
-         "メッセージ番号 (2 ～ 9)、プレビューを書けなかったときは \"decode\" と同じ\n"
-         "65、66、73、標準出力に書き込めなかったときは 74。使い方の誤りは 64。"},
+        N_("convert WAVE recordings into melody files (.mld)"),
+        N_("Converts each 16-bit mono PCM WAVE file (4000 to 16000 Hz) into a melody file\n"
+           "beside it, with the same name and the extension \".mld\" (or into the folder\n"
+           "given by --output-dir or -o DIR). An existing melody file is replaced unless\n"
+           "-n is given. \"-\" reads a WAVE file from standard input (then -o is needed);\n"
+           "\"-o -\" writes the melody file to standard output.\n\n"
+           "With --resample, --rate, --normalize or --fit, any recording libsndfile or\n"
+           "FFmpeg reads (WAVE of any sample format, FLAC, Ogg Vorbis or Opus, MP3, AAC in\n"
+           ".m4a/.mp4, AMR-NB in .amr/.3gp, AIFF, ...) is mixed down to mono, resampled\n"
+           "and rounded to 16 bits first; the melody file gets the source's name with the\n"
+           "extension \".mld\".\n\n"
+           "A melody file holds 131054 samples (16.4 s at 8000 Hz); a note on standard\n"
+           "error tells when more was cut. --start, --length or --end choose the part\n"
+           "(sample-accurate; a native WAVE file needs no --resample for them). The sound\n"
+           "is worked in this order: decode, mix to mono, resample, trim silence, select,\n"
+           "cut to what fits, normalize, fade.\n\n"
+           "With --preview, the sound as the melody file holds it is also written beside\n"
+           "the melody file as NAME.preview.wav (see \"decode\"); the melody file is only read.\n\n"
+           "--quality high searches for the codes whose decoded sound is closest to the\n"
+           "recording (2 to 6 dB less noise, about a fifth of a second per full file); the\n"
+           "file format is the same. The default, standard, is the window program's coding.\n\n"
+           "Each file gives one line \"FILE: message\"; with several files a last line on\n"
+           "standard error counts them.\n"
+           "Exit status: 0 when every file was converted, otherwise the number of the\n"
+           "first failure's message (2 to 9), or 65, 66 or 73 when a preview could not be\n"
+           "written (as for \"decode\"), or 74 when standard output could not be\n"
+           "written; 64 for a usage error."),
         {
-            {"title",
-             0,
-             "TEXT",
-             {"title, at most 50 bytes in CP932 (default: the file name)",
-              "タイトル。CP932 で 50 バイトまで（既定: ファイル名）"}},
-            {"copyright",
-             0,
-             "TEXT",
-             {"copyright text, at most 256 bytes in CP932 (default: none)",
-              "著作権表示。CP932 で 256 バイトまで（既定: なし）"}},
-            {"transliterate",
-             0,
-             "",
-             {"write characters CP932 lacks as near ones (\"©\" as \"(C)\")",
-              "CP932 にない文字を近い文字で書く（\"©\" を \"(C)\" に）"}},
-            {"protect", 0, "", {"mark the melody file as protected", "メロディファイルを保護付きにする"}},
-            {"date",
-             0,
-             "YYYYMMDD",
-             {"date of making (default: SOURCE_DATE_EPOCH in UTC, else today)",
-              "作成日（既定: SOURCE_DATE_EPOCH を UTC で、なければ今日）"}},
-            {"output",
-             'o',
-             "OUT.mld",
-             {"write it here (one input; -: standard output; a folder: as --output-dir)",
-              "書き込み先（入力 1 つ。- は標準出力。フォルダなら --output-dir と同じ）"}},
-            {"output-dir", 0, "DIR", {"write NAME.mld into the folder DIR", "NAME.mld をフォルダ DIR に書き込む"}},
-            {"no-clobber",
-             'n',
-             "",
-             {"keep an existing melody file (the input fails with message 6)",
-              "既存のメロディファイルを残す（その入力はメッセージ 6 で失敗）"}},
-            {"quiet",
-             'q',
-             "",
-             {"print no success lines (nor the summary when all went well)",
-              "成功の行を表示しない（すべて成功したときはまとめも）"}},
-            {"preview",
-             0,
-             "",
-             {"also write the decoded sound as NAME.preview.wav beside it",
-              "戻した音を NAME.preview.wav としても書き込む"}},
-            {"quality",
-             0,
-             "standard|high",
-             {"how the sound is coded (default: standard)", "音の符号化（既定: standard）"}},
-            {"dry-run",
-             0,
-             "",
-             {"print what would be written (rate, seconds, size) and write nothing",
-              "書き込む内容（周波数、秒数、サイズ）を表示するだけで何も書かない"}},
+            {"title", 0, "TEXT", N_("title, at most 50 bytes in CP932 (default: the file name)")},
+            {"copyright", 0, "TEXT", N_("copyright text, at most 256 bytes in CP932 (default: none)")},
+            {"transliterate", 0, "", N_("write characters CP932 lacks as near ones (\"©\" as \"(C)\")")},
+            {"protect", 0, "", N_("mark the melody file as protected")},
+            {"date", 0, "YYYYMMDD", N_("date of making (default: SOURCE_DATE_EPOCH in UTC, else today)")},
+            {"output", 'o', "OUT.mld", N_("write it here (one input; -: standard output; a folder: as --output-dir)")},
+            {"output-dir", 0, "DIR", N_("write NAME.mld into the folder DIR")},
+            {"no-clobber", 'n', "", N_("keep an existing melody file (the input fails with message 6)")},
+            {"quiet", 'q', "", N_("print no success lines (nor the summary when all went well)")},
+            {"preview", 0, "", N_("also write the decoded sound as NAME.preview.wav beside it")},
+            {"quality", 0, "standard|high", N_("how the sound is coded (default: standard)")},
+            {"dry-run", 0, "", N_("print what would be written (rate, seconds, size) and write nothing")},
         },
         RunConvert,
     };

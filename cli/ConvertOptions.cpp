@@ -20,19 +20,23 @@ std::optional<double> ParseNumber(std::string_view text)
     return value;
 }
 
-constexpr Text kTimeUnit{"a time (seconds, or m:ss.fff)", "時間（秒、または m:ss.fff）"};
-constexpr Text kMillisecondsUnit{"a number of milliseconds", "ミリ秒の数"};
+// What a numeric option takes: its description for the user and its parser.
+struct NumberKind {
+    const char* unit;  // English; translated when shown
+    std::optional<double> (*parse)(std::string_view text);
+};
+constexpr NumberKind kTime{N_("a time (seconds, or m:ss.fff)"), ParseTime};
+constexpr NumberKind kMilliseconds{N_("a number of milliseconds"), ParseNumber};
 
-bool ReadNumberOption(const ParsedArguments& arguments, std::string_view option, const Text& unit,
+bool ReadNumberOption(const ParsedArguments& arguments, std::string_view option, const NumberKind& kind,
                       std::optional<double>& value, std::string& problem)
 {
     const auto raw = arguments.Value(option);
     if (!raw)
         return true;
-    value = &unit == &kTimeUnit ? ParseTime(*raw) : ParseNumber(*raw);
+    value = kind.parse(*raw);
     if (!value)
-        problem = "--" + std::string(option) + Tr({" needs ", " には "}) + Tr(unit) + Tr({", not \"", "が必要です: \""})
-                  + *raw + "\"";
+        problem = Substitute(Tr("--%1 needs %2, not \"%3\""), {option, Tr(kind.unit), *raw});
     return value.has_value();
 }
 
@@ -41,39 +45,17 @@ bool ReadNumberOption(const ParsedArguments& arguments, std::string_view option,
 std::vector<OptionSpec> SoundOptionSpecs()
 {
     return {
-        {"resample",
-         0,
-         "",
-         {"accept any recording: mono, resampled to 8000 Hz, 16 bits",
-          "どんな録音も受け付ける: モノラル、8000 Hz にリサンプル、16 ビット"}},
-        {"rate", 0, "HZ", {"as --resample, to HZ (4000 to 16000)", "--resample と同じで HZ に（4000 ～ 16000）"}},
-        {"normalize",
-         0,
-         "",
-         {"as --resample, keeping a rate of 4000 to 16000 Hz; peak at -1 dBFS",
-          "--resample と同じで 4000 ～ 16000 Hz の周波数は保つ。ピークを -1 dBFS に"}},
-        {"fit",
-         0,
-         "",
-         {"resample as needed, to the highest rate at which the whole selection fits",
-          "必要ならリサンプルし、選んだ部分が全部入る最も高い周波数にする"}},
-        {"start", 0, "TIME", {"begin at TIME (seconds, or m:ss.fff)", "TIME から始める（秒、または m:ss.fff）"}},
-        {"length", 0, "TIME", {"keep TIME from the start", "開始から TIME の長さを使う"}},
-        {"end", 0, "TIME", {"keep up to TIME", "TIME までを使う"}},
-        {"trim-silence",
-         0,
-         "DB",
-         {"drop leading and trailing sound quieter than DB dB below full scale (default 50)",
-          "最大レベルより DB dB 以上小さい前後の音を除く（既定 50）"},
-         true},
-        {"fade-in",
-         0,
-         "MS",
-         {"fade in over the first MS milliseconds kept", "残す部分の最初の MS ミリ秒でフェードイン"}},
-        {"fade-out",
-         0,
-         "MS",
-         {"fade out over the last MS milliseconds kept", "残す部分の最後の MS ミリ秒でフェードアウト"}},
+        {"resample", 0, "", N_("accept any recording: mono, resampled to 8000 Hz, 16 bits")},
+        {"rate", 0, "HZ", N_("as --resample, to HZ (4000 to 16000)")},
+        {"normalize", 0, "", N_("as --resample, keeping a rate of 4000 to 16000 Hz; peak at -1 dBFS")},
+        {"fit", 0, "", N_("resample as needed, to the highest rate at which the whole selection fits")},
+        {"start", 0, "TIME", N_("begin at TIME (seconds, or m:ss.fff)")},
+        {"length", 0, "TIME", N_("keep TIME from the start")},
+        {"end", 0, "TIME", N_("keep up to TIME")},
+        {"trim-silence", 0, "DB",
+         N_("drop leading and trailing sound quieter than DB dB below full scale (default 50)"), true},
+        {"fade-in", 0, "MS", N_("fade in over the first MS milliseconds kept")},
+        {"fade-out", 0, "MS", N_("fade out over the last MS milliseconds kept")},
     };
 }
 
@@ -114,9 +96,7 @@ std::optional<decode::PreparationOptions> PreparationFromOptions(bool resample, 
         const char* end = rate->data() + rate->size();
         const auto [stop, error] = std::from_chars(rate->data(), end, hertz);
         if (error != std::errc() || stop != end || hertz < decode::kLowestRate || hertz > decode::kHighestRate) {
-            problem = Tr({"--rate must be a whole number of hertz from 4000 to 16000, not \"",
-                          "--rate には 4000 ～ 16000 の整数 (Hz) が必要です: \""})
-                      + *rate + "\"";
+            problem = Substitute(Tr("--rate must be a whole number of hertz from 4000 to 16000, not \"%1\""), {*rate});
             return std::nullopt;
         }
         options.targetRate = hertz;
@@ -137,30 +117,27 @@ std::optional<SoundRequest> ReadSoundRequest(const ParsedArguments& arguments, s
 
     EditOptions& edit = request.edit;
     std::optional<double> start, fadeIn, fadeOut;
-    if (!ReadNumberOption(arguments, "start", kTimeUnit, start, problem)
-        || !ReadNumberOption(arguments, "length", kTimeUnit, edit.lengthSeconds, problem)
-        || !ReadNumberOption(arguments, "end", kTimeUnit, edit.endSeconds, problem)
-        || !ReadNumberOption(arguments, "fade-in", kMillisecondsUnit, fadeIn, problem)
-        || !ReadNumberOption(arguments, "fade-out", kMillisecondsUnit, fadeOut, problem))
+    if (!ReadNumberOption(arguments, "start", kTime, start, problem)
+        || !ReadNumberOption(arguments, "length", kTime, edit.lengthSeconds, problem)
+        || !ReadNumberOption(arguments, "end", kTime, edit.endSeconds, problem)
+        || !ReadNumberOption(arguments, "fade-in", kMilliseconds, fadeIn, problem)
+        || !ReadNumberOption(arguments, "fade-out", kMilliseconds, fadeOut, problem))
         return std::nullopt;
     edit.startSeconds = start.value_or(0);
     edit.fadeInMs = fadeIn.value_or(0);
     edit.fadeOutMs = fadeOut.value_or(0);
     if (edit.lengthSeconds && edit.endSeconds) {
-        problem = Tr({"--length and --end cannot be given together", "--length と --end は同時に使えません"});
+        problem = Tr("--length and --end cannot be given together");
         return std::nullopt;
     }
     if (edit.endSeconds && *edit.endSeconds < edit.startSeconds) {
-        problem = Tr({"the selection ends before it starts (--end is before --start)",
-                      "範囲が始まる前に終わっています（--end が --start より前です）"});
+        problem = Tr("the selection ends before it starts (--end is before --start)");
         return std::nullopt;
     }
     if (const auto trim = arguments.Value("trim-silence")) {
         edit.trimBelowDb = trim->empty() ? std::optional<double>(kDefaultTrimDb) : ParseNumber(*trim);
         if (!edit.trimBelowDb || *edit.trimBelowDb <= 0) {
-            problem = Tr({"--trim-silence takes a level in dB above 0, not \"",
-                          "--trim-silence には 0 より大きい dB の値が必要です: \""})
-                      + *trim + "\"";
+            problem = Substitute(Tr("--trim-silence takes a level in dB above 0, not \"%1\""), {*trim});
             return std::nullopt;
         }
     }

@@ -58,18 +58,14 @@ std::optional<std::string> ChooseDate(const std::optional<std::string>& dateOpti
     if (dateOption) {
         if (IsValidDate(*dateOption))
             return *dateOption;
-        problem = Tr({"--date needs a real date written as YYYYMMDD, not \"",
-                      "--date には YYYYMMDD の形の実在する日付が必要です: \""})
-                  + *dateOption + "\"";
+        problem = Substitute(Tr("--date needs a real date written as YYYYMMDD, not \"%1\""), {*dateOption});
         return std::nullopt;
     }
     if (!sourceDateEpoch || *sourceDateEpoch == '\0')
         return std::string();
     if (auto date = DateFromEpoch(sourceDateEpoch))
         return date;
-    problem = Tr({"SOURCE_DATE_EPOCH must be a number of seconds since 1970, not \"",
-                  "SOURCE_DATE_EPOCH は 1970 年からの秒数でなければなりません: \""})
-              + std::string(sourceDateEpoch) + "\"";
+    problem = Substitute(Tr("SOURCE_DATE_EPOCH must be a number of seconds since 1970, not \"%1\""), {sourceDateEpoch});
     return std::nullopt;
 }
 

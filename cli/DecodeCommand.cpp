@@ -26,17 +26,14 @@ int RunDecode(const ParsedArguments& arguments, Streams streams)
 {
     const auto& files = arguments.operands;
     if (files.empty())
-        return UsageError(streams.err, "decode",
-                          Tr({"decode: no melody file given", "decode: メロディファイルの指定がありません"}));
+        return UsageError(streams.err, "decode", Tr("decode: no melody file given"));
     const auto output = arguments.Value("output");
     if (output && (files.size() != 1 || output->empty()))
-        return UsageError(streams.err, "decode",
-                          Tr({"decode: -o needs exactly one input file and a non-empty name",
-                              "decode: -o には入力ファイル 1 つと空でない名前が必要です"}));
+        return UsageError(streams.err, "decode", Tr("decode: -o needs exactly one input file and a non-empty name"));
     if (const std::string problem = StandardStreamProblem(files, output, streams, "OUT.wav"); !problem.empty())
         return UsageError(streams.err, "decode", "decode: " + problem);
 
-    BatchReport report(streams, {"decoded", "デコード"}, arguments.Has("quiet"));
+    BatchReport report(streams, BatchWork::Decode, arguments.Has("quiet"));
     if (output && IsStandardStream(*output))
         report.SendSuccessToErrors();
     OutputGuard guard(files);
@@ -67,14 +64,12 @@ int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath,
 {
     const bool toStandardOutput = IsStandardStream(wavePath);
     if (!toStandardOutput && !IsStandardStream(melodyFile) && SameFile(melodyFile, wavePath)) {
-        text = Tr({"the WAVE file would replace the melody file itself",
-                   "WAVE ファイルがメロディファイル自身を上書きしてしまいます"});
+        text = Tr("the WAVE file would replace the melody file itself");
         return kExitCantCreate;
     }
     if (const FailureReason clash = guard && !toStandardOutput ? guard->Check(wavePath) : FailureReason{};
         clash.Given()) {
-        text = Tr({"cannot write the WAVE file (", "WAVE ファイルを書き込めません ("}) + wavePath
-               + "): " + ReasonText(clash, UserLanguage());
+        text = Substitute(Tr("cannot write the WAVE file (%1): %2"), {wavePath, ReasonText(clash, UserLanguage())});
         return kExitCantCreate;
     }
     LoadedMelody melody;
@@ -84,18 +79,18 @@ int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath,
     const std::vector<std::int16_t> samples = adpcm_decode({melody.bytes.Data() + c.audioOffset, c.audioLength});
     ByteBuffer wave;
     if (!WriteMonoWave(samples, static_cast<std::uint32_t>(c.sampleRate), wave)) {
-        text = Tr({"cannot write the WAVE file", "WAVE ファイルを書き込めません"});
+        text = Tr("cannot write the WAVE file");
         return kExitCantCreate;
     }
     if (toStandardOutput) {
         int error = 0;
         if (!WriteAndFlush(out, wave, error)) {
-            text = Tr({"cannot write the WAVE file to standard output", "WAVE ファイルを標準出力に書き込めません"})
+            text = Tr("cannot write the WAVE file to standard output")
                    + (error ? ": " + ErrnoReason(error) : std::string());
             return kExitIoError;
         }
     } else if (const SaveStatus saved = SaveFileAtomically(wavePath, wave); !saved) {
-        text = Tr({"cannot write the WAVE file", "WAVE ファイルを書き込めません"}) + ": "
+        text = std::string(Tr("cannot write the WAVE file")) + ": "
                + (saved.failure == SaveFailure::System
                       ? ErrnoReason(saved.error)
                       : ReasonText(FailureReason::Of(ReasonKind::DanglingLink), UserLanguage()))
@@ -104,11 +99,9 @@ int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath,
     }
     if (guard && !toStandardOutput)
         guard->Written(wavePath, melodyFile);
-    const std::string where = toStandardOutput ? Tr({"standard output", "標準出力"}) : wavePath;
-    text = UserLanguage() == Language::Japanese ? where + " に書き込みました（" + std::to_string(samples.size())
-                                                      + " サンプル、" + std::to_string(c.sampleRate) + " Hz）"
-                                                : "wrote " + where + " (" + std::to_string(samples.size())
-                                                      + " samples at " + std::to_string(c.sampleRate) + " Hz)";
+    const std::string where = toStandardOutput ? Tr("standard output") : wavePath;
+    text = Substitute(TrN("wrote %1 (%2 sample at %3 Hz)", "wrote %1 (%2 samples at %3 Hz)", samples.size()),
+                      {where, std::to_string(samples.size()), std::to_string(c.sampleRate)});
     return 0;
 }
 
@@ -117,36 +110,21 @@ Subcommand DecodeSubcommand()
     return Subcommand{
         "decode",
         "FILE.mld...",
-        {"decode the audio of melody files into WAVE files", "メロディファイルの音声を WAVE ファイルに戻す"},
-        {"Decodes the 4-bit audio of each melody file into a 16-bit mono PCM WAVE file\n"
-         "at the file's sample rate: the sound as the encoder itself tracked it. The\n"
-         "file is written beside the melody file as NAME.preview.wav unless -o is given.\n"
-         "Every coded byte holds two samples, so n coded bytes give 2 x n samples; a\n"
-         "recording with an odd number of samples gains one sample at the end.\n"
-         "\"-\" reads a melody file from standard input (then -o is needed); \"-o -\"\n"
-         "writes the WAVE file to standard output.\n"
-         "Exit status: 0 when every file was decoded; otherwise that of the first\n"
-         "failure: 65 for a damaged or foreign file, 66 when a file cannot be opened,\n"
-         "73 when the WAVE file cannot be written, 74 when standard output cannot be\n"
-         "written; 64 for a usage error.",
-         "各メロディファイルの 4 ビット音声を、そのファイルのサンプリング周波数の\n"
-         "16 ビット・モノラル PCM の WAVE ファイルに戻します。エンコーダが追跡した\n"
-         "とおりの音です。-o を指定しなければ、メロディファイルと同じ場所に\n"
-         "NAME.preview.wav として書き込みます。\n"
-         "符号 1 バイトに 2 サンプルが入るため、n バイトから 2 x n サンプルになります。\n"
-         "サンプル数が奇数の録音では、最後に 1 サンプル増えます。\n"
-         "\"-\" は標準入力からメロディファイルを読みます（-o が必要です）。\"-o -\" は\n"
-         "WAVE ファイルを標準出力に書き出します。\n"
-         "終了ステータス: すべて戻せたとき 0。そうでなければ最初の失敗の値:\n"
-         "65 壊れたファイルや別形式のファイル、66 ファイルを開けない、73 WAVE\n"
-         "ファイルを書き込めない、74 標準出力に書き込めない。使い方の誤りは 64。"},
+        N_("decode the audio of melody files into WAVE files"),
+        N_("Decodes the 4-bit audio of each melody file into a 16-bit mono PCM WAVE file\n"
+           "at the file's sample rate: the sound as the encoder itself tracked it. The\n"
+           "file is written beside the melody file as NAME.preview.wav unless -o is given.\n"
+           "Every coded byte holds two samples, so n coded bytes give 2 x n samples; a\n"
+           "recording with an odd number of samples gains one sample at the end.\n"
+           "\"-\" reads a melody file from standard input (then -o is needed); \"-o -\"\n"
+           "writes the WAVE file to standard output.\n"
+           "Exit status: 0 when every file was decoded; otherwise that of the first\n"
+           "failure: 65 for a damaged or foreign file, 66 when a file cannot be opened,\n"
+           "73 when the WAVE file cannot be written, 74 when standard output cannot be\n"
+           "written; 64 for a usage error."),
         {
-            {"output",
-             'o',
-             "OUT.wav",
-             {"write the WAVE file here (one input file only; - : standard output)",
-              "WAVE ファイルの書き込み先（入力ファイル 1 つのみ。- は標準出力）"}},
-            {"quiet", 'q', "", {"print no success lines", "成功の行を表示しない"}},
+            {"output", 'o', "OUT.wav", N_("write the WAVE file here (one input file only; - : standard output)")},
+            {"quiet", 'q', "", N_("print no success lines")},
         },
         RunDecode,
     };

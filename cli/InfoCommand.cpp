@@ -95,8 +95,7 @@ int RunInfo(const ParsedArguments& arguments, Streams streams)
 {
     const auto& files = arguments.operands;
     if (files.empty())
-        return UsageError(streams.err, "info",
-                          Tr({"info: no melody file given", "info: メロディファイルの指定がありません"}));
+        return UsageError(streams.err, "info", Tr("info: no melody file given"));
     if (std::count_if(files.begin(), files.end(), IsStandardStream) > 1)
         return UsageError(streams.err, "info", "info: " + StandardStreamProblem(files, std::nullopt, streams, ""));
     const bool json = arguments.Has("json");
@@ -134,38 +133,22 @@ Subcommand InfoSubcommand()
     return Subcommand{
         "info",
         "FILE.mld...",
-        {"show what melody files hold", "メロディファイルの中身を表示する"},
-        {"Prints the fields of each melody file, one \"key: value\" a line, with a blank\n"
-         "line between files: file, title, copyright, protection, version, date,\n"
-         "software, file-size, sample-rate, audio-bytes, audio-samples, audio-seconds\n"
-         "(samples / rate), play-time-ticks, play-time-seconds (the handset's play\n"
-         "time, 10 ms a tick) and filler-events. Texts are shown in the terminal's\n"
-         "encoding; control characters as \\xNN. With --json, each file is one JSON\n"
-         "object on one line (JSON Lines) with the same keys, texts in UTF-8.\n"
-         "\"-\" reads a melody file from standard input.\n"
-         "A file that lacks the structure this program writes is reported on stderr\n"
-         "as \"FILE: what is wrong at offset N\".\n"
-         "Exit status: 0 when every file was read; otherwise that of the first\n"
-         "failure: 65 for a damaged or foreign file, 66 when a file cannot be opened,\n"
-         "74 when standard output cannot be written; 64 for a usage error.",
-         "各メロディファイルの項目を 1 行に 1 つ \"key: value\" の形で表示し、ファイルの\n"
-         "間は空行で区切ります: file、title、copyright、protection、version、date、\n"
-         "software、file-size、sample-rate、audio-bytes、audio-samples、audio-seconds\n"
-         "（サンプル数 / 周波数）、play-time-ticks、play-time-seconds（端末での再生時間。\n"
-         "1 tick は 10 ms）、filler-events。テキストは端末の文字コードで表示し、制御文字は\n"
-         "\\xNN と書きます。--json を指定すると、1 ファイルを同じキーの JSON オブジェクト\n"
-         "1 行で書きます (JSON Lines、テキストは UTF-8)。\n"
-         "\"-\" は標準入力からメロディファイルを読みます。\n"
-         "このプログラムが書く構造を持たないファイルは、標準エラーに\n"
-         "\"ファイル: 問題 at offset N\" と報告します。\n"
-         "終了ステータス: すべて読めたとき 0。そうでなければ最初の失敗の値:\n"
-         "65 壊れたファイルや別形式のファイル、66 ファイルを開けない、74 標準出力に\n"
-         "書き込めない。使い方の誤りは 64。"},
+        N_("show what melody files hold"),
+        N_("Prints the fields of each melody file, one \"key: value\" a line, with a blank\n"
+           "line between files: file, title, copyright, protection, version, date,\n"
+           "software, file-size, sample-rate, audio-bytes, audio-samples, audio-seconds\n"
+           "(samples / rate), play-time-ticks, play-time-seconds (the handset's play\n"
+           "time, 10 ms a tick) and filler-events. Texts are shown in the terminal's\n"
+           "encoding; control characters as \\xNN. With --json, each file is one JSON\n"
+           "object on one line (JSON Lines) with the same keys, texts in UTF-8.\n"
+           "\"-\" reads a melody file from standard input.\n"
+           "A file that lacks the structure this program writes is reported on stderr\n"
+           "as \"FILE: what is wrong at offset N\".\n"
+           "Exit status: 0 when every file was read; otherwise that of the first\n"
+           "failure: 65 for a damaged or foreign file, 66 when a file cannot be opened,\n"
+           "74 when standard output cannot be written; 64 for a usage error."),
         {
-            {"json",
-             0,
-             "",
-             {"one JSON object per file and line (JSON Lines)", "1 ファイル 1 行の JSON オブジェクト (JSON Lines)"}},
+            {"json", 0, "", N_("one JSON object per file and line (JSON Lines)")},
         },
         RunInfo,
     };

@@ -34,10 +34,10 @@ int LoadMelodyFile(const std::string& name, LoadedMelody& melody, std::string& p
         problem = "too large to be a melody file at offset " + std::to_string(kMaxMelodyFileBytes);
         return kExitDataError;
     case ReadStatus::CannotOpen:
-        problem = Tr({"cannot open the file: ", "ファイルを開けません: "}) + ErrnoReason(errno);
+        problem = Substitute(Tr("cannot open the file: %1"), {ErrnoReason(errno)});
         return kExitNoInput;
     case ReadStatus::ReadError:
-        problem = Tr({"cannot read the file: ", "ファイルを読めません: "}) + ErrnoReason(errno);
+        problem = Substitute(Tr("cannot read the file: %1"), {ErrnoReason(errno)});
         return kExitNoInput;
     }
     const MldReadResult result = ReadMld(melody.bytes.Bytes());

@@ -14,14 +14,12 @@ std::string StandardStreamProblem(const std::vector<std::string>& files, const s
 {
     const auto readers = std::count_if(files.begin(), files.end(), IsStandardStream);
     if (readers > 1)
-        return Tr({"standard input (-) can be read only once", "標準入力 (-) は 1 回しか読めません"});
+        return Tr("standard input (-) can be read only once");
     if (readers == 1 && !output) {
-        return Tr({"reading standard input (-) needs -o ", "標準入力 (-) を読むには -o "}) + std::string(outputName)
-               + Tr({"", " が必要です"});
+        return Substitute(Tr("reading standard input (-) needs -o %1"), {outputName});
     }
     if (output && IsStandardStream(*output) && streams.outIsTerminal) {
-        return Tr({"standard output is a terminal; redirect it to a file or a pipe for -o -",
-                   "標準出力が端末です。-o - を使うときはファイルかパイプにリダイレクトしてください"});
+        return Tr("standard output is a terminal; redirect it to a file or a pipe for -o -");
     }
     return {};
 }

@@ -85,9 +85,7 @@ std::optional<std::string> OptionTextToCp932(std::string_view option, std::strin
 {
     const std::string name = std::string("--").append(option);
     if (!ToUtf8(utf8, "UTF-8")) {
-        problem = name
-                  + Tr({" is not valid text in the terminal's encoding",
-                        " は端末の文字コードの正しいテキストではありません"});
+        problem = Substitute(Tr("%1 is not valid text in the terminal's encoding"), {name});
         return std::nullopt;
     }
     for (std::size_t i = 0; i < utf8.size(); ++i) {
@@ -95,8 +93,7 @@ std::optional<std::string> OptionTextToCp932(std::string_view option, std::strin
             continue;
         char codePoint[16];
         std::snprintf(codePoint, sizeof codePoint, "U+%04X", static_cast<unsigned>(utf8[i]));
-        problem = name + Tr({" holds the control character ", " に制御文字 "}) + codePoint
-                  + Tr({" at byte " + std::to_string(i), " がバイト " + std::to_string(i) + " にあります"});
+        problem = Substitute(Tr("%1 holds the control character %2 at byte %3"), {name, codePoint, std::to_string(i)});
         return std::nullopt;
     }
     std::optional<std::string> cp932 = transliterate ? Utf8ToCp932Transliterated(utf8) : Utf8ToCp932(utf8);
@@ -106,19 +103,14 @@ std::optional<std::string> OptionTextToCp932(std::string_view option, std::strin
         std::snprintf(codePoint, sizeof codePoint, "U+%04X", static_cast<unsigned>(FirstCodePoint(rest)));
         const std::string character =
             std::string("\"").append(rest.substr(0, Utf8Length(rest[0]))).append("\" (").append(codePoint).append(")");
-        problem = UserLanguage() == Language::Japanese
-                      ? name + " に CP932 で表せない文字 " + character + " があります"
-                      : name + " holds the character " + character + ", which CP932 cannot encode";
+        problem = Substitute(Tr("%1 holds the character %2, which CP932 cannot encode"), {name, character});
         if (!transliterate && Utf8ToCp932Transliterated(utf8))
-            problem += Tr({" (try --transliterate)", "（--transliterate を試してください）"});
+            problem += Tr(" (try --transliterate)");
         return std::nullopt;
     }
     if (cp932->size() > limitBytes) {
-        problem = UserLanguage() == Language::Japanese
-                      ? name + " は CP932 で " + std::to_string(cp932->size()) + " バイトあります。上限は "
-                            + std::to_string(limitBytes) + " バイトです"
-                      : name + " is " + std::to_string(cp932->size()) + " bytes in CP932; the limit is "
-                            + std::to_string(limitBytes) + " bytes";
+        problem = Substitute(Tr("%1 is %2 bytes in CP932; the limit is %3 bytes"),
+                             {name, std::to_string(cp932->size()), std::to_string(limitBytes)});
         return std::nullopt;
     }
     return cp932;

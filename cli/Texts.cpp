@@ -7,16 +7,6 @@
 
 namespace quorbin::cli {
 
-Language UserLanguage()
-{
-    return LanguageFromEnvironment();
-}
-
-std::string Tr(Text text)
-{
-    return std::string(text.In(UserLanguage()));
-}
-
 void Say(std::ostream& out, std::string_view text)
 {
     out << FromUtf8(text, TerminalCodeset());

@@ -347,19 +347,19 @@ StepFailure ConversionSteps::Save(const ByteBuffer& melody)
     return StepFailure::None;
 }
 
-std::string FormatSizeReport(std::uint32_t size, Language language)
+std::string FormatSizeReport(std::uint32_t size, const Language& language)
 {
     char number[32];
     std::snprintf(number, sizeof number, "%.2f", size / 1024.0);
     return std::string(LoadString(IDS_OUTPUT_SIZE, language)) + number + "KB";
 }
 
-std::string ConversionSteps::ReportText(Language language) const
+std::string ConversionSteps::ReportText(const Language& language) const
 {
     return FormatSizeReport(m_outputSize, language);
 }
 
-std::string FormatCutNote(const AudioExtent& extent, Language language)
+std::string FormatCutNote(const AudioExtent& extent, const Language& language)
 {
     if (!extent.Cut() || extent.rate <= 0)
         return "";
@@ -367,12 +367,10 @@ std::string FormatCutNote(const AudioExtent& extent, Language language)
     char whole[32];
     std::snprintf(kept, sizeof kept, "%.1f", static_cast<double>(extent.kept) / extent.rate);
     std::snprintf(whole, sizeof whole, "%.1f", static_cast<double>(extent.whole) / extent.rate);
-    char note[160];
-    std::snprintf(note, sizeof note, LoadCutNoteTemplate(language), kept, whole);
-    return note;
+    return Substitute(Tr("Kept the first %1 s of %2 s.", language), {kept, whole});
 }
 
-std::string ConversionSteps::CutNoteText(Language language) const
+std::string ConversionSteps::CutNoteText(const Language& language) const
 {
     return FormatCutNote(m_extent, language);
 }

@@ -47,10 +47,10 @@ struct AudioExtent {
 };
 
 // "Kept the first 16.4 s of 35.5 s." for an extent that was cut, otherwise empty.
-std::string FormatCutNote(const AudioExtent& extent, Language language);
+std::string FormatCutNote(const AudioExtent& extent, const Language& language);
 
 // "Output File Size : 0.18KB": the report text for a melody file of `size` bytes.
-std::string FormatSizeReport(std::uint32_t size, Language language);
+std::string FormatSizeReport(std::uint32_t size, const Language& language);
 
 class ConversionSteps {
 public:
@@ -97,9 +97,9 @@ public:
     const std::filesystem::path& OutputPath() const { return m_outputPath; }
     std::uint32_t OutputSize() const { return m_outputSize; }
     // "Output File Size : 0.18KB" in the given language.
-    std::string ReportText(Language language) const;
+    std::string ReportText(const Language& language) const;
     // The line under the report when audio was dropped, otherwise empty.
-    std::string CutNoteText(Language language) const;
+    std::string CutNoteText(const Language& language) const;
 
 private:
     StepFailure ReadSource(ByteSource& source);

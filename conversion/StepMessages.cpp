@@ -6,40 +6,36 @@
 #include <cstring>
 #include <locale.h>
 
+#include "platform/FileSource.h"
+
 namespace quorbin {
 namespace {
 
-struct Wording {
-    const char* english;
-    const char* japanese;
-
-    std::string In(Language language) const { return language == Language::Japanese ? japanese : english; }
-};
-
 struct ErrorWording {
     int error;
-    Wording wording;
+    const char* english;
 };
 
-// The reasons users meet with files, in the C library's English words and in
-// Japanese. Others keep the C library's English text.
+// The reasons users meet with files, in the C library's English words; the
+// catalogues translate them. Others keep the C library's English text.
 constexpr ErrorWording kErrorWordings[] = {
-    {ENOENT, {"No such file or directory", "ファイルまたはフォルダがありません"}},
-    {EACCES, {"Permission denied", "アクセス権がありません"}},
-    {EPERM, {"Operation not permitted", "操作が許可されていません"}},
-    {EISDIR, {"Is a directory", "フォルダです"}},
-    {ENOTDIR, {"Not a directory", "フォルダではありません"}},
-    {EINVAL, {"Invalid argument", "引数が正しくありません"}},
-    {EEXIST, {"File exists", "ファイルが既にあります"}},
-    {ENOSPC, {"No space left on device", "デバイスに空き容量がありません"}},
-    {EDQUOT, {"Disk quota exceeded", "ディスク使用量の上限を超えました"}},
-    {EROFS, {"Read-only file system", "読み取り専用のファイルシステムです"}},
-    {EIO, {"Input/output error", "入出力エラーです"}},
-    {ENAMETOOLONG, {"File name too long", "ファイル名が長すぎます"}},
-    {ELOOP, {"Too many levels of symbolic links", "シンボリックリンクの階層が深すぎます"}},
-    {EPIPE, {"Broken pipe", "パイプが閉じられました"}},
-    {EFBIG, {"File too large", "ファイルが大きすぎます"}},
-    {EBUSY, {"Device or resource busy", "デバイスまたはリソースが使用中です"}},
+    {ENOENT, N_("No such file or directory")},
+    {EACCES, N_("Permission denied")},
+    {EPERM, N_("Operation not permitted")},
+    {EISDIR, N_("Is a directory")},
+    {ENOTDIR, N_("Not a directory")},
+    {kNotRegularFile, N_("not a regular file")},
+    {EINVAL, N_("Invalid argument")},
+    {EEXIST, N_("File exists")},
+    {ENOSPC, N_("No space left on device")},
+    {EDQUOT, N_("Disk quota exceeded")},
+    {EROFS, N_("Read-only file system")},
+    {EIO, N_("Input/output error")},
+    {ENAMETOOLONG, N_("File name too long")},
+    {ELOOP, N_("Too many levels of symbolic links")},
+    {EPIPE, N_("Broken pipe")},
+    {EFBIG, N_("File too large")},
+    {EBUSY, N_("Device or resource busy")},
 };
 
 // The system's own text for `error` in English, whatever the user's locale.
@@ -68,14 +64,13 @@ std::string FormatTagName(std::uint16_t tag)
 }
 
 // "44100 Hz, 2 channels, 16-bit PCM"
-std::string FormatText(const WaveFormat& format, Language language)
+std::string FormatText(const WaveFormat& format, const Language& language)
 {
-    const std::string rate = std::to_string(format.sampleRate) + " Hz, ";
-    const std::string kind = std::to_string(format.bitsPerSample) + Wording{"-bit ", " ビット "}.In(language)
-                             + FormatTagName(format.formatTag);
-    if (language == Language::Japanese)
-        return rate + std::to_string(format.channels) + " チャンネル, " + kind;
-    return rate + std::to_string(format.channels) + (format.channels == 1 ? " channel, " : " channels, ") + kind;
+    const std::string channels = std::to_string(format.channels);
+    const std::string bits = std::to_string(format.bitsPerSample);
+    return std::to_string(format.sampleRate) + " Hz, "
+           + Substitute(TrN("%1 channel", "%1 channels", format.channels, language), {channels}) + ", "
+           + Substitute(Tr("%1-bit %2", language), {bits, FormatTagName(format.formatTag)});
 }
 
 }  // namespace
@@ -96,42 +91,32 @@ int MessageIdFor(StepFailure failure)
     return IDS_CANNOT_SAVE_MLD;
 }
 
-std::string ErrorText(int error, Language language)
+std::string ErrorText(int error, const Language& language)
 {
     for (const ErrorWording& entry : kErrorWordings) {
         if (entry.error == error)
-            return entry.wording.In(language);
+            return Tr(entry.english, language);
     }
     return EnglishErrorText(error);
 }
 
-std::string ReasonText(const FailureReason& reason, Language language)
+std::string ReasonText(const FailureReason& reason, const Language& language)
 {
     switch (reason.kind) {
     case ReasonKind::None: return {};
     case ReasonKind::SystemError: return ErrorText(reason.error, language);
-    case ReasonKind::ReplacesSource:
-        return Wording{"it would replace the recording itself", "録音ファイル自身を上書きしてしまいます"}.In(language);
+    case ReasonKind::ReplacesSource: return Tr("it would replace the recording itself", language);
     case ReasonKind::ReplacesInput:
-        return language == Language::Japanese ? "この実行の入力 " + reason.file + " を上書きしてしまいます"
-                                              : "it would replace " + reason.file + ", an input of this run";
+        return Substitute(Tr("it would replace %1, an input of this run", language), {reason.file});
     case ReasonKind::AlreadyWritten:
-        return language == Language::Japanese ? "この実行で既に " + reason.file + " から書き込まれています"
-                                              : reason.file + " was already written to it in this run";
-    case ReasonKind::ReplacesMelodyFile:
-        return Wording{"the preview would replace the melody file itself",
-                       "プレビューがメロディファイル自身を上書きしてしまいます"}
-            .In(language);
-    case ReasonKind::DanglingLink:
-        return Wording{"it is a symbolic link to a file that does not exist",
-                       "存在しないファイルへのシンボリックリンクです"}
-            .In(language);
+        return Substitute(Tr("%1 was already written to it in this run", language), {reason.file});
+    case ReasonKind::ReplacesMelodyFile: return Tr("the preview would replace the melody file itself", language);
+    case ReasonKind::DanglingLink: return Tr("it is a symbolic link to a file that does not exist", language);
     case ReasonKind::FormatFound: return FormatText(reason.format, language);
-    case ReasonKind::Undecodable:
-        return Wording{"no decoder reads this file", "どのデコーダも読めないファイルです"}.In(language);
-    case ReasonKind::Exists: return Wording{"exists", "既に存在します"}.In(language);
-    case ReasonKind::NotRegularFile: return Wording{"not a regular file", "通常のファイルではありません"}.In(language);
-    case ReasonKind::OutOfMemory: return Wording{"out of memory", "メモリが足りません"}.In(language);
+    case ReasonKind::Undecodable: return Tr("no decoder reads this file", language);
+    case ReasonKind::Exists: return Tr("exists", language);
+    case ReasonKind::NotRegularFile: return Tr("not a regular file", language);
+    case ReasonKind::OutOfMemory: return Tr("out of memory", language);
     }
     return {};
 }

@@ -1,6 +1,6 @@
 #pragma once
 // What the front-ends show for a step's outcome: the string-table message of a
-// failure and the wording of its reason, in English or Japanese.
+// failure and the wording of its reason, in the language asked for.
 #include <string>
 
 #include "conversion/StepFailure.h"
@@ -13,9 +13,9 @@ int MessageIdFor(StepFailure failure);
 
 // The reason as a short phrase to add after the message ("Permission denied",
 // "it would replace the recording itself"); empty when none is given.
-std::string ReasonText(const FailureReason& reason, Language language = Language::English);
+std::string ReasonText(const FailureReason& reason, const Language& language = Language::English());
 
 // The system's reason for a failure with errno `error` ("No such file or directory").
-std::string ErrorText(int error, Language language = Language::English);
+std::string ErrorText(int error, const Language& language = Language::English());
 
 }  // namespace quorbin

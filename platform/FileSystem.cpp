@@ -1,5 +1,7 @@
 #include "platform/FileSystem.h"
 
+#include "platform/FileSource.h"
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -82,7 +84,7 @@ int CheckReplaceable(const fs::path& target, ExistingFile& existing)
     if (S_ISDIR(st.st_mode))
         return EISDIR;
     if (!S_ISREG(st.st_mode))
-        return EINVAL;
+        return kNotRegularFile;
     // A file without any write permission is read-only even for the superuser.
     if ((st.st_mode & 0222) == 0)
         return EACCES;
@@ -219,7 +221,7 @@ ReadStatus ReadWholeFile(const fs::path& path, std::uint64_t maxBytes, ByteBuffe
     if (::fstat(fd.Get(), &st) != 0)
         return ReadStatus::CannotOpen;
     if (!S_ISREG(st.st_mode)) {
-        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        errno = S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
         return ReadStatus::CannotOpen;
     }
     const auto size = static_cast<std::uint64_t>(st.st_size);

@@ -22,8 +22,8 @@ enum class ReadStatus {
 
 // Reads the whole regular file at `path` into `out`. A file larger than
 // `maxBytes` is refused before any of it is read. After CannotOpen or
-// ReadError, errno says why (EISDIR for a folder, EINVAL for another kind of
-// file that is not a regular one).
+// ReadError, errno says why (EISDIR for a folder, kNotRegularFile of
+// platform/FileSource.h for another kind of file that is not a regular one).
 ReadStatus ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes, ByteBuffer& out);
 
 enum class SaveFailure {

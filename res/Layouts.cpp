@@ -25,9 +25,9 @@ LayoutControl Field(int id, DialogUnitRect rect)
 }
 
 // Main window: the captions are never shown; the window places its controls itself.
-DialogLayout MainLayout(Language language)
+DialogLayout MainLayout(bool ja)
 {
-    const bool ja = language == Language::Japanese;
+    const Language language = ja ? Language::Japanese() : Language::English();
     return {IDD_MAIN,
             language,
             ja ? kJapaneseFont : kEnglishFont,
@@ -39,9 +39,9 @@ DialogLayout MainLayout(Language language)
             }};
 }
 
-DialogLayout InfoLayout(Language language)
+DialogLayout InfoLayout(bool ja)
 {
-    const bool ja = language == Language::Japanese;
+    const Language language = ja ? Language::Japanese() : Language::English();
     return {IDD_INFO,
             language,
             ja ? kJapaneseFont : kEnglishFont,
@@ -57,9 +57,9 @@ DialogLayout InfoLayout(Language language)
             }};
 }
 
-DialogLayout MessageLayout(Language language)
+DialogLayout MessageLayout(bool ja)
 {
-    const bool ja = language == Language::Japanese;
+    const Language language = ja ? Language::Japanese() : Language::English();
     return {IDD_MESSAGE,
             language,
             ja ? kJapaneseFont : kEnglishFont,
@@ -75,9 +75,10 @@ DialogLayout MessageLayout(Language language)
 
 // The about box's texts stay where the layout puts them, so their rectangles
 // are the ones the dialog shows. The name line's caption is replaced at run time.
-DialogLayout AboutLayout(Language language)
+DialogLayout AboutLayout(bool ja)
 {
-    if (language == Language::Japanese) {
+    const Language language = ja ? Language::Japanese() : Language::English();
+    if (ja) {
         return {IDD_ABOUT,
                 language,
                 kJapaneseFont,
@@ -107,13 +108,13 @@ DialogLayout AboutLayout(Language language)
             }};
 }
 
-DialogLayout MakeLayout(int id, Language language)
+DialogLayout MakeLayout(int id, bool ja)
 {
     switch (id) {
-    case IDD_MAIN: return MainLayout(language);
-    case IDD_INFO: return InfoLayout(language);
-    case IDD_MESSAGE: return MessageLayout(language);
-    case IDD_ABOUT: return AboutLayout(language);
+    case IDD_MAIN: return MainLayout(ja);
+    case IDD_INFO: return InfoLayout(ja);
+    case IDD_MESSAGE: return MessageLayout(ja);
+    case IDD_ABOUT: return AboutLayout(ja);
     default: return {};
     }
 }
@@ -129,21 +130,21 @@ const LayoutControl* DialogLayout::Find(int controlId) const
     return nullptr;
 }
 
-const DialogLayout& LoadLayout(int id, Language language)
+const DialogLayout& LoadLayout(int id, const Language& language)
 {
     static const DialogLayout kEmpty;
     static const std::array<int, 4> kIds = {IDD_MAIN, IDD_INFO, IDD_MESSAGE, IDD_ABOUT};
     static const auto kTables = [] {
         std::array<std::array<DialogLayout, 2>, kIds.size()> tables;
         for (std::size_t i = 0; i < kIds.size(); ++i) {
-            tables[i][0] = MakeLayout(kIds[i], Language::English);
-            tables[i][1] = MakeLayout(kIds[i], Language::Japanese);
+            tables[i][0] = MakeLayout(kIds[i], false);
+            tables[i][1] = MakeLayout(kIds[i], true);
         }
         return tables;
     }();
     for (std::size_t i = 0; i < kIds.size(); ++i) {
         if (kIds[i] == id)
-            return kTables[i][language == Language::Japanese ? 1 : 0];
+            return kTables[i][language.IsJapanese() ? 1 : 0];
     }
     return kEmpty;
 }

@@ -48,7 +48,7 @@ constexpr const char* kJapaneseFont = "ＭＳ Ｐゴシック";
 
 struct DialogLayout {
     int id = 0;
-    Language language = Language::English;
+    Language language;            // Japanese, or English for every language but Japanese
     const char* fontFamily = "";  // UTF-8
     int pointSize = 0;
     std::vector<LayoutControl> controls;
@@ -57,8 +57,9 @@ struct DialogLayout {
     const LayoutControl* Find(int controlId) const;
 };
 
-// Layout `id` (102, 130, 151 or 152) in `language`; an empty layout (id 0,
+// Layout `id` (102, 130, 151 or 152) for `language`: the Japanese layout for
+// Japanese, the English one for every other language; an empty layout (id 0,
 // no controls) for any other number.
-const DialogLayout& LoadLayout(int id, Language language);
+const DialogLayout& LoadLayout(int id, const Language& language);
 
 }  // namespace quorbin

@@ -1,5 +1,7 @@
 #pragma once
-// The program's nine user messages, in English and Japanese (UTF-8).
+// The program's nine user messages, translated through the catalogues.
+#include "platform/Translation.h"
+
 namespace quorbin {
 
 enum StringId {
@@ -14,17 +16,7 @@ enum StringId {
     IDS_DISK_SPACE = 9,
 };
 
-enum class Language { English, Japanese };
-
 // The text of string `id` (1..9) in `language`; an empty text for an unknown id.
-const char* LoadString(int id, Language language);
-
-// The line under the size report when the melody file could not hold all of
-// the recording: a printf template taking the kept and the whole seconds as "%s".
-const char* LoadCutNoteTemplate(Language language);
-
-// Japanese when the user's language (LANGUAGE, LC_ALL, LC_MESSAGES, LANG, in the
-// order the C library gives them priority) is Japanese, English otherwise.
-Language LanguageFromEnvironment();
+const char* LoadString(int id, const Language& language);
 
 }  // namespace quorbin

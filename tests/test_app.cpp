@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMimeData>
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <QUrl>
 #include <QWindow>
 
@@ -35,6 +37,7 @@
 #include "ui/InfoDialog.h"
 #include "ui/MessageDialog.h"
 #include "ui/SkinnedControls.h"
+#include "ui/UiText.h"
 
 using namespace quorbin;
 
@@ -74,7 +77,7 @@ QString MelodyPathFor(const QString& wavePath)
 
 QString English(int id)
 {
-    return QString::fromUtf8(LoadString(id, Language::English));
+    return QString::fromUtf8(LoadString(id, Language::English()));
 }
 
 // ---------------------------------------------------------------------------
@@ -220,6 +223,7 @@ private slots:
     void keysOpenTheFileChooser();
     void accessibilityTreeNamesEveryControl_data();
     void accessibilityTreeNamesEveryControl();
+    void qtsOwnTextsFollowTheLanguage();
 
 private:
     QTemporaryDir* m_dir = nullptr;
@@ -988,22 +992,32 @@ void AppTest::accessibilityTreeNamesEveryControl_data()
     QTest::addColumn<QString>("window");
     QTest::addColumn<Language>("language");
     QTest::addColumn<QStringList>("controls");
-    const QStringList okPower{"button: OK", "button: Power (quit)"};
-    QTest::newRow("main") << "main" << Language::English
+    QTest::newRow("main") << "main" << Language::English()
                           << QStringList{"button: Drop a WAVE file here", "button: About", "button: Power (quit)"};
-    for (Language language : {Language::English, Language::Japanese}) {
-        const char* tag = language == Language::English ? "English" : "Japanese";
-        QTest::addRow("info, %s", tag) << "info" << language << QStringList{"text field: Title",
-                                                                            "text field: Copyright",
-                                                                            "check box: Protection availability",
-                                                                            "button: Clear",
-                                                                            "button: OK",
-                                                                            "button: Cancel",
-                                                                            "button: Power (quit)"};
-        QTest::addRow("message, %s", tag) << "message" << language << okPower;
+    // Screen readers hear the dialog's language.
+    const struct {
+        const char* tag;
+        Language language;
+        QStringList info;
+        QString power;
+    } languages[] = {
+        {"English",
+         Language::English(),
+         {"text field: Title", "text field: Copyright", "check box: Protection availability", "button: Clear",
+          "button: OK", "button: Cancel"},
+         "button: Power (quit)"},
+        {"Japanese",
+         Language::Japanese(),
+         {"text field: タイトル", "text field: 著作権表示", "check box: 保護の有無", "button: クリア", "button: OK",
+          "button: キャンセル"},
+         "button: 電源（終了）"},
+    };
+    for (const auto& [tag, language, info, power] : languages) {
+        QTest::addRow("info, %s", tag) << "info" << language << info + QStringList{power};
+        QTest::addRow("message, %s", tag) << "message" << language << QStringList{"button: OK", power};
         QTest::addRow("about, %s", tag) << "about" << language
                                         << QStringList{"link: " + AboutDialog(nullptr, language).WebLink()->Target(),
-                                                       "button: OK", "button: Power (quit)"};
+                                                       "button: OK", power};
     }
 }
 
@@ -1038,6 +1052,25 @@ void AppTest::accessibilityTreeNamesEveryControl()
         QTest::mouseClick(info->ProtectionBox(), Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY(box->state().checked);
     }
+}
+
+// The file chooser and Qt's other texts come from Qt's own catalogues.
+void AppTest::qtsOwnTextsFollowTheLanguage()
+{
+    QVERIFY(!InstallQtTranslations(Language::English()));
+    QTranslator* japanese = InstallQtTranslations(Language::Japanese());
+    QVERIFY2(japanese, "Qt's Japanese translations (qt6-translations-l10n) are missing");
+    QString lookIn;
+    {
+        QFileDialog chooser;
+        chooser.setOption(QFileDialog::DontUseNativeDialog);
+        lookIn = chooser.labelText(QFileDialog::LookIn);
+    }
+    QCoreApplication::removeTranslator(japanese);
+    delete japanese;
+    QVERIFY2(std::any_of(lookIn.begin(), lookIn.end(), [](QChar c) { return c.unicode() >= 0x3000; }),
+             qPrintable(lookIn));
+    QCOMPARE(QFileDialog().labelText(QFileDialog::LookIn), QStringLiteral("Look in:"));
 }
 
 int main(int argc, char** argv)

@@ -220,7 +220,7 @@ TEST_F(CliRun, ConvertsWithTheGivenTextsAndDate)
     info.date = "20030601";
     const std::string expected = BuildDirectly(m_wave, info);
     EXPECT_EQ(ReadFile(m_folder / "out" / "night.mld"), expected);
-    EXPECT_EQ(ok.out, "tune.wav: " + FormatSizeReport(expected.size(), Language::English) + " (out/night.mld)\n");
+    EXPECT_EQ(ok.out, "tune.wav: " + FormatSizeReport(expected.size(), Language::English()) + " (out/night.mld)\n");
     EXPECT_EQ(MelodyFiles(m_folder), std::vector<std::string>{"night.mld"});
 }
 
@@ -352,7 +352,7 @@ TEST_F(CliRun, EveryFileIsTriedAndTheFirstFailureIsTheStatus)
     EXPECT_EQ(r.status, IDS_CANNOT_OPEN_WAVE);
     EXPECT_EQ(r.err, "missing.wav: Cannot open WAVE file: No such file or directory\nempty.wav: Invalid WAVE file\n"
                      "converted 2 of 4 files, 2 failed\n");
-    const std::string size = FormatSizeReport(ReadFile(m_folder / "tune.mld").size(), Language::English);
+    const std::string size = FormatSizeReport(ReadFile(m_folder / "tune.mld").size(), Language::English());
     EXPECT_EQ(r.out, "tune.wav: " + size + " (tune.mld)\nsecond.wav: " + size + " (second.mld)\n");
     EXPECT_EQ(MelodyFiles(m_folder), (std::vector<std::string>{"second.mld", "tune.mld"}));
 }
@@ -502,7 +502,8 @@ TEST_F(CliRun, HelpAndVersion)
 
 TEST_F(CliRun, HelpAndUsageErrorsFollowTheMessageLanguage)
 {
-    const std::map<std::string, std::string> japanese = {{"LANG", "ja_JP.UTF-8"}};
+    // No system generates this locale: the catalogue is found all the same.
+    const std::map<std::string, std::string> japanese = {{"LANG", "ja_ZZ.UTF-8"}};
     EXPECT_NE(RunCli(m_folder, {"--help"}, japanese).out.find("コマンド:"), std::string::npos);
     const CliResult help = RunCli(m_folder, {"convert", "--help"}, japanese);
     EXPECT_NE(help.out.find("使い方: quorbin-cli convert [オプション] FILE.wav..."), std::string::npos) << help.out;
@@ -511,13 +512,19 @@ TEST_F(CliRun, HelpAndUsageErrorsFollowTheMessageLanguage)
     EXPECT_EQ(usage.status, kExitUsage);
     EXPECT_EQ(usage.err, "quorbin-cli: convert: 不明なオプションです: --loud\n"
                          "詳しくは \"quorbin-cli convert --help\" を実行してください。\n");
+
+    // A language added by a catalogue alone.
+    const CliResult added =
+        RunCli(m_folder, {},
+               {{"LANG", "C.UTF-8"}, {"LANGUAGE", "qaa"}, {"QUORBIN_LOCALEDIR", QUORBIN_TEST_LOCALEDIR "-little"}});
+    EXPECT_EQ(added.err, "quorbin-cli: nula komando\nTry \"quorbin-cli --help\".\n");
 }
 
 // ---- Batches, folders and standard streams ----------------------------------------------
 
 std::string SizeLine(const std::string& file, const std::string& melody, const std::string& shown)
 {
-    return file + ": " + FormatSizeReport(ReadFile(melody).size(), Language::English) + " (" + shown + ")\n";
+    return file + ": " + FormatSizeReport(ReadFile(melody).size(), Language::English()) + " (" + shown + ")\n";
 }
 
 TEST_F(CliRun, AFolderTakesEveryMelodyFileOfTheBatch)
@@ -562,7 +569,7 @@ TEST_P(CliBatch, SumsUpAndEndsWithTheFirstFailure)
     std::string out;
     for (const std::string& name : c.converted) {
         const auto size = ReadFile(m_folder / (name + ".mld")).size();
-        out += name + ".wav: " + FormatSizeReport(size, c.japanese ? Language::Japanese : Language::English) + " ("
+        out += name + ".wav: " + FormatSizeReport(size, c.japanese ? Language::Japanese() : Language::English()) + " ("
                + name + ".mld)\n";
     }
     EXPECT_EQ(r.out, out);
@@ -601,15 +608,15 @@ TEST_F(CliRun, StandardInputAndOutputCarryTheFiles)
     const CliResult in = RunCli(m_folder, {"convert", "--date", "20030601", "-", "-o", "piped.mld"},
                                 {{"LANG", "C.UTF-8"}}, {.input = "tune.wav", .output = "", .outputFd = -1});
     ASSERT_EQ(in.status, 0) << in.err;
-    EXPECT_EQ(in.out,
-              "-: " + FormatSizeReport(ReadFile(m_folder / "piped.mld").size(), Language::English) + " (piped.mld)\n");
+    EXPECT_EQ(in.out, "-: " + FormatSizeReport(ReadFile(m_folder / "piped.mld").size(), Language::English())
+                          + " (piped.mld)\n");
     EXPECT_EQ(ReadFile(m_folder / "piped.mld"), BuildDirectly(m_wave, info));
 
     info.title = "tune";
     const CliResult out = RunCli(m_folder, {"convert", "--date", "20030601", "-o", "-", "tune.wav"});
     ASSERT_EQ(out.status, 0) << out.err;
     EXPECT_EQ(out.out, BuildDirectly(m_wave, info));
-    EXPECT_EQ(out.err, "tune.wav: " + FormatSizeReport(out.out.size(), Language::English) + " (standard output)\n");
+    EXPECT_EQ(out.err, "tune.wav: " + FormatSizeReport(out.out.size(), Language::English()) + " (standard output)\n");
     EXPECT_EQ(MelodyFiles(m_folder), std::vector<std::string>{"piped.mld"});
 
     std::ostringstream sink, err;

@@ -86,7 +86,7 @@ void Click(QWidget* widget, QPoint at = {})
 
 enum class Which { Info, Message, About };
 
-std::unique_ptr<SkinnedDialog> MakeDialog(Which which, QWidget* owner, Language language = Language::English)
+std::unique_ptr<SkinnedDialog> MakeDialog(Which which, QWidget* owner, Language language = Language::English())
 {
     switch (which) {
     case Which::Info: return std::make_unique<InfoDialog>(owner, language);
@@ -206,11 +206,11 @@ void DialogTests::layoutsExistInBothLanguages()
 {
     QFETCH(int, id);
     QFETCH(QList<int>, controls);
-    for (Language language : {Language::English, Language::Japanese}) {
+    for (Language language : {Language::English(), Language::Japanese()}) {
         const DialogLayout& layout = LoadLayout(id, language);
         QCOMPARE(layout.id, id);
         QVERIFY(layout.language == language);
-        const bool ja = language == Language::Japanese;
+        const bool ja = language == Language::Japanese();
         QCOMPARE(QString::fromUtf8(layout.fontFamily),
                  ja ? QStringLiteral("ＭＳ Ｐゴシック") : QStringLiteral("Arial"));
         QCOMPARE(layout.pointSize, ja && id != 152 ? 9 : 8);
@@ -220,8 +220,8 @@ void DialogTests::layoutsExistInBothLanguages()
         for (const LayoutControl& control : layout.controls)
             QVERIFY(control.kind != ControlKind::Button || control.Has(kStyleOwnerDraw));
     }
-    QCOMPARE(LoadLayout(131, Language::English).id, 0);
-    QVERIFY(LoadLayout(131, Language::Japanese).controls.empty());
+    QCOMPARE(LoadLayout(131, Language::English()).id, 0);
+    QVERIFY(LoadLayout(131, Language::Japanese()).controls.empty());
 }
 
 // --- byte limits ------------------------------------------------------------
@@ -351,7 +351,7 @@ void DialogTests::pasteIsCutAtByteLimitWithANote()
     QFETCH(QString, expected);
     QFETCH(int, refusals);
     QDialog owner;
-    InfoDialog dialog(&owner, Language::English);
+    InfoDialog dialog(&owner, Language::English());
     dialog.show();
     QToolTip::hideText();
     QLineEdit* field = dialog.TitleField();
@@ -363,7 +363,7 @@ void DialogTests::pasteIsCutAtByteLimitWithANote()
     QVERIFY(Cp932Bytes(field->text()) <= 50u);
     if (refusals) {
         QTRY_VERIFY(QToolTip::isVisible());
-        QCOMPARE(QToolTip::text(), InputRefusedNote(Language::English, refusals, 50));
+        QCOMPARE(QToolTip::text(), InputRefusedNote(Language::English(), refusals, 50));
     } else {
         QVERIFY(!QToolTip::isVisible());
     }
@@ -374,7 +374,7 @@ void DialogTests::pasteIsCutAtByteLimitWithANote()
 void DialogTests::fieldsShowMembersWhenOpened()
 {
     QDialog owner;
-    InfoDialog dialog(&owner, Language::Japanese);
+    InfoDialog dialog(&owner, Language::Japanese());
     QCOMPARE(dialog.ProtectionBox()->GetState(), 0);
     dialog.m_title = *Utf8ToCp932("春の小川");
     dialog.show();
@@ -455,7 +455,7 @@ void DialogTests::overlongTextKeepsDialogOpen()
     QFETCH(bool, copyrightFails);
     QFETCH(int, limit);
     QDialog owner;
-    InfoDialog dialog(&owner, Language::Japanese);
+    InfoDialog dialog(&owner, Language::Japanese());
     dialog.m_title = std::string(std::size_t(titleBytes), 't');
     dialog.m_copyright = std::string(std::size_t(copyrightBytes), 'c');
     QString warning;
@@ -480,7 +480,7 @@ void DialogTests::overlongTextKeepsDialogOpen()
     QCOMPARE(focusAfterWarning, static_cast<QWidget*>(copyrightFails ? dialog.CopyrightField() : dialog.TitleField()));
     QCOMPARE(result, 1);
     QCOMPARE(dialog.m_title, std::string("fine"));
-    QCOMPARE(TextLimitWarning(Language::English, 50), QStringLiteral("Please enter no more than 50 characters."));
+    QCOMPARE(TextLimitWarning(Language::English(), 50), QStringLiteral("Please enter no more than 50 characters."));
 }
 
 void DialogTests::tabReachesEveryButtonAndSpacePressesIt_data()
@@ -531,8 +531,8 @@ void DialogTests::fieldsUseDialogFontWithoutFrame_data()
 {
     QTest::addColumn<Language>("language");
     QTest::addColumn<int>("pixelSize");
-    QTest::newRow("English") << Language::English << 11;
-    QTest::newRow("Japanese") << Language::Japanese << 12;
+    QTest::newRow("English") << Language::English() << 11;
+    QTest::newRow("Japanese") << Language::Japanese() << 12;
 }
 
 void DialogTests::fieldsUseDialogFontWithoutFrame()
@@ -547,7 +547,7 @@ void DialogTests::fieldsUseDialogFontWithoutFrame()
         QCOMPARE(QFontInfo(field->font()).pixelSize(), pixelSize);
         QCOMPARE(field->palette().color(QPalette::Base), QApplication::palette().color(QPalette::Base));
     }
-    if (language == Language::Japanese)  // kanji from a Japanese face, not a Chinese fallback
+    if (language == Language::Japanese())  // kanji from a Japanese face, not a Chinese fallback
         QVERIFY2(QFontInfo(dialog.font()).family().startsWith(QLatin1String("IPA")),
                  qPrintable(QFontInfo(dialog.font()).family()));
 }
@@ -672,8 +672,8 @@ void DialogTests::messageKinds()
 void DialogTests::everyMessageFitsItsLine_data()
 {
     QTest::addColumn<Language>("language");
-    QTest::newRow("English") << Language::English;
-    QTest::newRow("Japanese") << Language::Japanese;
+    QTest::newRow("English") << Language::English();
+    QTest::newRow("Japanese") << Language::Japanese();
 }
 
 // Each message of the string table, the size report with a large size, is
@@ -700,7 +700,7 @@ void DialogTests::everyMessageFitsItsLine()
 void DialogTests::messageLineDrawnOverPanel()
 {
     QDialog owner;
-    MessageDialog dialog(&owner, Language::Japanese);
+    MessageDialog dialog(&owner, Language::Japanese());
     dialog.SetMessage(0, QString());
     dialog.show();
     const QObjectList& children = dialog.children();
@@ -727,9 +727,9 @@ void DialogTests::aboutNameLineAndTexts_data()
     QTest::addColumn<QList<int>>("copyrightRect");
     QTest::addColumn<QList<int>>("makerRect");
     QTest::addColumn<QList<int>>("linkRect");
-    QTest::newRow("English") << Language::English << QList<int>{41, 13, 87, 8} << QList<int>{41, 19, 86, 8}
+    QTest::newRow("English") << Language::English() << QList<int>{41, 13, 87, 8} << QList<int>{41, 19, 86, 8}
                              << QList<int>{41, 24, 95, 8} << QList<int>{48, 31, 78, 17};
-    QTest::newRow("Japanese") << Language::Japanese << QList<int>{41, 19, 83, 8} << QList<int>{41, 27, 84, 8}
+    QTest::newRow("Japanese") << Language::Japanese() << QList<int>{41, 19, 83, 8} << QList<int>{41, 27, 84, 8}
                               << QList<int>{41, 34, 95, 8} << QList<int>{45, 42, 77, 18};
 }
 
@@ -797,14 +797,14 @@ void DialogTests::aboutNameLineAndTexts()
     QVERIFY(link->font().underline());
     QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
     QCOMPARE(dialog.cursor().shape(), Qt::ArrowCursor);
-    QVERIFY(LoadLayout(IDD_ABOUT, Language::English).Find(1006)->caption
-            != std::string_view(LoadLayout(IDD_ABOUT, Language::Japanese).Find(1006)->caption));
+    QVERIFY(LoadLayout(IDD_ABOUT, Language::English()).Find(1006)->caption
+            != std::string_view(LoadLayout(IDD_ABOUT, Language::Japanese()).Find(1006)->caption));
 }
 
 void DialogTests::aboutPaintsLogoAndOffWhiteTexts()
 {
     QDialog owner;
-    AboutDialog dialog(&owner, Language::English);
+    AboutDialog dialog(&owner, Language::English());
     dialog.show();
     const QImage shot = dialog.grab().toImage();
     const QImage logo = LoadSkinBitmap(132);
@@ -824,8 +824,8 @@ void DialogTests::controlGeometry_data()
 {
     QTest::addColumn<int>("which");
     QTest::addColumn<Language>("language");
-    for (Language language : {Language::English, Language::Japanese}) {
-        const char* tag = language == Language::Japanese ? "Japanese" : "English";
+    for (Language language : {Language::English(), Language::Japanese()}) {
+        const char* tag = language == Language::Japanese() ? "Japanese" : "English";
         QTest::addRow("info %s", tag) << int(Which::Info) << language;
         QTest::addRow("message %s", tag) << int(Which::Message) << language;
         QTest::addRow("about %s", tag) << int(Which::About) << language;

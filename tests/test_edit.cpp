@@ -244,8 +244,8 @@ TEST(CutNote, NamesKeptAndWholeSeconds)
         << run.err;
     ConversionSteps steps((folder / "v.wav").string());
     ASSERT_EQ(steps.Prepare(), StepFailure::None);
-    EXPECT_EQ(steps.CutNoteText(Language::English), "Kept the first 16.4 s of 35.5 s.");
-    EXPECT_EQ(steps.CutNoteText(Language::Japanese), "先頭16.4秒を保存しました（全35.5秒）。");
+    EXPECT_EQ(steps.CutNoteText(Language::English()), "Kept the first 16.4 s of 35.5 s.");
+    EXPECT_EQ(steps.CutNoteText(Language::Japanese()), "先頭16.4秒を保存しました（全35.5秒）。");
 }
 
 TEST(DryRun, ReportsWhatARealRunWritesAndWritesNothing)
@@ -259,7 +259,7 @@ TEST(DryRun, ReportsWhatARealRunWritesAndWritesNothing)
     const auto size = fs::file_size(folder / "v.mld");
     EXPECT_EQ(dry.out, file + ": would write " + (folder / "v.mld").string() + ": 8000 Hz, 2.0 s of 2.0 s, "
                            + std::to_string(size) + " bytes ("
-                           + FormatSizeReport(static_cast<std::uint32_t>(size), Language::English) + ")\n");
+                           + FormatSizeReport(static_cast<std::uint32_t>(size), Language::English()) + ")\n");
 }
 
 TEST(SelectionOptions, RefuseWhatCannotBeASelection)

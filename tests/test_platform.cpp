@@ -17,6 +17,7 @@
 #include "ConversionTestSupport.h"
 #include "platform/Cp932.h"
 #include "platform/FileSystem.h"
+#include "platform/MessageCatalogue.h"
 #include "res/StringTable.h"
 
 namespace fs = std::filesystem;
@@ -139,17 +140,17 @@ TEST(Cp932, RandomTitlesAreCutOnCharacterBoundaries)
 TEST(StringTable, EveryIdHasBothLanguagesAndUnknownIdsAreEmpty)
 {
     for (int id = IDS_OUTPUT_SIZE; id <= IDS_DISK_SPACE; ++id) {
-        const std::string english = LoadString(id, Language::English);
-        const std::string japanese = LoadString(id, Language::Japanese);
+        const std::string english = LoadString(id, Language::English());
+        const std::string japanese = LoadString(id, Language::Japanese());
         EXPECT_FALSE(english.empty()) << id;
         EXPECT_NE(english, japanese) << id;
         EXPECT_TRUE(Utf8ToCp932(japanese).has_value()) << id;  // shown on Japanese systems
     }
-    EXPECT_STREQ(LoadString(0, Language::English), "");
-    EXPECT_STREQ(LoadString(10, Language::Japanese), "");
-    EXPECT_STREQ(LoadString(IDS_NOT_WAV_EXTENSION, Language::English), "Extension is not \".wav\"");
-    EXPECT_STREQ(LoadString(IDS_CANNOT_SAVE_MLD, Language::Japanese), "\".mld\"ファイルを保存できません");
-    EXPECT_STREQ(LoadString(IDS_OUTPUT_SIZE, Language::Japanese), "出力ファイルサイズ : ");
+    EXPECT_STREQ(LoadString(0, Language::English()), "");
+    EXPECT_STREQ(LoadString(10, Language::Japanese()), "");
+    EXPECT_STREQ(LoadString(IDS_NOT_WAV_EXTENSION, Language::English()), "Extension is not \".wav\"");
+    EXPECT_STREQ(LoadString(IDS_CANNOT_SAVE_MLD, Language::Japanese()), "\".mld\"ファイルを保存できません");
+    EXPECT_STREQ(LoadString(IDS_OUTPUT_SIZE, Language::Japanese()), "出力ファイルサイズ : ");
 }
 
 struct LocaleCase {
@@ -192,11 +193,11 @@ TEST_P(LanguageChoice, FollowsTheCLibraryPriority)
     Set("LC_MESSAGES", c.lcMessages);
     Set("LANG", c.lang);
     Set("LANGUAGE", c.language);
-    EXPECT_EQ(LanguageFromEnvironment(), c.expected);
+    EXPECT_EQ(UserLanguage(), c.expected);
 }
 
-constexpr Language En = Language::English;
-constexpr Language Ja = Language::Japanese;
+const Language En = Language::English();
+const Language Ja = Language::Japanese();
 
 INSTANTIATE_TEST_SUITE_P(
     Environments, LanguageChoice,
@@ -212,7 +213,76 @@ INSTANTIATE_TEST_SUITE_P(
                     LocaleCase{nullptr, nullptr, "ja_JP.UTF-8", "en_US:ja", En},
                     LocaleCase{nullptr, nullptr, "C", "ja", En},  // ignored for C
                     LocaleCase{nullptr, nullptr, "POSIX", "ja", En},
-                    LocaleCase{nullptr, nullptr, "ja_JP.UTF-8", "", Ja}));
+                    LocaleCase{nullptr, nullptr, "ja_JP.UTF-8", "", Ja},
+                    LocaleCase{nullptr, nullptr, "en_US.UTF-8", "de:ja", Ja},  // no German catalogue
+                    LocaleCase{nullptr, nullptr, "pt_BR.UTF-8", nullptr, En}));
+
+// ---- Catalogues -------------------------------------------------------------
+
+// The made-up language of tests/qaa.po, compiled in `order` ("little", "big").
+std::string TestCataloguePath(const std::string& order)
+{
+    return std::string(QUORBIN_TEST_LOCALEDIR) + "-" + order + "/qaa/LC_MESSAGES/quorbin.mo";
+}
+
+// Polish-like rule of qaa.po: one, few (2-4 but not 12-14), many.
+constexpr const char* kThreeForms = "(n==1 ? 0 : n%10>=2 && n%10<=4 && (n%100<10 || n%100>=20) ? 1 : 2)";
+
+struct PluralCase {
+    const char* formula;
+    unsigned long n;
+    std::optional<unsigned long> form;
+};
+
+class PluralFormula : public testing::TestWithParam<PluralCase> {};
+
+TEST_P(PluralFormula, EvaluatesAsCWould)
+{
+    EXPECT_EQ(EvaluatePluralFormula(GetParam().formula, GetParam().n), GetParam().form);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formulas, PluralFormula,
+                         testing::Values(PluralCase{"n != 1", 1, 0}, PluralCase{"n != 1", 0, 1}, PluralCase{"0", 7, 0},
+                                         PluralCase{kThreeForms, 1, 0}, PluralCase{kThreeForms, 22, 1},
+                                         PluralCase{kThreeForms, 12, 2}, PluralCase{kThreeForms, 104, 1},
+                                         PluralCase{kThreeForms, 25, 2}, PluralCase{"n-1*2+3", 5, 6},
+                                         PluralCase{"!n || n>=10", 0, 1}, PluralCase{"n%0", 5, 0},
+                                         PluralCase{"n %", 1, std::nullopt}, PluralCase{"(n", 1, std::nullopt},
+                                         PluralCase{"n ? 1", 1, std::nullopt}, PluralCase{"x", 1, std::nullopt},
+                                         PluralCase{"", 1, std::nullopt}));
+
+TEST(MessageCatalogue, ReadsEitherByteOrderAndRefusesEveryCutCopy)
+{
+    for (const std::string order : {"little", "big"}) {
+        const auto catalogue = MessageCatalogue::Load(TestCataloguePath(order));
+        ASSERT_TRUE(catalogue) << order;
+        EXPECT_STREQ(catalogue->Find("no command given"), "nula komando");
+        EXPECT_EQ(catalogue->Find("Invalid WAVE file"), nullptr);
+        EXPECT_STREQ(catalogue->FindPlural("%1 channel", 1), "%1 kanal");
+        EXPECT_STREQ(catalogue->FindPlural("%1 channel", 3), "%1 kanaly");
+        EXPECT_STREQ(catalogue->FindPlural("%1 channel", 5), "%1 kanalow");
+    }
+    const std::string bytes = ReadFile(TestCataloguePath("little"));
+    for (std::size_t size = 0; size < bytes.size(); ++size)
+        ASSERT_FALSE(MessageCatalogue::FromBytes({bytes.begin(), bytes.begin() + size})) << size;
+}
+
+// A translator's new language needs its catalogue in a catalogue folder, no code.
+TEST_F(LanguageChoice, ANewLanguageIsUsedOnceItsCatalogueIsThere)
+{
+    const char* chosen = std::getenv("QUORBIN_LOCALEDIR");
+    const std::optional<std::string> saved = chosen ? std::optional<std::string>(chosen) : std::nullopt;
+    ::setenv("QUORBIN_LOCALEDIR", (std::string(QUORBIN_TEST_LOCALEDIR) + "-little").c_str(), 1);
+    Set("LC_ALL", "qaa_ZZ.UTF-8");
+    const Language language = UserLanguage();
+    Set("QUORBIN_LOCALEDIR", saved ? saved->c_str() : nullptr);
+
+    EXPECT_EQ(language.Code(), "qaa");
+    EXPECT_FALSE(language.IsJapanese());
+    EXPECT_STREQ(Tr("no command given", language), "nula komando");
+    EXPECT_STREQ(TrN("%1 channel", "%1 channels", 23, language), "%1 kanaly");
+    EXPECT_STREQ(LoadString(IDS_INVALID_WAVE, language), "Invalid WAVE file");  // not translated yet
+}
 
 // ---- Free space and reading ---------------------------------------------------
 

@@ -249,7 +249,7 @@ TEST_F(ConversionStepsTest, SavesWhatTheBuilderMadeBesideTheSource)
     const std::string saved = ReadFile(m_folder / "SONG.mld");
     EXPECT_EQ(saved, BuildDirectly(wave, FixedInfo()));
     EXPECT_EQ(steps.OutputSize(), saved.size());
-    EXPECT_EQ(steps.ReportText(Language::English), FormatSizeReport(saved.size(), Language::English));
+    EXPECT_EQ(steps.ReportText(Language::English()), FormatSizeReport(saved.size(), Language::English()));
     EXPECT_EQ(m_folder.Entries(), (std::vector<std::string>{"SONG.WAV", "SONG.mld"}));
 }
 
@@ -513,11 +513,11 @@ TEST_P(SizeReport, KilobytesWithTwoDecimals)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, SizeReport,
-                         testing::Values(ReportCase{185, Language::English, "Output File Size : 0.18KB"},
-                                         ReportCase{1024, Language::English, "Output File Size : 1.00KB"},
-                                         ReportCase{66054, Language::English, "Output File Size : 64.51KB"},
-                                         ReportCase{0, Language::English, "Output File Size : 0.00KB"},
-                                         ReportCase{1029, Language::English,
+                         testing::Values(ReportCase{185, Language::English(), "Output File Size : 0.18KB"},
+                                         ReportCase{1024, Language::English(), "Output File Size : 1.00KB"},
+                                         ReportCase{66054, Language::English(), "Output File Size : 64.51KB"},
+                                         ReportCase{0, Language::English(), "Output File Size : 0.00KB"},
+                                         ReportCase{1029, Language::English(),
                                                     "Output File Size : 1.00KB"},  // 1.0049 rounds down
-                                         ReportCase{1030, Language::English, "Output File Size : 1.01KB"},
-                                         ReportCase{1024, Language::Japanese, "出力ファイルサイズ : 1.00KB"}));
+                                         ReportCase{1030, Language::English(), "Output File Size : 1.01KB"},
+                                         ReportCase{1024, Language::Japanese(), "出力ファイルサイズ : 1.00KB"}));

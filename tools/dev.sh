@@ -9,7 +9,7 @@ root=$(pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(build-essential cmake pkg-config clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic fonts-liberation
+          qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic fonts-liberation gettext qt6-translations-l10n
           libsndfile1-dev libsoxr-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
           libavcodec-extra nlohmann-json3-dev xvfb xauth
           dpkg-dev lintian appstream openbox xdotool)
@@ -67,7 +67,8 @@ check_package() {
     for path in usr/bin/quorbin usr/bin/quorbin-cli usr/share/man/man1/quorbin.1.gz \
                 usr/share/man/man1/quorbin-cli.1.gz usr/share/bash-completion/completions/quorbin-cli \
                 usr/share/metainfo/org.quorbin.Quorbin.metainfo.xml usr/share/mime/packages/quorbin.xml \
-                usr/share/applications/quorbin.desktop usr/share/doc/quorbin/copyright; do
+                usr/share/applications/quorbin.desktop usr/share/doc/quorbin/copyright \
+                usr/share/locale/ja/LC_MESSAGES/quorbin.mo; do
         grep -q " ./$path$" <<<"$contents" || { echo "package lacks /$path"; status=1; }
     done
     dpkg-deb -f "$deb" Depends | grep -q "libqt6widgets6" || { echo "package Depends lacks the Qt libraries"; status=1; }

@@ -61,12 +61,11 @@ QString AboutDialog::NameLine()
     return QStringLiteral("Quorbin Ver." QUORBIN_VERSION);
 }
 
-AboutDialog::AboutDialog(QWidget* owner, Language language) : SkinnedDialog(owner)
+AboutDialog::AboutDialog(QWidget* owner, const Language& language) : SkinnedDialog(owner, language)
 {
     const DialogLayout& layout = LoadLayout(IDD_ABOUT, language);
     setFont(FontOfLayout(layout));
-    setWindowTitle(language == Language::Japanese ? QStringLiteral("Quorbin について")
-                                                  : QStringLiteral("About Quorbin"));
+    setWindowTitle(UiTr("About Quorbin", language));
 
     m_nameLine = MakeTextLine(this);
     m_copyrightLine = MakeTextLine(this);
@@ -78,7 +77,7 @@ AboutDialog::AboutDialog(QWidget* owner, Language language) : SkinnedDialog(owne
     TakeFromLayout(m_link, layout, kWebLinkId);
     m_nameLine->setText(NameLine());
 
-    m_okButton = AddPushButton(kOkBitmap, kOkPos, QStringLiteral("OK"));
+    m_okButton = AddPushButton(kOkBitmap, kOkPos, UiTr("OK", language));
     connect(m_okButton, &QAbstractButton::clicked, this, &AboutDialog::accept);
     InitialiseSkin();  // after OK, so that Tab reaches the Power button last
     PlaceTexts(layout);

@@ -16,7 +16,7 @@ class LinkLabel;
 class AboutDialog : public SkinnedDialog {
     Q_OBJECT
 public:
-    explicit AboutDialog(QWidget* owner, Language language = UiLanguage());
+    explicit AboutDialog(QWidget* owner, const Language& language = UserLanguage());
 
     // The name line's text, whatever the layout gives it.
     static QString NameLine();

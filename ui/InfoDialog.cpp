@@ -94,45 +94,38 @@ void Cp932LimitValidator::AllowUpTo(std::size_t bytes)
     m_allowance = std::max(bytes, m_limit);
 }
 
-QString TextLimitWarning(Language language, std::size_t limit)
+QString TextLimitWarning(const Language& language, std::size_t limit)
 {
-    const char* text =
-        language == Language::Japanese ? "%1 文字以内で入力してください。" : "Please enter no more than %1 characters.";
-    return QString::fromUtf8(text).arg(limit);
+    return UiTr("Please enter no more than %1 characters.", language).arg(limit);
 }
 
-QString InputRefusedNote(Language language, int refusals, std::size_t limit)
+QString InputRefusedNote(const Language& language, int refusals, std::size_t limit)
 {
-    const bool ja = language == Language::Japanese;
     QStringList notes;
     if (refusals & Cp932LimitValidator::LeftOutUnencodable)
-        notes << QString::fromUtf8(ja ? "メロディファイルに保存できない文字を除きました。"
-                                      : "Left out characters a melody file cannot hold.");
+        notes << UiTr("Left out characters a melody file cannot hold.", language);
     if (refusals & Cp932LimitValidator::CutAtLimit)
-        notes << QString::fromUtf8(ja ? "%1 バイトまでしか入りません（全角文字は 2 バイト）。"
-                                      : "Only %1 bytes fit here (double-byte characters count twice).")
-                     .arg(limit);
+        notes << UiTr("Only %1 bytes fit here (double-byte characters count twice).", language).arg(limit);
     return notes.join(QLatin1Char('\n'));
 }
 
-InfoDialog::InfoDialog(QWidget* owner, Language language) : SkinnedDialog(owner), m_language(language)
+InfoDialog::InfoDialog(QWidget* owner, const Language& language) : SkinnedDialog(owner, language)
 {
     setFont(FontOfLayout(LoadLayout(IDD_INFO, language)));
-    setWindowTitle(language == Language::Japanese ? QStringLiteral("Quorbin - ファイル情報")
-                                                  : QStringLiteral("Quorbin - Melody file information"));
+    setWindowTitle(UiTr("Quorbin - Melody file information", language));
     // The fields and the box are named after the labels painted beside them.
     // Tab follows the order of creation, the Power button last.
-    m_titleField = MakeField(kTitleLimit, kTitleFieldPos, QStringLiteral("Title"));
-    m_copyrightField = MakeField(kCopyrightLimit, kCopyrightFieldPos, QStringLiteral("Copyright"));
+    m_titleField = MakeField(kTitleLimit, kTitleFieldPos, UiTr("Title", language));
+    m_copyrightField = MakeField(kCopyrightLimit, kCopyrightFieldPos, UiTr("Copyright", language));
     m_protectionBox = new CheckBitmapButton(this);
     m_protectionBox->move(kProtectionPos);
     m_protectionBox->SetSkin(kProtectionBitmap);
     m_protectionBox->raise();
     m_protectionBox->setFocusPolicy(Qt::TabFocus);
-    m_protectionBox->setAccessibleName(QStringLiteral("Protection availability"));
-    m_clearButton = AddPushButton(kClearBitmap, kClearPos, QStringLiteral("Clear"));
-    m_okButton = AddPushButton(kOkBitmap, kOkPos, QStringLiteral("OK"));
-    m_cancelButton = AddPushButton(kCancelBitmap, kCancelPos, QStringLiteral("Cancel"));
+    m_protectionBox->setAccessibleName(UiTr("Protection availability", language));
+    m_clearButton = AddPushButton(kClearBitmap, kClearPos, UiTr("Clear", language));
+    m_okButton = AddPushButton(kOkBitmap, kOkPos, UiTr("OK", language));
+    m_cancelButton = AddPushButton(kCancelBitmap, kCancelPos, UiTr("Cancel", language));
     InitialiseSkin();
 
     connect(m_clearButton, &QAbstractButton::clicked, this, &InfoDialog::OnClear);
@@ -159,8 +152,8 @@ QLineEdit* InfoDialog::MakeField(std::size_t limit, QPoint pos, const QString& a
 void InfoDialog::ShowRefusal(QLineEdit* field, int refusals, std::size_t limit)
 {
     QApplication::beep();
-    QToolTip::showText(field->mapToGlobal(QPoint(0, field->height())), InputRefusedNote(m_language, refusals, limit),
-                       field, QRect(), 4000);
+    QToolTip::showText(field->mapToGlobal(QPoint(0, field->height())),
+                       InputRefusedNote(DialogLanguage(), refusals, limit), field, QRect(), 4000);
 }
 
 void InfoDialog::PutMembersIntoFields()
@@ -205,7 +198,7 @@ bool InfoDialog::TakeField(QLineEdit* field, std::string& member)
 
 void InfoDialog::WarnTooLong(QLineEdit* field, std::size_t limit)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Quorbin"), TextLimitWarning(m_language, limit),
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Quorbin"), TextLimitWarning(DialogLanguage(), limit),
                     QMessageBox::Ok, this);
     box.exec();
     field->setFocus();

@@ -48,7 +48,7 @@ public:
     static constexpr std::size_t kTitleLimit = mld::kMaxTitleBytes;
     static constexpr std::size_t kCopyrightLimit = mld::kMaxCopyrightBytes;
 
-    explicit InfoDialog(QWidget* owner, Language language = UiLanguage());
+    explicit InfoDialog(QWidget* owner, const Language& language = UserLanguage());
 
     std::string m_copyright;  // CP932 bytes
     std::string m_title;      // CP932 bytes
@@ -66,7 +66,6 @@ public:
     PushBitmapButton* OkButton() const { return m_okButton; }
     PushBitmapButton* CancelButton() const { return m_cancelButton; }
     PushBitmapButton* PowerButton() const { return m_powerButton; }
-    Language DialogLanguage() const { return m_language; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -79,7 +78,6 @@ private:
     bool TakeField(QLineEdit* field, std::string& member);
     void WarnTooLong(QLineEdit* field, std::size_t limit);
 
-    Language m_language;
     QLineEdit* m_titleField = nullptr;
     QLineEdit* m_copyrightField = nullptr;
     CheckBitmapButton* m_protectionBox = nullptr;
@@ -89,9 +87,9 @@ private:
 };
 
 // The warning shown when a text is over its limit, `limit` in place of %1.
-QString TextLimitWarning(Language language, std::size_t limit);
+QString TextLimitWarning(const Language& language, std::size_t limit);
 
 // The note shown at a field when part of an input was left out.
-QString InputRefusedNote(Language language, int refusals, std::size_t limit);
+QString InputRefusedNote(const Language& language, int refusals, std::size_t limit);
 
 }  // namespace quorbin

@@ -58,13 +58,13 @@ QColor MessageDialog::TextColourFor(int kind)
     return kind == KindReport ? QColor(0, 36, 255) : QColor(255, 216, 0);
 }
 
-MessageDialog::MessageDialog(QWidget* owner, Language language) : SkinnedDialog(owner), m_language(language)
+MessageDialog::MessageDialog(QWidget* owner, const Language& language) : SkinnedDialog(owner, language)
 {
     setFont(FontOfLayout(LoadLayout(IDD_MESSAGE, language)));
 
     m_panel = new BitmapPanel(this);
     m_panel->move(kPanelPos);
-    m_okButton = AddPushButton(kOkBitmap, kOkPos, QStringLiteral("OK"));
+    m_okButton = AddPushButton(kOkBitmap, kOkPos, UiTr("OK", language));
     connect(m_okButton, &QAbstractButton::clicked, this, &MessageDialog::accept);
     InitialiseSkin();  // after OK, so that Tab reaches the Power button last
 
@@ -99,17 +99,14 @@ void MessageDialog::showEvent(QShowEvent* event)
     SkinnedDialog::showEvent(event);
 }
 
-QString MessageDialog::TitleFor(int kind, Language language)
+QString MessageDialog::TitleFor(int kind, const Language& language)
 {
-    const bool ja = language == Language::Japanese;
-    if (kind == KindReport)
-        return ja ? QStringLiteral("Quorbin - 保存しました") : QStringLiteral("Quorbin - Saved");
-    return ja ? QStringLiteral("Quorbin - エラー") : QStringLiteral("Quorbin - Error");
+    return kind == KindReport ? UiTr("Quorbin - Saved", language) : UiTr("Quorbin - Error", language);
 }
 
 void MessageDialog::ShowMessage()
 {
-    setWindowTitle(TitleFor(m_kind, m_language));
+    setWindowTitle(TitleFor(m_kind, DialogLanguage()));
     m_panel->SetSkin(PanelBitmapFor(m_kind), 1);
     m_panel->raise();
     m_okButton->raise();

@@ -18,7 +18,7 @@ class MessageDialog : public SkinnedDialog {
 public:
     enum Kind { KindError = 0, KindReport = 1 };
 
-    explicit MessageDialog(QWidget* owner, Language language = UiLanguage());
+    explicit MessageDialog(QWidget* owner, const Language& language = UserLanguage());
 
     // Kind 1 is the success report; every other value is an error.
     void SetMessage(int kind, const QString& text);
@@ -35,7 +35,7 @@ public:
 
     static int PanelBitmapFor(int kind);
     static QColor TextColourFor(int kind);
-    static QString TitleFor(int kind, Language language);
+    static QString TitleFor(int kind, const Language& language);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -43,7 +43,6 @@ protected:
 private:
     void ShowMessage();
 
-    Language m_language;
     BitmapPanel* m_panel = nullptr;
     QLabel* m_line = nullptr;
     PushBitmapButton* m_okButton = nullptr;

@@ -1,6 +1,7 @@
 #include "ui/SkinnedDialog.h"
 
 #include "ui/SkinnedControls.h"
+#include "ui/UiText.h"
 
 #include <QKeyEvent>
 #include <QMoveEvent>
@@ -70,7 +71,9 @@ bool IsEnter(const QKeyEvent* event)
 
 }  // namespace
 
-SkinnedWindow::SkinnedWindow(QWidget* parent, Qt::WindowFlags flags) : QDialog(parent, flags)
+SkinnedWindow::SkinnedWindow(QWidget* parent, Qt::WindowFlags flags, const Language& language)
+    : QDialog(parent, flags),
+      m_language(language)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -99,7 +102,7 @@ PushBitmapButton* SkinnedWindow::AddPushButton(int bitmapNumber, QPoint pos, con
 
 PushBitmapButton* SkinnedWindow::AddPowerButton()
 {
-    m_powerButton = AddPushButton(kPowerBitmap, kPowerPosition, QStringLiteral("Power (quit)"));
+    m_powerButton = AddPushButton(kPowerBitmap, kPowerPosition, UiTr("Power (quit)", m_language));
     return m_powerButton;
 }
 
@@ -166,7 +169,9 @@ void SkinnedWindow::mouseReleaseEvent(QMouseEvent* event)
 
 // ---------------------------------------------------------------------------
 
-SkinnedDialog::SkinnedDialog(QWidget* owner) : SkinnedWindow(owner, Qt::Dialog | Qt::FramelessWindowHint) {}
+SkinnedDialog::SkinnedDialog(QWidget* owner, const Language& language)
+    : SkinnedWindow(owner, Qt::Dialog | Qt::FramelessWindowHint, language)
+{}
 
 void SkinnedDialog::InitialiseSkin()
 {

@@ -6,6 +6,8 @@
 #include <QPoint>
 #include <QRect>
 
+#include "platform/Translation.h"
+
 namespace quorbin {
 
 class PushBitmapButton;
@@ -51,9 +53,11 @@ public:
     // once a window manager has framed the window.
     QPoint Placement() const { return m_placement; }
     ScreenRect PlacedRect() const;
+    // The language of the window's texts and accessible names.
+    const Language& DialogLanguage() const { return m_language; }
 
 protected:
-    SkinnedWindow(QWidget* parent, Qt::WindowFlags flags);
+    SkinnedWindow(QWidget* parent, Qt::WindowFlags flags, const Language& language);
 
     // Resizes to the background bitmap (210 x 100 without one).
     void ResizeToBackground();
@@ -77,13 +81,14 @@ protected:
 
 private:
     QPoint m_placement;
+    Language m_language;
 };
 
 class SkinnedDialog : public SkinnedWindow {
     Q_OBJECT
 public:
     // `owner` is the main window; its modal run is ended by the Power button.
-    explicit SkinnedDialog(QWidget* owner = nullptr);
+    explicit SkinnedDialog(QWidget* owner = nullptr, const Language& language = UserLanguage());
 
     ScreenRect m_lastRect;
 

@@ -1,19 +1,32 @@
 #include "ui/UiText.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QStringList>
+#include <QTranslator>
 
 #include "res/Layouts.h"
 
 namespace quorbin {
 
-Language UiLanguage()
+QString UiTr(const char* english, const Language& language)
 {
-    return LanguageFromEnvironment();
+    return QString::fromUtf8(Tr(english, language));
 }
 
-QString UiString(int id)
+QTranslator* InstallQtTranslations(const Language& language)
 {
-    return QString::fromUtf8(LoadString(id, UiLanguage()));
+    if (language == Language::English())
+        return nullptr;
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    // "qtbase_pt_BR" falls back to "qtbase_pt" by itself.
+    const QString name = QStringLiteral("qtbase_") + QString::fromStdString(language.Code());
+    if (!translator->load(name, QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+        || !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return nullptr;
+    }
+    return translator;
 }
 
 int PointsToPixels(int pointSize)

@@ -1,18 +1,21 @@
 #pragma once
-// The user interface's language, its texts and the fonts of the dialog layouts.
+// The user interface's texts, Qt's own translations and the fonts of the dialog layouts.
 #include "res/StringTable.h"
 
 #include <QFont>
 #include <QString>
 
+class QTranslator;
+
 namespace quorbin {
 
-// The language of the messages, decided by the same rule as the command line
-// (LanguageFromEnvironment).
-Language UiLanguage();
+// `english` in `language`, through the same catalogues as every other text.
+QString UiTr(const char* english, const Language& language);
 
-// String table entry `id` in the user interface's language.
-QString UiString(int id);
+// Loads Qt's own texts (the file chooser, standard buttons) in `language` from
+// Qt's translations folder. Returns the installed translator, which the
+// application owns, or nullptr for English or when Qt has none for it.
+QTranslator* InstallQtTranslations(const Language& language);
 
 // The layout font `family` ("Arial", "ＭＳ Ｐゴシック") at `pointSize` points,
 // sized in pixels as at 96 dpi, falling back to installed look-alikes.

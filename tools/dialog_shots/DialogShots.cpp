@@ -20,9 +20,9 @@ using namespace quorbin;
 
 namespace {
 
-std::unique_ptr<SkinnedDialog> MakeDialog(const QString& name, Language language, QWidget* owner)
+std::unique_ptr<SkinnedDialog> MakeDialog(const QString& name, const Language& language, QWidget* owner)
 {
-    const bool ja = language == Language::Japanese;
+    const bool ja = language.IsJapanese();
     if (name == QLatin1String("info")) {
         auto dialog = std::make_unique<InfoDialog>(owner, language);
         dialog->m_title = Utf8ToCp932Lossy(ja ? "春の小川" : "spring brook");
@@ -53,12 +53,11 @@ int WriteShots(const QString& folder)
     QWidget owner;
     int failures = 0;
     for (const char* name : {"info", "report", "cut", "error", "about"}) {
-        for (Language language : {Language::English, Language::Japanese}) {
+        for (const Language& language : {Language::English(), Language::Japanese()}) {
             auto dialog = MakeDialog(QLatin1String(name), language, &owner);
             dialog->show();
             const QString file = QStringLiteral("%1/%2-%3.png")
-                                     .arg(folder, QLatin1String(name),
-                                          language == Language::Japanese ? QStringLiteral("ja") : QStringLiteral("en"));
+                                     .arg(folder, QLatin1String(name), QString::fromStdString(language.Code()));
             if (!dialog->grab().save(file)) {
                 std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
                 ++failures;
@@ -71,7 +70,7 @@ int WriteShots(const QString& folder)
 
 int ShowOne(const QString& name, const QString& languageName)
 {
-    const Language language = languageName == QLatin1String("ja") ? Language::Japanese : Language::English;
+    const Language language(languageName.toStdString());
     QWidget owner;
     auto dialog = MakeDialog(name, language, &owner);
     if (!dialog) {

@@ -68,7 +68,7 @@ bool SaveGrab(QWidget* window, const QString& path)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    app.setFont(LayoutFont(QString::fromUtf8(UiLanguage() == Language::Japanese ? kJapaneseFont : kEnglishFont), 8));
+    app.setFont(LayoutFont(QString::fromUtf8(UserLanguage().IsJapanese() ? kJapaneseFont : kEnglishFont), 8));
     if (LoadSkinBitmap(kBackgroundBitmap).isNull())
         std::fprintf(stderr, "the skin bitmaps are not compiled in; controls stay empty\n");
 
