@@ -1,10 +1,11 @@
 #include "app/MainDialog.h"
 
+#include "app/ConversionJob.h"
+
 #include <QApplication>
 #include <QEnterEvent>
 #include <QEventLoop>
 #include <QFileDialog>
-#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
@@ -16,23 +17,17 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "conversion/StepMessages.h"
 #include "res/Layouts.h"
 #include "ui/AboutDialog.h"
-#include "ui/InfoDialog.h"
 #include "ui/MessageDialog.h"
-#include "ui/SkinnedControls.h"
+#include "ui/HoverBitmapButton.h"
+#include "ui/PushBitmapButton.h"
+#include "ui/SkinImages.h"
 #include "ui/UiText.h"
 
 namespace quorbin {
 
 namespace {
-
-constexpr int kDropSpaceBitmap = 150;
-constexpr int kAboutBitmap = 156;
-constexpr QPoint kAboutPosition(6, 85);
-constexpr QPoint kDropSpacePosition(0, 24);
-constexpr QSize kWindowSize(210, 100);
 
 QIcon ApplicationIcon()
 {
@@ -54,32 +49,8 @@ QScreen* ScreenAt(QPoint point)
 QRect WorkAreaAt(QPoint point)
 {
     QScreen* screen = ScreenAt(point);
-    return screen ? screen->availableGeometry() : QRect(point, kWindowSize);
+    return screen ? screen->availableGeometry() : QRect(point, ToQRect(skin_place::kWindow).size());
 }
-
-// The busy cursor of one job: it shows while the job works and gives way to
-// the normal pointer while a dialog waits for the user.
-class BusyCursor {
-public:
-    ~BusyCursor() { End(); }
-    void Begin()
-    {
-        if (m_on)
-            return;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_on = true;
-    }
-    void End()
-    {
-        if (!m_on)
-            return;
-        QApplication::restoreOverrideCursor();
-        m_on = false;
-    }
-
-private:
-    bool m_on = false;
-};
 
 // Switches drops off for the lifetime of a job and on again at its end.
 class DropsOff {
@@ -90,21 +61,6 @@ public:
 private:
     QWidget* m_window;
 };
-
-// The size report, with a second line when the melody file could not hold the whole recording.
-QString ReportWithCutNote(const ConversionSteps& steps, const Language& language)
-{
-    QString text = QString::fromStdString(steps.ReportText(language));
-    const std::string note = steps.CutNoteText(language);
-    if (!note.empty())
-        text += QLatin1Char('\n') + QString::fromStdString(note);
-    return text;
-}
-
-QString FailureMessage(StepFailure failure, const Language& language)
-{
-    return QString::fromUtf8(LoadString(MessageIdFor(failure), language));
-}
 
 }  // namespace
 
@@ -165,14 +121,14 @@ MainDialog::MainDialog(QWidget* parent) : SkinnedWindow(parent, Qt::Window | Qt:
     ResizeToBackground();
 
     m_dropSpace = new HoverBitmapButton(this);
-    m_dropSpace->move(kDropSpacePosition);
-    m_dropSpace->SetSkin(kDropSpaceBitmap);
+    m_dropSpace->move(ToQPoint(skin_place::kPanel));
+    m_dropSpace->SetSkin(SkinBitmap::DropSpace);
     m_dropSpace->setFocusPolicy(Qt::TabFocus);
     m_dropSpace->setAccessibleName(UiTr("Drop a WAVE file here", language));
     m_dropSpace->setAccessibleDescription(UiTr("Enter or Space chooses a WAVE file to convert", language));
     m_dropSpace->installEventFilter(this);
 
-    m_aboutButton = AddPushButton(kAboutBitmap, kAboutPosition, UiTr("About", language));
+    m_aboutButton = AddPushButton(SkinBitmap::AboutButton, skin_place::kLeftButton, UiTr("About", language));
     connect(m_aboutButton, &QAbstractButton::clicked, this, &MainDialog::ShowAbout);
     connect(AddPowerButton(), &QAbstractButton::clicked, this, [this] { done(ResultOk); });
 
@@ -344,10 +300,11 @@ void MainDialog::ShowAbout()
     RunWithSavedRect(about);
 }
 
-void MainDialog::ShowMessage(int kind, const QString& text, const ScreenRect& collapseRect)
+void MainDialog::ShowMessage(const JobMessage& job, const ScreenRect& collapseRect)
 {
     MessageDialog message(this, DialogLanguage());
-    message.SetMessage(kind, text);
+    message.SetMessage(job.kind, job.text);
+    message.SetReason(job.reason);
     RunInPlace(message, collapseRect, QSize(m_savedRect.Width(), m_savedRect.Height()));
 }
 
@@ -393,35 +350,7 @@ void MainDialog::ConvertDroppedFile(const QStringList& paths)
         return;
     BusyScope busyWindow(this);
     DropsOff dropsOff(this);
-    BusyCursor busy;
-
-    ConversionSteps steps(QFile::encodeName(paths.first()).toStdString(), m_options);
-    busy.Begin();
-    if (const StepFailure failure = steps.Prepare(); failure != StepFailure::None) {
-        busy.End();
-        m_savedRect = PlacedRect();
-        ShowMessage(MessageDialog::KindError, FailureMessage(failure, DialogLanguage()), m_savedRect);
-        return;
-    }
-
-    InfoDialog info(this, DialogLanguage());
-    info.m_title = steps.DefaultTitle();
-    busy.End();
-    const int answer = RunWithSavedRect(info);
-    busy.Begin();
-    if (answer != SkinnedDialog::ResultOk)
-        return;
-
-    ContentInfo content;
-    content.title = info.m_title;
-    content.copyright = info.m_copyright;
-    content.protectionFlag = info.m_protection != 0 ? 1 : 0;
-    const StepFailure failure = steps.Finish(content);
-    busy.End();
-    if (failure == StepFailure::None)
-        ShowMessage(MessageDialog::KindReport, ReportWithCutNote(steps, DialogLanguage()), info.m_lastRect);
-    else
-        ShowMessage(MessageDialog::KindError, FailureMessage(failure, DialogLanguage()), info.m_lastRect);
+    ConversionJob(*this, paths.first(), m_options).Run();
 }
 
 }  // namespace quorbin

@@ -1,13 +1,15 @@
 #pragma once
 // The program's only main window: a skinned 210 x 100 window with a drop
 // space, an about button and a Power button. A file dropped anywhere on it is
-// converted; every dialog is shown in the window's place (RunInPlace).
+// converted by a ConversionJob; every dialog is shown in the window's place
+// (RunInPlace).
 #include <QDialog>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QStringList>
 
+#include "app/ConversionJob.h"
 #include "conversion/ConversionSteps.h"
 #include "ui/SkinnedDialog.h"
 
@@ -42,7 +44,7 @@ public:
     void done(int result) override;
     void reject() override;
 
-    // One conversion job for the first of `paths`.
+    // One conversion job for the first of `paths`; drops are off while it runs.
     void ConvertDroppedFile(const QStringList& paths);
 
     // Brings the program to the front and converts `path` as if dropped; a
@@ -53,6 +55,11 @@ public:
     // centre of `collapseRect`, the dialog runs there, and the window comes
     // back with `restoreSize` where the dialog's top-left corner was left.
     int RunInPlace(SkinnedDialog& dialog, const ScreenRect& collapseRect, QSize restoreSize);
+    // RunInPlace from the window's rectangle now, which m_savedRect keeps.
+    int RunWithSavedRect(SkinnedDialog& dialog);
+    // The message box of a job, collapsing to the centre of `collapseRect`;
+    // the window comes back with the size of m_savedRect.
+    void ShowMessage(const JobMessage& message, const ScreenRect& collapseRect);
 
     void ShowAbout();
     // A file chooser for WAVE files (Ctrl+O, or Enter or Space on the focused
@@ -84,8 +91,6 @@ private:
     // A drag is welcome when drops are on and it carries a local file.
     bool AcceptsDrag(const QMimeData* mime) const;
     void ShowDropInvitation(bool on);
-    int RunWithSavedRect(SkinnedDialog& dialog);
-    void ShowMessage(int kind, const QString& text, const ScreenRect& collapseRect);
     void Collapse(QPoint point);
     void Restore(QPoint topLeft, QSize size);
     void ConvertWaitingFiles();

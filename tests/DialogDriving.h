@@ -13,7 +13,12 @@
 #include "ui/AboutDialog.h"
 #include "ui/InfoDialog.h"
 #include "ui/MessageDialog.h"
-#include "ui/SkinnedControls.h"
+#include "ui/BitmapPanel.h"
+#include "ui/CheckBitmapButton.h"
+#include "ui/HoverBitmapButton.h"
+#include "ui/LinkLabel.h"
+#include "ui/PushBitmapButton.h"
+#include "ui/SkinImages.h"
 
 namespace quorbin {
 

@@ -36,7 +36,12 @@
 #include "ui/AboutDialog.h"
 #include "ui/InfoDialog.h"
 #include "ui/MessageDialog.h"
-#include "ui/SkinnedControls.h"
+#include "ui/BitmapPanel.h"
+#include "ui/CheckBitmapButton.h"
+#include "ui/HoverBitmapButton.h"
+#include "ui/LinkLabel.h"
+#include "ui/PushBitmapButton.h"
+#include "ui/SkinImages.h"
 #include "ui/UiText.h"
 
 using namespace quorbin;
@@ -87,6 +92,7 @@ struct SeenDialog {
     QString type;  // "info", "message" or "about"
     int kind = -1;
     QString text;
+    QString reason;  // what the job passed on as the step's reason
     QRect geometry;  // where it opened
     bool dropsOnMeanwhile = true;
     bool busyMeanwhile = false;
@@ -129,6 +135,7 @@ private:
             s.type = QStringLiteral("message");
             s.kind = message->m_kind;
             s.text = message->m_text;
+            s.reason = message->Reason();
         } else if (qobject_cast<InfoDialog*>(dialog)) {
             s.type = QStringLiteral("info");
         } else if (qobject_cast<AboutDialog*>(dialog)) {
@@ -341,17 +348,20 @@ void AppTest::failuresShowOneMessageAndWriteNothing_data()
     QTest::addColumn<int>("padTo");  // pad the path with a long folder name to this length
     QTest::addColumn<bool>("asFolder");
     QTest::addColumn<int>("messageId");
+    QTest::addColumn<QString>("reason");
 
     const QByteArray good = WaveBytes(8000, 4000);
-    QTest::newRow("path of 260") << "x.wav" << good << 260 << false << int(IDS_FILENAME_TOO_LONG);
-    QTest::newRow("path of 259 passes to open")
-        << "missing.wav" << QByteArray() << 259 << false << int(IDS_CANNOT_OPEN_WAVE);
-    QTest::newRow(".wave") << "song.wave" << good << 0 << false << int(IDS_NOT_WAV_EXTENSION);
-    QTest::newRow(".wav.txt") << "song.wav.txt" << good << 0 << false << int(IDS_NOT_WAV_EXTENSION);
-    QTest::newRow("folder named x.wav") << "x.wav" << QByteArray() << 0 << true << int(IDS_CANNOT_OPEN_WAVE);
-    QTest::newRow("empty file") << "empty.wav" << QByteArray("") << 0 << false << int(IDS_INVALID_WAVE);
-    QTest::newRow("22050 Hz") << "fast.wav" << WaveBytes(22050, 4000) << 0 << false << int(IDS_UNSUPPORTED_FORMAT);
-    QTest::newRow("20 ms") << "short.wav" << WaveBytes(8000, 160) << 0 << false << int(IDS_PLAYTIME_TOO_SHORT);
+    QTest::newRow("path of 260") << "x.wav" << good << 260 << false << int(IDS_FILENAME_TOO_LONG) << "";
+    QTest::newRow("path of 259 passes to open") << "missing.wav" << QByteArray() << 259 << false
+                                                << int(IDS_CANNOT_OPEN_WAVE) << "No such file or directory";
+    QTest::newRow(".wave") << "song.wave" << good << 0 << false << int(IDS_NOT_WAV_EXTENSION) << "";
+    QTest::newRow(".wav.txt") << "song.wav.txt" << good << 0 << false << int(IDS_NOT_WAV_EXTENSION) << "";
+    QTest::newRow("folder named x.wav")
+        << "x.wav" << QByteArray() << 0 << true << int(IDS_CANNOT_OPEN_WAVE) << "Is a directory";
+    QTest::newRow("empty file") << "empty.wav" << QByteArray("") << 0 << false << int(IDS_INVALID_WAVE) << "";
+    QTest::newRow("22050 Hz") << "fast.wav" << WaveBytes(22050, 4000) << 0 << false << int(IDS_UNSUPPORTED_FORMAT)
+                              << "22050 Hz, 1 channel, 16-bit PCM";
+    QTest::newRow("20 ms") << "short.wav" << WaveBytes(8000, 160) << 0 << false << int(IDS_PLAYTIME_TOO_SHORT) << "";
 }
 
 void AppTest::failuresShowOneMessageAndWriteNothing()
@@ -361,6 +371,7 @@ void AppTest::failuresShowOneMessageAndWriteNothing()
     QFETCH(int, padTo);
     QFETCH(bool, asFolder);
     QFETCH(int, messageId);
+    QFETCH(QString, reason);
 
     QString folder = m_dir->path();
     if (padTo > 0) {
@@ -389,6 +400,7 @@ void AppTest::failuresShowOneMessageAndWriteNothing()
     QCOMPARE(message.type, QStringLiteral("message"));
     QCOMPARE(message.kind, 0);
     QCOMPARE(message.text, English(messageId));
+    QCOMPARE(message.reason, reason);
     QVERIFY(!message.dropsOnMeanwhile);
     QVERIFY(!message.busyMeanwhile);
     // Shown in the window's place, and the window comes back there.

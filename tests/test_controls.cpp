@@ -1,7 +1,13 @@
 // Window tests of the skinned controls and the shared skinned-dialog behaviour.
 // Most bitmaps are synthetic: tests put their own pictures in place of skin numbers.
-#include "ui/SkinnedControls.h"
+#include "ui/BitmapPanel.h"
+#include "ui/CheckBitmapButton.h"
+#include "ui/HoverBitmapButton.h"
+#include "ui/LinkLabel.h"
+#include "ui/PushBitmapButton.h"
+#include "ui/SkinImages.h"
 #include "ui/SkinnedDialog.h"
+#include "res/Layouts.h"
 #include "ui/UiText.h"
 #include "tests/DialogDriving.h"
 
@@ -25,7 +31,11 @@ namespace {
 const QRgb kYellow = qRgb(255, 255, 0);
 const QRgb kRed = qRgb(255, 0, 0);
 const QRgb kFrameColours[] = {qRgb(0, 160, 0), qRgb(0, 0, 200), qRgb(120, 120, 120)};
-enum : int { kButtonBitmap = 9001, kCheckBitmap, kHoverBitmap, kPanelBitmap };
+// Skin bitmaps the tests replace with their own pictures.
+constexpr SkinBitmap kButtonBitmap = SkinBitmap::ClearButton;
+constexpr SkinBitmap kCheckBitmap = SkinBitmap::ProtectionBox;
+constexpr SkinBitmap kHoverBitmap = SkinBitmap::DropSpace;
+constexpr SkinBitmap kPanelBitmap = SkinBitmap::CompletedPanel;
 
 // Rows of 'K' (key colour, as pixel (0, 0) is) and '.' (opaque) pixels.
 QImage ImageFromRows(const QStringList& rows, QImage::Format format = QImage::Format_RGB32)
@@ -120,8 +130,8 @@ private slots:
         SetSkinBitmapOverride(kCheckBitmap, FramedBitmap(13, 13, 3, kYellow, 2, 6));
         SetSkinBitmapOverride(kHoverBitmap, FramedBitmap(60, 30, 2, kYellow, 4, 20));
         SetSkinBitmapOverride(kPanelBitmap, FramedBitmap(60, 30, 1, kYellow, 4, 20));
-        SetSkinBitmapOverride(kBackgroundBitmap, FramedBitmap(210, 100, 1, qRgb(1, 2, 3), 0));
-        SetSkinBitmapOverride(kPowerBitmap, FramedBitmap(28, 28, 2, kRed, 28));
+        SetSkinBitmapOverride(SkinBitmap::Background, FramedBitmap(210, 100, 1, qRgb(1, 2, 3), 0));
+        SetSkinBitmapOverride(SkinBitmap::PowerButton, FramedBitmap(28, 28, 2, kRed, 28));
         m_backdrop = std::make_unique<Backdrop>();
         m_backdrop->setGeometry(20, 20, 240, 160);
     }
@@ -129,9 +139,8 @@ private slots:
     void cleanup()
     {
         m_backdrop.reset();
-        for (int n : {int(kButtonBitmap), int(kCheckBitmap), int(kHoverBitmap), int(kPanelBitmap), kBackgroundBitmap,
-                      kPowerBitmap})
-            SetSkinBitmapOverride(n, QImage());
+        for (SkinBitmap bitmap : kSkinBitmaps)
+            SetSkinBitmapOverride(bitmap, QImage());
     }
 
     void shapeFollowsKeyRuns_data()
@@ -169,30 +178,17 @@ private slots:
         QCOMPARE(ShapeFromBitmap(ImageFromRows(rows, QImage::Format(format)), frames), region);
     }
 
-    void skinBitmapsAreCompiledIn_data()
+    // Every bitmap of the skin's list is compiled in, with its artwork at twice the size.
+    void everySkinBitmapIsCompiledInAtBothScales()
     {
-        QTest::addColumn<int>("number");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<QColor>("key");  // invalid: the bitmap is not cut
-        QTest::newRow("background") << 133 << QSize(210, 100) << QColor();
-        QTest::newRow("check box") << 136 << QSize(13, 39) << QColor(kYellow);
-        QTest::newRow("power") << 146 << QSize(28, 56) << QColor(kRed);
-        QTest::newRow("drop space") << 150 << QSize(210, 120) << QColor(kYellow);
-    }
-
-    void skinBitmapsAreCompiledIn()
-    {
-        QFETCH(int, number);
-        QFETCH(QSize, size);
-        QFETCH(QColor, key);
-        const QImage bitmap = LoadSkinBitmap(number);
-        QCOMPARE(bitmap.format(), QImage::Format_RGB32);
-        QCOMPARE(bitmap.size(), size);
-        if (key.isValid()) {
-            QCOMPARE(QColor(bitmap.pixel(0, 0)), key);
-            const QRegion shape = ShapeFromBitmap(bitmap, 2);
-            QVERIFY(!shape.contains(QPoint(0, 0)));
-            QVERIFY(shape.contains(QPoint(size.width() / 2, size.height() / 4)));
+        cleanup();
+        for (SkinBitmap bitmap : kSkinBitmaps) {
+            const QImage single = LoadSkinBitmap(bitmap);
+            const QImage doubled = LoadSkinPicture(bitmap, 2.0);
+            QVERIFY2(!single.isNull(), qPrintable(QString::number(SkinNumber(bitmap))));
+            QCOMPARE(single.format(), QImage::Format_RGB32);
+            QCOMPARE(doubled.devicePixelRatio(), 2.0);
+            QCOMPARE(doubled.size(), single.size() * 2);
         }
     }
 
@@ -211,7 +207,7 @@ private slots:
         QFETCH(QPoint, at);
         QFETCH(bool, hitsButton);
         auto* button = Place<PushBitmapButton>(m_backdrop.get(), {40, 30});
-        QCOMPARE(button->SetSkin(kButtonBitmap, 1), 1);
+        QCOMPARE(button->SetSkin(kButtonBitmap, true), 1);
         QCOMPARE(button->size(), QSize(30, 20));
         QCOMPARE(button->KeyColour(), QColor(kYellow));
         QSignalSpy clicked(button, &QAbstractButton::clicked);
@@ -223,7 +219,7 @@ private slots:
     void pushButtonPressedOnlyWhileHeldOver()
     {
         auto* button = Place<PushBitmapButton>(m_backdrop.get(), {40, 30});
-        button->SetSkin(kButtonBitmap, 1);
+        button->SetSkin(kButtonBitmap, true);
         QCOMPARE(button->focusPolicy(), Qt::NoFocus);
         QWindow* window = ShowBackdrop();
         QSignalSpy clicked(button, &QAbstractButton::clicked);
@@ -557,20 +553,22 @@ private slots:
         QFETCH(int, ratio);
         QFETCH(bool, replaced);
         QFETCH(bool, expectDoubledArtwork);
-        constexpr int kOk = 145;
+        constexpr SkinBitmap kOk = SkinBitmap::OkButton;
+        cleanup();
+        const QSize frame(LoadSkinBitmap(kOk).width(), LoadSkinBitmap(kOk).height() / 2);
         if (replaced)
-            SetSkinBitmapOverride(kOk, FramedBitmap(51, 13, 2, kYellow, 3));
+            SetSkinBitmapOverride(kOk, FramedBitmap(frame.width(), frame.height(), 2, kYellow, 3));
         const QImage single = LoadSkinBitmap(kOk);
         QImage expected = expectDoubledArtwork ? LoadSkinPicture(kOk, ratio) : single;
         if (!expectDoubledArtwork)
             expected = expected.scaled(single.size() * ratio);
         QCOMPARE(expected.size(), single.size() * ratio);
-        QImage canvas(QSize(51, 13) * ratio, QImage::Format_RGB32);
+        QImage canvas(frame * ratio, QImage::Format_RGB32);
         canvas.setDevicePixelRatio(ratio);
         QPainter painter(&canvas);
         DrawSkinBitmap(painter, QPoint(0, 0), kOk, 1, 2);
         painter.end();
-        const int frameTop = 13 * ratio;
+        const int frameTop = frame.height() * ratio;
         for (int y = 0; y < canvas.height(); ++y)
             for (int x = 0; x < canvas.width(); ++x)
                 QCOMPARE(canvas.pixel(x, y), expected.pixel(x, frameTop + y));
@@ -579,10 +577,10 @@ private slots:
 
     void missingBitmapIsHarmless()
     {
-        constexpr int kNoSuchBitmap = 65000;
+        const auto kNoSuchBitmap = static_cast<SkinBitmap>(65000);
         QVERIFY(LoadSkinBitmap(kNoSuchBitmap).isNull());
         auto* button = Place<PushBitmapButton>(m_backdrop.get(), {10, 10});
-        button->SetSkin(kNoSuchBitmap, 1);
+        button->SetSkin(kNoSuchBitmap, true);
         Place<BitmapPanel>(m_backdrop.get(), {0, 0})->SetSkin(kNoSuchBitmap, 0);
         QCOMPARE(button->size(), QSize(0, 0));
         QTest::mouseClick(ShowBackdrop(), Qt::LeftButton, {}, QPoint(10, 10));
@@ -590,24 +588,18 @@ private slots:
         QVERIFY(!m_backdrop->grab().isNull());
     }
 
-    void layoutFontSizes_data()
+    // Every message is drawn with real glyphs of the layout font of its language, none as a box.
+    void layoutFontsHoldEveryCharacterOfTheirMessages()
     {
-        QTest::addColumn<QString>("family");
-        QTest::addColumn<int>("points");
-        QTest::addColumn<int>("pixels");
-        QTest::newRow("Arial 8") << "Arial" << 8 << 11;
-        QTest::newRow("Japanese 9") << QString::fromUtf8("ＭＳ Ｐゴシック") << 9 << 12;
-        QTest::newRow("Japanese 8") << QString::fromUtf8("ＭＳ Ｐゴシック") << 8 << 11;
-    }
-
-    void layoutFontSizes()
-    {
-        QFETCH(QString, family);
-        QFETCH(int, points);
-        QFETCH(int, pixels);
-        const QFont font = LayoutFont(family, points);
-        QCOMPARE(font.families().value(0), family);
-        QCOMPARE(QFontInfo(font).pixelSize(), pixels);
+        for (const Language& language : {Language::English(), Language::Japanese()}) {
+            const QFont font = LayoutFont(QString::fromUtf8(language.IsJapanese() ? kJapaneseFont : kEnglishFont), 9);
+            const QFontMetrics metrics(font);
+            for (int id = IDS_OUTPUT_SIZE; id <= IDS_DISK_SPACE; ++id) {
+                const QString text = QString::fromUtf8(LoadString(id, language));
+                for (char32_t c : text.toUcs4())
+                    QVERIFY2(c == ' ' || metrics.inFontUcs4(c), qPrintable(text));
+            }
+        }
     }
 
     void japaneseFontFallsBackToJapaneseFace()

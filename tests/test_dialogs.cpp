@@ -1,6 +1,6 @@
 // The information, message and about dialogs: byte limits of the text fields,
 // results and recorded rectangles, Tab order, message kinds, about box texts,
-// dragging, and the pixel geometry of every control in both languages.
+// dragging, and what every dialog shows in both languages.
 #include <QApplication>
 #include <QClipboard>
 #include <QToolTip>
@@ -20,7 +20,12 @@
 #include "ui/DialogUnits.h"
 #include "ui/InfoDialog.h"
 #include "ui/MessageDialog.h"
-#include "ui/SkinnedControls.h"
+#include "ui/BitmapPanel.h"
+#include "ui/CheckBitmapButton.h"
+#include "ui/HoverBitmapButton.h"
+#include "ui/LinkLabel.h"
+#include "ui/PushBitmapButton.h"
+#include "ui/SkinImages.h"
 
 using namespace quorbin;
 
@@ -117,6 +122,12 @@ bool AreaHasColour(const QImage& image, QRect area, QColor colour)
     return false;
 }
 
+// The shape of `control` in its window's coordinates.
+QRegion ShapeIn(const BitmapButtonBase* control)
+{
+    return control->Shape().translated(control->pos());
+}
+
 }  // namespace
 
 class DialogTests : public QObject {
@@ -125,7 +136,6 @@ class DialogTests : public QObject {
 private slots:
     void dialogUnitConversion_data();
     void dialogUnitConversion();
-    void layoutsExistInBothLanguages_data();
     void layoutsExistInBothLanguages();
 
     void validatorCountsCp932Bytes_data();
@@ -162,8 +172,8 @@ private slots:
     void aboutNameLineAndTexts();
     void aboutPaintsLogoAndOffWhiteTexts();
 
-    void controlGeometry_data();
-    void controlGeometry();
+    void controlsShowTheirPicturesAndTexts_data();
+    void controlsShowTheirPicturesAndTexts();
 };
 
 // --- layouts and dialog units ---------------------------------------------
@@ -192,33 +202,19 @@ void DialogTests::dialogUnitConversion()
     QCOMPARE(MulDiv(a, b, c), expected);
 }
 
-void DialogTests::layoutsExistInBothLanguages_data()
-{
-    QTest::addColumn<int>("id");
-    QTest::addColumn<QList<int>>("controls");
-    QTest::newRow("main") << 102 << QList<int>{1029, 1027, 1};
-    QTest::newRow("info") << 130 << QList<int>{1023, 1015, 1, 2, 1000, 1001, 1002};
-    QTest::newRow("message") << 151 << QList<int>{1026, 1025, 1, 1015};
-    QTest::newRow("about") << 152 << QList<int>{1002, 1003, 1004, 1006, 1, 1015};
-}
-
+// Japanese has its own layouts; every other language takes the English ones.
 void DialogTests::layoutsExistInBothLanguages()
 {
-    QFETCH(int, id);
-    QFETCH(QList<int>, controls);
-    for (Language language : {Language::English(), Language::Japanese()}) {
-        const DialogLayout& layout = LoadLayout(id, language);
-        QCOMPARE(layout.id, id);
-        QVERIFY(layout.language == language);
-        const bool ja = language == Language::Japanese();
-        QCOMPARE(QString::fromUtf8(layout.fontFamily),
-                 ja ? QStringLiteral("ＭＳ Ｐゴシック") : QStringLiteral("Arial"));
-        QCOMPARE(layout.pointSize, ja && id != 152 ? 9 : 8);
-        QCOMPARE(int(layout.controls.size()), int(controls.size()));
-        for (int control : controls)
-            QVERIFY2(layout.Find(control), qPrintable(QStringLiteral("control %1").arg(control)));
-        for (const LayoutControl& control : layout.controls)
-            QVERIFY(control.kind != ControlKind::Button || control.Has(kStyleOwnerDraw));
+    for (int id : {IDD_MAIN, IDD_INFO, IDD_MESSAGE, IDD_ABOUT}) {
+        for (const Language& language : {Language::English(), Language::Japanese(), Language("de")}) {
+            const DialogLayout& layout = LoadLayout(id, language);
+            QCOMPARE(layout.id, id);
+            QCOMPARE(layout.language.IsJapanese(), language.IsJapanese());
+            QVERIFY(!layout.controls.empty());
+            for (const LayoutControl& control : layout.controls)
+                QVERIFY(control.kind != ControlKind::Button || control.Has(kStyleOwnerDraw));
+        }
+        QVERIFY(&LoadLayout(id, Language("de")) == &LoadLayout(id, Language::English()));
     }
     QCOMPARE(LoadLayout(131, Language::English()).id, 0);
     QVERIFY(LoadLayout(131, Language::Japanese()).controls.empty());
@@ -376,7 +372,7 @@ void DialogTests::fieldsShowMembersWhenOpened()
     QDialog owner;
     InfoDialog dialog(&owner, Language::Japanese());
     QCOMPARE(dialog.ProtectionBox()->GetState(), 0);
-    dialog.m_title = *Utf8ToCp932("春の小川");
+    dialog.SetTitle(*Utf8ToCp932("春の小川"));
     dialog.show();
     QCOMPARE(dialog.TitleField()->text(), QStringLiteral("春の小川"));
     QCOMPARE(dialog.CopyrightField()->text(), QString());
@@ -388,8 +384,8 @@ void DialogTests::clearThenOkDeliversEmptyAnswers()
 {
     QDialog owner;
     InfoDialog dialog(&owner);
-    dialog.m_title = "drum loop";
-    dialog.m_copyright = "(C) 2003";
+    dialog.SetTitle("drum loop");
+    dialog.SetCopyright("(C) 2003");
     const int result = RunModal(dialog, [&](QDialog*) {
         QTest::keyClicks(dialog.TitleField(), " two");
         Click(dialog.ProtectionBox());
@@ -405,28 +401,27 @@ void DialogTests::clearThenOkDeliversEmptyAnswers()
         Click(dialog.OkButton());
     });
     QCOMPARE(result, 1);
-    QCOMPARE(dialog.m_title, std::string());
-    QCOMPARE(dialog.m_copyright, std::string());
-    QCOMPARE(dialog.m_protection, 0);
+    QCOMPARE(dialog.Title(), std::string());
+    QCOMPARE(dialog.Copyright(), std::string());
+    QCOMPARE(dialog.Protection(), false);
 }
 
 void DialogTests::protectionFollowsTicks_data()
 {
     QTest::addColumn<int>("clicks");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("untouched") << 0 << 0;
-    QTest::newRow("ticked") << 1 << 1;
-    QTest::newRow("ticked twice") << 2 << 0;
-    QTest::newRow("ticked three times") << 3 << 1;
+    QTest::addColumn<bool>("expected");
+    QTest::newRow("untouched") << 0 << false;
+    QTest::newRow("ticked") << 1 << true;
+    QTest::newRow("ticked twice") << 2 << false;
+    QTest::newRow("ticked three times") << 3 << true;
 }
 
 void DialogTests::protectionFollowsTicks()
 {
     QFETCH(int, clicks);
-    QFETCH(int, expected);
+    QFETCH(bool, expected);
     QDialog owner;
     InfoDialog dialog(&owner);
-    dialog.m_protection = 7;
     const int result = RunModal(dialog, [&](QDialog*) {
         for (int i = 0; i < clicks; ++i)
             Click(dialog.ProtectionBox());
@@ -434,8 +429,8 @@ void DialogTests::protectionFollowsTicks()
         QTest::keyClick(dialog.CopyrightField(), Qt::Key_Return);
     });
     QCOMPARE(result, 1);
-    QCOMPARE(dialog.m_protection, expected);
-    QCOMPARE(dialog.m_copyright, std::string("(C) 2003 me"));
+    QCOMPARE(dialog.Protection(), expected);
+    QCOMPARE(dialog.Copyright(), std::string("(C) 2003 me"));
 }
 
 void DialogTests::overlongTextKeepsDialogOpen_data()
@@ -456,8 +451,8 @@ void DialogTests::overlongTextKeepsDialogOpen()
     QFETCH(int, limit);
     QDialog owner;
     InfoDialog dialog(&owner, Language::Japanese());
-    dialog.m_title = std::string(std::size_t(titleBytes), 't');
-    dialog.m_copyright = std::string(std::size_t(copyrightBytes), 'c');
+    dialog.SetTitle(std::string(std::size_t(titleBytes), 't'));
+    dialog.SetCopyright(std::string(std::size_t(copyrightBytes), 'c'));
     QString warning;
     bool stayedOpen = false;
     QWidget* focusAfterWarning = nullptr;
@@ -479,7 +474,7 @@ void DialogTests::overlongTextKeepsDialogOpen()
     QCOMPARE(warning, QStringLiteral("%1 文字以内で入力してください。").arg(limit));
     QCOMPARE(focusAfterWarning, static_cast<QWidget*>(copyrightFails ? dialog.CopyrightField() : dialog.TitleField()));
     QCOMPARE(result, 1);
-    QCOMPARE(dialog.m_title, std::string("fine"));
+    QCOMPARE(dialog.Title(), std::string("fine"));
     QCOMPARE(TextLimitWarning(Language::English(), 50), QStringLiteral("Please enter no more than 50 characters."));
 }
 
@@ -643,18 +638,19 @@ void DialogTests::dragMovesDialogAndLastRectFollows()
 void DialogTests::messageKinds_data()
 {
     QTest::addColumn<int>("kind");
-    QTest::addColumn<int>("bitmap");
+    QTest::addColumn<int>("panel");
     QTest::addColumn<QColor>("colour");
-    QTest::newRow("report") << 1 << 139 << QColor(0, 36, 255);
-    QTest::newRow("error") << 0 << 135 << QColor(255, 216, 0);
-    QTest::newRow("other value") << 2 << 135 << QColor(255, 216, 0);
-    QTest::newRow("negative value") << -1 << 135 << QColor(255, 216, 0);
+    const int completed = SkinNumber(SkinBitmap::CompletedPanel), caution = SkinNumber(SkinBitmap::CautionPanel);
+    QTest::newRow("report") << 1 << completed << QColor(0, 36, 255);
+    QTest::newRow("error") << 0 << caution << QColor(255, 216, 0);
+    QTest::newRow("other value") << 2 << caution << QColor(255, 216, 0);
+    QTest::newRow("negative value") << -1 << caution << QColor(255, 216, 0);
 }
 
 void DialogTests::messageKinds()
 {
     QFETCH(int, kind);
-    QFETCH(int, bitmap);
+    QFETCH(int, panel);
     QFETCH(QColor, colour);
     QDialog owner;
     MessageDialog dialog(&owner);
@@ -663,10 +659,14 @@ void DialogTests::messageKinds()
     dialog.show();
     QCOMPARE(dialog.m_kind, kind);
     QCOMPARE(dialog.m_text, QStringLiteral("Output File Size : 1.25KB"));
-    QCOMPARE(dialog.Panel()->BitmapNumber(), bitmap);
     QCOMPARE(dialog.MessageLine()->text(), dialog.m_text);
     QCOMPARE(dialog.MessageLine()->palette().color(QPalette::WindowText), colour);
-    QVERIFY(AreaHasColour(dialog.grab().toImage(), dialog.MessageLine()->geometry(), colour));
+    const QImage shot = dialog.grab().toImage();
+    QVERIFY(AreaHasColour(shot, dialog.MessageLine()->geometry(), colour));
+    // The panel of the kind shows beside the line.
+    const QImage picture = LoadSkinBitmap(static_cast<SkinBitmap>(panel));
+    const QPoint beside(dialog.Panel()->width() / 2, 10);
+    QCOMPARE(shot.pixelColor(dialog.Panel()->pos() + beside), picture.pixelColor(beside));
 }
 
 void DialogTests::everyMessageFitsItsLine_data()
@@ -693,7 +693,7 @@ void DialogTests::everyMessageFitsItsLine()
         dialog.SetMessage(id == IDS_OUTPUT_SIZE ? MessageDialog::KindReport : MessageDialog::KindError, text);
         const QRect ink = TextInk(line->font(), line->geometry(), line->alignment(), line->text());
         QVERIFY2(line->geometry().contains(ink), qPrintable(text));
-        QVERIFY2(ink.top() > 24 + 35 && ink.bottom() < dialog.OkButton()->y(), qPrintable(text));
+        QVERIFY2(ink.top() > dialog.Panel()->y() + 35 && ink.bottom() < dialog.OkButton()->y(), qPrintable(text));
     }
 }
 
@@ -708,11 +708,11 @@ void DialogTests::messageLineDrawnOverPanel()
     QVERIFY(dialog.MessageLine()->alignment() == Qt::AlignCenter);
     // With no text the panel shows through the whole line: nothing is filled.
     const QImage shot = dialog.grab().toImage();
-    const QImage panel = LoadSkinBitmap(135);
+    const QImage panel = LoadSkinBitmap(SkinBitmap::CautionPanel);
     QVERIFY(!panel.isNull());
     const QRect line = dialog.MessageLine()->geometry();
     for (QPoint p : {line.topLeft(), line.center(), line.bottomRight()})
-        QCOMPARE(shot.pixelColor(p), panel.pixelColor(p - QPoint(0, 24)));
+        QCOMPARE(shot.pixelColor(p), panel.pixelColor(p - dialog.Panel()->pos()));
     // A press on the panel does nothing.
     Click(dialog.Panel(), QPoint(100, 10));
     QVERIFY(dialog.isVisible());
@@ -723,23 +723,13 @@ void DialogTests::messageLineDrawnOverPanel()
 void DialogTests::aboutNameLineAndTexts_data()
 {
     QTest::addColumn<Language>("language");
-    QTest::addColumn<QList<int>>("nameRect");
-    QTest::addColumn<QList<int>>("copyrightRect");
-    QTest::addColumn<QList<int>>("makerRect");
-    QTest::addColumn<QList<int>>("linkRect");
-    QTest::newRow("English") << Language::English() << QList<int>{41, 13, 87, 8} << QList<int>{41, 19, 86, 8}
-                             << QList<int>{41, 24, 95, 8} << QList<int>{48, 31, 78, 17};
-    QTest::newRow("Japanese") << Language::Japanese() << QList<int>{41, 19, 83, 8} << QList<int>{41, 27, 84, 8}
-                              << QList<int>{41, 34, 95, 8} << QList<int>{45, 42, 77, 18};
+    QTest::newRow("English") << Language::English();
+    QTest::newRow("Japanese") << Language::Japanese();
 }
 
 void DialogTests::aboutNameLineAndTexts()
 {
     QFETCH(Language, language);
-    QFETCH(QList<int>, nameRect);
-    QFETCH(QList<int>, copyrightRect);
-    QFETCH(QList<int>, makerRect);
-    QFETCH(QList<int>, linkRect);
     QDialog owner;
     AboutDialog dialog(&owner, language);
     dialog.show();
@@ -750,28 +740,16 @@ void DialogTests::aboutNameLineAndTexts()
     QVERIFY(dialog.TextLine(1003)->text().contains(QLatin1String("2003")));
     QVERIFY(!dialog.TextLine(1004)->text().isEmpty());
 
-    // Dialog units stand for the layout's own font: the close button's place on
-    // the skin (130, 85) gives them. Across, every text keeps its layout
-    // rectangle; down, the texts keep the layout's order.
-    const QList<std::pair<QLabel*, QList<int>>> placed{{dialog.TextLine(1002), nameRect},
-                                                       {dialog.TextLine(1003), copyrightRect},
-                                                       {dialog.TextLine(1004), makerRect},
-                                                       {dialog.WebLink(), linkRect}};
-    const int unitX = qRound(130.0 * 4 / layout.Find(1)->rect.x);
-    QCOMPARE(unitX, 6);
-    int previousTop = 0;
-    for (const auto& [label, du] : placed) {
-        QCOMPARE(label->x(), MulDiv(du[0], unitX, 4));
-        QCOMPARE(label->width(), MulDiv(du[2], unitX, 4));
-        QVERIFY(label->y() > previousTop);
-        previousTop = label->y();
-    }
+    // The texts keep the layout's order from top to bottom.
+    const QList<QLabel*> placed{dialog.TextLine(1002), dialog.TextLine(1003), dialog.TextLine(1004), dialog.WebLink()};
+    for (int i = 1; i < placed.size(); ++i)
+        QVERIFY(placed[i]->y() > placed[i - 1]->y());
 
     // No text's ink touches another's, the logo, the top strip or a button,
     // and all of it lies inside the dialog.
-    QList<QRect> taken{QRect(0, 0, 210, 20), QRect(6, 25, 48, 48), dialog.OkButton()->geometry(),
+    QList<QRect> taken{ToQRect(skin_place::kDragStrip), ToQRect(skin_place::kAboutLogo), dialog.OkButton()->geometry(),
                        dialog.PowerButton()->geometry()};
-    for (const auto& [label, du] : placed) {
+    for (QLabel* label : placed) {
         const QRect ink = TextInk(label->font(), label->geometry(), label->alignment(), label->text());
         QVERIFY2(dialog.rect().contains(ink), qPrintable(label->text()));
         for (const QRect& other : taken)
@@ -807,10 +785,11 @@ void DialogTests::aboutPaintsLogoAndOffWhiteTexts()
     AboutDialog dialog(&owner, Language::English());
     dialog.show();
     const QImage shot = dialog.grab().toImage();
-    const QImage logo = LoadSkinBitmap(132);
+    const QImage logo = LoadSkinBitmap(SkinBitmap::AboutLogo);
     QVERIFY(!logo.isNull());
+    const QPoint at = ToQRect(skin_place::kAboutLogo).topLeft();
     for (QPoint p : {QPoint(0, 0), QPoint(24, 24), QPoint(47, 47)})
-        QCOMPARE(shot.pixelColor(QPoint(6, 25) + p), logo.pixelColor(p));
+        QCOMPARE(shot.pixelColor(at + p), logo.pixelColor(p));
     for (int id : {1002, 1003, 1004}) {
         QCOMPARE(dialog.TextLine(id)->palette().color(QPalette::WindowText), QColor(240, 240, 240));
         QVERIFY(AreaHasColour(shot, dialog.TextLine(id)->geometry(), QColor(240, 240, 240)));
@@ -818,53 +797,69 @@ void DialogTests::aboutPaintsLogoAndOffWhiteTexts()
     QVERIFY(AreaHasColour(shot, dialog.WebLink()->geometry(), QColor(0, 0, 255)));
 }
 
-// --- geometry -------------------------------------------------------------------
+// --- what the user sees -----------------------------------------------------------
 
-void DialogTests::controlGeometry_data()
+void DialogTests::controlsShowTheirPicturesAndTexts_data()
 {
     QTest::addColumn<int>("which");
     QTest::addColumn<Language>("language");
-    for (Language language : {Language::English(), Language::Japanese()}) {
-        const char* tag = language == Language::Japanese() ? "Japanese" : "English";
+    for (const Language& language : {Language::English(), Language::Japanese()}) {
+        const char* tag = language.IsJapanese() ? "Japanese" : "English";
         QTest::addRow("info %s", tag) << int(Which::Info) << language;
         QTest::addRow("message %s", tag) << int(Which::Message) << language;
         QTest::addRow("about %s", tag) << int(Which::About) << language;
     }
 }
 
-void DialogTests::controlGeometry()
+// On a grab of each dialog: every skinned control shows its own picture inside
+// the dialog, takes the pointer inside its shape, and overlaps no other; every
+// text field and line lies inside the dialog, clear of the controls, tall
+// enough for its font; the Power button sits in the lower right corner.
+void DialogTests::controlsShowTheirPicturesAndTexts()
 {
     QFETCH(int, which);
     QFETCH(Language, language);
     QDialog owner;
     auto dialog = MakeDialog(Which(which), &owner, language);
     dialog->show();
-    QCOMPARE(dialog->size(), QSize(210, 100));
+    QCOMPARE(dialog->size(), LoadSkinBitmap(SkinBitmap::Background).size());
     QCOMPARE(dialog->parentWidget(), static_cast<QWidget*>(&owner));
     QVERIFY(dialog->windowFlags() & Qt::FramelessWindowHint);
-    QCOMPARE(PowerButtonOf(dialog.get())->geometry(), QRect(182, 72, 28, 28));
+    QCOMPARE(PowerButtonOf(dialog.get())->geometry().bottomRight(), dialog->rect().bottomRight());
 
-    QList<std::pair<QWidget*, QRect>> expected;
-    if (auto* info = dynamic_cast<InfoDialog*>(dialog.get())) {
-        expected = {{info->TitleField(), {77, 23, 115, 14}},   {info->CopyrightField(), {77, 43, 115, 14}},
-                    {info->ClearButton(), {6, 85, 51, 13}},    {info->OkButton(), {68, 85, 51, 13}},
-                    {info->CancelButton(), {130, 85, 51, 13}}, {info->ProtectionBox(), {121, 63, 13, 13}}};
-        QCOMPARE(info->ProtectionBox()->BitmapNumber(), 136);
-        QCOMPARE(info->ClearButton()->BitmapNumber(), 137);
-        QCOMPARE(info->OkButton()->BitmapNumber(), 145);
-        QCOMPARE(info->CancelButton()->BitmapNumber(), 134);
-    } else if (auto* message = dynamic_cast<MessageDialog*>(dialog.get())) {
-        expected = {{message->MessageLine(), {15, 60, 180, 16}},
-                    {message->Panel(), {0, 24, 210, 60}},
-                    {message->OkButton(), {130, 85, 51, 13}}};
-        QCOMPARE(message->OkButton()->BitmapNumber(), 138);
-    } else {
-        auto* about = static_cast<AboutDialog*>(dialog.get());
-        expected = {{about->OkButton(), {130, 85, 51, 13}}};
-        QCOMPARE(about->OkButton()->BitmapNumber(), 138);
+    const QImage shot = dialog->grab().toImage();
+    const QList<BitmapButtonBase*> controls = dialog->findChildren<BitmapButtonBase*>();
+    QVERIFY(controls.size() >= 2);
+    for (BitmapButtonBase* control : controls) {
+        const QImage picture = LoadSkinBitmap(control->Bitmap());
+        const int frameTop = control->Frame() * control->height();
+        QVERIFY(dialog->rect().contains(control->geometry()));
+        int seen = 0;
+        for (const QRect& run : control->Shape()) {
+            const QPoint p = run.center();
+            QCOMPARE(shot.pixel(control->pos() + p), picture.pixel(p.x(), frameTop + p.y()));
+            if (!qobject_cast<QLabel*>(dialog->childAt(control->pos() + p)))
+                QCOMPARE(dialog->childAt(control->pos() + p), static_cast<QWidget*>(control));
+            ++seen;
+        }
+        QVERIFY(seen > 0);
+        for (BitmapButtonBase* other : controls)
+            QVERIFY(other == control || !ShapeIn(other).intersects(ShapeIn(control)));
     }
-    for (auto [widget, rect] : expected)
-        QCOMPARE(widget->geometry(), rect);
+    // What each text field and line takes: a field its box, a line its ink.
+    QList<std::pair<QWidget*, QRect>> texts;
+    for (QLineEdit* field : dialog->findChildren<QLineEdit*>())
+        texts.append({field, field->geometry()});
+    for (QLabel* label : dialog->findChildren<QLabel*>())
+        texts.append({label, TextInk(label->font(), label->geometry(), label->alignment(), label->text())});
+    for (const auto& [text, taken] : texts) {
+        QVERIFY(dialog->rect().contains(text->geometry()));
+        QVERIFY(QFontMetrics(text->font()).height() <= text->height() + 1);
+        for (BitmapButtonBase* control : controls) {
+            const bool onPanel = qobject_cast<BitmapPanel*>(control) != nullptr;
+            QVERIFY(onPanel || !ShapeIn(control).intersects(taken));
+        }
+    }
 }
 
 int main(int argc, char** argv)

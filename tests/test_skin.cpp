@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/ByteOrder.h"
+#include "res/Skin.h"
 
 namespace {
 
@@ -83,30 +84,34 @@ Bmp ReadBmp(const std::string& path)
 constexpr Rgb kYellow{255, 255, 0};
 constexpr Rgb kRed{255, 0, 0};
 
+using Bitmap = quorbin::SkinBitmap;
+
 struct SkinEntry {
-    int number, width, height, frames;
+    Bitmap bitmap;
+    int width, height, frames;
     std::optional<Rgb> key;
     int scale = 1;  // 2: the artwork for a device pixel ratio of 2, twice as large
 };
 
 void PrintTo(const SkinEntry& e, std::ostream* os)
 {
-    *os << e.number << '@' << e.scale << 'x';
+    *os << quorbin::SkinFileName(e.bitmap, e.scale);
 }
 
 const SkinEntry kSkin[] = {
-    {132, 48, 48, 1, {}},      {133, 210, 100, 1, {}},      {134, 51, 26, 2, kYellow}, {135, 210, 60, 1, kYellow},
-    {136, 13, 39, 3, kYellow}, {137, 51, 26, 2, kYellow},   {138, 51, 26, 2, kYellow}, {139, 210, 60, 1, kYellow},
-    {141, 210, 17, 1, {}},     {142, 106, 12, 1, {}},       {145, 51, 26, 2, kYellow}, {146, 28, 56, 2, kRed},
-    {148, 210, 17, 1, {}},     {150, 210, 120, 2, kYellow}, {156, 51, 26, 2, kYellow},
+    {Bitmap::AboutLogo, 48, 48, 1, {}},          {Bitmap::Background, 210, 100, 1, {}},
+    {Bitmap::CancelButton, 51, 26, 2, kYellow},  {Bitmap::CautionPanel, 210, 60, 1, kYellow},
+    {Bitmap::ProtectionBox, 13, 39, 3, kYellow}, {Bitmap::ClearButton, 51, 26, 2, kYellow},
+    {Bitmap::CloseButton, 51, 26, 2, kYellow},   {Bitmap::CompletedPanel, 210, 60, 1, kYellow},
+    {Bitmap::CopyrightLabel, 210, 17, 1, {}},    {Bitmap::ProtectionLabel, 106, 12, 1, {}},
+    {Bitmap::OkButton, 51, 26, 2, kYellow},      {Bitmap::PowerButton, 28, 56, 2, kRed},
+    {Bitmap::TitleLabel, 210, 17, 1, {}},        {Bitmap::DropSpace, 210, 120, 2, kYellow},
+    {Bitmap::AboutButton, 51, 26, 2, kYellow},
 };
 
-std::string SkinPath(int number, int scale = 1)
+std::string SkinPath(Bitmap bitmap, int scale = 1)
 {
-    std::string path = kResDir + "skin/" + std::to_string(number);
-    if (scale != 1)
-        path.append("@").append(std::to_string(scale)).append("x");
-    return path + ".bmp";
+    return kResDir + "skin/" + quorbin::SkinFileName(bitmap, scale);
 }
 
 // Every bitmap at 1x and at 2x.
@@ -154,8 +159,8 @@ class SkinBitmap : public testing::TestWithParam<SkinEntry> {
 protected:
     void SetUp() override
     {
-        bmp = ReadBmp(SkinPath(GetParam().number, GetParam().scale));
-        ASSERT_TRUE(bmp.complete) << SkinPath(GetParam().number, GetParam().scale)
+        bmp = ReadBmp(SkinPath(GetParam().bitmap, GetParam().scale));
+        ASSERT_TRUE(bmp.complete) << SkinPath(GetParam().bitmap, GetParam().scale)
                                   << " is missing or not a complete 24-bit BMP";
         frameHeight = bmp.height / GetParam().frames;
     }
@@ -259,7 +264,7 @@ class DoubledKeyedSkinBitmap : public SkinBitmap {};
 
 TEST_P(DoubledKeyedSkinBitmap, CutsOutWhatTheOneTimesBitmapCutsOut)
 {
-    const Bmp single = ReadBmp(SkinPath(GetParam().number));
+    const Bmp single = ReadBmp(SkinPath(GetParam().bitmap));
     ASSERT_TRUE(single.complete);
     for (int y = 0; y < bmp.height; ++y)
         for (int x = 0; x < bmp.width; ++x)
@@ -291,7 +296,7 @@ std::vector<SkinEntry> KeyedEntries(int onlyScale = 0)
 
 std::string NumberName(const testing::TestParamInfo<SkinEntry>& info)
 {
-    return std::to_string(info.param.number) + "_" + std::to_string(info.param.scale) + "x";
+    return std::to_string(quorbin::SkinNumber(info.param.bitmap)) + "_" + std::to_string(info.param.scale) + "x";
 }
 
 INSTANTIATE_TEST_SUITE_P(Skin, SkinBitmap, testing::ValuesIn(AllScales()), NumberName);
@@ -300,38 +305,43 @@ INSTANTIATE_TEST_SUITE_P(Skin, DoubledKeyedSkinBitmap, testing::ValuesIn(KeyedEn
 
 // The pieces must fit the windows they are placed on.
 
-constexpr int kPowerX = 182, kPowerY = 72, kPlateY = 24;
+namespace place = quorbin::skin_place;
 
 TEST(SkinLayout, PlatesAtTheTopOfTheirWindowLeaveThePowerButtonUncovered)
 {
-    const Bmp power = ReadBmp(SkinPath(146));
+    const Bmp power = ReadBmp(SkinPath(Bitmap::PowerButton));
     ASSERT_TRUE(power.complete);
-    for (int number : {135, 139, 150}) {
+    for (Bitmap number : {Bitmap::CautionPanel, Bitmap::CompletedPanel, Bitmap::DropSpace}) {
         const Bmp plate = ReadBmp(SkinPath(number));
-        ASSERT_TRUE(plate.complete) << number;
-        const int frameHeight = number == 150 ? plate.height / 2 : plate.height;
-        for (int py = 0; py < 28; ++py)
-            for (int px = 0; px < 28; ++px) {
-                const int y = kPowerY + py - kPlateY, x = kPowerX + px;
+        ASSERT_TRUE(plate.complete) << quorbin::SkinNumber(number);
+        const int frameHeight = number == Bitmap::DropSpace ? plate.height / 2 : plate.height;
+        for (int py = 0; py < power.height / 2; ++py)
+            for (int px = 0; px < power.width; ++px) {
+                const int y = place::kPowerButton.y + py - place::kPanel.y, x = place::kPowerButton.x + px;
                 if (power.At(px, py) == kRed || y >= frameHeight)
                     continue;
                 for (int frame = 0; frame < plate.height / frameHeight; ++frame)
                     ASSERT_EQ(plate.At(x, frame * frameHeight + y), kYellow)
-                        << number << " hides the Power button at " << x << "," << y;
+                        << quorbin::SkinNumber(number) << " hides the Power button at " << x << "," << y;
             }
     }
 }
 
 TEST(SkinLayout, EditFieldsLieOnTheWhiteOfTheirStrips)
 {
-    // Fields at x 77..191 and y 2..15 of each strip.
-    for (int number : {141, 148}) {
+    const std::pair<Bitmap, std::pair<quorbin::SkinArea, quorbin::SkinArea>> strips[] = {
+        {Bitmap::TitleLabel, {place::kTitleLabel, place::kTitleField}},
+        {Bitmap::CopyrightLabel, {place::kCopyrightLabel, place::kCopyrightField}}};
+    for (const auto& [number, areas] : strips) {
+        const auto& [label, field] = areas;
         const Bmp strip = ReadBmp(SkinPath(number));
-        ASSERT_TRUE(strip.complete) << number;
-        for (int y = 2; y < 16; ++y)
-            for (int x = 77; x < 192; ++x)
-                ASSERT_EQ(strip.At(x, y), (Rgb{255, 255, 255})) << number << " at " << x << "," << y;
-        EXPECT_NE(strip.At(10, 8), (Rgb{255, 255, 255})) << number << ": the label side is not white";
+        ASSERT_TRUE(strip.complete) << quorbin::SkinNumber(number);
+        for (int y = field.y; y < field.y + field.height; ++y)
+            for (int x = field.x; x < field.x + field.width; ++x)
+                ASSERT_EQ(strip.At(x - label.x, y - label.y), (Rgb{255, 255, 255}))
+                    << quorbin::SkinNumber(number) << " at " << x << "," << y;
+        EXPECT_NE(strip.At(10, 8), (Rgb{255, 255, 255}))
+            << quorbin::SkinNumber(number) << ": the label side is not white";
     }
 }
 
@@ -415,10 +425,11 @@ TEST(SkinResources, ResourceFileNamesEveryBitmapAndOnlyExistingFiles)
         aliases.insert(alias);
         EXPECT_FALSE(ReadFile(kResDir + path).empty()) << path;
     }
-    for (const SkinEntry& entry : kSkin) {
-        EXPECT_TRUE(aliases.count(std::to_string(entry.number) + ".bmp")) << entry.number;
-        EXPECT_TRUE(aliases.count(std::to_string(entry.number) + "@2x.bmp")) << entry.number;
+    for (Bitmap bitmap : quorbin::kSkinBitmaps) {
+        EXPECT_TRUE(aliases.count(quorbin::SkinFileName(bitmap))) << quorbin::SkinNumber(bitmap);
+        EXPECT_TRUE(aliases.count(quorbin::SkinFileName(bitmap, 2))) << quorbin::SkinNumber(bitmap);
     }
+    EXPECT_EQ(std::size(kSkin), std::size(quorbin::kSkinBitmaps));
     EXPECT_TRUE(aliases.count("128.ico"));
     for (int size : {16, 32, 48, 64, 128, 256})
         EXPECT_TRUE(aliases.count("quorbin-" + std::to_string(size) + ".png")) << size;

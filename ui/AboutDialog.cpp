@@ -5,7 +5,9 @@
 
 #include "res/Layouts.h"
 #include "ui/DialogUnits.h"
-#include "ui/SkinnedControls.h"
+#include "ui/LinkLabel.h"
+#include "ui/PushBitmapButton.h"
+#include "ui/SkinImages.h"
 
 namespace quorbin {
 namespace {
@@ -15,13 +17,7 @@ constexpr int kCopyrightLineId = 1003;
 constexpr int kMakerLineId = 1004;
 constexpr int kWebLinkId = 1006;
 
-constexpr QPoint kOkPos(130, 85);
-constexpr int kOkBitmap = 138;
-constexpr int kLogoBitmap = 132;
-constexpr QPoint kLogoPos(6, 25);
-constexpr QSize kLogoSize(48, 48);
 constexpr int kCloseButtonId = 1;
-constexpr QRect kNameBand(0, 0, 210, 20);  // the maker's and the product's names
 const QColor kTextColour(240, 240, 240);
 
 Qt::Alignment AlignmentOf(const LayoutControl& control)
@@ -77,7 +73,7 @@ AboutDialog::AboutDialog(QWidget* owner, const Language& language) : SkinnedDial
     TakeFromLayout(m_link, layout, kWebLinkId);
     m_nameLine->setText(NameLine());
 
-    m_okButton = AddPushButton(kOkBitmap, kOkPos, UiTr("OK", language));
+    m_okButton = AddPushButton(SkinBitmap::CloseButton, skin_place::kRightButton, UiTr("OK", language));
     connect(m_okButton, &QAbstractButton::clicked, this, &AboutDialog::accept);
     InitialiseSkin();  // after OK, so that Tab reaches the Power button last
     PlaceTexts(layout);
@@ -96,10 +92,11 @@ void AboutDialog::PlaceTexts(const DialogLayout& layout)
     QList<LayoutText> texts;
     for (const auto& [id, label] : labels)
         texts.append({id, label->text(), label->alignment(), label == m_link});
-    const QList<QRect> obstacles{kNameBand, QRect(kLogoPos, kLogoSize), m_okButton->geometry(),
-                                 m_powerButton->geometry()};
+    const QList<QRect> obstacles{ToQRect(skin_place::kDragStrip), ToQRect(skin_place::kAboutLogo),
+                                 m_okButton->geometry(), m_powerButton->geometry()};
     const TextFit fit =
-        FitTextsToLayout(layout, texts, font(), UnitsPlacing(layout, kCloseButtonId, kOkPos), rect(), obstacles);
+        FitTextsToLayout(layout, texts, font(),
+                         UnitsPlacing(layout, kCloseButtonId, ToQPoint(skin_place::kRightButton)), rect(), obstacles);
     setFont(fit.font);
     for (int i = 0; i < int(std::size(labels)); ++i)
         labels[i].second->setGeometry(fit.boxes[i]);
@@ -118,7 +115,7 @@ QLabel* AboutDialog::TextLine(int controlId) const
 void AboutDialog::PaintBackground(QPainter& painter)
 {
     SkinnedDialog::PaintBackground(painter);
-    DrawSkinBitmap(painter, kLogoPos, kLogoBitmap);
+    DrawSkinBitmap(painter, ToQRect(skin_place::kAboutLogo).topLeft(), SkinBitmap::AboutLogo);
 }
 
 }  // namespace quorbin

@@ -11,29 +11,19 @@
 #include "platform/Cp932.h"
 #include "res/Layouts.h"
 #include "ui/DialogUnits.h"
-#include "ui/SkinnedControls.h"
+#include "ui/CheckBitmapButton.h"
+#include "ui/PushBitmapButton.h"
+#include "ui/SkinImages.h"
 
 namespace quorbin {
 namespace {
 
-constexpr QSize kFieldSize(115, 14);
-constexpr QPoint kTitleFieldPos(77, 23);
-constexpr QPoint kCopyrightFieldPos(77, 43);
-constexpr QPoint kClearPos(6, 85);
-constexpr QPoint kOkPos(68, 85);
-constexpr QPoint kCancelPos(130, 85);
-constexpr QPoint kProtectionPos(121, 63);
-
-constexpr int kProtectionBitmap = 136;
-constexpr int kClearBitmap = 137;
-constexpr int kOkBitmap = 145;
-constexpr int kCancelBitmap = 134;
-
-struct Decoration {
-    int bitmap;
-    QPoint pos;
+// The labels painted beside the fields and the box.
+constexpr std::pair<SkinBitmap, SkinArea> kDecorations[] = {
+    {SkinBitmap::TitleLabel, skin_place::kTitleLabel},
+    {SkinBitmap::CopyrightLabel, skin_place::kCopyrightLabel},
+    {SkinBitmap::ProtectionLabel, skin_place::kProtectionLabel},
 };
-constexpr Decoration kDecorations[] = {{148, {0, 21}}, {141, {0, 41}}, {142, {11, 65}}};
 
 std::size_t Cp932Size(const QString& text, bool* encodable)
 {
@@ -115,17 +105,17 @@ InfoDialog::InfoDialog(QWidget* owner, const Language& language) : SkinnedDialog
     setWindowTitle(UiTr("Quorbin - Melody file information", language));
     // The fields and the box are named after the labels painted beside them.
     // Tab follows the order of creation, the Power button last.
-    m_titleField = MakeField(kTitleLimit, kTitleFieldPos, UiTr("Title", language));
-    m_copyrightField = MakeField(kCopyrightLimit, kCopyrightFieldPos, UiTr("Copyright", language));
+    m_titleField = MakeField(kTitleLimit, skin_place::kTitleField, UiTr("Title", language));
+    m_copyrightField = MakeField(kCopyrightLimit, skin_place::kCopyrightField, UiTr("Copyright", language));
     m_protectionBox = new CheckBitmapButton(this);
-    m_protectionBox->move(kProtectionPos);
-    m_protectionBox->SetSkin(kProtectionBitmap);
+    m_protectionBox->move(ToQPoint(skin_place::kProtectionBox));
+    m_protectionBox->SetSkin(SkinBitmap::ProtectionBox);
     m_protectionBox->raise();
     m_protectionBox->setFocusPolicy(Qt::TabFocus);
     m_protectionBox->setAccessibleName(UiTr("Protection availability", language));
-    m_clearButton = AddPushButton(kClearBitmap, kClearPos, UiTr("Clear", language));
-    m_okButton = AddPushButton(kOkBitmap, kOkPos, UiTr("OK", language));
-    m_cancelButton = AddPushButton(kCancelBitmap, kCancelPos, UiTr("Cancel", language));
+    m_clearButton = AddPushButton(SkinBitmap::ClearButton, skin_place::kLeftButton, UiTr("Clear", language));
+    m_okButton = AddPushButton(SkinBitmap::OkButton, skin_place::kMiddleButton, UiTr("OK", language));
+    m_cancelButton = AddPushButton(SkinBitmap::CancelButton, skin_place::kRightButton, UiTr("Cancel", language));
     InitialiseSkin();
 
     connect(m_clearButton, &QAbstractButton::clicked, this, &InfoDialog::OnClear);
@@ -133,7 +123,7 @@ InfoDialog::InfoDialog(QWidget* owner, const Language& language) : SkinnedDialog
     connect(m_cancelButton, &QAbstractButton::clicked, this, &InfoDialog::reject);
 }
 
-QLineEdit* InfoDialog::MakeField(std::size_t limit, QPoint pos, const QString& accessibleName)
+QLineEdit* InfoDialog::MakeField(std::size_t limit, SkinArea place, const QString& accessibleName)
 {
     auto* field = new QLineEdit(this);
     field->setAccessibleName(accessibleName);
@@ -142,7 +132,7 @@ QLineEdit* InfoDialog::MakeField(std::size_t limit, QPoint pos, const QString& a
     connect(validator, &Cp932LimitValidator::Refused, this,
             [this, field, limit](int refusals) { ShowRefusal(field, refusals, limit); });
     field->setValidator(validator);
-    field->setGeometry(QRect(pos, kFieldSize));
+    field->setGeometry(ToQRect(place));
     field->setFocusPolicy(Qt::StrongFocus);
     return field;
 }
@@ -207,7 +197,7 @@ void InfoDialog::WarnTooLong(QLineEdit* field, std::size_t limit)
 
 void InfoDialog::accept()
 {
-    m_protection = m_protectionBox->GetState();
+    m_protection = m_protectionBox->GetState() != 0;  // any state but unticked
     m_lastRect = PlacedRect();
     if (!TakeField(m_copyrightField, m_copyright) || !TakeField(m_titleField, m_title))
         return;
@@ -217,8 +207,8 @@ void InfoDialog::accept()
 void InfoDialog::PaintBackground(QPainter& painter)
 {
     SkinnedDialog::PaintBackground(painter);
-    for (const Decoration& decoration : kDecorations)
-        DrawSkinBitmap(painter, decoration.pos, decoration.bitmap);
+    for (const auto& [bitmap, place] : kDecorations)
+        DrawSkinBitmap(painter, ToQRect(place).topLeft(), bitmap);
 }
 
 }  // namespace quorbin

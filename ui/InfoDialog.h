@@ -4,6 +4,7 @@
 #include <QValidator>
 #include <cstddef>
 #include <string>
+#include <utility>
 
 #include "mld/MldFormat.h"
 #include "res/StringTable.h"
@@ -50,9 +51,14 @@ public:
 
     explicit InfoDialog(QWidget* owner, const Language& language = UserLanguage());
 
-    std::string m_copyright;  // CP932 bytes
-    std::string m_title;      // CP932 bytes
-    int m_protection = 0;
+    // The texts as CP932 bytes: put into the fields when the dialog is shown,
+    // taken from them by OK.
+    const std::string& Title() const { return m_title; }
+    void SetTitle(std::string cp932) { m_title = std::move(cp932); }
+    const std::string& Copyright() const { return m_copyright; }
+    void SetCopyright(std::string cp932) { m_copyright = std::move(cp932); }
+    // Whether the box was ticked when OK closed the dialog.
+    bool Protection() const { return m_protection; }
 
     // Takes the box state and both texts (copyright first); stays open with
     // a warning when a text is over its limit.
@@ -72,12 +78,15 @@ protected:
     void PaintBackground(QPainter& painter) override;
 
 private:
-    QLineEdit* MakeField(std::size_t limit, QPoint pos, const QString& accessibleName);
+    QLineEdit* MakeField(std::size_t limit, SkinArea place, const QString& accessibleName);
     void ShowRefusal(QLineEdit* field, int refusals, std::size_t limit);
     void PutMembersIntoFields();
     bool TakeField(QLineEdit* field, std::string& member);
     void WarnTooLong(QLineEdit* field, std::size_t limit);
 
+    std::string m_copyright;
+    std::string m_title;
+    bool m_protection = false;
     QLineEdit* m_titleField = nullptr;
     QLineEdit* m_copyrightField = nullptr;
     CheckBitmapButton* m_protectionBox = nullptr;

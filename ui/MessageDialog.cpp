@@ -7,17 +7,14 @@
 
 #include "res/Layouts.h"
 #include "ui/DialogUnits.h"
-#include "ui/SkinnedControls.h"
+#include "ui/BitmapPanel.h"
+#include "ui/PushBitmapButton.h"
+#include "ui/SkinImages.h"
 
 namespace quorbin {
 namespace {
 
-constexpr QPoint kPanelPos(0, 24);
 constexpr QRect kLineRect(15, 60, 180, 16);  // tall enough for the tallest Japanese glyphs
-constexpr QPoint kOkPos(130, 85);
-constexpr int kOkBitmap = 138;
-constexpr int kReportPanel = 139;
-constexpr int kErrorPanel = 135;
 // A report with a second line (what was kept of a long recording) uses the
 // panel's whole width and starts higher, so both lines clear the button.
 constexpr QRect kTwoLineRect(8, 59, 194, 22);
@@ -47,9 +44,9 @@ QFont FontFitting(QFont font, const QString& text, QSize box)
 
 }  // namespace
 
-int MessageDialog::PanelBitmapFor(int kind)
+SkinBitmap MessageDialog::PanelBitmapFor(int kind)
 {
-    return kind == KindReport ? kReportPanel : kErrorPanel;
+    return kind == KindReport ? SkinBitmap::CompletedPanel : SkinBitmap::CautionPanel;
 }
 
 QColor MessageDialog::TextColourFor(int kind)
@@ -63,8 +60,8 @@ MessageDialog::MessageDialog(QWidget* owner, const Language& language) : Skinned
     setFont(FontOfLayout(LoadLayout(IDD_MESSAGE, language)));
 
     m_panel = new BitmapPanel(this);
-    m_panel->move(kPanelPos);
-    m_okButton = AddPushButton(kOkBitmap, kOkPos, UiTr("OK", language));
+    m_panel->move(ToQPoint(skin_place::kPanel));
+    m_okButton = AddPushButton(SkinBitmap::CloseButton, skin_place::kRightButton, UiTr("OK", language));
     connect(m_okButton, &QAbstractButton::clicked, this, &MessageDialog::accept);
     InitialiseSkin();  // after OK, so that Tab reaches the Power button last
 

@@ -28,12 +28,16 @@ public:
     QString m_text;
     int m_kind = KindError;
 
+    // Why the step failed, carried with the message; empty when it did not say.
+    void SetReason(const QString& reason) { m_reason = reason; }
+    const QString& Reason() const { return m_reason; }
+
     BitmapPanel* Panel() const { return m_panel; }
     QLabel* MessageLine() const { return m_line; }
     PushBitmapButton* OkButton() const { return m_okButton; }
     PushBitmapButton* PowerButton() const { return m_powerButton; }
 
-    static int PanelBitmapFor(int kind);
+    static SkinBitmap PanelBitmapFor(int kind);
     static QColor TextColourFor(int kind);
     static QString TitleFor(int kind, const Language& language);
 
@@ -43,6 +47,7 @@ protected:
 private:
     void ShowMessage();
 
+    QString m_reason;
     BitmapPanel* m_panel = nullptr;
     QLabel* m_line = nullptr;
     PushBitmapButton* m_okButton = nullptr;

@@ -1,6 +1,7 @@
 #include "ui/SkinnedDialog.h"
 
-#include "ui/SkinnedControls.h"
+#include "ui/PushBitmapButton.h"
+#include "ui/SkinImages.h"
 #include "ui/UiText.h"
 
 #include <QKeyEvent>
@@ -9,12 +10,6 @@
 #include <QPainter>
 
 namespace quorbin {
-
-namespace {
-constexpr QPoint kPowerPosition(182, 72);
-constexpr QSize kDefaultSize(210, 100);
-constexpr QRect kDragStripArea(0, 0, 210, 20);
-}  // namespace
 
 ScreenRect ScreenRect::FromGeometry(const QRect& geometry)
 {
@@ -30,7 +25,7 @@ ScreenRect ScreenRect::At(QPoint topLeft, QSize size)
 
 bool DragStrip::Contains(QPoint windowPoint)
 {
-    return kDragStripArea.contains(windowPoint);
+    return ToQRect(skin_place::kDragStrip).contains(windowPoint);
 }
 
 bool DragStrip::Press(QWidget* window, QMouseEvent* event)
@@ -40,7 +35,7 @@ bool DragStrip::Press(QWidget* window, QMouseEvent* event)
         return false;
     window->grabMouse();
     m_dragOrigin = point;
-    m_dragging = 1;
+    m_dragging = true;
     return true;
 }
 
@@ -56,7 +51,7 @@ void DragStrip::Release(QWidget* window)
 {
     if (QWidget::mouseGrabber() == window)
         window->releaseMouse();
-    m_dragging = 0;
+    m_dragging = false;
 }
 
 // ---------------------------------------------------------------------------
@@ -85,15 +80,15 @@ ScreenRect SkinnedWindow::PlacedRect() const
 
 void SkinnedWindow::ResizeToBackground()
 {
-    const QImage background = LoadSkinBitmap(kBackgroundBitmap);
-    resize(background.isNull() ? kDefaultSize : background.size());
+    const QImage background = LoadSkinBitmap(SkinBitmap::Background);
+    resize(background.isNull() ? ToQRect(skin_place::kWindow).size() : background.size());
 }
 
-PushBitmapButton* SkinnedWindow::AddPushButton(int bitmapNumber, QPoint pos, const QString& accessibleName)
+PushBitmapButton* SkinnedWindow::AddPushButton(SkinBitmap bitmap, SkinPoint place, const QString& accessibleName)
 {
     auto* button = new PushBitmapButton(this);
-    button->move(pos);
-    button->SetSkin(bitmapNumber, 1);
+    button->move(ToQPoint(place));
+    button->SetSkin(bitmap, true);
     button->raise();
     button->setFocusPolicy(Qt::TabFocus);
     button->setAccessibleName(accessibleName);
@@ -102,17 +97,17 @@ PushBitmapButton* SkinnedWindow::AddPushButton(int bitmapNumber, QPoint pos, con
 
 PushBitmapButton* SkinnedWindow::AddPowerButton()
 {
-    m_powerButton = AddPushButton(kPowerBitmap, kPowerPosition, UiTr("Power (quit)", m_language));
+    m_powerButton = AddPushButton(SkinBitmap::PowerButton, skin_place::kPowerButton, UiTr("Power (quit)", m_language));
     return m_powerButton;
 }
 
 void SkinnedWindow::PaintBackground(QPainter& painter)
 {
-    const QImage background = LoadSkinBitmap(kBackgroundBitmap);
+    const QImage background = LoadSkinBitmap(SkinBitmap::Background);
     if (background.isNull())
         painter.fillRect(rect(), palette().window());
     else
-        DrawSkinBitmap(painter, QPoint(0, 0), kBackgroundBitmap);
+        DrawSkinBitmap(painter, QPoint(0, 0), SkinBitmap::Background);
 }
 
 void SkinnedWindow::paintEvent(QPaintEvent*)

@@ -1,19 +1,17 @@
 #pragma once
-// What every skinned window shares: the 210 x 100 background bitmap 133, a
-// drag strip along the top (x 0..209, y 0..19) and the Power button; for the
+// What every skinned window shares: the 210 x 100 background bitmap, a drag
+// strip along the top (skin_place::kDragStrip) and the Power button; for the
 // dialogs, the rectangle recorded when OK or Cancel closes them.
 #include <QDialog>
 #include <QPoint>
 #include <QRect>
 
 #include "platform/Translation.h"
+#include "res/Skin.h"
 
 namespace quorbin {
 
 class PushBitmapButton;
-
-constexpr int kBackgroundBitmap = 133;
-constexpr int kPowerBitmap = 146;
 
 // A window rectangle in screen pixels, right and bottom exclusive.
 struct ScreenRect {
@@ -32,10 +30,10 @@ public:
     bool Press(QWidget* window, QMouseEvent* event);
     bool Move(QWidget* window, QMouseEvent* event);
     void Release(QWidget* window);
-    bool IsDragging() const { return m_dragging != 0; }
+    bool IsDragging() const { return m_dragging; }
 
     QPoint m_dragOrigin;
-    int m_dragging = 0;
+    bool m_dragging = false;
 };
 
 // The base of the main window and the dialogs: it paints the skin, moves the
@@ -61,11 +59,11 @@ protected:
 
     // Resizes to the background bitmap (210 x 100 without one).
     void ResizeToBackground();
-    // Puts a skinned push button at `pos` (pixels), raised to the top.
-    PushBitmapButton* AddPushButton(int bitmapNumber, QPoint pos, const QString& accessibleName = {});
-    // The Power button at (182, 72); the caller connects what it ends.
+    // Puts a skinned push button at `place`, raised to the top.
+    PushBitmapButton* AddPushButton(SkinBitmap bitmap, SkinPoint place, const QString& accessibleName = {});
+    // The Power button at its place; the caller connects what it ends.
     PushBitmapButton* AddPowerButton();
-    // Paints bitmap 133; subclasses paint their extra bitmaps after it.
+    // Paints the background; subclasses paint their extra bitmaps after it.
     virtual void PaintBackground(QPainter& painter);
 
     void paintEvent(QPaintEvent* event) override;
@@ -99,7 +97,7 @@ public:
     void EndWithPower();
 
 protected:
-    // Resizes to the background, adds the Power button at (182, 72) and
+    // Resizes to the background, adds the Power button and
     // brings the window to the front; subclasses call it from their set-up.
     void InitialiseSkin();
     // raise() and activateWindow(); done again when the dialog is shown.

@@ -25,8 +25,8 @@ std::unique_ptr<SkinnedDialog> MakeDialog(const QString& name, const Language& l
     const bool ja = language.IsJapanese();
     if (name == QLatin1String("info")) {
         auto dialog = std::make_unique<InfoDialog>(owner, language);
-        dialog->m_title = Utf8ToCp932Lossy(ja ? "春の小川" : "spring brook");
-        dialog->m_copyright = Utf8ToCp932Lossy(ja ? "(C) 2003 山田" : "(C) 2003 J. Smith");
+        dialog->SetTitle(Utf8ToCp932Lossy(ja ? "春の小川" : "spring brook"));
+        dialog->SetCopyright(Utf8ToCp932Lossy(ja ? "(C) 2003 山田" : "(C) 2003 J. Smith"));
         return dialog;
     }
     if (name == QLatin1String("report") || name == QLatin1String("cut") || name == QLatin1String("error")) {

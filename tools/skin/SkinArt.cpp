@@ -274,9 +274,9 @@ QImage CautionPanel(int scale)
 
 // ---- pieces laid straight on the background (no key) -----------------------------
 
-QImage FieldStrip(const QImage& background, int top, const QString& word)
+QImage FieldStrip(const QImage& background, quorbin::SkinArea area, const QString& word)
 {
-    QImage strip = CopyLogical(background, QRect(0, top, kWindowWidth, 17));
+    QImage strip = CopyLogical(background, QRect(area.x, area.y, area.width, area.height));
     QPainter p;
     BeginContent(p, strip);
     p.fillRect(QRect(0, 0, kWindowWidth, 17), QColor(6, 22, 60, 80));
@@ -292,7 +292,8 @@ QImage FieldStrip(const QImage& background, int top, const QString& word)
 
 QImage ProtectionLabel(const QImage& background)
 {
-    QImage label = CopyLogical(background, QRect(11, 65, 106, 12));
+    constexpr quorbin::SkinArea area = quorbin::skin_place::kProtectionLabel;
+    QImage label = CopyLogical(background, QRect(area.x, area.y, area.width, area.height));
     QPainter p;
     BeginContent(p, label);
     p.setPen(Qt::NoPen);
@@ -338,7 +339,8 @@ void DrawSoundArcs(QPainter& p, QPointF centre, bool left)
 
 QImage AboutLogo(const QImage& background)
 {
-    QImage logo = CopyLogical(background, QRect(6, 25, 48, 48));
+    constexpr quorbin::SkinArea area = quorbin::skin_place::kAboutLogo;
+    QImage logo = CopyLogical(background, QRect(area.x, area.y, area.width, area.height));
     QPainter p;
     BeginContent(p, logo);
     const QFont font = SkinFont(12, true);
@@ -356,26 +358,44 @@ QImage AboutLogo(const QImage& background)
 
 }  // namespace
 
-QVector<SkinBitmap> DrawSkinBitmaps(int scale)
+namespace {
+
+using quorbin::SkinBitmap;
+
+QImage Draw(SkinBitmap bitmap, const QImage& background, int scale)
+{
+    switch (bitmap) {
+    case SkinBitmap::AboutLogo: return AboutLogo(background);
+    case SkinBitmap::Background: return background;
+    case SkinBitmap::CancelButton: return PushButton(QStringLiteral("cancel"), scale);
+    case SkinBitmap::CautionPanel: return CautionPanel(scale);
+    case SkinBitmap::ProtectionBox:
+        return StackFrames({CheckFrame(0, scale), CheckFrame(1, scale), CheckFrame(2, scale)});
+    case SkinBitmap::ClearButton: return PushButton(QStringLiteral("clear"), scale);
+    case SkinBitmap::CloseButton: return PushButton(QStringLiteral("close"), scale);
+    case SkinBitmap::CompletedPanel: return SuccessPanel(scale);
+    case SkinBitmap::CopyrightLabel:
+        return FieldStrip(background, quorbin::skin_place::kCopyrightLabel, QStringLiteral("copyright"));
+    case SkinBitmap::ProtectionLabel: return ProtectionLabel(background);
+    case SkinBitmap::OkButton: return PushButton(QStringLiteral("ok"), scale);
+    case SkinBitmap::PowerButton: return StackFrames({PowerFrame(false, scale), PowerFrame(true, scale)});
+    case SkinBitmap::TitleLabel:
+        return FieldStrip(background, quorbin::skin_place::kTitleLabel, QStringLiteral("title"));
+    case SkinBitmap::DropSpace: return StackFrames({DropFrame(false, scale), DropFrame(true, scale)});
+    case SkinBitmap::AboutButton: return PushButton(QStringLiteral("about"), scale);
+    }
+    return {};
+}
+
+}  // namespace
+
+QVector<SkinArtwork> DrawSkinBitmaps(int scale)
 {
     const QImage background = Background(scale);
-    return {
-        {132, AboutLogo(background)},
-        {133, background},
-        {134, PushButton(QStringLiteral("cancel"), scale)},
-        {135, CautionPanel(scale)},
-        {136, StackFrames({CheckFrame(0, scale), CheckFrame(1, scale), CheckFrame(2, scale)})},
-        {137, PushButton(QStringLiteral("clear"), scale)},
-        {138, PushButton(QStringLiteral("close"), scale)},
-        {139, SuccessPanel(scale)},
-        {141, FieldStrip(background, 41, QStringLiteral("copyright"))},
-        {142, ProtectionLabel(background)},
-        {145, PushButton(QStringLiteral("ok"), scale)},
-        {146, StackFrames({PowerFrame(false, scale), PowerFrame(true, scale)})},
-        {148, FieldStrip(background, 21, QStringLiteral("title"))},
-        {150, StackFrames({DropFrame(false, scale), DropFrame(true, scale)})},
-        {156, PushButton(QStringLiteral("about"), scale)},
-    };
+    QVector<SkinArtwork> artwork;
+    for (SkinBitmap bitmap : quorbin::kSkinBitmaps)
+        artwork.append({bitmap, Draw(bitmap, background, scale)});
+    return artwork;
 }
 
 }  // namespace skin

@@ -2,7 +2,12 @@
 // dialogs: a drop-space window and a window with the panel, the three check
 // box states, the link label and the push buttons. The second is owned by the
 // first, so its Power button ends both. "--grab DIR" saves both as PNG and quits.
-#include "ui/SkinnedControls.h"
+#include "ui/BitmapPanel.h"
+#include "ui/CheckBitmapButton.h"
+#include "ui/HoverBitmapButton.h"
+#include "ui/LinkLabel.h"
+#include "ui/PushBitmapButton.h"
+#include "ui/SkinImages.h"
 #include "ui/SkinnedDialog.h"
 #include "ui/UiText.h"
 #include "res/Layouts.h"
@@ -23,10 +28,10 @@ public:
     {
         setWindowTitle(QStringLiteral("Quorbin skin demo"));
         InitialiseSkin();
-        AddPushButton(156, {6, 85});
+        AddPushButton(SkinBitmap::AboutButton, skin_place::kLeftButton);
         auto* dropSpace = new HoverBitmapButton(this);
-        dropSpace->move(0, 24);
-        dropSpace->SetSkin(150);
+        dropSpace->move(ToQPoint(skin_place::kPanel));
+        dropSpace->SetSkin(SkinBitmap::DropSpace);
         m_powerButton->raise();
     }
 };
@@ -37,21 +42,21 @@ public:
     {
         InitialiseSkin();
         auto* panel = new BitmapPanel(this);
-        panel->move(0, 24);
-        panel->SetSkin(139, 1);
+        panel->move(ToQPoint(skin_place::kPanel));
+        panel->SetSkin(SkinBitmap::CompletedPanel, 1);
         for (int state = 0; state <= 2; ++state) {
             auto* box = new CheckBitmapButton(this);
             box->move(150 + 18 * state, 66);
-            box->SetSkin(136);
+            box->SetSkin(SkinBitmap::ProtectionBox);
             box->SetState(state);
         }
         auto* link = new LinkLabel(QStringLiteral("https://example.org/\nquorbin/"), this);
         link->setAlignment(Qt::AlignCenter);
         link->setGeometry(8, 57, 120, 27);
         link->raise();
-        AddPushButton(137, {6, 85});
-        AddPushButton(145, {68, 85});
-        AddPushButton(134, {130, 85});
+        AddPushButton(SkinBitmap::ClearButton, skin_place::kLeftButton);
+        AddPushButton(SkinBitmap::OkButton, skin_place::kMiddleButton);
+        AddPushButton(SkinBitmap::CancelButton, skin_place::kRightButton);
         m_powerButton->raise();
     }
 };
@@ -69,7 +74,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     app.setFont(LayoutFont(QString::fromUtf8(UserLanguage().IsJapanese() ? kJapaneseFont : kEnglishFont), 8));
-    if (LoadSkinBitmap(kBackgroundBitmap).isNull())
+    if (LoadSkinBitmap(SkinBitmap::Background).isNull())
         std::fprintf(stderr, "the skin bitmaps are not compiled in; controls stay empty\n");
 
     DropSpaceWindow main;
