@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <QUrl>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,6 +75,8 @@ void ConvertApp::ListenForHandOvers(const QString& folder)
 int ConvertApp::Start(int& argc, char** argv)
 {
     PreferX11OnWayland();
+    // A melody file past the file size limit is a failed save (message 6), not the end of the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication application(argc, argv);
     InstallQtTranslations(UserLanguage());
     const QString file = FileArgument(QApplication::arguments());

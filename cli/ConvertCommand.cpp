@@ -1,9 +1,12 @@
 #include "cli/ConvertCommand.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <limits>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <ostream>
 
 #include "cli/BatchReport.h"
@@ -232,20 +235,20 @@ std::string DefaultTitle(const std::string& file, const ConvertRequest& request,
     return title;
 }
 
-ConversionOptions OptionsFor(const ConvertRequest& request, Streams streams, const OutputGuard& guard)
+ConversionOptions OptionsFor(const ConvertRequest& request, Streams streams, const OutputGuard& guard, SaveBatch& batch)
 {
     ConversionOptions options;
     options.dryRun = request.dryRun;
     options.outputFolder = request.outputFolder;
     options.outputPath = request.output;
     options.quality = request.quality;
-    options.checkOutput = [&guard, preview = request.preview](const fs::path& output) {
+    options.keepExisting = request.noClobber;
+    options.batch = &batch;
+    options.checkOutput = [&guard, preview = request.preview](const SaveTarget& output) {
         return guard.CheckMelodyOutput(output, preview);
     };
     if (request.ToStandardOutput()) {
-        options.toFile = false;
-        options.freeSpace = [](const fs::path&) { return std::numeric_limits<double>::infinity(); };
-        options.save = [&out = streams.out](const fs::path&, const ByteBuffer& bytes) {
+        options.writeElsewhere = [&out = streams.out](const ByteBuffer& bytes) {
             int error = 0;
             if (WriteAndFlush(out, bytes, error))
                 return SaveStatus{};
@@ -276,60 +279,140 @@ std::string FailureText(StepFailure failure, const FailureReason& reason, const 
     return text;
 }
 
-// Converts one file and reports its outcome; true when the melody file (and a
-// preview asked for) was written.
-bool ConvertOne(const std::string& file, const ConvertRequest& request, Streams streams, BatchReport& report,
-                OutputGuard& guard)
+// What is left of one file's conversion once the staged melody files are in
+// place: its lines in the report, then its preview. Returns whether the file was done.
+using Outcome = std::function<bool(const std::vector<SaveStatus>& committed)>;
+
+// The files of one run. Their melody files are staged and put in place
+// together, with one sync, once many wait or a while after the first; the
+// report of each file waits for that, so the lines keep the files' order.
+class ConvertRun {
+public:
+    ConvertRun(const ConvertRequest& request, Streams streams, BatchReport& report,
+               const std::vector<std::string>& files)
+        : m_request(request),
+          m_streams(streams),
+          m_report(report),
+          m_guard(files)
+    {}
+
+    void Add(const std::string& file)
+    {
+        if (m_batch.Size() == 0)
+            m_firstStaged = std::chrono::steady_clock::now();
+        m_pending.push_back(Convert(file));
+        if (m_batch.Size() >= kMostStagedFiles || std::chrono::steady_clock::now() - m_firstStaged > kLongestStaging)
+            Flush();
+    }
+
+    void Flush()
+    {
+        const std::vector<SaveStatus> committed = m_batch.Commit();
+        for (const Outcome& outcome : m_pending)
+            m_report.Tally(outcome(committed));
+        m_pending.clear();
+    }
+
+private:
+    static constexpr std::size_t kMostStagedFiles = 128;
+    static constexpr std::chrono::seconds kLongestStaging{2};
+
+    Outcome Convert(const std::string& file);
+    Outcome Failed(const std::string& file, std::string note, std::string text, int status)
+    {
+        return [=, this](const std::vector<SaveStatus>&) {
+            if (!note.empty())
+                m_report.Note(file, note);
+            m_report.Failure(file, text, status);
+            return false;
+        };
+    }
+    bool Succeeded(const std::string& file, const ConversionSteps& steps, const std::string& shown);
+
+    const ConvertRequest& m_request;
+    Streams m_streams;
+    BatchReport& m_report;
+    OutputGuard m_guard;
+    SaveBatch m_batch;
+    std::vector<Outcome> m_pending;
+    std::chrono::steady_clock::time_point m_firstStaged;
+};
+
+// Converts one file as far as staging its melody file.
+Outcome ConvertRun::Convert(const std::string& file)
 {
     const Language language = UserLanguage();
     std::error_code ec;
     const fs::path full = IsStandardStream(file) ? fs::path(file) : fs::absolute(file, ec);
-    ConversionSteps steps(ec ? file : full.string(), OptionsFor(request, streams, guard));
+    auto steps = std::make_shared<ConversionSteps>(ec ? file : full.string(),
+                                                   OptionsFor(m_request, m_streams, m_guard, m_batch));
 
-    std::string problem;
-    StepFailure failure = PrepareSource(file, request.sound, steps, problem);
-    if (!problem.empty())
-        report.Note(file, problem);
-    const std::string shown = ShownOutput(file, request, steps);
-    if (failure == StepFailure::None && request.noClobber && !request.ToStandardOutput() && !request.dryRun
-        && fs::exists(fs::symlink_status(steps.OutputPath(), ec))) {
-        report.Failure(
-            file, FailureText(StepFailure::CannotSave, FailureReason::Of(ReasonKind::Exists), file, shown, language),
-            IDS_CANNOT_SAVE_MLD);
-        return false;
+    std::string note;
+    StepFailure failure = PrepareSource(file, m_request.sound, *steps, note);
+    const std::string shown = ShownOutput(file, m_request, *steps);
+    const bool toFile = !m_request.ToStandardOutput() && !m_request.dryRun;
+    // A melody file that is to be kept fails before the work of coding; the save checks again.
+    if (failure == StepFailure::None && m_request.noClobber && toFile
+        && fs::exists(fs::symlink_status(steps->OutputPath(), ec))) {
+        failure = StepFailure::CannotSave;
+        const std::string text = FailureText(failure, FailureReason::Of(ReasonKind::Exists), file, shown, language);
+        return Failed(file, note, text, IDS_CANNOT_SAVE_MLD);
     }
     if (failure == StepFailure::None) {
         ContentInfo info;
-        info.title = request.title.value_or(DefaultTitle(file, request, steps));
-        info.copyright = request.copyright;
-        info.protectionFlag = request.protect ? 1 : 0;
-        info.date = request.date;
-        failure = steps.Finish(info);
+        info.title = m_request.title.value_or(DefaultTitle(file, m_request, *steps));
+        info.copyright = m_request.copyright;
+        info.protectionFlag = m_request.protect ? 1 : 0;
+        info.date = m_request.date;
+        failure = steps->Finish(info);
     }
     if (failure != StepFailure::None) {
         // The melody file could not go to standard output: an output error, not a save.
-        const bool outputFailed = request.ToStandardOutput() && failure == StepFailure::CannotSave
-                                  && steps.Reason().kind == ReasonKind::SystemError;
-        report.Failure(file, FailureText(failure, steps.Reason(), file, shown, language),
-                       outputFailed ? kExitIoError : MessageIdFor(failure));
-        return false;
+        const bool outputFailed = m_request.ToStandardOutput() && failure == StepFailure::CannotSave
+                                  && steps->Reason().kind == ReasonKind::SystemError;
+        return Failed(file, note, FailureText(failure, steps->Reason(), file, shown, language),
+                      outputFailed ? kExitIoError : MessageIdFor(failure));
     }
-    if (!request.ToStandardOutput() && !request.dryRun)
-        guard.Written(steps.OutputPath(), file);
-    if (request.dryRun)
-        report.Success(file, DryRunText(steps, shown, language));
+    // A successful Finish into a file staged the melody file last.
+    std::optional<std::size_t> staged;
+    std::optional<SaveTarget::Place> place;
+    if (toFile) {
+        staged = m_batch.Size() - 1;
+        place = m_batch.PlaceOf(*staged);
+        m_guard.Claim(*place, file);
+    }
+    return [=, this](const std::vector<SaveStatus>& committed) {
+        if (!note.empty())
+            m_report.Note(file, note);
+        if (staged && !committed.at(*staged)) {
+            m_guard.Release(*place);
+            const FailureReason reason = ReasonFor(committed[*staged]);
+            m_report.Failure(file, FailureText(StepFailure::CannotSave, reason, file, shown, language),
+                             IDS_CANNOT_SAVE_MLD);
+            return false;
+        }
+        return Succeeded(file, *steps, shown);
+    };
+}
+
+// The lines of a file whose melody file was written, then its preview.
+bool ConvertRun::Succeeded(const std::string& file, const ConversionSteps& steps, const std::string& shown)
+{
+    const Language language = UserLanguage();
+    if (m_request.dryRun)
+        m_report.Success(file, DryRunText(steps, shown, language));
     else
-        report.Success(file, steps.ReportText(language) + " (" + shown + ")");
+        m_report.Success(file, steps.ReportText(language) + " (" + shown + ")");
     if (steps.Extent().Cut())
-        report.Note(file, CutNote(steps.Extent()));
-    if (!request.preview || request.dryRun)
+        m_report.Note(file, CutNote(steps.Extent()));
+    if (!m_request.preview || m_request.dryRun)
         return true;
     std::string text;
-    const int status = WriteDecodedWave(shown, PreviewPathFor(shown).string(), streams.out, text, &guard);
+    const int status = WriteDecodedWave(shown, PreviewPathFor(shown).string(), m_streams.out, text, &m_guard);
     if (status == 0)
-        report.Success(shown, text);
+        m_report.Success(shown, text);
     else
-        report.Failure(shown, text, status);
+        m_report.Failure(shown, text, status);
     return status == 0;
 }
 
@@ -343,9 +426,10 @@ int RunConvert(const ParsedArguments& arguments, Streams streams)
     BatchReport report(streams, BatchWork::Convert, request->quiet);
     if (request->ToStandardOutput())
         report.SendSuccessToErrors();
-    OutputGuard guard(arguments.operands);
+    ConvertRun run(*request, streams, report, arguments.operands);
     for (const std::string& file : arguments.operands)
-        report.Tally(ConvertOne(file, *request, streams, report, guard));
+        run.Add(file);
+    run.Flush();
     return report.Finish();
 }
 

@@ -10,17 +10,11 @@
 #include "cli/OutputGuard.h"
 #include "cli/StandardStreams.h"
 #include "conversion/StepMessages.h"
-#include "platform/FileSystem.h"
+#include "platform/FileSave.h"
 
 namespace quorbin::cli {
 
 namespace {
-
-bool SameFile(const std::string& a, const std::string& b)
-{
-    std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec);
-}
 
 int RunDecode(const ParsedArguments& arguments, Streams streams)
 {
@@ -63,11 +57,16 @@ int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath,
                      OutputGuard* guard)
 {
     const bool toStandardOutput = IsStandardStream(wavePath);
-    if (!toStandardOutput && !IsStandardStream(melodyFile) && SameFile(melodyFile, wavePath)) {
+    // Resolved once: the checks and the save act on the same file. A target
+    // that cannot be resolved fails when it is saved, after the melody file is read.
+    SaveTarget target;
+    const SaveStatus resolved = toStandardOutput ? SaveStatus{} : SaveTarget::Resolve(wavePath, target);
+    if (resolved && !toStandardOutput && !IsStandardStream(melodyFile) && target.Identity()
+        && target.Identity() == IdentifyFile(melodyFile)) {
         text = Tr("the WAVE file would replace the melody file itself");
         return kExitCantCreate;
     }
-    if (const FailureReason clash = guard && !toStandardOutput ? guard->Check(wavePath) : FailureReason{};
+    if (const FailureReason clash = guard && resolved && !toStandardOutput ? guard->Check(target) : FailureReason{};
         clash.Given()) {
         text = Substitute(Tr("cannot write the WAVE file (%1): %2"), {wavePath, ReasonText(clash, UserLanguage())});
         return kExitCantCreate;
@@ -89,16 +88,17 @@ int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath,
                    + (error ? ": " + ErrnoReason(error) : std::string());
             return kExitIoError;
         }
-    } else if (const SaveStatus saved = SaveFileAtomically(wavePath, wave); !saved) {
-        text = std::string(Tr("cannot write the WAVE file")) + ": "
-               + (saved.failure == SaveFailure::System
-                      ? ErrnoReason(saved.error)
-                      : ReasonText(FailureReason::Of(ReasonKind::DanglingLink), UserLanguage()))
-               + " (" + wavePath + ")";
-        return kExitCantCreate;
+    } else {
+        const SaveTarget::Place place = target.Where();
+        const SaveStatus saved = resolved ? SaveAtomically(std::move(target), wave) : resolved;
+        if (!saved) {
+            text = std::string(Tr("cannot write the WAVE file")) + ": " + ReasonText(ReasonFor(saved), UserLanguage())
+                   + " (" + wavePath + ")";
+            return kExitCantCreate;
+        }
+        if (guard)
+            guard->Claim(place, melodyFile);
     }
-    if (guard && !toStandardOutput)
-        guard->Written(wavePath, melodyFile);
     const std::string where = toStandardOutput ? Tr("standard output") : wavePath;
     text = Substitute(TrN("wrote %1 (%2 sample at %3 Hz)", "wrote %1 (%2 samples at %3 Hz)", samples.size()),
                       {where, std::to_string(samples.size()), std::to_string(c.sampleRate)});

@@ -1,9 +1,31 @@
 #include "cli/OutputGuard.h"
 
+#include <algorithm>
+
 #include "cli/MelodyCommands.h"
 #include "cli/StandardStreams.h"
 
 namespace quorbin::cli {
+
+namespace {
+
+// The entry of `entries` whose first member is `key`, or null.
+template <typename Key>
+const std::pair<Key, std::string>* Find(const std::vector<std::pair<Key, std::string>>& entries, const Key& key)
+{
+    const auto found =
+        std::find_if(entries.begin(), entries.end(), [&](const auto& entry) { return entry.first == key; });
+    return found == entries.end() ? nullptr : &*found;
+}
+
+FailureReason Naming(ReasonKind kind, const std::string& file)
+{
+    FailureReason reason = FailureReason::Of(kind);
+    reason.file = file;
+    return reason;
+}
+
+}  // namespace
 
 OutputGuard::OutputGuard(const std::vector<std::string>& inputs)
 {
@@ -15,49 +37,38 @@ OutputGuard::OutputGuard(const std::vector<std::string>& inputs)
     }
 }
 
-const OutputGuard::Entry* OutputGuard::Find(const std::vector<Entry>& entries, const FileIdentity& identity)
+FailureReason OutputGuard::Check(const SaveTarget& output) const
 {
-    for (const Entry& entry : entries) {
-        if (entry.first == identity)
-            return &entry;
-    }
-    return nullptr;
+    if (const auto* claimed = Find(m_claimed, output.Where()))
+        return Naming(ReasonKind::AlreadyWritten, claimed->second);
+    const auto identity = output.Identity();
+    if (const auto* input = identity ? Find(m_inputs, *identity) : nullptr)
+        return Naming(ReasonKind::ReplacesInput, input->second);
+    return {};
 }
 
-FailureReason OutputGuard::Check(const std::filesystem::path& output) const
-{
-    const auto identity = IdentifyFile(output);
-    if (!identity)
-        return {};
-    FailureReason reason;
-    if (const Entry* written = Find(m_written, *identity)) {
-        reason = FailureReason::Of(ReasonKind::AlreadyWritten);
-        reason.file = written->second;
-    } else if (const Entry* input = Find(m_inputs, *identity)) {
-        reason = FailureReason::Of(ReasonKind::ReplacesInput);
-        reason.file = input->second;
-    }
-    return reason;
-}
-
-FailureReason OutputGuard::CheckMelodyOutput(const std::filesystem::path& melody, bool preview) const
+FailureReason OutputGuard::CheckMelodyOutput(const SaveTarget& melody, bool preview) const
 {
     FailureReason reason = Check(melody);
-    if (reason.Given() || !preview)
+    SaveTarget wave;
+    // A preview that cannot be resolved fails on its own, after the melody file.
+    if (reason.Given() || !preview || !SaveTarget::Resolve(PreviewPathFor(melody.Requested()), wave))
         return reason;
-    const std::filesystem::path wave = PreviewPathFor(melody);
     reason = Check(wave);
-    const auto waveIdentity = IdentifyFile(wave);
-    if (!reason.Given() && waveIdentity && waveIdentity == IdentifyFile(melody)) {
+    const auto waveIdentity = wave.Identity();
+    if (!reason.Given() && (wave.Where() == melody.Where() || (waveIdentity && waveIdentity == melody.Identity())))
         reason.kind = ReasonKind::ReplacesMelodyFile;
-    }
     return reason;
 }
 
-void OutputGuard::Written(const std::filesystem::path& output, const std::string& input)
+void OutputGuard::Claim(const SaveTarget::Place& output, const std::string& input)
 {
-    if (const auto identity = IdentifyFile(output))
-        m_written.emplace_back(*identity, input);
+    m_claimed.emplace_back(output, input);
+}
+
+void OutputGuard::Release(const SaveTarget::Place& output)
+{
+    std::erase_if(m_claimed, [&](const auto& entry) { return entry.first == output; });
 }
 
 }  // namespace quorbin::cli

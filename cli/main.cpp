@@ -14,8 +14,10 @@
 int main(int argc, char** argv)
 {
     std::setlocale(LC_ALL, "");
-    // A closed pipe is reported as a failed write (exit status 74) while the batch goes on.
+    // A closed pipe and the file size limit are reported as failed writes
+    // (exit status 74, or message 6 for a melody file) while the batch goes on.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::vector<quorbin::cli::Subcommand> commands = {
         quorbin::cli::ConvertSubcommand(), quorbin::cli::InfoSubcommand(), quorbin::cli::DecodeSubcommand()};
     const std::vector<std::string> args(argv + 1, argv + argc);

@@ -141,8 +141,6 @@ ConversionSteps::ConversionSteps(std::string droppedPath, ConversionOptions opti
 {
     if (!m_options.freeSpace)
         m_options.freeSpace = GetFreeDiskBytes;
-    if (!m_options.save)
-        m_options.save = SaveFileAtomically;
 }
 
 void ConversionSteps::PlanOutputPath()
@@ -288,30 +286,39 @@ StepFailure ConversionSteps::BuildAndSave(const ContentInfo& info)
 }
 
 // Why the output may not be written over, before anything is: it is the
-// recording itself (also through a link or another spelling), or the caller's
-// check objects.
-FailureReason ConversionSteps::CheckOutput() const
+// recording itself (also through a link, another spelling or a second name),
+// or the caller's check objects. The file at the target is looked at in its
+// real folder, a link there not followed: the save replaces such a link itself.
+FailureReason ConversionSteps::CheckOutput(const SaveTarget& target) const
 {
-    const auto output = IdentifyFile(m_outputPath);
+    const auto output = target.Identity();
     if (output && output == IdentifyFile(m_droppedPath))
         return FailureReason::Of(ReasonKind::ReplacesSource);
-    return m_options.checkOutput ? m_options.checkOutput(m_outputPath) : FailureReason{};
+    return m_options.checkOutput ? m_options.checkOutput(target) : FailureReason{};
 }
 
-// The file really written: the output path or the file its link points to.
-// Fails, with the reason kept, when the output may not or cannot be written.
-bool ConversionSteps::FindTarget(std::filesystem::path& target)
+// The place really written, resolved once: the output path, or the file its
+// link points to. Fails, with the reason kept, when the output may not or
+// cannot be written.
+bool ConversionSteps::FindTarget(SaveTarget& target)
 {
-    target = m_outputPath;
-    if (!m_options.toFile)
-        return true;
-    m_reason = CheckOutput();
-    if (m_reason.Given())
-        return false;
-    const SaveStatus resolved = ResolveSaveTarget(m_outputPath, target);
-    if (!resolved)
+    if (const SaveStatus resolved = SaveTarget::Resolve(m_outputPath, target); !resolved) {
         m_reason = ReasonFor(resolved);
-    return static_cast<bool>(resolved);
+        return false;
+    }
+    m_reason = CheckOutput(target);
+    return !m_reason.Given();
+}
+
+// Stages the file in the caller's batch, or saves it at once.
+bool ConversionSteps::PutInPlace(SaveTarget target, const ByteBuffer& melody)
+{
+    const Existing existing = m_options.keepExisting ? Existing::Keep : Existing::Replace;
+    const SaveStatus saved = m_options.batch ? m_options.batch->Stage(std::move(target), melody, existing)
+                                             : SaveAtomically(std::move(target), melody, existing);
+    if (!saved)
+        m_reason = ReasonFor(saved);
+    return static_cast<bool>(saved);
 }
 
 StepFailure ConversionSteps::Save(const ByteBuffer& melody)
@@ -321,28 +328,28 @@ StepFailure ConversionSteps::Save(const ByteBuffer& melody)
         m_outputSize = size;
         return StepFailure::None;
     }
-    std::filesystem::path target;
+    if (m_options.writeElsewhere) {
+        if (const SaveStatus written = m_options.writeElsewhere(melody); !written) {
+            m_reason = ReasonFor(written);
+            return StepFailure::CannotSave;
+        }
+        m_outputSize = size;
+        return StepFailure::None;
+    }
+    SaveTarget target;
     if (!FindTarget(target))
         return StepFailure::CannotSave;
     // The free space that counts is that of the folder really receiving the file.
-    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     errno = 0;
-    const double freeBytes = m_options.freeSpace(folder);
+    const double freeBytes = m_options.freeSpace(target.FolderPath());
     if (!(freeBytes > static_cast<double>(size))) {
         // A query that could not be answered leaves its errno: a missing folder, say.
         if (freeBytes < 0 && errno != 0)
             m_reason = FailureReason::System(errno);
         return StepFailure::DiskSpace;
     }
-
-    const SaveStatus saved = m_options.save(m_outputPath, melody);
-    switch (saved.failure) {
-    case SaveFailure::None: break;
-    case SaveFailure::DanglingLink:
-        m_reason = FailureReason::Of(ReasonKind::DanglingLink);
+    if (!PutInPlace(std::move(target), melody))
         return StepFailure::CannotSave;
-    case SaveFailure::System: m_reason = FailureReason::System(saved.error); return StepFailure::CannotSave;
-    }
     m_outputSize = size;
     return StepFailure::None;
 }

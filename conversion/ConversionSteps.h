@@ -15,26 +15,29 @@
 #include "core/ByteBuffer.h"
 #include "core/ByteSource.h"
 #include "mld/MldBuilder.h"
+#include "platform/FileSave.h"
 #include "platform/FileSystem.h"
 #include "res/StringTable.h"
 
 namespace quorbin {
 
-// Says why `output` may not be written in this run; a reason of kind None lets the save go on.
-using OutputCheck = std::function<FailureReason(const std::filesystem::path& output)>;
+// Says why the file at `output` may not be written in this run; a reason of kind None lets the save go on.
+using OutputCheck = std::function<FailureReason(const SaveTarget& output)>;
 
 struct ConversionOptions {
     std::filesystem::path outputPath;  // empty: the source's name with ".mld", in outputFolder
     FreeSpaceQuery freeSpace = GetFreeDiskBytes;
-    std::filesystem::path outputFolder;  // empty: beside the source
-    // Writes the finished melody file; the default keeps readers from ever seeing half of it.
-    std::function<SaveStatus(const std::filesystem::path& path, const ByteBuffer& bytes)> save = SaveFileAtomically;
+    std::filesystem::path outputFolder;                 // empty: beside the source
     EncoderQuality quality = EncoderQuality::Standard;  // the window always codes at standard
     bool dryRun = false;                                // Finish builds the file but writes nothing
     OutputCheck checkOutput;                            // none: only the source itself is protected
-    // False when `save` sends the bytes elsewhere than to the file at the output
-    // path (standard output): then the path is neither resolved nor checked.
-    bool toFile = true;
+    bool keepExisting = false;                          // a file at the output path fails the save
+    // Set: Finish only stages the melody file in this batch, and the caller
+    // commits it. None: Finish puts the file in place itself.
+    SaveBatch* batch = nullptr;
+    // Set: the melody file goes there (standard output) instead of to the
+    // output path, which is then neither resolved nor checked.
+    std::function<SaveStatus(const ByteBuffer& bytes)> writeElsewhere;
 };
 
 // How much of the recording the melody file holds, in samples at its rate.
@@ -89,6 +92,7 @@ public:
     // Build, output checks, free-space check, save. Returns StepFailure::None on
     // success, else DiskSpace or CannotSave (also when memory runs out); no
     // partial file is ever left behind, and the source is never written over.
+    // With a batch in the options, success means that the file is staged there.
     StepFailure Finish(const ContentInfo& info);
     // More about the last failure, when there is more to say.
     const FailureReason& Reason() const { return m_reason; }
@@ -106,8 +110,9 @@ private:
     StepFailure ReadSamples(ByteSource& source);
     StepFailure BuildAndSave(const ContentInfo& info);
     void PlanOutputPath();
-    FailureReason CheckOutput() const;
-    bool FindTarget(std::filesystem::path& target);
+    FailureReason CheckOutput(const SaveTarget& target) const;
+    bool FindTarget(SaveTarget& target);
+    bool PutInPlace(SaveTarget target, const ByteBuffer& melody);
     StepFailure Save(const ByteBuffer& melody);
 
     std::string m_droppedPath;

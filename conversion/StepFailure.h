@@ -5,6 +5,7 @@
 #include <string>
 
 #include "audio/WaveReader.h"
+#include "platform/FileSave.h"
 #include "platform/FileSource.h"
 #include "platform/FileSystem.h"
 
@@ -53,12 +54,14 @@ struct FailureReason {
     bool Given() const { return kind != ReasonKind::None; }
 };
 
-// The reason of a failed save: the dangling link, or the system's error.
+// The reason of a failed save: the dangling link, a file that was to be kept, or the system's error.
 inline FailureReason ReasonFor(const SaveStatus& status)
 {
-    if (status.failure == SaveFailure::DanglingLink)
-        return FailureReason::Of(ReasonKind::DanglingLink);
-    return FailureReason::System(status.error);
+    switch (status.failure) {
+    case SaveFailure::DanglingLink: return FailureReason::Of(ReasonKind::DanglingLink);
+    case SaveFailure::Exists: return FailureReason::Of(ReasonKind::Exists);
+    default: return FailureReason::System(status.error);
+    }
 }
 
 }  // namespace quorbin

@@ -2,11 +2,13 @@
 // A POSIX file descriptor closed when it goes out of scope.
 #include <unistd.h>
 
+#include <utility>
+
 namespace quorbin {
 
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
     ~FileDescriptor()
     {
         if (m_fd >= 0)
@@ -14,6 +16,12 @@ public:
     }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept
+    {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
 
     int Get() const { return m_fd; }
     bool Valid() const { return m_fd >= 0; }

@@ -4,10 +4,13 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "conversion/ConversionSteps.h"
 #include "cli/CommandLine.h"
@@ -36,12 +39,23 @@ struct Redirection {
     int outputFd = -1;                // descriptor given as standard output
 };
 
-// Runs the built quorbin-cli in `folder` with exactly the environment `env`.
-CliResult RunCli(const TempFolder& folder, const std::vector<std::string>& args,
-                 const std::map<std::string, std::string>& env = {{"LANG", "C.UTF-8"}}, const Redirection& io = {})
+// A quorbin-cli started in `folder`, its standard streams going to files.
+struct StartedCli {
+    pid_t pid = -1;
+    std::string outPath;  // empty when standard output goes elsewhere
+    std::string errPath;
+};
+
+// Starts the built quorbin-cli in `folder` with exactly the environment `env`;
+// runs started together need their own `tag` for the captured streams.
+StartedCli StartCli(const TempFolder& folder, const std::vector<std::string>& args,
+                    const std::map<std::string, std::string>& env = {{"LANG", "C.UTF-8"}}, const Redirection& io = {},
+                    const std::string& tag = "")
 {
-    const std::string outPath = io.output.empty() ? (folder / ".stdout").string() : io.output;
-    const std::string errPath = (folder / ".stderr").string();
+    StartedCli started;
+    const std::string captured = (folder / (".stdout" + tag)).string();
+    started.outPath = io.output.empty() && io.outputFd < 0 ? captured : "";
+    started.errPath = (folder / (".stderr" + tag)).string();
     const std::string inPath = (folder.Path() / io.input).string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -49,8 +63,9 @@ CliResult RunCli(const TempFolder& folder, const std::vector<std::string>& args,
     if (io.outputFd >= 0)
         posix_spawn_file_actions_adddup2(&actions, io.outputFd, 1);
     else
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, io.output.empty() ? captured.c_str() : io.output.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, started.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&actions, folder.Path().c_str());
 
     std::vector<std::string> argStrings{QUORBIN_CLI_PATH};
@@ -67,22 +82,33 @@ CliResult RunCli(const TempFolder& folder, const std::vector<std::string>& args,
     };
     auto argv = pointers(argStrings);
     auto envp = pointers(envStrings);
-
-    CliResult result;
-    pid_t pid = 0;
-    if (posix_spawn(&pid, QUORBIN_CLI_PATH, &actions, nullptr, argv.data(), envp.data()) == 0) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    if (posix_spawn(&started.pid, QUORBIN_CLI_PATH, &actions, nullptr, argv.data(), envp.data()) != 0)
+        started.pid = -1;
     posix_spawn_file_actions_destroy(&actions);
-    result.err = ReadFile(errPath);
-    std::filesystem::remove(errPath);
-    if (io.output.empty() && io.outputFd < 0) {
-        result.out = ReadFile(outPath);
-        std::filesystem::remove(outPath);
+    return started;
+}
+
+// Waits for a started quorbin-cli and collects what it printed.
+CliResult FinishCli(const StartedCli& started)
+{
+    CliResult result;
+    int status = 0;
+    if (started.pid > 0 && ::waitpid(started.pid, &status, 0) == started.pid)
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.err = ReadFile(started.errPath);
+    std::filesystem::remove(started.errPath);
+    if (!started.outPath.empty()) {
+        result.out = ReadFile(started.outPath);
+        std::filesystem::remove(started.outPath);
     }
     return result;
+}
+
+// Runs the built quorbin-cli in `folder` with exactly the environment `env`.
+CliResult RunCli(const TempFolder& folder, const std::vector<std::string>& args,
+                 const std::map<std::string, std::string>& env = {{"LANG", "C.UTF-8"}}, const Redirection& io = {})
+{
+    return FinishCli(StartCli(folder, args, env, io));
 }
 
 std::vector<std::string> MelodyFiles(const TempFolder& folder)
@@ -477,6 +503,110 @@ INSTANTIATE_TEST_SUITE_P(
                   {"convert", "evil\x1b]0;pwned\x07\n.wav"},
                   2,
                   "evil\\x1B]0;pwned\\x07\\x0A.wav: Cannot open WAVE file: No such file or directory\n"}));
+
+// Under a file size limit, a melody file that does not fit fails with its
+// reason and the old file stays; the rest of the batch goes on. On standard
+// output the run ends as for any failed write there.
+struct SizeLimitCase {
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+    std::vector<std::string> entries;  // of the folder afterwards
+};
+
+class CliSizeLimit : public CliRun, public testing::WithParamInterface<SizeLimitCase> {};
+
+TEST_P(CliSizeLimit, AFileThatDoesNotFitFailsAlone)
+{
+    WriteFile(m_folder / "long.wav", MakeWave(60000));
+    WriteFile(m_folder / "long.mld", "old");
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    // The started run inherits the limit; this process writes nothing while it is set.
+    const rlimit small{16 * 1024, before.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const StartedCli started =
+        StartCli(m_folder, GetParam().args, {{"LANG", "C.UTF-8"}}, {.output = m_folder / "out.mld"});
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &before), 0);
+    const CliResult r = FinishCli(started);
+    EXPECT_EQ(r.status, GetParam().status);
+    EXPECT_EQ(r.err, GetParam().err);
+    EXPECT_EQ(ReadFile(m_folder / "long.mld"), "old");
+    EXPECT_EQ(m_folder.Entries(), GetParam().entries);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, CliSizeLimit,
+    testing::Values(SizeLimitCase{{"convert", "long.wav", "tune.wav"},
+                                  IDS_CANNOT_SAVE_MLD,
+                                  "long.wav: Cannot save \".mld\" file: File too large (long.mld)\n"
+                                  "converted 1 of 2 files, 1 failed\n",
+                                  {"long.mld", "long.wav", "out.mld", "tune.mld", "tune.wav"}},
+                    SizeLimitCase{{"convert", "-o", "-", "long.wav"},
+                                  kExitIoError,
+                                  "long.wav: Cannot save \".mld\" file: File too large (standard output)\n",
+                                  {"long.mld", "long.wav", "out.mld", "tune.wav"}}));
+
+// ---- Races with other processes ----------------------------------------------------
+
+// While the run saves, another process keeps switching the melody file's name
+// between a link to a harmless file and a link to the recording: the
+// recording is never replaced, whichever the run saw.
+TEST_F(CliRun, ALinkSwappedDuringTheSaveNeverLetsTheRecordingBeReplaced)
+{
+    std::filesystem::create_directory(m_folder / "out");
+    WriteFile(m_folder / "out" / "safe.mld", "safe");
+    std::atomic<bool> stop = false;
+    std::thread flipper([&] {
+        const std::string name = (m_folder / "out" / "tune.mld").string();
+        const std::string staged = (m_folder / "out" / ".flip").string();
+        for (bool toRecording = false; !stop; toRecording = !toRecording) {
+            ::symlink(toRecording ? "../tune.wav" : "safe.mld", staged.c_str());
+            ::rename(staged.c_str(), name.c_str());
+        }
+    });
+    int damaged = 0, saved = 0;
+    for (int round = 0; round < 200 && !damaged; ++round) {
+        const int status = RunCli(m_folder, {"convert", "--output-dir", "out", "tune.wav"}).status;
+        EXPECT_TRUE(status == 0 || status == IDS_CANNOT_SAVE_MLD) << status;
+        saved += status == 0;
+        damaged += ReadFile(m_folder / "tune.wav") != m_wave;
+    }
+    stop = true;
+    flipper.join();
+    EXPECT_EQ(damaged, 0) << "the recording was replaced by a melody file";
+    EXPECT_GT(saved, 0) << "no run got as far as saving";
+}
+
+// Two runs that keep existing files write one new name at the same moment:
+// one of them writes it, the other says that it exists.
+TEST_F(CliRun, OfTwoRunsKeepingExistingFilesOnlyOneWritesANewName)
+{
+    WriteFile(m_folder / "other.wav", MakeWave(3000));
+    std::map<std::string, std::string> made;  // what each recording becomes
+    for (const char* name : {"tune", "other"}) {
+        ASSERT_EQ(RunCli(m_folder, {"convert", "--date", "20030601", name + std::string(".wav")}).status, 0);
+        made[name] = ReadFile(m_folder / (name + std::string(".mld")));
+    }
+    for (int round = 0; round < 60 && !HasFailure(); ++round) {
+        std::filesystem::remove(m_folder / "new.mld");
+        std::map<std::string, StartedCli> runs;
+        for (const auto& [name, melody] : made) {
+            runs[name] = StartCli(m_folder, {"convert", "-n", "--date", "20030601", "-o", "new.mld", name + ".wav"},
+                                  {{"LANG", "C.UTF-8"}}, {}, name);
+        }
+        std::vector<std::string> writers;
+        for (const auto& [name, run] : runs) {
+            const CliResult r = FinishCli(run);
+            if (r.status == 0)
+                writers.push_back(name);
+            else
+                EXPECT_EQ(r.err, name + ".wav: Cannot save \".mld\" file: exists (new.mld)\n") << "round " << round;
+        }
+        ASSERT_EQ(writers.size(), 1u) << "round " << round;
+        EXPECT_EQ(ReadFile(m_folder / "new.mld"), made[writers.front()]) << "round " << round;
+    }
+}
 
 TEST_F(CliRun, HelpAndVersion)
 {

@@ -1,21 +1,27 @@
 // Faults around reading the source and saving the melody file: a disk that
 // fills up during the write, folders and files that cannot be written, a
-// melody file held open elsewhere, and a source that vanishes.
+// melody file held open elsewhere, a source that vanishes, and a FAT file
+// system with saves killed part way.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <fcntl.h>
 #include <filesystem>
 #include <linux/fs.h>
+#include <linux/magic.h>
+#include <map>
 #include <optional>
+#include <random>
 #include <set>
 #include <string>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -24,6 +30,7 @@
 #include "conversion/StepMessages.h"
 #include "ConversionTestSupport.h"
 #include "mld/MldBuilder.h"
+#include "platform/FileSave.h"
 #include "platform/FileSystem.h"
 
 namespace fs = std::filesystem;
@@ -358,6 +365,180 @@ TEST_F(SaveFaults, SourceRemovedAfterReadingStillGivesTheWholeFile)
     EXPECT_EQ(steps.OutputSize(), ExpectedMelody().size());
     EXPECT_EQ(Entries(m_folder), std::set<std::string>{"song.mld"});
 }
+
+// ---- A FAT file system ------------------------------------------------------------
+
+// Runs a shell command with the superuser's tool folders on the path.
+int Shell(const std::string& command)
+{
+    return std::system(("PATH=\"$PATH:/usr/sbin:/sbin\" " + command).c_str());
+}
+
+// Why no FAT file system can be mounted here; empty when one can.
+std::string MissingForFat()
+{
+    if (::geteuid() != 0)
+        return "mounting needs the superuser";
+    if (::access("/dev/fuse", R_OK | W_OK) != 0)
+        return "no /dev/fuse";
+    if (Shell("command -v fusefat >/dev/null && command -v mkfs.vfat >/dev/null") != 0)
+        return "fusefat or mkfs.vfat missing (Debian packages fusefat and dosfstools)";
+    return {};
+}
+
+// The names in `folder` of temporary files of saves, of any writer or of the process `writer`.
+std::set<std::string> Temporaries(const fs::path& folder, pid_t writer = 0)
+{
+    const std::string prefix = ".quorbin-" + (writer ? std::to_string(writer) + "-" : "");
+    std::set<std::string> names;
+    for (const std::string& name : Entries(folder)) {
+        if (name.starts_with(prefix))
+            names.insert(name);
+    }
+    return names;
+}
+
+// A FAT image mounted through FUSE, as a memory card or a phone is: no unnamed
+// files, no owners or permission bits, no hard links. Skipped, with the
+// reason, where it cannot be mounted.
+class FatVolume : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (const std::string missing = MissingForFat(); !missing.empty())
+            GTEST_SKIP() << "no FAT file system to test on: " << missing;
+        const fs::path image = m_scratch.Path() / "card.img";
+        fs::create_directory(m_mount);
+        ASSERT_EQ(Shell("mkfs.vfat -C " + image.string() + " 8192 >/dev/null"), 0);
+        ASSERT_EQ(Shell("fusefat -o rw+ " + image.string() + " " + m_mount.string() + " >/dev/null"), 0);
+        m_mounted = true;
+        struct statfs info {};
+        ASSERT_EQ(::statfs(m_mount.c_str(), &info), 0);
+        ASSERT_EQ(info.f_type, FUSE_SUPER_MAGIC) << "the image is not mounted";
+    }
+
+    void TearDown() override
+    {
+        if (m_mounted)
+            Shell("umount " + m_mount.string());
+    }
+
+    // What converting the recording `name`.wav with `info` and `quality` writes.
+    std::string Expected(ContentInfo info, EncoderQuality quality = EncoderQuality::Standard) const
+    {
+        return BuildDirectly(m_wave, info, quality);
+    }
+
+    TempFolder m_scratch;
+    const fs::path m_mount = m_scratch.Path() / "card";
+    bool m_mounted = false;
+    const std::string m_wave = MakeWave(16000);
+};
+
+// A second save over a melody file: FAT keeps no owner or permission bits to
+// carry over, which is no reason to fail; a file that is to be kept stays.
+class FatResave : public FatVolume, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FatResave, ReplacesTheFileOrKeepsItAsAsked)
+{
+    const bool keep = GetParam();
+    WriteFile(m_mount / "song.wav", m_wave);
+    const ContentInfo first{"first", "", 0, "20030601"}, second{"second", "", 0, "20030601"};
+    for (const bool again : {false, true}) {
+        ConversionOptions options;
+        options.keepExisting = keep;
+        ConversionSteps steps((m_mount / "song.wav").string(), options);
+        ASSERT_EQ(steps.Prepare(), StepFailure::None);
+        EXPECT_EQ(steps.Finish(again ? second : first), again && keep ? StepFailure::CannotSave : StepFailure::None);
+        EXPECT_EQ(steps.Reason().kind, again && keep ? ReasonKind::Exists : ReasonKind::None);
+    }
+    EXPECT_EQ(ReadFile(m_mount / "song.mld"), Expected(keep ? first : second));
+    EXPECT_EQ(Entries(m_mount), (std::set<std::string>{"song.mld", "song.wav"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Existing, FatResave, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Kept" : "Replaced"; });
+
+#ifdef QUORBIN_CLI_PATH
+// Starts quorbin-cli with `args`, its output thrown away.
+pid_t StartCli(const std::vector<std::string>& args)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        std::vector<char*> argv{const_cast<char*>(QUORBIN_CLI_PATH)};
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(QUORBIN_CLI_PATH, argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+// The exit status of quorbin-cli run with `args`; -1 when a signal ended it.
+int RunCliToEnd(const std::vector<std::string>& args)
+{
+    int status = 0;
+    const pid_t pid = StartCli(args);
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Batches killed at random moments by SIGINT, SIGTERM, SIGHUP or SIGKILL:
+// every melody file is whole, old or new; the first three remove their
+// temporary files before the process ends by the signal; what SIGKILL leaves
+// goes with the next save into the folder.
+TEST_F(FatVolume, KilledBatchesLeaveWholeFilesAndTheNextSaveRemovesTheRest)
+{
+    const std::vector<std::string> names = {"a", "b", "c", "d"};
+    std::vector<std::string> args = {"convert", "--quality", "high", "--date", "20030601"};
+    std::map<std::string, std::string> made;
+    for (const std::string& name : names) {
+        WriteFile(m_mount / (name + ".wav"), m_wave);
+        args.push_back((m_mount / (name + ".wav")).string());
+        made[name] = Expected({name, "", 0, "20030601"}, EncoderQuality::High);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(RunCliToEnd(args), 0) << "an undisturbed batch failed";
+    const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGKILL};
+    std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<long> moment(0, whole.count());
+    for (int round = 0; round < 40; ++round) {
+        // Made anew, not truncated: fusefat corrupts a file cut short.
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            fs::remove(m_mount / (names[i] + ".mld"));
+            if (i % 2 == 0)
+                WriteFile(m_mount / (names[i] + ".mld"), "old");
+        }
+        const int signal = signals[round % 4];
+        const pid_t run = StartCli(args);
+        ASSERT_GT(run, 0);
+        ::usleep(static_cast<useconds_t>(moment(random)));
+        ::kill(run, signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(run, &status, 0), run);
+        const bool ended = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        EXPECT_TRUE(ended || (WIFSIGNALED(status) && WTERMSIG(status) == signal)) << "round " << round;
+        if (signal != SIGKILL) {
+            EXPECT_EQ(Temporaries(m_mount, run), std::set<std::string>{}) << "round " << round;
+        }
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const fs::path melody = m_mount / (names[i] + ".mld");
+            const std::string old = i % 2 == 0 ? "old" : "";
+            const std::string content = fs::exists(melody) ? ReadFile(melody) : "";
+            EXPECT_TRUE(content == old || content == made[names[i]]) << names[i] << ", round " << round;
+        }
+    }
+    ASSERT_EQ(RunCliToEnd({"convert", (m_mount / "a.wav").string()}), 0);
+    EXPECT_EQ(Temporaries(m_mount), std::set<std::string>{});
+}
+#endif
 
 }  // namespace
 

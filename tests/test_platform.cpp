@@ -1,9 +1,12 @@
-// CP932 texts, the message language, free space, whole-file reads and the atomic save.
+// CP932 texts, the message language, free space, whole-file reads and the atomic
+// save: one resolution of the target, batches, leftovers and interrupted saves.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -16,7 +19,9 @@
 
 #include "ConversionTestSupport.h"
 #include "platform/Cp932.h"
+#include "platform/FileSave.h"
 #include "platform/FileSystem.h"
+#include "platform/InterruptCleanup.h"
 #include "platform/MessageCatalogue.h"
 #include "res/StringTable.h"
 
@@ -467,3 +472,174 @@ TEST(SaveFileAtomically, AProcessKilledWhileWritingLeavesNothingBehind)
     EXPECT_EQ(ReadFile(folder / "out.mld"), "old content");
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.mld"});
 }
+
+// A save that is to keep an existing file fails whatever stands at the name,
+// and writes nothing; a free name is saved.
+struct KeepCase {
+    const char* name;
+    const char* existing;  // nullptr: nothing; "->x": a link to x; else a file with this content
+    SaveFailure failure;
+};
+
+class KeepExisting : public testing::TestWithParam<KeepCase> {};
+
+TEST_P(KeepExisting, OnlyAFreeNameIsWritten)
+{
+    const KeepCase& c = GetParam();
+    TempFolder folder;
+    WriteFile(folder / "other.mld", "other");
+    const std::string existing = c.existing ? c.existing : "";
+    if (existing.starts_with("->"))
+        fs::create_symlink(existing.substr(2), folder / c.name);
+    else if (c.existing)
+        WriteFile(folder / c.name, existing);
+    const auto before = folder.Entries();
+
+    EXPECT_EQ(SaveFileAtomically(folder / c.name, ToBuffer("new"), Existing::Keep).failure, c.failure);
+    if (c.failure == SaveFailure::None) {
+        EXPECT_EQ(ReadFile(folder / c.name), "new");
+    } else {
+        EXPECT_EQ(folder.Entries(), before);
+        EXPECT_EQ(ReadFile(folder / "other.mld"), "other");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, KeepExisting,
+                         testing::Values(KeepCase{"new.mld", nullptr, SaveFailure::None},
+                                         KeepCase{"old.mld", "old", SaveFailure::Exists},
+                                         KeepCase{"empty.mld", "", SaveFailure::Exists},
+                                         KeepCase{"link.mld", "->other.mld", SaveFailure::Exists},
+                                         KeepCase{"dangling.mld", "->gone.mld", SaveFailure::DanglingLink}));
+
+// Once the target is resolved, a link put where the file was is replaced
+// itself: the file it points to is never written.
+TEST(SaveTarget, ALinkPutInPlaceAfterResolvingIsReplacedNotFollowed)
+{
+    TempFolder folder;
+    WriteFile(folder / "real.mld", "real");
+    WriteFile(folder / "victim.wav", "victim");
+    fs::create_symlink("real.mld", folder / "asked.mld");
+    SaveTarget target;
+    ASSERT_TRUE(SaveTarget::Resolve(folder / "asked.mld", target));
+    EXPECT_EQ(target.Name(), "real.mld");
+    EXPECT_EQ(target.FolderPath(), fs::canonical(folder.Path()));
+
+    fs::remove(folder / "real.mld");
+    fs::create_symlink("victim.wav", folder / "real.mld");
+    EXPECT_NE(target.Identity(), IdentifyFile(folder / "victim.wav"));
+    ASSERT_TRUE(SaveAtomically(std::move(target), ToBuffer("new")));
+    EXPECT_FALSE(fs::is_symlink(folder / "real.mld"));
+    EXPECT_EQ(ReadFile(folder / "real.mld"), "new");
+    EXPECT_EQ(ReadFile(folder / "victim.wav"), "victim");
+}
+
+// Saves staged in one batch stay out of sight until the commit, which puts
+// them all in place and reports each on its own; a batch that ends without
+// a commit leaves nothing.
+TEST(SaveBatch, PutsItsFilesInPlaceTogetherAndEachFailsAlone)
+{
+    TempFolder folder;
+    WriteFile(folder / "b.mld", "old b");
+    {
+        SaveBatch abandoned;
+        SaveTarget target;
+        ASSERT_TRUE(SaveTarget::Resolve(folder / "a.mld", target));
+        ASSERT_TRUE(abandoned.Stage(std::move(target), ToBuffer("never")));
+    }
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"b.mld"});
+
+    SaveBatch batch;
+    for (const char* name : {"a.mld", "b.mld", "c.mld"}) {
+        SaveTarget target;
+        ASSERT_TRUE(SaveTarget::Resolve(folder / name, target));
+        ASSERT_TRUE(batch.Stage(std::move(target), ToBuffer(std::string("new ") + name)));
+    }
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"b.mld"});
+    EXPECT_EQ(ReadFile(folder / "b.mld"), "old b");
+    fs::create_directory(folder / "c.mld");  // in the way by the time of the commit
+
+    const std::vector<SaveStatus> results = batch.Commit();
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_TRUE(results[0] && results[1]);
+    EXPECT_EQ(results[2].failure, SaveFailure::System);
+    EXPECT_EQ(ReadFile(folder / "a.mld"), "new a.mld");
+    EXPECT_EQ(ReadFile(folder / "b.mld"), "new b.mld");
+    EXPECT_TRUE(fs::is_empty(folder / "c.mld"));
+    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"a.mld", "b.mld", "c.mld"}));
+    EXPECT_EQ(batch.Size(), 0u);
+}
+
+// A save removes the temporary files that writers now gone left in its folder,
+// and nothing else: not those of running writers, nor locked ones, nor other
+// names, nor what is not a regular file.
+struct LeftoverCase {
+    std::string name;  // "DEAD" and "LIVE" stand for a gone and a running process's id
+    bool locked;
+    bool folder;
+    bool removed;
+};
+
+class StaleTemporaries : public testing::TestWithParam<LeftoverCase> {};
+
+TEST_P(StaleTemporaries, OnlyThoseOfGoneWritersAreRemoved)
+{
+    const LeftoverCase& c = GetParam();
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    std::string name = c.name;
+    for (const auto& [word, pid] : {std::pair{"DEAD", gone}, std::pair{"LIVE", ::getppid()}}) {
+        if (const auto at = name.find(word); at != std::string::npos)
+            name.replace(at, 4, std::to_string(pid));
+    }
+    TempFolder folder;
+    if (c.folder)
+        fs::create_directory(folder / name);
+    else
+        WriteFile(folder / name, "left over");
+    FileDescriptor lock(c.locked ? ::open((folder / name).c_str(), O_RDONLY | O_CLOEXEC) : -1);
+    if (c.locked) {
+        ASSERT_EQ(::flock(lock.Get(), LOCK_EX), 0);
+    }
+
+    ASSERT_TRUE(SaveFileAtomically(folder / "out.mld", ToBuffer("new")));
+    EXPECT_EQ(fs::exists(fs::symlink_status(folder / name)), !c.removed) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, StaleTemporaries,
+                         testing::Values(LeftoverCase{".quorbin-DEAD-abcdEFG1.tmp", false, false, true},
+                                         LeftoverCase{".quorbin-DEAD-abcdEFG1.tmp", true, false, false},
+                                         LeftoverCase{".quorbin-LIVE-abcdEFG1.tmp", false, false, false},
+                                         LeftoverCase{".quorbin-DEAD-abcdEFG1.tmp", false, true, false},
+                                         LeftoverCase{".quorbin-abcdEFG1.tmp", false, false, false},
+                                         LeftoverCase{".quorbin-DEAD-abcdEFG1.tmp.mld", false, false, false},
+                                         LeftoverCase{"notes-DEAD.tmp", false, false, false}));
+
+// SIGINT, SIGTERM and SIGHUP during a save remove the registered temporary
+// file, then end the process as the signal does.
+class InterruptedSave : public testing::TestWithParam<int> {};
+
+TEST_P(InterruptedSave, RemovesTheTemporaryFileThenEnds)
+{
+    TempFolder folder;
+    const fs::path temporary = folder / ".quorbin-1-abcdefgh.tmp";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const InterruptCleanup cleanup;
+        const FileDescriptor parent(::open(folder.Path().c_str(), O_RDONLY | O_DIRECTORY));
+        WriteFile(temporary, "half");
+        TemporaryRegistration registration;
+        registration.Set(parent.Get(), temporary.filename().c_str());
+        ::raise(GetParam());
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == GetParam()) << status;
+    EXPECT_TRUE(folder.Entries().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedSave, testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });

@@ -1,0 +1,120 @@
+#pragma once
+// Saves that neither a reader, a crash, a signal nor another process can catch
+// half done. The target is resolved once into its real folder, held open; the
+// identity checks, the temporary file and the rename all act relative to that
+// folder, so a link put at the name afterwards is replaced, never followed.
+// Many saves can share one sync: each file's data is written, then the file
+// systems are synced once, then the files are put in place, then each folder is
+// synced once.
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/ByteBuffer.h"
+#include "platform/FileDescriptor.h"
+#include "platform/FileSystem.h"
+#include "platform/InterruptCleanup.h"
+
+namespace quorbin {
+
+enum class SaveFailure {
+    None,
+    DanglingLink,  // the target is a symbolic link to nothing; the link is kept
+    Exists,        // a file is at the target and was to be kept
+    System,        // a system call failed; its errno is kept
+};
+
+struct SaveStatus {
+    SaveFailure failure = SaveFailure::None;
+    int error = 0;  // errno of SaveFailure::System
+
+    explicit operator bool() const { return failure == SaveFailure::None; }
+};
+
+// What a save does with a file already at its target.
+enum class Existing { Replace, Keep };
+
+// The place a save writes: the real folder, open, and the name in it.
+class SaveTarget {
+public:
+    // Opens the folder of `path`. A symbolic link at `path` is followed (and a
+    // link it leads to, and so on) to the file it names. Fails with
+    // DanglingLink for a link to nothing, with the system's error when the
+    // folder is missing.
+    static SaveStatus Resolve(const std::filesystem::path& path, SaveTarget& target);
+
+    // The file the name holds now, a symbolic link not followed; none when the name is free.
+    std::optional<FileIdentity> Identity() const;
+
+    // The folder and the name: two targets with one place write one file.
+    struct Place {
+        FileIdentity folder;
+        std::string name;
+        bool operator==(const Place&) const = default;
+    };
+    const Place& Where() const { return m_place; }
+
+    // The real folder's path (to measure its free space) and the path asked for.
+    const std::filesystem::path& FolderPath() const { return m_folderPath; }
+    const std::filesystem::path& Requested() const { return m_requested; }
+    int Folder() const { return m_folder.Get(); }
+    const std::string& Name() const { return m_place.name; }
+
+private:
+    FileDescriptor m_folder;
+    Place m_place;
+    std::filesystem::path m_folderPath;
+    std::filesystem::path m_requested;
+};
+
+// Saves written now and put in place together by Commit. Files staged but not
+// committed are removed when the batch ends. While a batch exists, SIGINT,
+// SIGTERM and SIGHUP remove its named temporary files before the process ends.
+class SaveBatch {
+public:
+    SaveBatch();
+    ~SaveBatch();
+    SaveBatch(const SaveBatch&) = delete;
+    SaveBatch& operator=(const SaveBatch&) = delete;
+
+    // Writes `bytes` to a new file in the target's folder, with the permissions
+    // and owner of the file it replaces where the file system keeps them; the
+    // target is not touched yet. Before the first save into a folder, the
+    // temporary files that crashed saves left there are removed. Fails when the
+    // target is a read-only file, a folder or another kind of file, or when it
+    // exists and is to be kept.
+    SaveStatus Stage(SaveTarget target, const ByteBuffer& bytes, Existing existing = Existing::Replace);
+    std::size_t Size() const { return m_staged.size(); }
+    // Where the staged file `index` goes.
+    const SaveTarget::Place& PlaceOf(std::size_t index) const;
+
+    // Makes the staged data durable, puts every file in place (a kept target
+    // that appeared meanwhile fails with Exists), then makes the folders
+    // durable. Returns each staged file's outcome, in staging order, and
+    // empties the batch. A failed file leaves its target as it was.
+    std::vector<SaveStatus> Commit();
+
+private:
+    class StagedFile;
+    void RemoveStaleTemporariesOnce(const SaveTarget& target);
+    void SyncData(std::vector<SaveStatus>& results);
+
+    InterruptCleanup m_interrupts;
+    std::vector<std::unique_ptr<StagedFile>> m_staged;
+    std::vector<FileIdentity> m_cleanedFolders;
+};
+
+// One save on its own: resolves `path`, stages and commits.
+SaveStatus SaveFileAtomically(const std::filesystem::path& path, const ByteBuffer& bytes,
+                              Existing existing = Existing::Replace);
+SaveStatus SaveAtomically(SaveTarget target, const ByteBuffer& bytes, Existing existing = Existing::Replace);
+
+// Removes the temporary files of saves into the folder open as `folder` whose
+// writers are gone: a name of the form ".quorbin-PID-XXXXXXXX.tmp", a process
+// PID that no longer runs and no lock on the file. Nothing else is touched.
+void RemoveStaleTemporaries(int folder);
+
+}  // namespace quorbin
