@@ -12,7 +12,7 @@ packages=(build-essential cmake pkg-config clang libclang-rt-14-dev libgtest-dev
           qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic fonts-liberation gettext qt6-translations-l10n
           libsndfile1-dev libsoxr-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
           libavcodec-extra nlohmann-json3-dev xvfb xauth
-          dpkg-dev lintian appstream openbox xdotool)
+          dpkg-dev lintian appstream openbox xdotool fusefat dosfstools eatmydata)
 
 install_packages() {
     local missing=()

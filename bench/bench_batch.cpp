@@ -1,0 +1,103 @@
+// One "quorbin-cli convert" call over 1000 short recordings, as it runs and
+// under eatmydata, which turns every sync into nothing: the ratio of the two
+// is what the syncing of a batch costs. The melody files are synced once per
+// batch, so the ratio should stay below 2.
+#include <benchmark/benchmark.h>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "WaveFixtures.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace quorbin;
+
+constexpr int kFiles = 1000;
+
+class Folder {
+public:
+    Folder()
+    {
+        std::string pattern = (fs::temp_directory_path() / "quorbin-bench-XXXXXX").string();
+        m_path = ::mkdtemp(pattern.data());
+    }
+    ~Folder() { fs::remove_all(m_path); }
+    const fs::path& Path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+// Half a second of a tone at 8000 Hz: a melody file of about 2 KB.
+fixtures::Bytes ShortRecording()
+{
+    std::vector<std::int16_t> samples(4000);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>(9000 * std::sin(static_cast<double>(i) * 0.3455));
+    return fixtures::RiffFile({fixtures::Fmt(8000), fixtures::Data(samples)});
+}
+
+// Runs `argv` to its end; the seconds it took, or a negative number when it failed.
+double SecondsToRun(std::vector<std::string> argv)
+{
+    std::vector<char*> pointers;
+    for (std::string& arg : argv)
+        pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    int status = 0;
+    if (::posix_spawnp(&pid, pointers[0], nullptr, nullptr, pointers.data(), environ) != 0
+        || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return -1.0;
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void BatchOfSmallFiles(benchmark::State& state)
+{
+    Folder folder;
+    const fixtures::Bytes wave = ShortRecording();
+    std::vector<std::string> convert = {QUORBIN_CLI_PATH, "convert", "-q", "--date", "20030601"};
+    for (int i = 0; i < kFiles; ++i) {
+        const fs::path path = folder.Path() / ("r" + std::to_string(i) + ".wav");
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(wave.data()), static_cast<std::streamsize>(wave.size()));
+        convert.push_back(path.string());
+    }
+    std::vector<std::string> unsynced = {"eatmydata"};
+    unsynced.insert(unsynced.end(), convert.begin(), convert.end());
+    double synced = 0.0, unsyncedTotal = 0.0;
+    for (auto _ : state) {
+        const double withSync = SecondsToRun(convert);
+        const double withoutSync = SecondsToRun(unsynced);
+        if (withSync < 0 || withoutSync < 0) {
+            state.SkipWithError("quorbin-cli or eatmydata (Debian package eatmydata) failed");
+            break;
+        }
+        state.SetIterationTime(withSync);
+        synced += withSync;
+        unsyncedTotal += withoutSync;
+    }
+    state.counters["unsynced_s"] = benchmark::Counter(unsyncedTotal, benchmark::Counter::kAvgIterations);
+    state.counters["ratio"] = unsyncedTotal > 0 ? synced / unsyncedTotal : 0.0;
+}
+
+}  // namespace
+
+BENCHMARK(BatchOfSmallFiles)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
