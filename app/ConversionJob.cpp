@@ -9,33 +9,22 @@
 #include "ui/MessageDialog.h"
 
 namespace quorbin {
-namespace {
 
-// The busy cursor of one job: it shows while the job works and gives way to
-// the normal pointer while a dialog waits for the user.
-class BusyCursor {
-public:
-    ~BusyCursor() { End(); }
-    void Begin()
-    {
-        if (m_on)
-            return;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_on = true;
-    }
-    void End()
-    {
-        if (!m_on)
-            return;
-        QApplication::restoreOverrideCursor();
-        m_on = false;
-    }
+void BusyCursor::Begin()
+{
+    if (m_on)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_on = true;
+}
 
-private:
-    bool m_on = false;
-};
-
-}  // namespace
+void BusyCursor::End()
+{
+    if (!m_on)
+        return;
+    QApplication::restoreOverrideCursor();
+    m_on = false;
+}
 
 ConversionJob::ConversionJob(MainDialog& window, const QString& path, const ConversionOptions& options)
     : m_window(window),
@@ -49,7 +38,7 @@ void ConversionJob::Run()
     if (const StepFailure failure = m_steps.Prepare(); failure != StepFailure::None) {
         busy.End();
         m_window.m_savedRect = m_window.PlacedRect();
-        m_window.ShowMessage(FailureMessage(failure), m_window.m_savedRect);
+        m_window.ShowMessage(FailureMessage(m_steps, failure, m_window.DialogLanguage()), m_window.m_savedRect);
         return;
     }
 
@@ -66,22 +55,22 @@ void ConversionJob::Run()
     content.protectionFlag = info.Protection() ? 1 : 0;
     const StepFailure failure = m_steps.Finish(content);
     busy.End();
-    m_window.ShowMessage(failure == StepFailure::None ? ReportMessage() : FailureMessage(failure), info.m_lastRect);
+    const Language& language = m_window.DialogLanguage();
+    m_window.ShowMessage(failure == StepFailure::None ? ReportMessage(m_steps, language)
+                                                      : FailureMessage(m_steps, failure, language),
+                         info.m_lastRect);
 }
 
-JobMessage ConversionJob::FailureMessage(StepFailure failure) const
+JobMessage FailureMessage(const ConversionSteps& steps, StepFailure failure, const Language& language)
 {
-    const Language& language = m_window.DialogLanguage();
     return {MessageDialog::KindError, QString::fromUtf8(LoadString(MessageIdFor(failure), language)),
-            QString::fromStdString(ReasonText(m_steps.Reason(), language))};
+            QString::fromStdString(ReasonText(steps.Reason(), language))};
 }
 
-// The size report, with a second line when the melody file could not hold the whole recording.
-JobMessage ConversionJob::ReportMessage() const
+JobMessage ReportMessage(const ConversionSteps& steps, const Language& language)
 {
-    const Language& language = m_window.DialogLanguage();
-    QString text = QString::fromStdString(m_steps.ReportText(language));
-    const std::string note = m_steps.CutNoteText(language);
+    QString text = QString::fromStdString(steps.ReportText(language));
+    const std::string note = steps.CutNoteText(language);
     if (!note.empty())
         text += QLatin1Char('\n') + QString::fromStdString(note);
     return {MessageDialog::KindReport, text, {}};

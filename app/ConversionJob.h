@@ -18,6 +18,23 @@ struct JobMessage {
     QString reason;  // why the step failed ("Permission denied"); empty when it did not say
 };
 
+// The message box of a failed step, with the step's reason.
+JobMessage FailureMessage(const ConversionSteps& steps, StepFailure failure, const Language& language);
+// The size report, with a second line when the melody file could not hold the whole recording.
+JobMessage ReportMessage(const ConversionSteps& steps, const Language& language);
+
+// The busy cursor of a piece of work: it shows while the work goes on and
+// gives way to the normal pointer while a dialog waits for the user.
+class BusyCursor {
+public:
+    ~BusyCursor() { End(); }
+    void Begin();
+    void End();
+
+private:
+    bool m_on = false;
+};
+
 class ConversionJob {
 public:
     ConversionJob(MainDialog& window, const QString& path, const ConversionOptions& options);
@@ -26,9 +43,6 @@ public:
     void Run();
 
 private:
-    JobMessage FailureMessage(StepFailure failure) const;
-    JobMessage ReportMessage() const;
-
     MainDialog& m_window;
     ConversionSteps m_steps;
 };

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/EditorWindow.h"
 #include "app/MainDialog.h"
 #include "app/SingleInstance.h"
 #include "ui/UiText.h"
@@ -34,18 +35,23 @@ void PreferX11OnWayland()
         setenv("QT_QPA_PLATFORM", "xcb;wayland", 1);
 }
 
-QString FileArgument(const QStringList& arguments)
+StartRequest ReadStartRequest(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.addPositionalArgument(QStringLiteral("FILE.wav"), QStringLiteral("Recording to convert."));
+    const QCommandLineOption edit(QStringLiteral("edit"), QStringLiteral("Open the ringtone editor."));
+    parser.addOption(edit);
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Recording to convert or edit."));
     parser.parse(arguments);
+    StartRequest request;
+    request.edit = parser.isSet(edit);
     const QStringList files = parser.positionalArguments();
     if (files.isEmpty() || files.first().isEmpty())
-        return {};
+        return request;
     const QString& given = files.first();
     const QUrl url(given);
     const QString path = url.isLocalFile() ? url.toLocalFile() : given;
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    request.file = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return request;
 }
 
 ConvertApp::ConvertApp() = default;
@@ -72,6 +78,40 @@ void ConvertApp::ListenForHandOvers(const QString& folder)
         Warn(QStringLiteral("files opened by later starts cannot be received (%1)").arg(m_server->Problem()));
 }
 
+void ConvertApp::QuitWhenClosed()
+{
+    // Checked once the closing window's own work has returned.
+    QTimer::singleShot(0, qApp, [this] {
+        const bool mainOpen = m_main && !m_main->IsEnding();
+        const bool editorOpen = m_editor && m_editor->IsOpen();
+        if (!mainOpen && !editorOpen)
+            QCoreApplication::quit();
+    });
+}
+
+void ConvertApp::ShowMain(const QString& file)
+{
+    if (!m_main) {
+        m_main = std::make_unique<MainDialog>();
+        QObject::connect(m_main.get(), &QDialog::finished, [this] { QuitWhenClosed(); });
+    }
+    if (m_main->IsEnding())
+        m_main->Open();
+    if (!file.isEmpty())
+        m_main->OpenFile(file);
+}
+
+void ConvertApp::ShowEditor(const QString& file)
+{
+    if (!m_editor) {
+        m_editor = std::make_unique<EditorWindow>();
+        QObject::connect(m_editor.get(), &QDialog::finished, [this] { QuitWhenClosed(); });
+    }
+    m_editor->Open();
+    if (!file.isEmpty())
+        m_editor->OpenFile(file);
+}
+
 int ConvertApp::Start(int& argc, char** argv)
 {
     PreferX11OnWayland();
@@ -79,18 +119,19 @@ int ConvertApp::Start(int& argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     QApplication application(argc, argv);
     InstallQtTranslations(UserLanguage());
-    const QString file = FileArgument(QApplication::arguments());
+    const StartRequest request = ReadStartRequest(QApplication::arguments());
 
     QString why;
     const QString folder = PrivateRuntimeFolder(&why);
     if (folder.isEmpty()) {
         Warn(QStringLiteral("no private folder for the single-instance lock (%1); starting anyway").arg(why));
     } else if (!TakeInstanceLock(folder)) {
-        if (file.isEmpty())
+        if (request.file.isEmpty() && !request.edit)
             return EXIT_SUCCESS;
-        if (HandOverToRunningCopy(QDir(folder).filePath(HandOverSocketName()), file))
+        const HandOverTarget target = request.edit ? HandOverTarget::Editor : HandOverTarget::Converter;
+        if (HandOverToRunningCopy(QDir(folder).filePath(HandOverSocketName()), request.file, target))
             return EXIT_SUCCESS;
-        Warn(QStringLiteral("the running copy did not take %1").arg(file));
+        Warn(QStringLiteral("the running copy did not take %1").arg(request.file));
         return EXIT_FAILURE;
     } else if (m_lock) {
         ListenForHandOvers(folder);
@@ -98,12 +139,22 @@ int ConvertApp::Start(int& argc, char** argv)
     application.setQuitOnLastWindowClosed(false);
     application.setWindowIcon(QIcon(QStringLiteral(":/icon/quorbin-128.png")));
 
-    MainDialog window;
-    if (m_server)
-        QObject::connect(m_server.get(), &HandOverServer::FileReceived, &window, &MainDialog::OpenFile);
-    if (!file.isEmpty())
-        QTimer::singleShot(0, &window, [&window, file] { window.OpenFile(file); });
-    window.exec();
+    if (m_server) {
+        QObject::connect(m_server.get(), &HandOverServer::FileReceived,
+                         [this](const QString& file) { ShowMain(file); });
+        QObject::connect(m_server.get(), &HandOverServer::EditorRequested,
+                         [this](const QString& file) { ShowEditor(file); });
+    }
+    if (request.edit)
+        ShowEditor(request.file);
+    else
+        ShowMain(QString());
+    if (!request.edit && !request.file.isEmpty())
+        QTimer::singleShot(0, m_main.get(), [this, file = request.file] { m_main->OpenFile(file); });
+    application.exec();
+    // The windows go before the application object they belong to.
+    m_editor.reset();
+    m_main.reset();
     return EXIT_SUCCESS;
 }
 

@@ -14,20 +14,35 @@ class InstanceLock;
 // stays the fallback where there is no XWayland.
 void PreferX11OnWayland();
 
-// The recording named on the command line (`quorbin FILE.wav`, a path or a
-// file: URL), made absolute; empty when there is none.
-QString FileArgument(const QStringList& arguments);
+// What a start asks for: `quorbin [FILE.wav]` the main window, `quorbin --edit
+// [FILE]` the ringtone editor. The file (a path or a file: URL) is made
+// absolute; empty when there is none.
+struct StartRequest {
+    QString file;
+    bool edit = false;
+};
+StartRequest ReadStartRequest(const QStringList& arguments);
+
+class MainDialog;
+class EditorWindow;
 
 class ConvertApp {
 public:
     ConvertApp();
     ~ConvertApp();
 
-    // Takes the lock and runs the main window; returns the exit status. When
-    // another copy runs, a file given on the command line is handed to it.
+    // Takes the lock and runs the main window or the editor until the last
+    // of them closes; returns the exit status. When another copy runs, a file
+    // given on the command line (or, for the editor, the wish to open it) is
+    // handed to it.
     int Start(int& argc, char** argv);
 
 private:
+    // Shows the window, made on first use; a file received waits for a window that is busy.
+    void ShowMain(const QString& file);
+    void ShowEditor(const QString& file);
+    // Ends the program once no window is open any more.
+    void QuitWhenClosed();
     // False when another copy runs; a lock that cannot be taken for any
     // other reason is reported on standard error and the program goes on.
     bool TakeInstanceLock(const QString& folder);
@@ -35,6 +50,8 @@ private:
 
     std::unique_ptr<InstanceLock> m_lock;
     std::unique_ptr<HandOverServer> m_server;
+    std::unique_ptr<MainDialog> m_main;
+    std::unique_ptr<EditorWindow> m_editor;
 };
 
 }  // namespace quorbin

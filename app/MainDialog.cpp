@@ -141,10 +141,8 @@ MainDialog::MainDialog(QWidget* parent) : SkinnedWindow(parent, Qt::Window | Qt:
 
 MainDialog::~MainDialog() = default;
 
-int MainDialog::exec()
+void MainDialog::Open()
 {
-    // Runs its own loop rather than QDialog's: QDialog ends its run whenever
-    // the window is hidden, and the hand-over hides it while a dialog is up.
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
     setResult(ResultCancel);
@@ -152,6 +150,13 @@ int MainDialog::exec()
     show();
     raise();
     activateWindow();
+}
+
+int MainDialog::exec()
+{
+    // Runs its own loop rather than QDialog's: QDialog ends its run whenever
+    // the window is hidden, and the hand-over hides it while a dialog is up.
+    Open();
     QEventLoop loop;
     m_run = &loop;
     loop.exec(QEventLoop::DialogExec);

@@ -38,8 +38,10 @@ public:
     explicit MainDialog(QWidget* parent = nullptr);
     ~MainDialog() override;
 
-    // Shows the window centred in the primary screen's work area and runs it
-    // until done() ends it; returns that result.
+    // Shows the window centred in the primary screen's work area and brings it
+    // to the front; done() closes it again.
+    void Open();
+    // Open() and run until done() ends the window; returns that result.
     int exec() override;
     void done(int result) override;
     void reject() override;

@@ -19,6 +19,8 @@ namespace {
 constexpr int kConnectWaitMs = 3000;
 constexpr int kHandOverWaitMs = 10000;
 constexpr qsizetype kLongestHandOver = 64 * 1024;
+// Starts a hand-over for the editor; a file for the converter starts with "/".
+constexpr char kEditorPrefix[] = "edit:";
 
 QString Reason(const QString& folder, const char* what)
 {
@@ -141,7 +143,9 @@ void HandOverServer::Accept()
             }
             const QByteArray line = socket->readLine(kLongestHandOver).chopped(1);
             socket->disconnectFromServer();
-            if (!line.isEmpty())
+            if (line.startsWith(kEditorPrefix))
+                emit EditorRequested(QFile::decodeName(line.mid(qsizetype(sizeof kEditorPrefix) - 1)));
+            else if (!line.isEmpty())
                 emit FileReceived(QFile::decodeName(line));
         });
     }
@@ -168,12 +172,13 @@ bool ConnectWithin(QLocalSocket& socket, const QString& socketPath, int ms)
 
 }  // namespace
 
-bool HandOverToRunningCopy(const QString& socketPath, const QString& absolutePath)
+bool HandOverToRunningCopy(const QString& socketPath, const QString& absolutePath, HandOverTarget target)
 {
     QLocalSocket socket;
     if (!ConnectWithin(socket, socketPath, kConnectWaitMs))
         return false;
-    socket.write(QFile::encodeName(absolutePath) + '\n');
+    const QByteArray prefix = target == HandOverTarget::Editor ? QByteArray(kEditorPrefix) : QByteArray();
+    socket.write(prefix + QFile::encodeName(absolutePath) + '\n');
     if (!socket.waitForBytesWritten(kHandOverWaitMs))
         return false;
     // The running copy closes the connection once it has the whole line.

@@ -36,7 +36,11 @@ private:
     std::unique_ptr<QLockFile> m_lock;
 };
 
-// Receives the files handed over by later starts: one absolute path a connection.
+// Which window of the running copy takes a handed-over file.
+enum class HandOverTarget { Converter, Editor };
+
+// Receives the files handed over by later starts: one absolute path a
+// connection, or for the ringtone editor "edit:" and a path that may be empty.
 class HandOverServer : public QObject {
     Q_OBJECT
 public:
@@ -48,15 +52,19 @@ public:
 
 signals:
     void FileReceived(const QString& path);
+    // `path` is empty when the editor is to open without a recording.
+    void EditorRequested(const QString& path);
 
 private:
     void Accept();
     QLocalServer m_server;
 };
 
-// Sends `absolutePath` to the copy listening on `socketPath`; false when no
-// copy took it within a few seconds (after three seconds without a listener).
-bool HandOverToRunningCopy(const QString& socketPath, const QString& absolutePath);
+// Sends `absolutePath` (empty only for the editor) to the copy listening on
+// `socketPath`, for `target`; false when no copy took it within a few seconds
+// (after three seconds without a listener).
+bool HandOverToRunningCopy(const QString& socketPath, const QString& absolutePath,
+                           HandOverTarget target = HandOverTarget::Converter);
 
 // Names of the lock and the socket inside the private folder.
 QString InstanceLockName();

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "audio/TimeText.h"
 #include "cli/Texts.h"
 
 namespace quorbin::cli {
@@ -10,23 +11,13 @@ namespace {
 
 constexpr double kDefaultTrimDb = 50;
 
-std::optional<double> ParseNumber(std::string_view text)
-{
-    double value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
-    if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value) || value < 0)
-        return std::nullopt;
-    return value;
-}
-
 // What a numeric option takes: its description for the user and its parser.
 struct NumberKind {
     const char* unit;  // English; translated when shown
     std::optional<double> (*parse)(std::string_view text);
 };
 constexpr NumberKind kTime{N_("a time (seconds, or m:ss.fff)"), ParseTime};
-constexpr NumberKind kMilliseconds{N_("a number of milliseconds"), ParseNumber};
+constexpr NumberKind kMilliseconds{N_("a number of milliseconds"), ParseDecimal};
 
 bool ReadNumberOption(const ParsedArguments& arguments, std::string_view option, const NumberKind& kind,
                       std::optional<double>& value, std::string& problem)
@@ -57,29 +48,6 @@ std::vector<OptionSpec> SoundOptionSpecs()
         {"fade-in", 0, "MS", N_("fade in over the first MS milliseconds kept")},
         {"fade-out", 0, "MS", N_("fade out over the last MS milliseconds kept")},
     };
-}
-
-std::optional<double> ParseTime(std::string_view text)
-{
-    double seconds = 0;
-    for (int field = 0; field < 3; ++field) {
-        const std::size_t colon = text.find(':');
-        if (colon == std::string_view::npos) {
-            const auto last = ParseNumber(text);
-            if (!last || (field > 0 && *last >= 60))
-                return std::nullopt;
-            return seconds * 60 + *last;
-        }
-        const std::string_view part = text.substr(0, colon);
-        int value = 0;
-        const auto [stop, error] = std::from_chars(part.data(), part.data() + part.size(), value);
-        if (part.empty() || error != std::errc() || stop != part.data() + part.size() || value < 0
-            || (field > 0 && value >= 60))
-            return std::nullopt;
-        seconds = seconds * 60 + value;
-        text.remove_prefix(colon + 1);
-    }
-    return std::nullopt;
 }
 
 std::optional<decode::PreparationOptions> PreparationFromOptions(bool resample, const std::optional<std::string>& rate,
@@ -135,7 +103,7 @@ std::optional<SoundRequest> ReadSoundRequest(const ParsedArguments& arguments, s
         return std::nullopt;
     }
     if (const auto trim = arguments.Value("trim-silence")) {
-        edit.trimBelowDb = trim->empty() ? std::optional<double>(kDefaultTrimDb) : ParseNumber(*trim);
+        edit.trimBelowDb = trim->empty() ? std::optional<double>(kDefaultTrimDb) : ParseDecimal(*trim);
         if (!edit.trimBelowDb || *edit.trimBelowDb <= 0) {
             problem = Substitute(Tr("--trim-silence takes a level in dB above 0, not \"%1\""), {*trim});
             return std::nullopt;

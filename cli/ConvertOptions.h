@@ -14,9 +14,6 @@ namespace quorbin::cli {
 
 std::vector<OptionSpec> SoundOptionSpecs();
 
-// "12.5" (seconds) or "m:ss.fff" / "h:mm:ss.fff"; none when malformed or negative.
-std::optional<double> ParseTime(std::string_view text);
-
 // Reads --resample, --rate HZ and --normalize. Returns nullopt when none was
 // given, or, with `problem` set, when --rate is not a whole number from
 // 4000 to 16000.

@@ -9,6 +9,8 @@
 namespace quorbin::decode {
 namespace {
 
+constexpr std::size_t kWholeBlockSamples = 16384;
+
 int ChooseRate(const PreparationOptions& options, int sourceRate)
 {
     if (options.targetRate)
@@ -78,6 +80,27 @@ PreparationStatus PrepareRecording(const std::filesystem::path& source, const Pr
     out.sampleRate = edited.rate;
     out.selectedSamples = edited.selectedSamples;
     return PreparationStatus::Ok;
+}
+
+PreparationStatus DecodeWhole(const std::filesystem::path& source, int rate, const SampleBlockSink& sink)
+{
+    OpenStatus opened = OpenStatus::Ok;
+    const std::unique_ptr<FrameReader> reader = OpenFrameReader(source, opened);
+    if (!reader)
+        return opened == OpenStatus::CannotOpen ? PreparationStatus::CannotOpen : PreparationStatus::Unreadable;
+    const std::unique_ptr<SampleStream> mono = MakeMonoStream(*reader, rate);
+    if (!mono)
+        return PreparationStatus::Unreadable;
+    std::vector<float> block(kWholeBlockSamples);
+    std::vector<std::int16_t> samples(kWholeBlockSamples);
+    for (;;) {
+        std::size_t got = 0;
+        if (!mono->Read(block, got))
+            return PreparationStatus::Unreadable;
+        std::transform(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(got), samples.begin(), ToSample16);
+        if (got == 0 || !sink({samples.data(), got}) || got < block.size())
+            return PreparationStatus::Ok;
+    }
 }
 
 }  // namespace quorbin::decode

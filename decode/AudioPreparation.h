@@ -7,7 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -50,5 +52,12 @@ struct PreparedRecording {
 
 PreparationStatus PrepareRecording(const std::filesystem::path& source, const PreparationOptions& options,
                                    PreparedRecording& out);
+
+// Receives the samples of a recording block by block; returns false to stop the decoding.
+using SampleBlockSink = std::function<bool(std::span<const std::int16_t> samples)>;
+
+// Decodes the whole recording as mono 16-bit samples at `rate`, handing each
+// block to `sink` as soon as it is ready: for a waveform of hours of sound.
+PreparationStatus DecodeWhole(const std::filesystem::path& source, int rate, const SampleBlockSink& sink);
 
 }  // namespace quorbin::decode

@@ -10,7 +10,12 @@ namespace quorbin::decode {
 using PrepareRecordingFunction = PreparationStatus (*)(const std::filesystem::path& source,
                                                        const PreparationOptions& options, PreparedRecording& out);
 
+// The whole recording, block by block (see DecodeWhole).
+using DecodeWholeFunction = PreparationStatus (*)(const std::filesystem::path& source, int rate,
+                                                  const SampleBlockSink& sink);
+
 inline constexpr const char* kModuleFileName = "quorbin-decoders.so";
 inline constexpr const char* kModuleEntry = "quorbin_prepare_recording";
+inline constexpr const char* kWholeEntry = "quorbin_decode_whole";
 
 }  // namespace quorbin::decode

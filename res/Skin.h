@@ -25,6 +25,11 @@ enum class SkinBitmap {
     TitleLabel = 148,
     DropSpace = 150,  // two frames: plain, lit under the pointer
     AboutButton = 156,
+    EditorBackground = 160,  // the ringtone editor's window
+    OpenButton = 161,
+    PlayButton = 162,
+    StopButton = 163,
+    NextButton = 164,
 };
 
 // Every skin bitmap, in number order.
@@ -32,7 +37,8 @@ constexpr SkinBitmap kSkinBitmaps[] = {
     SkinBitmap::AboutLogo,      SkinBitmap::Background,      SkinBitmap::CancelButton, SkinBitmap::CautionPanel,
     SkinBitmap::ProtectionBox,  SkinBitmap::ClearButton,     SkinBitmap::CloseButton,  SkinBitmap::CompletedPanel,
     SkinBitmap::CopyrightLabel, SkinBitmap::ProtectionLabel, SkinBitmap::OkButton,     SkinBitmap::PowerButton,
-    SkinBitmap::TitleLabel,     SkinBitmap::DropSpace,       SkinBitmap::AboutButton,
+    SkinBitmap::TitleLabel,     SkinBitmap::DropSpace,       SkinBitmap::AboutButton,  SkinBitmap::EditorBackground,
+    SkinBitmap::OpenButton,     SkinBitmap::PlayButton,      SkinBitmap::StopButton,   SkinBitmap::NextButton,
 };
 
 constexpr int SkinNumber(SkinBitmap bitmap)
@@ -77,5 +83,34 @@ constexpr SkinArea kTitleField{77, 23, 115, 14};
 constexpr SkinArea kCopyrightField{77, 43, 115, 14};
 constexpr SkinPoint kProtectionBox{121, 63};
 }  // namespace skin_place
+
+// Where the ringtone editor puts its parts on its own, larger background.
+namespace editor_place {
+constexpr SkinArea kWindow{0, 0, 420, 250};
+constexpr SkinArea kDragStrip{0, 0, 420, 20};
+constexpr SkinArea kFileName{8, 23, 300, 14};
+constexpr SkinArea kLength{310, 23, 102, 14};  // the recording's length, right-aligned
+// The waveform inside its dark well; one pixel of its width is a tenth of its time span.
+constexpr SkinArea kWave{10, 42, 400, 88};
+constexpr SkinArea kStatus{8, 133, 404, 13};  // notes: decoding, sound, failures
+// The value fields lie on white wells; each label takes the kLabelWidth pixels left of its field.
+constexpr int kLabelWidth = 70;
+constexpr SkinArea kStartField{80, 153, 76, 14};
+constexpr SkinArea kLengthField{288, 153, 76, 14};
+constexpr SkinArea kFadeInField{80, 172, 76, 14};
+constexpr SkinArea kFadeOutField{288, 172, 76, 14};
+constexpr SkinArea kRateField{80, 191, 76, 14};
+constexpr SkinArea kQualityField{288, 191, 76, 14};
+constexpr SkinArea kFields[] = {kStartField, kLengthField, kFadeInField, kFadeOutField, kRateField, kQualityField};
+constexpr SkinArea kControlPanel{4, 148, 412, 79};  // the darker plate under the labels and fields
+constexpr SkinPoint kNormalizeBox{80, 211};
+constexpr SkinArea kNormalizeLabel{8, 210, 70, 15};
+// The push buttons along the bottom edge, the Power button in the corner.
+constexpr SkinPoint kOpenButton{6, 232};
+constexpr SkinPoint kPlayButton{68, 232};
+constexpr SkinPoint kNextButton{130, 232};
+constexpr SkinPoint kCloseButton{192, 232};
+constexpr SkinPoint kPowerButton{392, 222};
+}  // namespace editor_place
 
 }  // namespace quorbin

@@ -9,6 +9,7 @@
 
 #include "ConversionTestSupport.h"
 #include "audio/SampleEdit.h"
+#include "audio/TimeText.h"
 #include "audio/WaveWriter.h"
 #include "cli/CommandLine.h"
 #include "cli/ConvertCommand.h"
@@ -288,9 +289,15 @@ TEST(SelectionOptions, TimesInSecondsOrMinutes)
 {
     for (const auto& [text, seconds] : std::vector<std::pair<const char*, double>>{
              {"12.5", 12.5}, {"0:42", 42}, {"1:02.250", 62.25}, {"1:00:01", 3601}})
-        EXPECT_DOUBLE_EQ(cli::ParseTime(text).value_or(-1), seconds) << text;
+        EXPECT_DOUBLE_EQ(ParseTime(text).value_or(-1), seconds) << text;
     for (const char* bad : {"", "1:", ":5", "1:60", "1e3", "abc", "1:2:3:4"})
-        EXPECT_FALSE(cli::ParseTime(bad)) << bad;
+        EXPECT_FALSE(ParseTime(bad)) << bad;
+    // As the editor shows them: tenths, rounded; read back to the tenth.
+    for (const auto& [seconds, text] : std::vector<std::pair<double, const char*>>{
+             {0, "0:00.0"}, {16.38175, "0:16.4"}, {59.96, "1:00.0"}, {754.04, "12:34.0"}, {3723.45, "1:02:03.5"}}) {
+        EXPECT_EQ(FormatTime(seconds), text) << seconds;
+        EXPECT_NEAR(ParseTime(text).value_or(-1), seconds, 0.05) << text;
+    }
 }
 
 }  // namespace

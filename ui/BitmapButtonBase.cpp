@@ -56,15 +56,10 @@ bool BitmapButtonBase::event(QEvent* event)
 
 void BitmapButtonBase::PaintFocusFrame()
 {
-    // Dots over a white line, so the frame shows on any colour of the skin.
     QPainter painter(this);
     if (!m_shape.isEmpty())
         painter.setClipRegion(m_shape);
-    const QRect frame = rect().adjusted(2, 2, -3, -3);
-    painter.setPen(QPen(Qt::white, 1));
-    painter.drawRect(frame);
-    painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
-    painter.drawRect(frame);
+    DrawFocusFrame(painter, rect().adjusted(2, 2, -3, -3));
 }
 
 }  // namespace quorbin

@@ -103,4 +103,13 @@ QRegion ShapeFromBitmap(const QImage& source, int frameCount)
     return shape;
 }
 
+void DrawFocusFrame(QPainter& painter, const QRect& frame)
+{
+    painter.setPen(QPen(Qt::white, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(frame);
+    painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+    painter.drawRect(frame);
+}
+
 }  // namespace quorbin

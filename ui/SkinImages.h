@@ -35,6 +35,10 @@ QImage LoadSkinPicture(SkinBitmap bitmap, qreal devicePixelRatio);
 // top-left corner at `at`, as sharp as the painter's device allows.
 void DrawSkinBitmap(QPainter& painter, QPoint at, SkinBitmap bitmap, int frame = 0, int frameCount = 1);
 
+// The keyboard focus frame of the skinned controls: dots over a white line, so
+// that it shows on any colour of the skin.
+void DrawFocusFrame(QPainter& painter, const QRect& frame);
+
 // Makes LoadSkinBitmap(bitmap) return `image` instead of the compiled-in
 // bitmap (tests, previews); a null image removes the replacement.
 void SetSkinBitmapOverride(SkinBitmap bitmap, const QImage& image);

@@ -31,7 +31,8 @@ bool DragStrip::Contains(QPoint windowPoint)
 bool DragStrip::Press(QWidget* window, QMouseEvent* event)
 {
     const QPoint point = event->position().toPoint();
-    if (event->button() != Qt::LeftButton || !Contains(point))
+    const bool inside = m_area.isEmpty() ? Contains(point) : m_area.contains(point);
+    if (event->button() != Qt::LeftButton || !inside)
         return false;
     window->grabMouse();
     m_dragOrigin = point;
@@ -78,10 +79,17 @@ ScreenRect SkinnedWindow::PlacedRect() const
     return ScreenRect::At(m_placement, size());
 }
 
+void SkinnedWindow::SetBackground(SkinBitmap bitmap, SkinArea window, SkinArea dragStrip)
+{
+    m_background = bitmap;
+    m_windowSize = ToQRect(window).size();
+    m_drag.SetArea(ToQRect(dragStrip));
+}
+
 void SkinnedWindow::ResizeToBackground()
 {
-    const QImage background = LoadSkinBitmap(SkinBitmap::Background);
-    resize(background.isNull() ? ToQRect(skin_place::kWindow).size() : background.size());
+    const QImage background = LoadSkinBitmap(m_background);
+    resize(background.isNull() ? m_windowSize : background.size());
 }
 
 PushBitmapButton* SkinnedWindow::AddPushButton(SkinBitmap bitmap, SkinPoint place, const QString& accessibleName)
@@ -103,11 +111,11 @@ PushBitmapButton* SkinnedWindow::AddPowerButton()
 
 void SkinnedWindow::PaintBackground(QPainter& painter)
 {
-    const QImage background = LoadSkinBitmap(SkinBitmap::Background);
+    const QImage background = LoadSkinBitmap(m_background);
     if (background.isNull())
         painter.fillRect(rect(), palette().window());
     else
-        DrawSkinBitmap(painter, QPoint(0, 0), SkinBitmap::Background);
+        DrawSkinBitmap(painter, QPoint(0, 0), m_background);
 }
 
 void SkinnedWindow::paintEvent(QPaintEvent*)

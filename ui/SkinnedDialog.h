@@ -25,7 +25,10 @@ struct ScreenRect {
 // Moves a window by its top strip; used by the dialogs and the main window.
 class DragStrip {
 public:
+    // Whether `windowPoint` lies in the strip of the 210 x 100 windows.
     static bool Contains(QPoint windowPoint);
+    // The strip of a window of another size.
+    void SetArea(const QRect& area) { m_area = area; }
     // Each returns true when it handled the event.
     bool Press(QWidget* window, QMouseEvent* event);
     bool Move(QWidget* window, QMouseEvent* event);
@@ -34,6 +37,9 @@ public:
 
     QPoint m_dragOrigin;
     bool m_dragging = false;
+
+private:
+    QRect m_area;  // empty: that of the 210 x 100 windows
 };
 
 // The base of the main window and the dialogs: it paints the skin, moves the
@@ -57,7 +63,10 @@ public:
 protected:
     SkinnedWindow(QWidget* parent, Qt::WindowFlags flags, const Language& language);
 
-    // Resizes to the background bitmap (210 x 100 without one).
+    // Paints `bitmap` (the size of `window`) as the background instead of the
+    // 210 x 100 one, with the drag strip along its top in `dragStrip`.
+    void SetBackground(SkinBitmap bitmap, SkinArea window, SkinArea dragStrip);
+    // Resizes to the background bitmap (to the window's size without one).
     void ResizeToBackground();
     // Puts a skinned push button at `place`, raised to the top.
     PushBitmapButton* AddPushButton(SkinBitmap bitmap, SkinPoint place, const QString& accessibleName = {});
@@ -80,6 +89,8 @@ protected:
 private:
     QPoint m_placement;
     Language m_language;
+    SkinBitmap m_background = SkinBitmap::Background;
+    QSize m_windowSize{skin_place::kWindow.width, skin_place::kWindow.height};
 };
 
 class SkinnedDialog : public SkinnedWindow {

@@ -12,11 +12,16 @@ using namespace colours;
 constexpr int kWindowWidth = 210, kWindowHeight = 100;
 constexpr int kBandHeight = 19;  // rows 0..18 dark band, row 19 its bright edge
 
-QColor BackgroundAt(int y)
+// The dark band with its bright edge, then blue growing lighter toward the bottom
+// edge at `height` - 1; the lower part keeps its proportions in taller windows.
+QColor BackgroundAt(int y, int height)
 {
-    static const QVector<QPair<int, QColor>> stops{
-        {0, QColor(8, 30, 74)},     {18, QColor(20, 58, 128)},   {19, QColor(78, 164, 226)}, {20, QColor(24, 76, 164)},
-        {44, QColor(40, 102, 188)}, {60, QColor(116, 172, 228)}, {99, QColor(212, 234, 252)}};
+    const int bottom = height - 1;
+    const auto lower = [bottom](int y100) { return 20 + (y100 - 20) * (bottom - 20) / (99 - 20); };
+    const QVector<QPair<int, QColor>> stops{
+        {0, QColor(8, 30, 74)},         {18, QColor(20, 58, 128)},         {19, QColor(78, 164, 226)},
+        {20, QColor(24, 76, 164)},      {lower(44), QColor(40, 102, 188)}, {lower(60), QColor(116, 172, 228)},
+        {bottom, QColor(212, 234, 252)}};
     return GradientAt(stops, y);
 }
 
@@ -32,31 +37,37 @@ void DrawMakerMark(QPainter& p)
               Qt::AlignLeft);
 }
 
-void DrawProductName(QPainter& p)
+void DrawProductName(QPainter& p, int windowWidth)
 {
     const QFont font = SkinFont(15, true);
     const QFontMetrics metrics(font);
     const QString rest = QStringLiteral("uorbin");
-    const int right = kWindowWidth - 7;
+    const int right = windowWidth - 7;
     const int restLeft = right + 1 - metrics.horizontalAdvance(rest);
     const int qLeft = restLeft - metrics.horizontalAdvance(QLatin1Char('Q'));
-    const QRect band(0, 0, kWindowWidth, kBandHeight);
+    const QRect band(0, 0, windowWidth, kBandHeight);
     DrawLabel(p, band.adjusted(qLeft, 0, 0, 0), QStringLiteral("Q"), font, kCyan, Qt::AlignLeft);
     DrawLabel(p, band.adjusted(restLeft, 0, 0, 0), rest, font, QColor(255, 255, 255), Qt::AlignLeft);
 }
 
-QImage Background(int scale)
+// The gradient with the maker's mark and the product's name in its band.
+QImage WindowBackground(int width, int height, int scale)
 {
-    QImage gradient(kWindowWidth, kWindowHeight, QImage::Format_RGB32);
-    for (int y = 0; y < kWindowHeight; ++y)
-        for (int x = 0; x < kWindowWidth; ++x)
-            gradient.setPixel(x, y, BackgroundAt(y).rgb());
+    QImage gradient(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            gradient.setPixel(x, y, BackgroundAt(y, height).rgb());
     QImage image = Upscaled(gradient, scale);
     QPainter p;
     BeginContent(p, image);
     DrawMakerMark(p);
-    DrawProductName(p);
+    DrawProductName(p, width);
     return image;
+}
+
+QImage Background(int scale)
+{
+    return WindowBackground(kWindowWidth, kWindowHeight, scale);
 }
 
 // ---- push buttons: light-blue plates with cut corners -------------------------
@@ -356,6 +367,48 @@ QImage AboutLogo(const QImage& background)
     return logo;
 }
 
+// ---- the ringtone editor's window ---------------------------------------------------
+
+QRect ToRect(quorbin::SkinArea area)
+{
+    return QRect(area.x, area.y, area.width, area.height);
+}
+
+// A white well for a value field, with a navy rim and a shaded top-left edge.
+void DrawFieldWell(QPainter& p, const QRect& field)
+{
+    p.fillRect(field.adjusted(-2, -2, 2, 2), QColor(20, 62, 128));
+    p.fillRect(field.adjusted(-1, -1, 1, 1), QColor(255, 255, 255));
+    p.fillRect(QRect(field.left() - 1, field.top() - 1, field.width() + 2, 1), QColor(214, 224, 236));
+    p.fillRect(QRect(field.left() - 1, field.top() - 1, 1, field.height() + 2), QColor(214, 224, 236));
+}
+
+// The dark well the waveform is drawn in: a navy rim, a bevel and a black-blue floor.
+void DrawWaveWell(QPainter& p, const QRect& wave)
+{
+    p.fillRect(wave.adjusted(-2, -2, 2, 2), QColor(6, 20, 46));
+    p.fillRect(QRect(wave.left() - 2, wave.bottom() + 2, wave.width() + 4, 1), QColor(120, 180, 236));
+    p.fillRect(QRect(wave.right() + 2, wave.top() - 2, 1, wave.height() + 5), QColor(120, 180, 236));
+    p.fillRect(wave.adjusted(-1, -1, 1, 1), QColor(14, 40, 88));
+    p.fillRect(wave, QColor(4, 14, 34));
+}
+
+QImage EditorBackground(int scale)
+{
+    namespace place = quorbin::editor_place;
+    QImage image = WindowBackground(place::kWindow.width, place::kWindow.height, scale);
+    QPainter p;
+    BeginContent(p, image);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(6, 22, 60, 130));
+    p.drawRoundedRect(QRectF(ToRect(place::kControlPanel)), 5, 5);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    DrawWaveWell(p, ToRect(place::kWave));
+    for (const quorbin::SkinArea& field : place::kFields)
+        DrawFieldWell(p, ToRect(field));
+    return image;
+}
+
 }  // namespace
 
 namespace {
@@ -383,6 +436,11 @@ QImage Draw(SkinBitmap bitmap, const QImage& background, int scale)
         return FieldStrip(background, quorbin::skin_place::kTitleLabel, QStringLiteral("title"));
     case SkinBitmap::DropSpace: return StackFrames({DropFrame(false, scale), DropFrame(true, scale)});
     case SkinBitmap::AboutButton: return PushButton(QStringLiteral("about"), scale);
+    case SkinBitmap::EditorBackground: return EditorBackground(scale);
+    case SkinBitmap::OpenButton: return PushButton(QStringLiteral("open"), scale);
+    case SkinBitmap::PlayButton: return PushButton(QStringLiteral("play"), scale);
+    case SkinBitmap::StopButton: return PushButton(QStringLiteral("stop"), scale);
+    case SkinBitmap::NextButton: return PushButton(QStringLiteral("next"), scale);
     }
     return {};
 }
