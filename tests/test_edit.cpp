@@ -294,7 +294,7 @@ TEST(SelectionOptions, TimesInSecondsOrMinutes)
         EXPECT_FALSE(ParseTime(bad)) << bad;
     // As the editor shows them: tenths, rounded; read back to the tenth.
     for (const auto& [seconds, text] : std::vector<std::pair<double, const char*>>{
-             {0, "0:00.0"}, {16.38175, "0:16.4"}, {59.96, "1:00.0"}, {754.04, "12:34.0"}, {3723.45, "1:02:03.5"}}) {
+             {0, "0:00.0"}, {16.38175, "0:16.4"}, {59.96, "1:00.0"}, {754.04, "12:34.0"}, {3723.46, "1:02:03.5"}}) {
         EXPECT_EQ(FormatTime(seconds), text) << seconds;
         EXPECT_NEAR(ParseTime(text).value_or(-1), seconds, 0.05) << text;
     }

@@ -106,7 +106,9 @@ const SkinEntry kSkin[] = {
     {Bitmap::CopyrightLabel, 210, 17, 1, {}},    {Bitmap::ProtectionLabel, 106, 12, 1, {}},
     {Bitmap::OkButton, 51, 26, 2, kYellow},      {Bitmap::PowerButton, 28, 56, 2, kRed},
     {Bitmap::TitleLabel, 210, 17, 1, {}},        {Bitmap::DropSpace, 210, 120, 2, kYellow},
-    {Bitmap::AboutButton, 51, 26, 2, kYellow},
+    {Bitmap::AboutButton, 51, 26, 2, kYellow},   {Bitmap::EditorBackground, 420, 250, 1, {}},
+    {Bitmap::OpenButton, 51, 26, 2, kYellow},    {Bitmap::PlayButton, 51, 26, 2, kYellow},
+    {Bitmap::StopButton, 51, 26, 2, kYellow},    {Bitmap::NextButton, 51, 26, 2, kYellow},
 };
 
 std::string SkinPath(Bitmap bitmap, int scale = 1)
@@ -342,6 +344,19 @@ TEST(SkinLayout, EditFieldsLieOnTheWhiteOfTheirStrips)
                     << quorbin::SkinNumber(number) << " at " << x << "," << y;
         EXPECT_NE(strip.At(10, 8), (Rgb{255, 255, 255}))
             << quorbin::SkinNumber(number) << ": the label side is not white";
+    }
+}
+
+TEST(SkinLayout, EditorFieldsLieOnWhiteWellsAndTheirLabelsBesideThem)
+{
+    const Bmp background = ReadBmp(SkinPath(Bitmap::EditorBackground));
+    ASSERT_TRUE(background.complete);
+    for (const quorbin::SkinArea& field : quorbin::editor_place::kFields) {
+        for (int y = field.y; y < field.y + field.height; ++y)
+            for (int x = field.x; x < field.x + field.width; ++x)
+                ASSERT_EQ(background.At(x, y), (Rgb{255, 255, 255})) << "field at " << x << "," << y;
+        const int labelX = field.x - quorbin::editor_place::kLabelWidth;
+        EXPECT_NE(background.At(labelX, field.y + field.height / 2), (Rgb{255, 255, 255})) << "label at " << labelX;
     }
 }
 

@@ -156,19 +156,23 @@ void WaveformView::mousePressEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton || m_span <= 0)
         return QWidget::mousePressEvent(event);
     const double x = event->position().x(), at = TimeAt(x);
+    m_pressX = x;
+    m_moved = false;
     m_drag = DragAt(x);
-    m_grabOffset = at - m_start;
     if (m_drag == Drag::None) {
         emit StartPicked(at);
         m_drag = Drag::Selection;
-        m_grabOffset = at - m_start;
     }
+    m_grabOffset = at - m_start;
     UpdateCursor(x);
 }
 
 void WaveformView::mouseMoveEvent(QMouseEvent* event)
 {
     const double x = event->position().x(), at = TimeAt(x);
+    m_moved = m_moved || std::abs(x - m_pressX) > kEdgeGrip;
+    if (!m_moved)
+        return UpdateCursor(x);
     switch (m_drag) {
     case Drag::Selection: emit SelectionDragged(at - m_grabOffset); break;
     case Drag::StartEdge: emit StartEdgeDragged(at); break;
@@ -180,8 +184,12 @@ void WaveformView::mouseMoveEvent(QMouseEvent* event)
 
 void WaveformView::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton)
-        m_drag = Drag::None;
+    if (event->button() != Qt::LeftButton)
+        return;
+    // A click inside the selection moves its start there too.
+    if (m_drag == Drag::Selection && !m_moved && m_grabOffset > 0)
+        emit StartPicked(TimeAt(event->position().x()));
+    m_drag = Drag::None;
     UpdateCursor(event->position().x());
 }
 

@@ -30,7 +30,7 @@ public:
     double XAt(double seconds) const;
 
 signals:
-    // A press outside the selection: its start goes there.
+    // A press outside the selection, or a click inside it: its start goes there.
     void StartPicked(double seconds);
     // A drag of the selection (or on from a press outside it): where its start goes.
     void SelectionDragged(double start);
@@ -60,6 +60,8 @@ private:
     int m_busyPhase = 0;
     Drag m_drag = Drag::None;
     double m_grabOffset = 0;  // from the selection's start to where it was taken
+    double m_pressX = 0;
+    bool m_moved = false;  // further than a grip's width since the press
 };
 
 }  // namespace quorbin
