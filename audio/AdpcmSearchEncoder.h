@@ -4,25 +4,26 @@
 // sample's code from that sample alone, this encoder searches for the codes
 // whose decoded sound is closest to the recording (least total squared error).
 //
-// The search follows the decoder's state (predictor, step) sample by sample.
-// From each kept state it tries the codes whose sign points towards the
-// sample: the best of magnitudes 0-3 (they lead to the same next step) and
-// each of magnitudes 4-7. Of all the states reached that share a step, only
-// the one with the least error so far is kept, and of those the `width` with
-// the least error so far plus the least error the next sample can have from
-// them go on. At the end the path of the state with the least error is read back.
-// The result is never worse than adpcm_encode: when the plain encoder's error
-// is not larger, its codes are returned.
+// The search follows the decoder's state (predictor, step) sample by sample,
+// as a trellis: from each kept state it tries the codes that land next to the
+// sample and those that widen or narrow the step, ranks each new state by its
+// error so far plus the least error the next sample can have from it, and
+// keeps the `width` best ranked, only one among those with nearly the same
+// step and predictor (paths that reach the same state merge). Each kept
+// state carries the exact squared error of its whole path; at the end the
+// path of the least is read back. The result is never worse than
+// adpcm_encode: when the plain encoder's error is not larger, its codes are
+// returned.
 #include <cstdint>
 
 namespace quorbin {
 
-constexpr std::uint32_t kAdpcmSearchWidth = 8;  // the width the high quality uses
+constexpr std::uint32_t kAdpcmSearchWidth = 64;  // the width the high quality uses
 constexpr std::uint32_t kAdpcmMaxSearchWidth = 1024;
 
 // The contract of adpcm_encode; `width` (1 to kAdpcmMaxSearchWidth, larger
 // values are lowered to it) is how many decoder states the search keeps per
-// sample. Time grows with width; memory is 2 * width bytes per sample.
+// sample. Time grows with width; memory is about 4 KiB per unit of width.
 std::int32_t adpcm_encode_search(const std::uint8_t* samples, std::uint32_t sampleBytes, std::uint8_t* output,
                                  std::uint32_t* ioLength, std::uint32_t width = kAdpcmSearchWidth);
 

@@ -68,7 +68,7 @@ BENCHMARK_CAPTURE(RoundTripQuality, tone_1000, [] { return signals::Tone(1000, 1
 BENCHMARK_CAPTURE(RoundTripQuality, tone_1000_quiet, [] { return signals::Tone(1000, 1, kRate, kSeconds, 500); });
 BENCHMARK(DecodeLongestTrack);
 
-#define QUORBIN_SEARCH_WIDTHS ->Arg(1)->Arg(4)->Arg(8)->Arg(16)->Arg(32)->Arg(64)->Unit(benchmark::kMillisecond)
+#define QUORBIN_SEARCH_WIDTHS ->Arg(8)->Arg(16)->Arg(32)->Arg(64)->Arg(128)->Unit(benchmark::kMillisecond)
 BENCHMARK_CAPTURE(SearchQuality, speech_like, [](double s) { return signals::SpeechLike(kRate, s); })
 QUORBIN_SEARCH_WIDTHS;
 BENCHMARK_CAPTURE(SearchQuality, tone_440_harmonics, [](double s) { return signals::Tone(440, 4, kRate, s); })

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -234,21 +236,27 @@ TEST(AdpcmEncode, MatchesHelpersOnVariedSignals)
 
 // ---- The searching encoder ------------------------------------------------------
 
-// The decoder as the handset runs it, from the description in AdpcmEncoder.h
-// alone: low half first, step/8 plus step/4, step/2, step for bits 0-2.
-std::vector<std::int16_t> ModelDecode(const Bytes& coded)
+// One step of the decoder as the handset runs it, from the description in
+// AdpcmEncoder.h alone: step/8 plus step/4, step/2, step for bits 0-2.
+void ModelStep(int nibble, std::int32_t& predictor, std::int32_t& step)
 {
     constexpr int kFactor[8] = {230, 230, 230, 230, 307, 409, 512, 614};
+    const int magnitude = nibble & 7;
+    const std::int32_t delta =
+        step / 8 + (magnitude & 1 ? step / 4 : 0) + (magnitude & 2 ? step / 2 : 0) + (magnitude & 4 ? step : 0);
+    predictor = std::clamp(nibble & 8 ? predictor - delta : predictor + delta, -32768, 32767);
+    step = std::clamp(step * kFactor[magnitude] / 256, 127, 24576);
+}
+
+// The decoder as the handset runs it: low half first.
+std::vector<std::int16_t> ModelDecode(const Bytes& coded)
+{
     std::int32_t predictor = 0;
     std::int32_t step = 127;
     std::vector<std::int16_t> decoded;
     for (const std::uint8_t byte : coded) {
         for (const int nibble : {byte & 15, byte >> 4}) {
-            const int magnitude = nibble & 7;
-            const std::int32_t delta =
-                step / 8 + (magnitude & 1 ? step / 4 : 0) + (magnitude & 2 ? step / 2 : 0) + (magnitude & 4 ? step : 0);
-            predictor = std::clamp(nibble & 8 ? predictor - delta : predictor + delta, -32768, 32767);
-            step = std::clamp(step * kFactor[magnitude] / 256, 127, 24576);
+            ModelStep(nibble, predictor, step);
             decoded.push_back(static_cast<std::int16_t>(predictor));
         }
     }
@@ -308,6 +316,59 @@ TEST(AdpcmSearch, NeverWorseThanStandardAndDecodesAsTheModel)
             EXPECT_EQ(adpcm_decode(high), model);
             EXPECT_LE(SquaredError(samples, high), SquaredError(samples, standard)) << samples.size() << " " << width;
         }
+    }
+}
+
+// The least squared error any code sequence reaches on `samples`, or
+// `below` if none is lower: every sequence is tried, depth first, and left as
+// soon as its error reaches the lowest found.
+double BestPossibleError(const std::vector<std::int16_t>& samples, double below)
+{
+    double lowest = below;
+    const auto tryFrom = [&](const auto& self, std::size_t i, std::int32_t predictor, std::int32_t step,
+                             double error) -> void {
+        if (error >= lowest)
+            return;
+        if (i == samples.size()) {
+            lowest = error;
+            return;
+        }
+        for (int nibble = 0; nibble < 16; ++nibble) {
+            std::int32_t p = predictor;
+            std::int32_t s = step;
+            ModelStep(nibble, p, s);
+            self(self, i + 1, p, s, error + std::pow(samples[i] - p, 2.0));
+        }
+    };
+    tryFrom(tryFrom, 0, 0, 127, 0.0);
+    return lowest;
+}
+
+// On signals of one to six samples every code sequence can be tried: the
+// search finds the best nearly always (97 % of these), and its error stays
+// within 1 % of the best in geometric mean (0.4 %; (error + 1) / (best + 1),
+// as the best may be 0).
+TEST(AdpcmSearch, NearlyAlwaysFindsTheBestCodesOnShortSignals)
+{
+    constexpr int kSignals = 300;
+    for (const std::uint32_t width : {kAdpcmSearchWidth, kAdpcmMaxSearchWidth}) {
+        std::mt19937 random(24);
+        int foundBest = 0;
+        double logExcess = 0;
+        for (int n = 0; n < kSignals; ++n) {
+            const int peak = 1 << std::uniform_int_distribution<int>(0, 15)(random);
+            std::uniform_int_distribution<int> value(-peak, std::min(peak, 32767));
+            std::vector<std::int16_t> samples(1 + n % 6);
+            for (auto& sample : samples)
+                sample = static_cast<std::int16_t>(value(random));
+            const double high = SquaredError(samples, EncodeSearch(samples, width));
+            const double best = BestPossibleError(samples, high + 1);
+            ASSERT_LE(best, high) << "the search cannot beat every sequence";
+            foundBest += best == high;
+            logExcess += std::log((high + 1) / (best + 1));
+        }
+        EXPECT_GE(foundBest, kSignals * 9 / 10) << width;
+        EXPECT_LE(std::exp(logExcess / kSignals), 1.01) << width;
     }
 }
 
