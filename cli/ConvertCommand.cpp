@@ -459,7 +459,7 @@ Subcommand ConvertSubcommand()
            "With --preview, the sound as the melody file holds it is also written beside\n"
            "the melody file as NAME.preview.wav (see \"decode\"); the melody file is only read.\n\n"
            "--quality high searches for the codes whose decoded sound is closest to the\n"
-           "recording (2 to 6 dB less noise, about a fifth of a second per full file); the\n"
+           "recording (1 to 4 dB less noise, about a third of a second per full file); the\n"
            "file format is the same. The default, standard, is the window program's coding.\n\n"
            "Each file gives one line \"FILE: message\"; with several files a last line on\n"
            "standard error counts them.\n"
