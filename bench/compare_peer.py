@@ -51,81 +51,51 @@ def sox(*arguments):
     return run(["sox", "-R", "-D", *arguments])
 
 
-def sox_synth(path, seconds, *effects):
+def synth(work, name, seconds, *effects):
+    """Makes work/NAME.wav with sox's synth; returns its path."""
+    path = os.path.join(work, name + ".wav")
     sox("-n", "-r", str(SOURCE_RATE), "-b", "16", "-c", "1", path, "synth", str(seconds), *effects)
+    return path
 
 
-def concatenate(path, parts, *effects):
+def joined(work, name, parts, *effects):
+    """Makes work/NAME.wav of the recordings `parts` one after the other; returns its path."""
+    path = os.path.join(work, name + ".wav")
     sox(*parts, path, *effects)
+    return path
 
 
 def make_speech(work, name, voice, speed):
     spoken = os.path.join(work, name + "_spoken.wav")
     run(["espeak-ng", "-v", VOICES[voice], "-s", str(speed), "-w", spoken, TEXT])
-    path = os.path.join(work, name + ".wav")
-    sox(spoken, "-r", str(SOURCE_RATE), path)
-    return path
+    return joined(work, name, [spoken], "rate", str(SOURCE_RATE))
 
 
 def make_chords(work):
-    parts = []
-    for i, chord in enumerate((("C3", "E3", "G3", "C4"), ("F3", "A3", "C4", "F4"),
-                               ("G3", "B3", "D4", "G4"), ("A3", "C4", "E4", "A4"))):
-        part = os.path.join(work, f"chord{i}.wav")
-        voices = [w for note in chord for w in ("pluck", note)]
-        sox_synth(part, 1.2, *voices, "remix", "-", "fade", "0", "1.2", "0.3")
-        parts.append(part)
-    path = os.path.join(work, "chords.wav")
-    concatenate(path, parts)
-    return path
+    chords = (("C3", "E3", "G3", "C4"), ("F3", "A3", "C4", "F4"), ("G3", "B3", "D4", "G4"), ("A3", "C4", "E4", "A4"))
+    return joined(work, "chords", [
+        synth(work, f"chord{i}", 1.2, *[w for note in chord for w in ("pluck", note)],
+              "remix", "-", "fade", "0", "1.2", "0.3")
+        for i, chord in enumerate(chords)])
 
 
 def make_piano(work):
-    parts = []
-    for i, note in enumerate(("C4", "E4", "G4", "C5", "G4", "E4")):
-        part = os.path.join(work, f"piano{i}.wav")
-        # A struck string: a few partials, brighter at the start, dying away.
-        sox_synth(part, 0.7, "sine", note, "sine", f"{note}+12", "sine", f"{note}+19", "sine", f"{note}+24",
-                  "remix", "1v0.6,2v0.25,3v0.1,4v0.05", "fade", "l", "0.003", "0.7", "0.65")
-        parts.append(part)
-    path = os.path.join(work, "piano.wav")
-    concatenate(path, parts)
-    return path
+    # Struck strings: a few partials, the higher ones weaker, dying away.
+    return joined(work, "piano", [
+        synth(work, f"piano{i}", 0.7, "sine", note, "sine", f"{note}+12", "sine", f"{note}+19", "sine", f"{note}+24",
+              "remix", "1v0.6,2v0.25,3v0.1,4v0.05", "fade", "l", "0.003", "0.7", "0.65")
+        for i, note in enumerate(("C4", "E4", "G4", "C5", "G4", "E4"))])
 
 
 def make_drums(work):
-    thump = os.path.join(work, "thump.wav")
-    noise = os.path.join(work, "noise.wav")
-    hit = os.path.join(work, "hit.wav")
-    sox_synth(thump, 0.4, "sine", "120:45", "fade", "l", "0", "0.4", "0.38")
-    sox_synth(noise, 0.4, "pinknoise", "fade", "l", "0", "0.4", "0.39", "vol", "0.5")
-    sox("-m", thump, noise, hit)
-    path = os.path.join(work, "drums.wav")
-    sox(hit, path, "repeat", "9")
-    return path
-
-
-def make_pure(work):
-    path = os.path.join(work, "pure.wav")
-    sox_synth(path, 4, "sine", "1000")
-    return path
-
-
-def make_harmonic(work):
-    path = os.path.join(work, "harmonic.wav")
-    freqs = [f for h in range(1, 7) for f in ("sine", str(220 * h))]
-    sox_synth(path, 4, *freqs, "remix", ",".join(f"{h}v{1 / h:.3f}" for h in range(1, 7)))
-    return path
-
-
-def make_sweep(work):
-    path = os.path.join(work, "sweep.wav")
-    sox_synth(path, 5, "sine", "100/3800")
-    return path
+    thump = synth(work, "thump", 0.4, "sine", "120:45", "fade", "l", "0", "0.4", "0.38")
+    noise = synth(work, "noise", 0.4, "pinknoise", "fade", "l", "0", "0.4", "0.39", "vol", "0.5")
+    return joined(work, "drums", [joined(work, "hit", ["-m", thump, noise])], "repeat", "9")
 
 
 def make_recordings(work):
     """Returns [(name, path at the source rate)]."""
+    harmonics = range(1, 7)
     recordings = [
         ("speech, voice a, 130 wpm", make_speech(work, "speech_a130", "a", 130)),
         ("speech, voice a, 230 wpm", make_speech(work, "speech_a230", "a", 230)),
@@ -134,18 +104,15 @@ def make_recordings(work):
         ("plucked chords", make_chords(work)),
         ("piano-like notes", make_piano(work)),
         ("drum-like bursts", make_drums(work)),
-        ("1000 Hz tone", make_pure(work)),
-        ("220 Hz tone, 6 harmonics", make_harmonic(work)),
-        ("sweep 100-3800 Hz", make_sweep(work)),
+        ("1000 Hz tone", synth(work, "pure", 4, "sine", "1000")),
+        ("220 Hz tone, 6 harmonics",
+         synth(work, "harmonic", 4, *[w for h in harmonics for w in ("sine", str(220 * h))],
+               "remix", ",".join(f"{h}v{1 / h:.3f}" for h in harmonics))),
+        ("sweep 100-3800 Hz", synth(work, "sweep", 5, "sine", "100/3800")),
     ]
     # A full file at 8000 Hz: the first 1.64 s of each.
-    pieces = []
-    for i, (_, path) in enumerate(recordings):
-        pieces.append(os.path.join(work, f"piece{i}.wav"))
-        sox(path, pieces[-1], "trim", "0", "1.64")
-    mix = os.path.join(work, "mix.wav")
-    concatenate(mix, pieces)
-    recordings.append(("all of them, a full file", mix))
+    pieces = [joined(work, f"piece{i}", [path], "trim", "0", "1.64") for i, (_, path) in enumerate(recordings)]
+    recordings.append(("all of them, a full file", joined(work, "mix", pieces)))
     return recordings
 
 
