@@ -23,7 +23,7 @@ constexpr std::uint32_t kCommitDelay = 1024;
 constexpr std::uint32_t kRankSteps = 128;
 
 // How a code is tried: its magnitude and whether its sign points away from
-// the sample, towards it, or towards the sample after it.
+// the sample or towards it.
 constexpr std::uint8_t Away(std::uint8_t magnitude)
 {
     return magnitude;
@@ -34,26 +34,22 @@ constexpr std::uint8_t Towards(std::uint8_t magnitude)
     return 8 | magnitude;
 }
 
-constexpr std::uint8_t TowardsNext(std::uint8_t magnitude)
-{
-    return 16 | 8 | magnitude;
-}
-
 // kTriedCodes[n]: the codes tried from a state when magnitude n lands nearest
 // the sample (as the plain encoder quantises). They are the three codes that
 // land around the sample, magnitudes 5 to 7 (which widen the step, for sound
-// about to grow) or, where those are among the three, smaller ones, and the
-// widest step towards the next sample, for sound about to turn.
+// about to grow) or, where those are among the three, smaller ones; and, only
+// when the next sample lies on the other side of the state's predictor, the
+// widest step towards that, for sound about to turn.
 constexpr std::size_t kMaxTriedCodes = 7;
 constexpr std::uint8_t kTriedCodes[8][kMaxTriedCodes] = {
-    {Away(0), Towards(0), Towards(1), Towards(5), Towards(6), Towards(7), TowardsNext(7)},
-    {Towards(0), Towards(1), Towards(2), Towards(5), Towards(6), Towards(7), TowardsNext(7)},
-    {Towards(1), Towards(2), Towards(3), Towards(5), Towards(6), Towards(7), TowardsNext(7)},
-    {Towards(2), Towards(3), Towards(4), Towards(5), Towards(6), Towards(7), TowardsNext(7)},
-    {Towards(3), Towards(4), Towards(5), Towards(6), Towards(7), Towards(2), TowardsNext(7)},
-    {Towards(4), Towards(5), Towards(6), Towards(7), Towards(3), Towards(2), TowardsNext(7)},
-    {Towards(5), Towards(6), Towards(7), Towards(3), Towards(4), Towards(2), TowardsNext(7)},
-    {Towards(6), Towards(7), Towards(3), Towards(5), Towards(4), Towards(2), TowardsNext(7)}};
+    {Away(0), Towards(0), Towards(1), Towards(5), Towards(6), Towards(7), Away(7)},
+    {Towards(0), Towards(1), Towards(2), Towards(5), Towards(6), Towards(7), Away(7)},
+    {Towards(1), Towards(2), Towards(3), Towards(5), Towards(6), Towards(7), Away(7)},
+    {Towards(2), Towards(3), Towards(4), Towards(5), Towards(6), Towards(7), Away(7)},
+    {Towards(3), Towards(4), Towards(5), Towards(6), Towards(7), Towards(2), Away(7)},
+    {Towards(4), Towards(5), Towards(6), Towards(7), Towards(3), Towards(2), Away(7)},
+    {Towards(5), Towards(6), Towards(7), Towards(3), Towards(4), Towards(2), Away(7)},
+    {Towards(6), Towards(7), Towards(3), Towards(5), Towards(4), Towards(2), Away(7)}};
 
 std::int32_t ReadSample(const std::uint8_t* p)
 {
@@ -279,17 +275,16 @@ private:
                                                      ReachAfter(step, 5),
                                                      ReachAfter(step, 6),
                                                      ReachAfter(step, 7)};
-        // The sign bits that turn Towards and TowardsNext into codes (and Away into its opposite).
-        const std::uint32_t sign = sample >= state.predictor ? 8 : 0;
-        const std::uint32_t nextSign = next >= state.predictor ? 8 : 0;
+        const bool up = sample >= state.predictor;
+        const std::uint32_t sign = up ? 8 : 0;  // turns Towards into codes (and Away into their opposites)
         const std::int32_t nearest = std::min(7, std::abs(sample - state.predictor) / (step >> 2));
+        const std::size_t tried = (next >= state.predictor) == up ? kMaxTriedCodes - 1 : kMaxTriedCodes;
         // Limited so that the ranks below fit a trial: a state this far behind is dropped anyway.
         const std::int64_t error = std::min(state.error - m_bestRank, kMaxTrialError);
         const Trial origin = from << 4;
-#pragma GCC unroll 7
-        for (const std::uint8_t code : kTriedCodes[nearest]) {
-            const std::uint32_t nibble = (code & 15) ^ (code & 16 ? nextSign : sign);
-            const std::uint32_t magnitude = code & 7;
+        for (std::size_t t = 0; t < tried; ++t) {
+            const std::uint32_t nibble = kTriedCodes[nearest][t] ^ sign;
+            const std::uint32_t magnitude = nibble & 7;
             const std::int32_t negate = -static_cast<std::int32_t>(nibble >> 3);  // all ones for the sign bit
             const std::int32_t change = (deltas[magnitude] ^ negate) - negate;
             const std::int32_t predictor = std::clamp(state.predictor + change, kMinPredictor, kMaxPredictor);

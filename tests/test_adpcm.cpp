@@ -346,7 +346,7 @@ double BestPossibleError(const std::vector<std::int16_t>& samples, double below)
 
 // On signals of one to six samples every code sequence can be tried: the
 // search finds the best nearly always (97 % of these), and its error stays
-// within 1 % of the best in geometric mean (0.4 %; (error + 1) / (best + 1),
+// within 1 % of the best in geometric mean (0.2 %; (error + 1) / (best + 1),
 // as the best may be 0).
 TEST(AdpcmSearch, NearlyAlwaysFindsTheBestCodesOnShortSignals)
 {
