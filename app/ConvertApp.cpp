@@ -94,6 +94,7 @@ void ConvertApp::ShowMain(const QString& file)
     if (!m_main) {
         m_main = std::make_unique<MainDialog>();
         QObject::connect(m_main.get(), &QDialog::finished, [this] { QuitWhenClosed(); });
+        QObject::connect(m_main.get(), &MainDialog::EditorRequested, [this](const QString& file) { ShowEditor(file); });
     }
     if (m_main->IsEnding())
         m_main->Open();

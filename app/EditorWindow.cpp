@@ -94,7 +94,7 @@ std::vector<std::uint8_t> SampleBytes(const std::vector<std::int16_t>& samples)
 
 QRect LabelArea(SkinArea field)
 {
-    return QRect(field.x - place::kLabelWidth - 2, field.y, place::kLabelWidth, field.height);
+    return QRect(field.x - place::kLabelWidth, field.y, place::kLabelWidth - 5, field.height);
 }
 
 }  // namespace
@@ -311,25 +311,18 @@ void EditorWindow::PaintBackground(QPainter& painter)
 
 void EditorWindow::Open()
 {
-    if (!m_open) {
-        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-        m_open = true;
-    }
+    if (!m_open)
+        CentreOnScreen();
+    m_open = true;
     setResult(ResultCancel);
     show();
-    raise();
-    activateWindow();
+    BringToFront();
 }
 
 int EditorWindow::exec()
 {
     Open();
-    QEventLoop loop;
-    m_run = &loop;
-    loop.exec(QEventLoop::DialogExec);
-    m_run = nullptr;
-    return result();
+    return RunOwnLoop();
 }
 
 void EditorWindow::done(int result)
@@ -339,8 +332,7 @@ void EditorWindow::done(int result)
     m_open = false;
     setResult(result);
     hide();
-    if (m_run)
-        m_run->exit(result);
+    EndOwnLoop(result);
     emit finished(result);
 }
 

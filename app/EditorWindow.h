@@ -119,7 +119,6 @@ private:
     std::shared_ptr<std::atomic<bool>> m_stopDecoding;
     int m_busy = 0;  // Play's or Next's work running aside
     bool m_open = false;
-    QEventLoop* m_run = nullptr;
 
     WaveformView* m_wave = nullptr;
     ValueField* m_fields[kFieldCount] = {};

@@ -143,25 +143,17 @@ MainDialog::~MainDialog() = default;
 
 void MainDialog::Open()
 {
-    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    CentreOnScreen();
     setResult(ResultCancel);
     m_ending = false;
     show();
-    raise();
-    activateWindow();
+    BringToFront();
 }
 
 int MainDialog::exec()
 {
-    // Runs its own loop rather than QDialog's: QDialog ends its run whenever
-    // the window is hidden, and the hand-over hides it while a dialog is up.
     Open();
-    QEventLoop loop;
-    m_run = &loop;
-    loop.exec(QEventLoop::DialogExec);
-    m_run = nullptr;
-    return result();
+    return RunOwnLoop();
 }
 
 void MainDialog::done(int result)
@@ -170,8 +162,7 @@ void MainDialog::done(int result)
     setResult(result);
     if (!m_collapsed)
         hide();
-    if (m_run)
-        m_run->exit(result);
+    EndOwnLoop(result);
     emit finished(result);
 }
 

@@ -72,6 +72,12 @@ public:
     ConversionOptions& Options() { return m_options; }
 
     bool IsEnding() const { return m_ending; }
+
+signals:
+    // Asks for the ringtone editor with `path` (empty: without a recording).
+    void EditorRequested(const QString& path);
+
+public:
     bool IsCollapsed() const { return m_collapsed; }
     QPoint CollapsedAt() const { return m_collapsePoint; }
 
@@ -106,7 +112,6 @@ private:
     HoverBitmapButton* m_dropSpace = nullptr;
 
     ConversionOptions m_options;
-    QEventLoop* m_run = nullptr;
     QPoint m_collapsePoint;
     bool m_collapsed = false;
     bool m_ending = false;

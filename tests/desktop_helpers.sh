@@ -51,3 +51,12 @@ answer() {
     xdotool key Return
     gone "Quorbin - Saved"
 }
+
+# ended PID: waits (up to 10 s) until the process PID has ended.
+ended() {
+    for _ in $(seq 100); do
+        kill -0 "$1" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    return 1
+}

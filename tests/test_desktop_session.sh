@@ -68,11 +68,7 @@ answer
 # Esc ends the program.
 xdotool windowactivate --sync "$(window Quorbin)" 2>/dev/null || true
 xdotool key Escape
-for _ in $(seq 100); do
-    kill -0 "$main_pid" 2>/dev/null || break
-    sleep 0.1
-done
-! kill -0 "$main_pid" 2>/dev/null || fail "Esc did not end the program"
+ended "$main_pid" || fail "Esc did not end the program"
 
 # Two files opened together start two copies at once: one converts both.
 "$program" "$work/d.wav" &

@@ -123,9 +123,5 @@ same_as_cli "$work/hour.mld" "$work/hour.mp3" --resample --rate 8000 --start 5
 
 # Esc closes the editor, and with it the program.
 xdotool key Escape
-for _ in $(seq 100); do
-    kill -0 "$program_pid" 2>/dev/null || break
-    sleep 0.1
-done
-! kill -0 "$program_pid" 2>/dev/null || fail "Esc did not end the program"
+ended "$program_pid" || fail "Esc did not end the program"
 echo "editor session: passed"

@@ -67,7 +67,8 @@ check_package() {
     for path in usr/bin/quorbin usr/bin/quorbin-cli usr/share/man/man1/quorbin.1.gz \
                 usr/share/man/man1/quorbin-cli.1.gz usr/share/bash-completion/completions/quorbin-cli \
                 usr/share/metainfo/org.quorbin.Quorbin.metainfo.xml usr/share/mime/packages/quorbin.xml \
-                usr/share/applications/quorbin.desktop usr/share/doc/quorbin/copyright \
+                usr/share/applications/quorbin.desktop usr/share/applications/quorbin-editor.desktop \
+                usr/share/doc/quorbin/copyright usr/share/doc/quorbin/ringtone-editor.png \
                 usr/share/locale/ja/LC_MESSAGES/quorbin.mo; do
         grep -q " ./$path$" <<<"$contents" || { echo "package lacks /$path"; status=1; }
     done

@@ -4,7 +4,9 @@
 #include "ui/SkinImages.h"
 #include "ui/UiText.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QMoveEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -77,6 +79,33 @@ SkinnedWindow::SkinnedWindow(QWidget* parent, Qt::WindowFlags flags, const Langu
 ScreenRect SkinnedWindow::PlacedRect() const
 {
     return ScreenRect::At(m_placement, size());
+}
+
+void SkinnedWindow::BringToFront()
+{
+    raise();
+    activateWindow();
+}
+
+void SkinnedWindow::CentreOnScreen()
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+}
+
+int SkinnedWindow::RunOwnLoop()
+{
+    QEventLoop loop;
+    m_ownLoop = &loop;
+    loop.exec(QEventLoop::DialogExec);
+    m_ownLoop = nullptr;
+    return result();
+}
+
+void SkinnedWindow::EndOwnLoop(int result)
+{
+    if (m_ownLoop)
+        m_ownLoop->exit(result);
 }
 
 void SkinnedWindow::SetBackground(SkinBitmap bitmap, SkinArea window, SkinArea dragStrip)
@@ -184,12 +213,6 @@ void SkinnedDialog::InitialiseSkin()
     m_bringToFront = true;
     if (isVisible())
         BringToFront();
-}
-
-void SkinnedDialog::BringToFront()
-{
-    raise();
-    activateWindow();
 }
 
 void SkinnedDialog::accept()

@@ -3,6 +3,7 @@
 // strip along the top (skin_place::kDragStrip) and the Power button; for the
 // dialogs, the rectangle recorded when OK or Cancel closes them.
 #include <QDialog>
+#include <QEventLoop>
 #include <QPoint>
 #include <QRect>
 
@@ -59,6 +60,8 @@ public:
     ScreenRect PlacedRect() const;
     // The language of the window's texts and accessible names.
     const Language& DialogLanguage() const { return m_language; }
+    // raise() and activateWindow().
+    void BringToFront();
 
 protected:
     SkinnedWindow(QWidget* parent, Qt::WindowFlags flags, const Language& language);
@@ -72,6 +75,13 @@ protected:
     PushBitmapButton* AddPushButton(SkinBitmap bitmap, SkinPoint place, const QString& accessibleName = {});
     // The Power button at its place; the caller connects what it ends.
     PushBitmapButton* AddPowerButton();
+    // For windows of their own (not dialogs): moves the window to the middle of
+    // the primary screen's work area.
+    void CentreOnScreen();
+    // Runs a loop of its own until EndOwnLoop(): QDialog's run ends whenever
+    // the window is hidden, which the main window's hand-over does. Returns result().
+    int RunOwnLoop();
+    void EndOwnLoop(int result);
     // Paints the background; subclasses paint their extra bitmaps after it.
     virtual void PaintBackground(QPainter& painter);
 
@@ -91,6 +101,7 @@ private:
     Language m_language;
     SkinBitmap m_background = SkinBitmap::Background;
     QSize m_windowSize{skin_place::kWindow.width, skin_place::kWindow.height};
+    QEventLoop* m_ownLoop = nullptr;
 };
 
 class SkinnedDialog : public SkinnedWindow {
@@ -111,9 +122,6 @@ protected:
     // Resizes to the background, adds the Power button and
     // brings the window to the front; subclasses call it from their set-up.
     void InitialiseSkin();
-    // raise() and activateWindow(); done again when the dialog is shown.
-    void BringToFront();
-
     void showEvent(QShowEvent* event) override;
     // Enter is OK and Esc is Cancel, whatever control the pointer was on.
     void keyPressEvent(QKeyEvent* event) override;

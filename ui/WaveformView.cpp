@@ -93,18 +93,24 @@ void WaveformView::timerEvent(QTimerEvent* event)
 
 void WaveformView::PaintWave(QPainter& painter) const
 {
-    const double middle = height() / 2.0;
-    const double scale = (height() / 2.0 - 2) / 32768.0;
-    for (int x = 0; x < width(); ++x) {
-        const double from = TimeAt(x);
+    // One column per device pixel, so that the outline is as fine as the screen.
+    const qreal ratio = devicePixelRatioF();
+    painter.save();
+    painter.scale(1 / ratio, 1 / ratio);
+    const double middle = height() * ratio / 2;
+    const double scale = (middle - 2 * ratio) / 32768.0;
+    const int columns = int(width() * ratio);
+    for (int column = 0; column < columns; ++column) {
+        const double from = TimeAt(column / ratio);
         if (from >= m_overview->Seconds())
             break;
-        const SamplePeak peak = m_overview->PeakBetween(from, TimeAt(x + 1));
+        const SamplePeak peak = m_overview->PeakBetween(from, TimeAt((column + 1) / ratio));
         const bool inside = from >= m_start && from < m_start + m_length;
         painter.setPen(inside ? kWaveInside : kWaveOutside);
         const int top = int(middle - peak.high * scale), bottom = int(middle - peak.low * scale);
-        painter.drawLine(x, top, x, std::max(top, bottom));
+        painter.drawLine(column, top, column, std::max(top, bottom));
     }
+    painter.restore();
 }
 
 void WaveformView::paintEvent(QPaintEvent*)
@@ -114,13 +120,17 @@ void WaveformView::paintEvent(QPaintEvent*)
     painter.fillRect(QRect(0, height() / 2, width(), 1), kMidLine);
     const bool loaded = m_overview && m_overview->Samples() > 0 && m_span > 0;
     if (loaded) {
-        const int left = int(XAt(m_start)), right = std::max(int(XAt(m_start + m_length)), left + 1);
+        // At least a few pixels wide, so that a short part of hours of sound still shows.
+        const int left = int(XAt(m_start)), right = std::max(int(XAt(m_start + m_length)), left + 3);
         painter.fillRect(QRect(left, 0, right - left, height()), kSelectionFill);
         PaintWave(painter);
         painter.fillRect(QRect(left, 0, 1, height()), kEdge);
         painter.fillRect(QRect(right - 1, 0, 1, height()), kEdge);
-        if (m_playMark)
-            painter.fillRect(QRect(int(XAt(*m_playMark)), 0, 2, height()), kPlayMark);
+        if (m_playMark) {
+            const int mark = int(XAt(*m_playMark));
+            painter.fillRect(QRect(mark - 1, 0, 4, height()), kFloor);
+            painter.fillRect(QRect(mark, 0, 2, height()), kPlayMark);
+        }
     } else if (m_busyTimer == 0) {
         painter.setPen(kWaveOutside);
         painter.drawText(rect().adjusted(8, 0, -8, 0), Qt::AlignCenter | Qt::TextWordWrap, m_invitation);
