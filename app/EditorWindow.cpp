@@ -581,6 +581,8 @@ int EditorWindow::RunDialog(SkinnedDialog& dialog)
 
 void EditorWindow::Next()
 {
+    if (IsDecoding())
+        SetStatus(UiTr("Next waits until the whole recording is read.", DialogLanguage()));
     if (!HasRecording() || m_busy != 0 || IsDecoding())
         return;
     m_player.Stop();

@@ -35,8 +35,13 @@ class FakeDecoder final : public RecordingDecoder {
 public:
     FakeDecoder(double seconds, int blockMs) : m_seconds(seconds), m_blockMs(blockMs) {}
 
-    StepFailure DecodeWhole(const std::string&, int rate, const decode::SampleBlockSink& sink, FailureReason&) override
+    StepFailure DecodeWhole(const std::string&, int rate, const decode::SampleBlockSink& sink,
+                            FailureReason& reason) override
     {
+        if (m_seconds < 0) {  // a file no decoder reads
+            reason = FailureReason::Of(ReasonKind::Undecodable);
+            return StepFailure::InvalidWave;
+        }
         const auto total = static_cast<std::size_t>(m_seconds * rate);
         for (std::size_t done = 0; done < total;) {
             const std::vector<std::int16_t> block = Tone(done, std::min<std::size_t>(rate, total - done), rate);
@@ -236,6 +241,13 @@ void EditorTest::waveformIsDrawnAsItIsDecodedWhileKeysWork()
     QCOMPARE(editor.window->Overview().Seconds(), 60.0);
     QCOMPARE(editor.window->Selection().Duration(), 60.0);
     QVERIFY(editor.window->Status().isEmpty());
+    // One that no decoder reads says so under the waveform, and Next does nothing.
+    OpenEditor unreadable(-1);
+    QVERIFY(unreadable.Decoded());
+    QVERIFY2(unreadable.window->Status().startsWith(QStringLiteral("Invalid WAVE file")),
+             qPrintable(unreadable.window->Status()));
+    QTest::keyClick(unreadable.window->Waveform(), Qt::Key_Return);
+    QVERIFY(!QApplication::activeModalWidget());
     // A file opened meanwhile stops the decoding of the last one at once.
     OpenEditor again(600, 20);
     again.window->OpenFile(again.folder.filePath(QStringLiteral("other.m4a")));
