@@ -591,9 +591,8 @@ void EditorWindow::Next()
     const decode::PreparationOptions preparation = m_selection.Preparation();
     StepFailure failure = StepFailure::None;
     RunAside([&] {
-        failure = steps.PrepareDecoded([&](const std::string& path, ByteBuffer& wave) {
+        failure = steps.PrepareDecoded([&](const std::string& path, ByteBuffer& wave, FailureReason& reason) {
             decode::PreparedRecording prepared;
-            FailureReason reason;
             const StepFailure decoded = m_decoder->Prepare(path, preparation, prepared, reason);
             if (decoded != StepFailure::None)
                 return decoded;

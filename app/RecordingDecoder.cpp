@@ -1,60 +1,61 @@
 #include "app/RecordingDecoder.h"
 
-#include <dlfcn.h>
+#include <filesystem>
+#include <iostream>
 
-#include <cerrno>
-
-#include "decode/PreparationModule.h"
+#include "decode/DecoderProcess.h"
+#include "platform/FileDescriptor.h"
+#include "platform/FileSource.h"
+#include "platform/Translation.h"
 
 namespace quorbin {
 namespace {
 
-// The module lies at a fixed place relative to the program, in the build tree
-// as after installing.
-void* LoadModuleEntry(const char* name)
+// Said once on standard error, as the command line does.
+void WarnWhenUnconfined(bool confined)
 {
-    static void* const module = [] {
-        std::error_code ec;
-        const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
-        const auto path = program.parent_path() / QUORBIN_MODULE_RELATIVE_DIR / decode::kModuleFileName;
-        return ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    }();
-    return module ? ::dlsym(module, name) : nullptr;
+    static bool warned = false;
+    if (confined || warned)
+        return;
+    warned = true;
+    std::cerr << "quorbin: "
+              << Tr("the kernel refused the decoder's system call filter; recordings are decoded in a child process "
+                    "with limits, without the filter")
+              << std::endl;
 }
 
-StepFailure FailureOf(decode::PreparationStatus status, FailureReason& reason)
+// Opens `path` and runs `decode` on it in the decoder child.
+template <typename Decode>
+StepFailure InChild(const std::string& path, FailureReason& reason, const Decode& decode)
 {
-    switch (status) {
-    case decode::PreparationStatus::Ok: return StepFailure::None;
-    case decode::PreparationStatus::CannotOpen:
-        reason = errno != 0 ? FailureReason::System(errno) : FailureReason{};
+    int error = 0;
+    const FileDescriptor file(OpenRegularFile(path, error));
+    if (!file.Valid()) {
+        reason = FailureReason::Opening(error);
         return StepFailure::CannotOpen;
-    case decode::PreparationStatus::Unreadable: break;
     }
-    reason = FailureReason::Of(ReasonKind::Undecodable);
-    return StepFailure::InvalidWave;
+    bool confined = true;
+    const bool decoded = decode(file.Get(), std::filesystem::path(path).filename().string(), confined);
+    WarnWhenUnconfined(confined);
+    return decoded ? StepFailure::None : StepFailure::InvalidWave;
 }
 
-class ModuleDecoder final : public RecordingDecoder {
+class ChildDecoder final : public RecordingDecoder {
 public:
     StepFailure DecodeWhole(const std::string& path, int rate, const decode::SampleBlockSink& sink,
                             FailureReason& reason) override
     {
-        const auto decodeWhole = reinterpret_cast<decode::DecodeWholeFunction>(LoadModuleEntry(decode::kWholeEntry));
-        if (!decodeWhole)
-            return FailureOf(decode::PreparationStatus::Unreadable, reason);
-        errno = 0;
-        return FailureOf(decodeWhole(path, rate, sink), reason);
+        return InChild(path, reason, [&](int fd, const std::string& name, bool& confined) {
+            return decode::DecodeWholeRecording(fd, name, rate, {}, sink, reason, confined);
+        });
     }
 
     StepFailure Prepare(const std::string& path, const decode::PreparationOptions& options,
                         decode::PreparedRecording& prepared, FailureReason& reason) override
     {
-        const auto prepare = reinterpret_cast<decode::PrepareRecordingFunction>(LoadModuleEntry(decode::kModuleEntry));
-        if (!prepare)
-            return FailureOf(decode::PreparationStatus::Unreadable, reason);
-        errno = 0;
-        return FailureOf(prepare(path, options, prepared), reason);
+        return InChild(path, reason, [&](int fd, const std::string& name, bool& confined) {
+            return decode::DecodeRecording(fd, name, options, {}, prepared, reason, confined);
+        });
     }
 };
 
@@ -62,7 +63,7 @@ public:
 
 std::unique_ptr<RecordingDecoder> MakeModuleDecoder()
 {
-    return std::make_unique<ModuleDecoder>();
+    return std::make_unique<ChildDecoder>();
 }
 
 }  // namespace quorbin

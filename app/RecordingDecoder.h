@@ -6,7 +6,7 @@
 #include <string>
 
 #include "conversion/StepFailure.h"
-#include "decode/AudioPreparation.h"
+#include "decode/Preparation.h"
 
 namespace quorbin {
 
@@ -26,7 +26,7 @@ public:
                                 decode::PreparedRecording& prepared, FailureReason& reason) = 0;
 };
 
-// Decodes through the decoder module, loaded on first use.
+// Decodes in the confined decoder child, as the command line does.
 std::unique_ptr<RecordingDecoder> MakeModuleDecoder();
 
 }  // namespace quorbin

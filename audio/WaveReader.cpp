@@ -76,9 +76,8 @@ std::int32_t WaveReader::Parse(const ByteBuffer& fileBytes)
 
 std::int32_t WaveReader::Parse(ByteSource& source)
 {
-    const std::uint64_t n = source.Size();
     std::uint8_t riff[kRiffHeaderSize];
-    if (n <= kRiffHeaderSize)
+    if (source.Size() <= kRiffHeaderSize)
         return WAVE_INVALID;
     if (const std::int32_t failure = Fetch(source, 0, riff, sizeof riff))
         return failure;
@@ -89,16 +88,21 @@ std::int32_t WaveReader::Parse(ByteSource& source)
     bool dataSeen = false;
     std::int32_t sampleRate = 0;
     std::uint64_t p = kRiffHeaderSize;
-    // Fewer than 8 bytes left cannot hold a chunk header: they end the walk.
-    while (p + kChunkHeaderSize <= n) {
+    // Fewer than 8 bytes left cannot hold a chunk header: they end the walk. A
+    // stream's size is known only at its end, and its walk ends as soon as
+    // both chunks that matter were found: it is never read further.
+    while (p + kChunkHeaderSize <= source.Size() && !(source.Streamed() && fmtSeen && dataSeen)) {
         std::uint8_t header[kChunkHeaderSize];
-        if (const std::int32_t failure = Fetch(source, p, header, sizeof header))
+        if (const std::int32_t failure = Fetch(source, p, header, sizeof header)) {
+            if (p + kChunkHeaderSize > source.Size())
+                break;  // a stream that ended here
             return failure;
+        }
         const std::uint64_t size = LoadLe32(header + 4);
         const std::uint64_t body = p + kChunkHeaderSize;
         const bool isList = IdIs(header, "LIST");
         const std::uint64_t stride = isList ? size : size + (size & 1);
-        if (n - body < stride)
+        if (source.Size() - body < stride)
             return WAVE_INVALID;
 
         if (IdIs(header, "fmt ") && !fmtSeen) {

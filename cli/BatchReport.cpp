@@ -43,6 +43,13 @@ void BatchReport::Note(const std::string& file, std::string_view text)
     m_streams.err << std::endl;
 }
 
+void BatchReport::WarnOnce(std::string_view text)
+{
+    if (!m_warned.emplace(text).second)
+        return;
+    Say(m_streams.err, Substitute(Tr("quorbin-cli: warning: %1"), {text}) + "\n");
+}
+
 bool BatchReport::CheckOutput()
 {
     if (m_streams.out.flush())

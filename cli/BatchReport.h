@@ -4,6 +4,7 @@
 // output (a closed pipe, a full disk) does not stop the batch but ends it with
 // kExitIoError.
 #include <cstddef>
+#include <set>
 #include <string>
 
 #include "cli/CommandLine.h"
@@ -27,6 +28,8 @@ public:
     void Failure(const std::string& file, std::string_view text, int status);
     // "FILE: text" on standard error, quiet or not, without a failure.
     void Note(const std::string& file, std::string_view text);
+    // "quorbin-cli: warning: text" on standard error, once in the batch.
+    void WarnOnce(std::string_view text);
     // Counts one file of the batch, done or failed, for the summary.
     void Tally(bool done);
     // Records kExitIoError (unless a failure came first) when standard output
@@ -42,6 +45,7 @@ private:
     BatchWork m_work;
     bool m_quiet;
     bool m_successOnErr = false;
+    std::set<std::string, std::less<>> m_warned;
     std::size_t m_files = 0;
     std::size_t m_failed = 0;
     int m_status = 0;

@@ -1,5 +1,7 @@
 #include "cli/ConvertCommand.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -12,24 +14,21 @@
 #include "cli/BatchReport.h"
 #include "cli/ConvertOptions.h"
 #include "cli/DateOption.h"
-#include "cli/DecoderModule.h"
+#include "cli/OtherFormats.h"
 #include "cli/MelodyCommands.h"
 #include "cli/OutputGuard.h"
 #include "cli/StandardStreams.h"
 #include "cli/TerminalText.h"
 #include "mld/MldFormat.h"
-#include "decode/AudioPreparation.h"
 #include "conversion/ConversionSteps.h"
 #include "conversion/StepMessages.h"
 #include "platform/Cp932.h"
+#include "platform/StreamSource.h"
 
 namespace quorbin::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A WAVE file on standard input is read whole; far more than a melody file can use.
-constexpr std::uint64_t kMaxPipedWaveBytes = 256u << 20;
 
 // What the options ask for, checked before any file is touched.
 struct ConvertRequest {
@@ -45,6 +44,7 @@ struct ConvertRequest {
     EncoderQuality quality = EncoderQuality::Standard;
     SoundRequest sound;   // preparation of other formats, the part that is kept
     bool dryRun = false;  // report what would be written, write nothing
+    decode::DecodeSettings decoding;
 
     bool ToStandardOutput() const { return IsStandardStream(output); }
 };
@@ -92,11 +92,6 @@ bool ReadOutput(const ParsedArguments& arguments, const Streams& streams, Conver
     if (problem.empty() && request.ToStandardOutput() && arguments.Has("preview")) {
         problem = Tr("--preview needs a melody file on disk, not -o -");
     }
-    if (problem.empty() && IsStandardStream(files.front())
-        && (request.sound.preparation || request.sound.edit.EditsSamples())) {
-        problem = Tr("--resample, --rate, --normalize, --fit and the selection options need a named file, "
-                     "not standard input");
-    }
     return problem.empty();
 }
 
@@ -137,6 +132,7 @@ std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, cons
     request.preview = arguments.Has("preview");
     request.noClobber = arguments.Has("no-clobber");
     request.quiet = arguments.Has("quiet");
+    request.decoding.verbose = arguments.Has("verbose");
     const auto quality = QualityOption(arguments, problem);
     if (!quality)
         return std::nullopt;
@@ -159,35 +155,45 @@ std::string ShownOutput(const std::string& file, const ConvertRequest& request, 
     return (folder / steps.OutputPath().filename()).string();
 }
 
-StepFailure ReadPipedWave(const std::string&, ByteBuffer& wave)
+// A WAVE recording on standard input, read as a stream: no more of it than
+// the part that can reach the melody file.
+StepFailure PrepareFromStandardInput(ConversionSteps& steps)
 {
-    int error = 0;
-    switch (ReadStandardInput(kMaxPipedWaveBytes, wave, error)) {
-    case ReadStatus::Ok: return StepFailure::None;
-    case ReadStatus::TooLarge: errno = EFBIG; break;
-    case ReadStatus::CannotOpen:
-    case ReadStatus::ReadError: errno = error; break;
-    }
-    return StepFailure::CannotOpen;
+    StreamSource stream(STDIN_FILENO);
+    return steps.PrepareFromSource(stream);
+}
+
+// Decodes the recording in the decoder child into `steps`; `confined` is
+// false when the kernel refused the child's system call filter.
+StepFailure PrepareDecoded(const decode::PreparationOptions& preparation, const decode::DecodeSettings& settings,
+                           ConversionSteps& steps, bool& confined)
+{
+    decode::PreparedRecording details;
+    const StepFailure failure =
+        steps.PrepareDecoded([&](const std::string& path, ByteBuffer& wave, FailureReason& reason) {
+            return PrepareWaveBytes(path, preparation, settings, wave, details, reason, confined);
+        });
+    if (failure == StepFailure::None)
+        steps.SetSelectedSamples(details.selectedSamples);
+    return failure;
 }
 
 // Reads the recording into `steps`: decoded when the options ask for it,
-// otherwise as a native WAVE file, edited when the options ask for that. A
-// decoder module that cannot be loaded is said in `problem`.
-StepFailure PrepareSource(const std::string& file, const SoundRequest& sound, ConversionSteps& steps,
-                          std::string& problem)
+// otherwise as a native WAVE file, edited when the options ask for that.
+// Standard input cannot be read twice: edits of it go through the decoder.
+StepFailure PrepareSource(const std::string& file, const ConvertRequest& request, ConversionSteps& steps,
+                          bool& confined)
 {
-    if (IsStandardStream(file))
-        return steps.PrepareDecoded(ReadPipedWave);
-    if (sound.preparation) {
-        decode::PreparedRecording details;
-        const StepFailure failure = steps.PrepareDecoded([&](const std::string& path, ByteBuffer& wave) {
-            return PrepareWaveBytes(path, *sound.preparation, wave, details, problem);
-        });
-        if (failure == StepFailure::None)
-            steps.SetSelectedSamples(details.selectedSamples);
-        return failure;
+    const SoundRequest& sound = request.sound;
+    if (sound.preparation)
+        return PrepareDecoded(*sound.preparation, request.decoding, steps, confined);
+    if (IsStandardStream(file) && sound.edit.EditsSamples()) {
+        decode::PreparationOptions keepRate;
+        keepRate.edit = sound.edit;
+        return PrepareDecoded(keepRate, request.decoding, steps, confined);
     }
+    if (IsStandardStream(file))
+        return PrepareFromStandardInput(steps);
     if (const StepFailure failure = steps.Prepare(); failure != StepFailure::None)
         return failure;
     if (!sound.edit.EditsSamples())
@@ -318,11 +324,9 @@ private:
     static constexpr std::chrono::seconds kLongestStaging{2};
 
     Outcome Convert(const std::string& file);
-    Outcome Failed(const std::string& file, std::string note, std::string text, int status)
+    Outcome Failed(const std::string& file, std::string text, int status)
     {
         return [=, this](const std::vector<SaveStatus>&) {
-            if (!note.empty())
-                m_report.Note(file, note);
             m_report.Failure(file, text, status);
             return false;
         };
@@ -347,8 +351,12 @@ Outcome ConvertRun::Convert(const std::string& file)
     auto steps = std::make_shared<ConversionSteps>(ec ? file : full.string(),
                                                    OptionsFor(m_request, m_streams, m_guard, m_batch));
 
-    std::string note;
-    StepFailure failure = PrepareSource(file, m_request.sound, *steps, note);
+    bool confined = true;
+    StepFailure failure = PrepareSource(file, m_request, *steps, confined);
+    if (!confined) {
+        m_report.WarnOnce(Tr("the kernel refused the decoder's system call filter; recordings are decoded in a "
+                             "child process with limits, without the filter"));
+    }
     const std::string shown = ShownOutput(file, m_request, *steps);
     const bool toFile = !m_request.ToStandardOutput() && !m_request.dryRun;
     // A melody file that is to be kept fails before the work of coding; the save checks again.
@@ -356,7 +364,7 @@ Outcome ConvertRun::Convert(const std::string& file)
         && fs::exists(fs::symlink_status(steps->OutputPath(), ec))) {
         failure = StepFailure::CannotSave;
         const std::string text = FailureText(failure, FailureReason::Of(ReasonKind::Exists), file, shown, language);
-        return Failed(file, note, text, IDS_CANNOT_SAVE_MLD);
+        return Failed(file, text, IDS_CANNOT_SAVE_MLD);
     }
     if (failure == StepFailure::None) {
         ContentInfo info;
@@ -370,7 +378,7 @@ Outcome ConvertRun::Convert(const std::string& file)
         // The melody file could not go to standard output: an output error, not a save.
         const bool outputFailed = m_request.ToStandardOutput() && failure == StepFailure::CannotSave
                                   && steps->Reason().kind == ReasonKind::SystemError;
-        return Failed(file, note, FailureText(failure, steps->Reason(), file, shown, language),
+        return Failed(file, FailureText(failure, steps->Reason(), file, shown, language),
                       outputFailed ? kExitIoError : MessageIdFor(failure));
     }
     // A successful Finish into a file staged the melody file last.
@@ -382,8 +390,6 @@ Outcome ConvertRun::Convert(const std::string& file)
         m_guard.Claim(*place, file);
     }
     return [=, this](const std::vector<SaveStatus>& committed) {
-        if (!note.empty())
-            m_report.Note(file, note);
         if (staged && !committed.at(*staged)) {
             m_guard.Release(*place);
             const FailureReason reason = ReasonFor(committed[*staged]);
@@ -479,6 +485,7 @@ Subcommand ConvertSubcommand()
             {"quiet", 'q', "", N_("print no success lines (nor the summary when all went well)")},
             {"preview", 0, "", N_("also write the decoded sound as NAME.preview.wav beside it")},
             {"quality", 0, "standard|high", N_("how the sound is coded (default: standard)")},
+            {"verbose", 0, "", N_("show the decoding libraries' own messages")},
             {"dry-run", 0, "", N_("print what would be written (rate, seconds, size) and write nothing")},
         },
         RunConvert,

@@ -176,26 +176,35 @@ StepFailure ConversionSteps::Prepare()
     });
 }
 
+StepFailure ConversionSteps::PlanForAnyExtension()
+{
+    if (PathTooLong(m_droppedPath))
+        return StepFailure::PathTooLong;
+    m_extensionLength = ExtensionLength(m_droppedPath);
+    PlanOutputPath();
+    return StepFailure::None;
+}
+
 StepFailure ConversionSteps::PrepareDecoded(const SourceDecoder& decode)
 {
     m_reason = {};
     return FailingOnOutOfMemory(StepFailure::InvalidWave, m_reason, [&] {
-        if (PathTooLong(m_droppedPath))
-            return StepFailure::PathTooLong;
-        m_extensionLength = ExtensionLength(m_droppedPath);
-        PlanOutputPath();
-        ByteBuffer wave;
-        errno = 0;
-        switch (const StepFailure failure = decode(m_droppedPath, wave)) {
-        case StepFailure::None: break;
-        case StepFailure::CannotOpen:
-            if (errno != 0)
-                m_reason = FailureReason::System(errno);
+        if (const StepFailure failure = PlanForAnyExtension(); failure != StepFailure::None)
             return failure;
-        case StepFailure::InvalidWave: m_reason = FailureReason::Of(ReasonKind::Undecodable); return failure;
-        default: return failure;
-        }
+        ByteBuffer wave;
+        if (const StepFailure failure = decode(m_droppedPath, wave, m_reason); failure != StepFailure::None)
+            return failure;
         MemorySource source(wave.Data(), wave.Size());
+        return ReadSource(source);
+    });
+}
+
+StepFailure ConversionSteps::PrepareFromSource(ByteSource& source)
+{
+    m_reason = {};
+    return FailingOnOutOfMemory(StepFailure::InvalidWave, m_reason, [&] {
+        if (const StepFailure failure = PlanForAnyExtension(); failure != StepFailure::None)
+            return failure;
         return ReadSource(source);
     });
 }

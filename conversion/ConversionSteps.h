@@ -68,12 +68,16 @@ public:
     StepFailure Prepare();
 
     // Turns the source file into the bytes of a 16-bit mono PCM WAVE; returns
-    // StepFailure::None, or the failure.
-    using SourceDecoder = std::function<StepFailure(const std::string& path, ByteBuffer& wave)>;
+    // StepFailure::None, or the failure with its reason.
+    using SourceDecoder = std::function<StepFailure(const std::string& path, ByteBuffer& wave, FailureReason& reason)>;
     // Prepare for a recording in another format: `decode` replaces the extension
     // check and the read; the default title and the output name drop whatever
     // extension the source has. The path limit, parse and play-time checks stay.
     StepFailure PrepareDecoded(const SourceDecoder& decode);
+
+    // Prepare for a WAVE recording read from `source` (a stream, say) instead of
+    // the file: as PrepareDecoded, with `source` in place of the decoded bytes.
+    StepFailure PrepareFromSource(ByteSource& source);
 
     // After Prepare: the recording's samples, read by position from the file,
     // for editing before Finish; null when the file cannot be read again.
@@ -106,6 +110,8 @@ public:
     std::string CutNoteText(const Language& language) const;
 
 private:
+    // The path limit and the output name of a recording whose name may have any extension.
+    StepFailure PlanForAnyExtension();
     StepFailure ReadSource(ByteSource& source);
     StepFailure ReadSamples(ByteSource& source);
     StepFailure BuildAndSave(const ContentInfo& info);

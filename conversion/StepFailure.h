@@ -36,6 +36,20 @@ enum class ReasonKind {
     Exists,              // the output exists and is kept
     NotRegularFile,      // the recording is a FIFO, a device or a socket
     OutOfMemory,
+    NotAudioFile,         // a format the decoders refuse: a playlist, a network description, a picture
+    DecoderMissing,       // `file` names the part of the decoders that is missing
+    StreamTooLongForFit,  // --fit would read standard input again further back than is kept
+    // The decoder child was stopped: it tried to open a file, to use the
+    // network, to start a process, or made another call the filter refuses
+    // (`error` holds its number); it used up its processor time; it sent
+    // more or other than was asked for; it crashed.
+    DecoderOpenedFile,
+    DecoderUsedNetwork,
+    DecoderStartedProcess,
+    DecoderForbiddenCall,
+    DecoderTimeLimit,
+    DecoderMisbehaved,
+    DecoderCrashed,
 };
 
 struct FailureReason {

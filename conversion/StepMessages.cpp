@@ -73,6 +73,25 @@ std::string FormatText(const WaveFormat& format, const Language& language)
            + Substitute(Tr("%1-bit %2", language), {bits, FormatTagName(format.formatTag)});
 }
 
+// "the decoder stopped: ..." for a decoder child that was stopped.
+std::string DecoderStopText(const FailureReason& reason, const Language& language)
+{
+    switch (reason.kind) {
+    case ReasonKind::DecoderOpenedFile: return Tr("the decoder stopped: it tried to open a file", language);
+    case ReasonKind::DecoderUsedNetwork: return Tr("the decoder stopped: it tried to use the network", language);
+    case ReasonKind::DecoderStartedProcess: return Tr("the decoder stopped: it tried to start a process", language);
+    case ReasonKind::DecoderForbiddenCall:
+        return Substitute(Tr("the decoder stopped: it made a system call that decoding does not need (%1)", language),
+                          {std::to_string(reason.error)});
+    case ReasonKind::DecoderTimeLimit:
+        return Tr("the decoder stopped: it used more processor time than allowed", language);
+    case ReasonKind::DecoderMisbehaved: return Tr("the decoder stopped: it sent more than was asked for", language);
+    case ReasonKind::DecoderCrashed: return Tr("the decoder stopped: it crashed", language);
+    default: break;
+    }
+    return {};
+}
+
 }  // namespace
 
 int MessageIdFor(StepFailure failure)
@@ -117,8 +136,14 @@ std::string ReasonText(const FailureReason& reason, const Language& language)
     case ReasonKind::Exists: return Tr("exists", language);
     case ReasonKind::NotRegularFile: return Tr("not a regular file", language);
     case ReasonKind::OutOfMemory: return Tr("out of memory", language);
+    case ReasonKind::NotAudioFile: return Tr("not an audio file Quorbin reads", language);
+    case ReasonKind::DecoderMissing:
+        return Substitute(Tr("the decoder module is missing: %1", language), {reason.file});
+    case ReasonKind::StreamTooLongForFit:
+        return Tr("--fit cannot read this much of standard input again; give the recording as a file", language);
+    default: break;
     }
-    return {};
+    return DecoderStopText(reason, language);
 }
 
 }  // namespace quorbin

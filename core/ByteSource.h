@@ -13,10 +13,15 @@ enum class SourceRead {
     Failed,   // the bytes could not be read
 };
 
+// Size() of a stream whose end has not been read yet.
+constexpr std::uint64_t kUnknownSize = UINT64_MAX;
+
 class ByteSource {
 public:
     virtual ~ByteSource() = default;
     virtual std::uint64_t Size() const = 0;
+    // True for a stream: its bytes come once, in order, and its size is known at its end.
+    virtual bool Streamed() const { return false; }
     // Copies `length` bytes from `offset` on into `dest`.
     virtual SourceRead ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length) = 0;
 };

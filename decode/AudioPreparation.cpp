@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <cmath>
 
-#include "decode/FrameReader.h"
+#include "decode/FrameTape.h"
 #include "decode/MonoResampler.h"
+#include "platform/FileDescriptor.h"
+#include "platform/FileSource.h"
 
 namespace quorbin::decode {
 namespace {
 
+// What a stream's second reading may go back over: 16 MiB of mono samples,
+// 95 s at 44.1 kHz, so that decoding a stream stays well within 64 MiB.
+constexpr std::size_t kTapeSamples = 4u << 20;
 constexpr std::size_t kWholeBlockSamples = 16384;
 
 int ChooseRate(const PreparationOptions& options, int sourceRate)
@@ -19,18 +24,53 @@ int ChooseRate(const PreparationOptions& options, int sourceRate)
     return accepted ? sourceRate : kDefaultRate;
 }
 
-// Decodes from the start at `rate` and edits; false on a read error.
-bool EditAtRate(const std::filesystem::path& source, int rate, const EditOptions& edit, EditedRecording& out,
-                PreparationStatus& status)
+PreparationStatus StatusOf(OpenStatus opened)
 {
-    OpenStatus opened = OpenStatus::Ok;
-    const std::unique_ptr<FrameReader> reader = OpenFrameReader(source, opened);
-    if (!reader) {
-        status = opened == OpenStatus::CannotOpen ? PreparationStatus::CannotOpen : PreparationStatus::Unreadable;
-        return false;
+    return opened == OpenStatus::Refused ? PreparationStatus::Refused : PreparationStatus::Unreadable;
+}
+
+// The readings of a recording, each from its first frame: a regular file is
+// opened afresh each time, a stream read again from its tape.
+class RecordingPasses {
+public:
+    RecordingPasses(const RecordingInput& input, bool readAgain) : m_input(input), m_readAgain(readAgain) {}
+
+    // Null with `status` set when no decoder reads the recording.
+    std::unique_ptr<FrameReader> First(PreparationStatus& status)
+    {
+        OpenStatus opened = OpenStatus::Ok;
+        std::unique_ptr<FrameReader> reader = OpenFrameReader(m_input, opened);
+        status = StatusOf(opened);
+        if (reader)
+            m_sourceChannels = reader->Channels();
+        if (!reader || m_input.Seekable() || !m_readAgain)
+            return reader;
+        m_tape = std::make_unique<FrameTape>(std::move(reader), kTapeSamples);
+        return m_tape->Rewound();
     }
-    const std::unique_ptr<SampleStream> mono = MakeMonoStream(*reader, rate);
-    status = PreparationStatus::Unreadable;
+
+    std::unique_ptr<FrameReader> Again(PreparationStatus& status)
+    {
+        if (m_input.Seekable())
+            return First(status);
+        status = PreparationStatus::StreamTooLong;
+        return m_tape ? m_tape->Rewound() : nullptr;
+    }
+
+    // Of the recording itself; a reading of the tape has one.
+    int SourceChannels() const { return m_sourceChannels; }
+
+private:
+    const RecordingInput& m_input;
+    bool m_readAgain;
+    int m_sourceChannels = 0;
+    std::unique_ptr<FrameTape> m_tape;
+};
+
+// Decodes `reader` at `rate` and edits; false on a read error.
+bool EditAtRate(FrameReader& reader, int rate, const EditOptions& edit, EditedRecording& out)
+{
+    const std::unique_ptr<SampleStream> mono = MakeMonoStream(reader, rate);
     return mono && EditRecording(*mono, edit, out);
 }
 
@@ -43,35 +83,35 @@ int FittingRate(std::uint64_t selected, int rate, std::size_t limit)
 
 }  // namespace
 
-PreparationStatus PrepareRecording(const std::filesystem::path& source, const PreparationOptions& options,
+PreparationStatus PrepareRecording(const RecordingInput& input, const PreparationOptions& options,
                                    PreparedRecording& out)
 {
-    OpenStatus opened = OpenStatus::Ok;
-    int rate = 0;
-    {
-        const std::unique_ptr<FrameReader> reader = OpenFrameReader(source, opened);
-        if (!reader)
-            return opened == OpenStatus::CannotOpen ? PreparationStatus::CannotOpen : PreparationStatus::Unreadable;
-        out.sourceRate = reader->Rate();
-        out.sourceChannels = reader->Channels();
-        rate = ChooseRate(options, reader->Rate());
-    }
+    RecordingPasses passes(input, options.fit);
+    PreparationStatus status = PreparationStatus::Ok;
+    std::unique_ptr<FrameReader> reader = passes.First(status);
+    if (!reader)
+        return status;
+    out.sourceRate = reader->Rate();
+    out.sourceChannels = passes.SourceChannels();
+    int rate = ChooseRate(options, reader->Rate());
     EditOptions edit = options.edit;
     edit.normalize = options.normalize;
     EditOptions measure = edit;
     // With --fit, long enough to hold whatever still fits at the lowest rate.
     if (options.fit)
         measure.limit = edit.limit * static_cast<std::size_t>(rate) / kLowestRate + 1;
-    PreparationStatus status = PreparationStatus::Ok;
     EditedRecording edited;
-    if (!EditAtRate(source, rate, measure, edited, status))
-        return status;
+    if (!EditAtRate(*reader, rate, measure, edited))
+        return PreparationStatus::Unreadable;
     if (options.fit && edited.selectedSamples > edit.limit) {
         rate = FittingRate(edited.selectedSamples, rate, edit.limit);
         // Rounding may leave one sample over: then one hertz lower.
         for (int attempt = 0; attempt < 3; ++attempt, --rate) {
-            if (!EditAtRate(source, rate, edit, edited, status))
+            reader = passes.Again(status);
+            if (!reader)
                 return status;
+            if (!EditAtRate(*reader, rate, edit, edited))
+                return PreparationStatus::Unreadable;
             if (!edited.Dropped() || rate == kLowestRate)
                 break;
         }
@@ -82,12 +122,23 @@ PreparationStatus PrepareRecording(const std::filesystem::path& source, const Pr
     return PreparationStatus::Ok;
 }
 
-PreparationStatus DecodeWhole(const std::filesystem::path& source, int rate, const SampleBlockSink& sink)
+PreparationStatus PrepareRecording(const std::filesystem::path& source, const PreparationOptions& options,
+                                   PreparedRecording& out)
+{
+    int error = 0;
+    const FileDescriptor fd(OpenRegularFile(source, error));
+    if (!fd.Valid())
+        return PreparationStatus::CannotOpen;
+    const RecordingInput input{fd.Get(), RegularFileSize(fd.Get()), source.filename().string()};
+    return PrepareRecording(input, options, out);
+}
+
+PreparationStatus DecodeWhole(const RecordingInput& input, int rate, const SampleBlockSink& sink)
 {
     OpenStatus opened = OpenStatus::Ok;
-    const std::unique_ptr<FrameReader> reader = OpenFrameReader(source, opened);
+    const std::unique_ptr<FrameReader> reader = OpenFrameReader(input, opened);
     if (!reader)
-        return opened == OpenStatus::CannotOpen ? PreparationStatus::CannotOpen : PreparationStatus::Unreadable;
+        return StatusOf(opened);
     const std::unique_ptr<SampleStream> mono = MakeMonoStream(*reader, rate);
     if (!mono)
         return PreparationStatus::Unreadable;

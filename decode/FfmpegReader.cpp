@@ -1,20 +1,18 @@
-// Decoding through FFmpeg's libraries. The file is read through the descriptor
-// the caller opened, never by name, and nothing the file refers to (playlists,
-// other files or addresses) is ever opened.
+// Decoding through FFmpeg's libraries. The recording is read through the
+// descriptor the caller opened, never by name; only the demuxers of audio
+// files read it, with no protocol, so nothing it names (playlist entries,
+// other files, addresses) is ever opened.
 #include "decode/FfmpegReader.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/opt.h>
+#include <libavutil/avstring.h>
 #include <libswresample/swresample.h>
 }
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <new>
 #include <vector>
 
 namespace quorbin::decode {
@@ -45,29 +43,49 @@ struct SwrCloser {
     void operator()(SwrContext* swr) const { swr_free(&swr); }
 };
 
-int ReadFromDescriptor(void* opaque, std::uint8_t* buffer, int size)
+// The demuxers of audio files. Everything else is refused, above all those
+// that read a text as instructions to open other files, devices or network
+// addresses (sdp, rtp, hls, concat, image2, tee, ...).
+constexpr const char* kAudioFormats =
+    "wav,w64,aiff,caf,au,flac,ogg,mp3,mov,amr,amrnb,amrwb,aac,matroska,asf,ac3,eac3,ape,wv,voc,mpc,mpc8,tta,dts,"
+    "xwma,dsf";
+
+bool IsAudioFormat(const AVInputFormat& format)
 {
-    const int fd = *static_cast<int*>(opaque);
-    ssize_t got;
-    do {
-        got = ::read(fd, buffer, static_cast<std::size_t>(size));
-    } while (got < 0 && errno == EINTR);
+    return av_match_list(format.name, kAudioFormats, ',') > 0;
+}
+
+// FFmpeg reports a failed allocation as ENOMEM, which ends decoding as C++ does.
+int ThrowWhenOutOfMemory(int result)
+{
+    if (result == AVERROR(ENOMEM))
+        throw std::bad_alloc();
+    return result;
+}
+
+InputCursor& CursorOf(void* opaque)
+{
+    return *static_cast<InputCursor*>(opaque);
+}
+
+int ReadFromInput(void* opaque, std::uint8_t* buffer, int size)
+{
+    const ssize_t got = CursorOf(opaque).Read(buffer, static_cast<std::size_t>(size));
     if (got < 0)
         return AVERROR(errno);
     return got == 0 ? AVERROR_EOF : static_cast<int>(got);
 }
 
-std::int64_t SeekDescriptor(void* opaque, std::int64_t offset, int whence)
+std::int64_t SeekInInput(void* opaque, std::int64_t offset, int whence)
 {
-    const int fd = *static_cast<int*>(opaque);
-    if (whence & AVSEEK_SIZE) {
-        struct stat status {};
-        return ::fstat(fd, &status) == 0 ? status.st_size : AVERROR(errno);
-    }
-    const off_t position = ::lseek(fd, offset, whence & ~AVSEEK_FORCE);
-    return position < 0 ? AVERROR(errno) : position;
+    InputCursor& cursor = CursorOf(opaque);
+    if (whence & AVSEEK_SIZE)
+        return static_cast<std::int64_t>(*cursor.Input().size);
+    const std::int64_t position = cursor.Seek(offset, whence & ~AVSEEK_FORCE);
+    return position < 0 ? AVERROR(EINVAL) : position;
 }
 
+// Nothing a recording names (another file, a playlist entry, an address) is opened.
 int RefuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**)
 {
     return AVERROR(EPERM);
@@ -75,22 +93,25 @@ int RefuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictio
 
 class FfmpegReader final : public FrameReader {
 public:
-    explicit FfmpegReader(int fd) : m_fd(fd) {}
+    explicit FfmpegReader(const RecordingInput& input) : m_cursor(input) {}
     ~FfmpegReader() override { av_channel_layout_uninit(&m_swrLayout); }
 
-    bool Open(const char* name);
+    OpenStatus Open();
     int Channels() const override { return m_channels; }
     int Rate() const override { return m_rate; }
     std::optional<std::uint64_t> StatedFrames() const override { return m_statedFrames; }
     long Read(float* interleaved, long frames) override;
 
 private:
+    bool OpenIo();
+    // The demuxer of the recording's format when it is an audio file's.
+    OpenStatus Probe(const AVInputFormat*& format);
     bool OpenDecoder();
     // Decodes more into m_pending; false at the end or on an error (m_failed).
     bool DecodeMore();
     bool Convert(const AVFrame& frame);
 
-    int m_fd;
+    InputCursor m_cursor;
     std::unique_ptr<AVIOContext, IoCloser> m_io;
     std::unique_ptr<AVFormatContext, FormatCloser> m_format;
     std::unique_ptr<AVCodecContext, CodecCloser> m_codec;
@@ -110,31 +131,57 @@ private:
     bool m_failed = false;
 };
 
-bool FfmpegReader::Open(const char* name)
+bool FfmpegReader::OpenIo()
 {
-    if (!m_packet || !m_frame)
-        return false;
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferSize));
     if (!buffer)
-        return false;
-    m_io.reset(avio_alloc_context(buffer, kIoBufferSize, 0, &m_fd, ReadFromDescriptor, nullptr, SeekDescriptor));
+        throw std::bad_alloc();
+    const bool seekable = m_cursor.Input().Seekable();
+    m_io.reset(avio_alloc_context(buffer, kIoBufferSize, 0, &m_cursor, ReadFromInput, nullptr,
+                                  seekable ? SeekInInput : nullptr));
     if (!m_io) {
         av_free(buffer);
-        return false;
+        throw std::bad_alloc();
     }
+    m_io->seekable = seekable ? AVIO_SEEKABLE_NORMAL : 0;
+    return true;
+}
+
+OpenStatus FfmpegReader::Probe(const AVInputFormat*& format)
+{
+    // The name only helps to recognise formats without a signature; it is never opened.
+    const char* name = m_cursor.Input().name.c_str();
+    if (ThrowWhenOutOfMemory(av_probe_input_buffer2(m_io.get(), &format, name, nullptr, 0, 0)) < 0 || !format)
+        return OpenStatus::Unreadable;
+    return IsAudioFormat(*format) ? OpenStatus::Ok : OpenStatus::Refused;
+}
+
+OpenStatus FfmpegReader::Open()
+{
+    if (!m_packet || !m_frame)
+        throw std::bad_alloc();
+    OpenIo();
+    const AVInputFormat* probed = nullptr;
+    if (const OpenStatus status = Probe(probed); status != OpenStatus::Ok)
+        return status;
     AVFormatContext* format = avformat_alloc_context();
     if (!format)
-        return false;
+        throw std::bad_alloc();
     format->pb = m_io.get();
     format->flags |= AVFMT_FLAG_CUSTOM_IO;
     format->io_open = RefuseNestedOpen;
-    // The name only helps to recognise formats without a signature; it is never opened.
-    if (avformat_open_input(&format, name, nullptr, nullptr) < 0)
-        return false;  // frees `format`
+    // No protocol at all, and only the demuxers of audio files, also for anything a demuxer opens inside.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "format_whitelist", kAudioFormats, 0);
+    av_dict_set(&options, "protocol_whitelist", "", 0);
+    const int opened = avformat_open_input(&format, m_cursor.Input().name.c_str(), probed, &options);
+    av_dict_free(&options);  // what it left unused
+    if (ThrowWhenOutOfMemory(opened) < 0)
+        return OpenStatus::Unreadable;  // `format` is freed
     m_format.reset(format);
-    if (avformat_find_stream_info(format, nullptr) < 0)
-        return false;
-    return OpenDecoder();
+    if (ThrowWhenOutOfMemory(avformat_find_stream_info(format, nullptr)) < 0 || !OpenDecoder())
+        return OpenStatus::Unreadable;
+    return OpenStatus::Ok;
 }
 
 bool FfmpegReader::OpenDecoder()
@@ -145,10 +192,12 @@ bool FfmpegReader::OpenDecoder()
         return false;
     const AVStream& stream = *m_format->streams[m_stream];
     m_codec.reset(avcodec_alloc_context3(decoder));
-    if (!m_codec || avcodec_parameters_to_context(m_codec.get(), stream.codecpar) < 0)
+    if (!m_codec)
+        throw std::bad_alloc();
+    if (ThrowWhenOutOfMemory(avcodec_parameters_to_context(m_codec.get(), stream.codecpar)) < 0)
         return false;
     m_codec->thread_count = 1;
-    if (avcodec_open2(m_codec.get(), decoder, nullptr) < 0)
+    if (ThrowWhenOutOfMemory(avcodec_open2(m_codec.get(), decoder, nullptr)) < 0)
         return false;
     m_channels = m_codec->ch_layout.nb_channels;
     m_rate = m_codec->sample_rate;
@@ -178,7 +227,7 @@ bool FfmpegReader::Convert(const AVFrame& frame)
             < 0)
             return false;
         m_swr.reset(swr);
-        if (swr_init(swr) < 0)
+        if (ThrowWhenOutOfMemory(swr_init(swr)) < 0)
             return false;
         m_swrFormat = frame.format;
     }
@@ -187,7 +236,7 @@ bool FfmpegReader::Convert(const AVFrame& frame)
     auto* out = reinterpret_cast<std::uint8_t*>(m_pending.data() + used);
     const int converted = swr_convert(m_swr.get(), &out, frame.nb_samples,
                                       const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
-    if (converted < 0)
+    if (ThrowWhenOutOfMemory(converted) < 0)
         return false;
     m_pending.resize(used + static_cast<std::size_t>(converted) * m_channels);
     return true;
@@ -196,7 +245,7 @@ bool FfmpegReader::Convert(const AVFrame& frame)
 bool FfmpegReader::DecodeMore()
 {
     for (;;) {
-        const int received = avcodec_receive_frame(m_codec.get(), m_frame.get());
+        const int received = ThrowWhenOutOfMemory(avcodec_receive_frame(m_codec.get(), m_frame.get()));
         if (received == 0) {
             const bool converted = Convert(*m_frame);
             av_frame_unref(m_frame.get());
@@ -212,7 +261,7 @@ bool FfmpegReader::DecodeMore()
         }
         if (m_flushed)
             return false;
-        const int read = av_read_frame(m_format.get(), m_packet.get());
+        const int read = ThrowWhenOutOfMemory(av_read_frame(m_format.get(), m_packet.get()));
         if (read == AVERROR_EOF) {
             m_flushed = true;
             avcodec_send_packet(m_codec.get(), nullptr);
@@ -224,7 +273,7 @@ bool FfmpegReader::DecodeMore()
         }
         if (m_packet->stream_index == m_stream) {
             // A damaged packet is skipped, as players do; the rest still plays.
-            const int sent = avcodec_send_packet(m_codec.get(), m_packet.get());
+            const int sent = ThrowWhenOutOfMemory(avcodec_send_packet(m_codec.get(), m_packet.get()));
             if (sent < 0 && sent != AVERROR_INVALIDDATA)
                 m_failed = true;
         }
@@ -258,11 +307,16 @@ long FfmpegReader::Read(float* interleaved, long frames)
 
 }  // namespace
 
-std::unique_ptr<FrameReader> OpenWithFfmpeg(int fd, const char* name)
+void InitialiseFfmpeg(bool verbose)
 {
-    av_log_set_level(AV_LOG_QUIET);  // damaged files are reported by our own messages
-    auto reader = std::make_unique<FfmpegReader>(fd);
-    if (!reader->Open(name))
+    av_log_set_level(verbose ? AV_LOG_WARNING : AV_LOG_QUIET);
+}
+
+std::unique_ptr<FrameReader> OpenWithFfmpeg(const RecordingInput& input, OpenStatus& status)
+{
+    auto reader = std::make_unique<FfmpegReader>(input);
+    status = reader->Open();
+    if (status != OpenStatus::Ok)
         return nullptr;
     return reader;
 }

@@ -3,8 +3,12 @@
 
 namespace quorbin::decode {
 
-// A reader over the open descriptor `fd` (kept open by the caller), or null
-// when FFmpeg finds no decodable sound in it. `name` helps to recognise the format.
-std::unique_ptr<FrameReader> OpenWithFfmpeg(int fd, const char* name);
+// Sets how much FFmpeg's libraries say: warnings when `verbose`, else nothing.
+void InitialiseFfmpeg(bool verbose);
+
+// A reader of `input` from where it stands, or null with `status` saying why:
+// Refused when it is not in an audio file format, Unreadable when FFmpeg finds
+// no sound in it.
+std::unique_ptr<FrameReader> OpenWithFfmpeg(const RecordingInput& input, OpenStatus& status);
 
 }  // namespace quorbin::decode

@@ -1,70 +1,61 @@
 #include "decode/FrameReader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstdio>
+
 #include "decode/FfmpegReader.h"
+#include "decode/MonoResampler.h"
 #include "decode/SndfileReader.h"
 
 namespace quorbin::decode {
-namespace {
 
-// The reader owns the descriptor that the decoder reads through.
-class OwningReader final : public FrameReader {
-public:
-    OwningReader(int fd, std::unique_ptr<FrameReader> inner) : m_fd(fd), m_inner(std::move(inner)) {}
-    ~OwningReader() override
-    {
-        m_inner.reset();
-        ::close(m_fd);
-    }
-    int Channels() const override { return m_inner->Channels(); }
-    int Rate() const override { return m_inner->Rate(); }
-    std::optional<std::uint64_t> StatedFrames() const override { return m_inner->StatedFrames(); }
-    long Read(float* interleaved, long frames) override { return m_inner->Read(interleaved, frames); }
-
-private:
-    int m_fd;
-    std::unique_ptr<FrameReader> m_inner;
-};
-
-// Opening without O_NONBLOCK would wait on a FIFO for a writer; anything but a
-// regular file is refused before a byte is read.
-int OpenRegularFile(const std::filesystem::path& path)
+ssize_t InputCursor::Read(void* buffer, std::size_t size)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    struct stat status {};
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0
-        || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    ssize_t got;
+    do {
+        got = m_input.Seekable() ? ::pread(m_input.fd, buffer, size, static_cast<off_t>(m_position))
+                                 : ::read(m_input.fd, buffer, size);
+    } while (got < 0 && errno == EINTR);
+    if (got > 0)
+        m_position += static_cast<std::uint64_t>(got);
+    return got;
 }
 
-}  // namespace
-
-std::unique_ptr<FrameReader> OpenFrameReader(const std::filesystem::path& path, OpenStatus& status)
+std::int64_t InputCursor::Seek(std::int64_t offset, int whence)
 {
-    const int fd = OpenRegularFile(path);
-    if (fd < 0) {
-        status = OpenStatus::CannotOpen;
-        return nullptr;
-    }
-    std::unique_ptr<FrameReader> reader = OpenWithSndfile(fd);
-    if (!reader)
-        reader = OpenWithFfmpeg(fd, path.c_str());
-    if (!reader) {
-        ::close(fd);
-        status = OpenStatus::Unreadable;
-        return nullptr;
-    }
+    if (!m_input.Seekable())
+        return -1;
+    const std::uint64_t base = whence == SEEK_CUR ? m_position : whence == SEEK_END ? *m_input.size : 0;
+    if (offset < 0 && static_cast<std::uint64_t>(-offset) > base)
+        return -1;
+    m_position = base + static_cast<std::uint64_t>(offset);
+    return static_cast<std::int64_t>(m_position);
+}
+
+void InitialiseDecoders(bool verbose)
+{
+    InitialiseFfmpeg(verbose);
+    InitialiseResampler();
+    // The C library's qsort (libvorbis uses it) asks the system for the
+    // memory size the first time it sorts more than 1 KiB.
+    std::array<int, 512> numbers{};
+    std::qsort(numbers.data(), numbers.size(), sizeof(int),
+               [](const void* a, const void* b) { return *static_cast<const int*>(a) - *static_cast<const int*>(b); });
+}
+
+std::unique_ptr<FrameReader> OpenFrameReader(const RecordingInput& input, OpenStatus& status)
+{
     status = OpenStatus::Ok;
-    return std::make_unique<OwningReader>(fd, std::move(reader));
+    // libsndfile looks back at the header it has read, which a stream cannot give again.
+    if (input.Seekable()) {
+        if (std::unique_ptr<FrameReader> reader = OpenWithSndfile(input))
+            return reader;
+    }
+    return OpenWithFfmpeg(input, status);
 }
 
 }  // namespace quorbin::decode

@@ -71,14 +71,7 @@ bool MonoStream::ReadMonoBlock()
         return false;
     m_mono.resize(static_cast<std::size_t>(frames));
     m_monoUsed = 0;
-    for (std::size_t frame = 0; frame < m_mono.size(); ++frame) {
-        const float* first = m_interleaved.data() + frame * channels;
-        double sum = 0;
-        for (int channel = 0; channel < channels; ++channel)
-            if (std::isfinite(first[channel]))
-                sum += first[channel];
-        m_mono[frame] = static_cast<float>(sum / channels);
-    }
+    MixToMono(m_interleaved.data(), m_mono.size(), channels, m_mono.data());
     m_inputEnded = m_mono.empty();
     return true;
 }
@@ -122,6 +115,23 @@ bool MonoStream::Read(std::span<float> out, std::size_t& got)
 }
 
 }  // namespace
+
+void MixToMono(const float* interleaved, std::size_t frames, int channels, float* mono)
+{
+    for (std::size_t frame = 0; frame < frames; ++frame) {
+        const float* first = interleaved + frame * channels;
+        double sum = 0;
+        for (int channel = 0; channel < channels; ++channel)
+            if (std::isfinite(first[channel]))
+                sum += first[channel];
+        mono[frame] = static_cast<float>(sum / channels);
+    }
+}
+
+void InitialiseResampler()
+{
+    MakeResampler(44100, 8000);
+}
 
 std::unique_ptr<SampleStream> MakeMonoStream(FrameReader& reader, int targetRate)
 {

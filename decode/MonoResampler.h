@@ -8,8 +8,15 @@
 
 namespace quorbin::decode {
 
-// Mono samples of `reader` at `targetRate`: the channels averaged, non-finite
-// samples read as silence. Null when the resampler cannot be made.
+// Makes one resampler, so that the library's first-use work is done.
+void InitialiseResampler();
+
+// Each frame's channels averaged into one sample, non-finite samples taken as
+// silence. A mono sample made so is made again unchanged.
+void MixToMono(const float* interleaved, std::size_t frames, int channels, float* mono);
+
+// Mono samples of `reader` at `targetRate` (MixToMono, then resampled). Null
+// when the resampler cannot be made.
 std::unique_ptr<SampleStream> MakeMonoStream(FrameReader& reader, int targetRate);
 
 }  // namespace quorbin::decode

@@ -4,48 +4,34 @@
 #include "decode/SndfileReader.h"
 
 #include <sndfile.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
+#include <new>
+#include <string_view>
 
 namespace quorbin::decode {
 namespace {
 
-// libsndfile reads through positioned reads on the caller's descriptor: opened
-// by descriptor it would close it when it fails to recognise the file.
-struct VirtualFile {
-    int fd;
-    sf_count_t position = 0;
-};
+// libsndfile reads through the caller's descriptor with a cursor of its own:
+// opened by descriptor it would close it when it fails to recognise the file.
+InputCursor& CursorOf(void* data)
+{
+    return *static_cast<InputCursor*>(data);
+}
 
 sf_count_t Length(void* data)
 {
-    struct stat status {};
-    return ::fstat(static_cast<VirtualFile*>(data)->fd, &status) == 0 ? status.st_size : -1;
+    return static_cast<sf_count_t>(CursorOf(data).Input().size.value_or(0));
 }
 
 sf_count_t Seek(sf_count_t offset, int whence, void* data)
 {
-    auto* file = static_cast<VirtualFile*>(data);
-    const sf_count_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? file->position : Length(data);
-    if (base < 0 || base + offset < 0)
-        return -1;
-    file->position = base + offset;
-    return file->position;
+    return CursorOf(data).Seek(offset, whence);
 }
 
 sf_count_t ReadBytes(void* buffer, sf_count_t count, void* data)
 {
-    auto* file = static_cast<VirtualFile*>(data);
-    ssize_t got;
-    do {
-        got = ::pread(file->fd, buffer, static_cast<std::size_t>(count), file->position);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0)
-        return 0;
-    file->position += got;
-    return got;
+    const ssize_t got = CursorOf(data).Read(buffer, static_cast<std::size_t>(count));
+    return got < 0 ? 0 : got;
 }
 
 sf_count_t WriteNothing(const void*, sf_count_t, void*)
@@ -55,14 +41,21 @@ sf_count_t WriteNothing(const void*, sf_count_t, void*)
 
 sf_count_t Tell(void* data)
 {
-    return static_cast<VirtualFile*>(data)->position;
+    return static_cast<sf_count_t>(CursorOf(data).Position());
 }
 
 SF_VIRTUAL_IO kVirtualIo{Length, Seek, ReadBytes, WriteNothing, Tell};
 
+// libsndfile tells a failed allocation only in the words of its error.
+void ThrowWhenOutOfMemory(SNDFILE* file)
+{
+    if (std::string_view(sf_strerror(file)).find("malloc") != std::string_view::npos)
+        throw std::bad_alloc();
+}
+
 class SndfileReader final : public FrameReader {
 public:
-    SndfileReader(SNDFILE* file, const SF_INFO& info, std::unique_ptr<VirtualFile> source)
+    SndfileReader(SNDFILE* file, const SF_INFO& info, std::unique_ptr<InputCursor> source)
         : m_file(file),
           m_info(info),
           m_source(std::move(source))
@@ -80,26 +73,30 @@ public:
     long Read(float* interleaved, long frames) override
     {
         const sf_count_t got = sf_readf_float(m_file, interleaved, frames);
-        if (sf_error(m_file) != SF_ERR_NO_ERROR)
+        if (sf_error(m_file) != SF_ERR_NO_ERROR) {
+            ThrowWhenOutOfMemory(m_file);
             return -1;
+        }
         return static_cast<long>(got);
     }
 
 private:
     SNDFILE* m_file;
     SF_INFO m_info;
-    std::unique_ptr<VirtualFile> m_source;
+    std::unique_ptr<InputCursor> m_source;
 };
 
 }  // namespace
 
-std::unique_ptr<FrameReader> OpenWithSndfile(int fd)
+std::unique_ptr<FrameReader> OpenWithSndfile(const RecordingInput& input)
 {
-    auto source = std::make_unique<VirtualFile>(VirtualFile{fd});
+    auto source = std::make_unique<InputCursor>(input);
     SF_INFO info{};
     SNDFILE* file = sf_open_virtual(&kVirtualIo, SFM_READ, &info, source.get());
-    if (!file)
+    if (!file) {
+        ThrowWhenOutOfMemory(nullptr);
         return nullptr;
+    }
     if (info.channels <= 0 || info.samplerate <= 0) {
         sf_close(file);
         return nullptr;

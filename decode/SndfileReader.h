@@ -3,8 +3,8 @@
 
 namespace quorbin::decode {
 
-// A reader over the open descriptor `fd` (kept open by the caller, read from
-// its start with positioned reads), or null when libsndfile cannot read it.
-std::unique_ptr<FrameReader> OpenWithSndfile(int fd);
+// A reader of the regular file `input` from its start, or null when
+// libsndfile cannot read it.
+std::unique_ptr<FrameReader> OpenWithSndfile(const RecordingInput& input);
 
 }  // namespace quorbin::decode

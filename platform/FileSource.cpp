@@ -34,6 +34,14 @@ int OpenRegularFile(const std::filesystem::path& path, int& error)
     return error == 0 ? fd.Release() : -1;
 }
 
+std::optional<std::uint64_t> RegularFileSize(int fd)
+{
+    std::uint64_t size = 0;
+    if (RegularFileError(fd, size) != 0)
+        return std::nullopt;
+    return size;
+}
+
 FileSource::FileSource(const std::filesystem::path& path) : m_fd(OpenRegularFile(path, m_error))
 {
     if (m_fd.Valid())

@@ -5,6 +5,7 @@
 // costs few system calls; large reads go straight to the caller's memory.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "core/ByteSource.h"
@@ -20,6 +21,9 @@ inline constexpr int kNotRegularFile = -1;
 // exec), or -1 with `error` set: the errno of the open, EISDIR for a folder,
 // kNotRegularFile for any other kind of file.
 int OpenRegularFile(const std::filesystem::path& path, int& error);
+
+// The size of the regular file open at `fd`; none for anything else (a pipe, say).
+std::optional<std::uint64_t> RegularFileSize(int fd);
 
 class FileSource final : public ByteSource {
 public:

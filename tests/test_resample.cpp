@@ -523,7 +523,7 @@ TEST_P(DecodedSourceNames, DropWhateverExtensionTheSourceHas)
 {
     TempFolder folder;
     ConversionSteps steps((folder / GetParam().source).string());
-    ASSERT_EQ(steps.PrepareDecoded([](const std::string&, ByteBuffer& wave) {
+    ASSERT_EQ(steps.PrepareDecoded([](const std::string&, ByteBuffer& wave, FailureReason&) {
         return WriteMonoWave(std::vector<std::int16_t>(800, 100), 8000, wave) ? StepFailure::None
                                                                               : StepFailure::InvalidWave;
     }),
@@ -547,7 +547,7 @@ TEST(DecodedSources, KeepTheChecksAroundTheDecoding)
     TempFolder folder;
     int calls = 0;
     const auto decodeTo = [&calls](std::size_t samples, std::uint32_t rate) {
-        return [&calls, samples, rate](const std::string&, ByteBuffer& wave) {
+        return [&calls, samples, rate](const std::string&, ByteBuffer& wave, FailureReason&) {
             ++calls;
             return WriteMonoWave(std::vector<std::int16_t>(samples), rate, wave) ? StepFailure::None
                                                                                  : StepFailure::InvalidWave;
@@ -558,7 +558,7 @@ TEST(DecodedSources, KeepTheChecksAroundTheDecoding)
     EXPECT_EQ(calls, 0) << "the path is checked before anything is decoded";
 
     const std::string path = (folder / "memo.flac").string();
-    const auto cannotOpen = [](const std::string&, ByteBuffer&) { return StepFailure::CannotOpen; };
+    const auto cannotOpen = [](const std::string&, ByteBuffer&, FailureReason&) { return StepFailure::CannotOpen; };
     EXPECT_EQ(ConversionSteps(path).PrepareDecoded(cannotOpen), StepFailure::CannotOpen);
     EXPECT_EQ(ConversionSteps(path).PrepareDecoded(decodeTo(168, 8000)), StepFailure::None);
     EXPECT_EQ(ConversionSteps(path).PrepareDecoded(decodeTo(167, 8000)), StepFailure::TooShort);

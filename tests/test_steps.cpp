@@ -382,12 +382,17 @@ TEST_F(ConversionStepsTest, RunningOutOfMemoryGivesAMessage)
         limit.rlim_cur = inUse + spare;
         return ::setrlimit(RLIMIT_AS, &limit) == 0;
     };
-    for (const int failure : {IDS_INVALID_WAVE, IDS_CANNOT_SAVE_MLD}) {
+    const std::pair<int, EncoderQuality> stages[] = {{IDS_INVALID_WAVE, EncoderQuality::Standard},
+                                                     {IDS_CANNOT_SAVE_MLD, EncoderQuality::Standard},
+                                                     {IDS_CANNOT_SAVE_MLD, EncoderQuality::High}};
+    for (const auto& [failure, quality] : stages) {
         const bool whileReading = failure == IDS_INVALID_WAVE;
         std::vector<int> outcomes;
         for (const std::uint64_t spare : {0u, 64u << 10, 256u << 10, 1u << 20, 16u << 20}) {
             outcomes.push_back(InChild([&] {
-                ConversionSteps steps(Path("big.wav"), Options({}, Plenty));
+                ConversionOptions options = Options({}, Plenty);
+                options.quality = quality;
+                ConversionSteps steps(Path("big.wav"), options);
                 if (whileReading && !limitTo(spare))
                     return 100;
                 const StepFailure prepared = steps.Prepare();

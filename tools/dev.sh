@@ -11,7 +11,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 packages=(build-essential cmake pkg-config clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev fonts-ipafont-gothic fonts-liberation gettext qt6-translations-l10n
           libsndfile1-dev libsoxr-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-          libavcodec-extra nlohmann-json3-dev xvfb xauth
+          libavcodec-extra libseccomp-dev nlohmann-json3-dev xvfb xauth strace
           dpkg-dev lintian appstream openbox xdotool fusefat dosfstools eatmydata ffmpeg pulseaudio pulseaudio-utils)
 
 install_packages() {

@@ -1,0 +1,91 @@
+// The entries of the decoder module (see DecoderModule.h).
+#include "decode/DecoderModule.h"
+
+#include <algorithm>
+#include <new>
+#include <span>
+
+#include "decode/AudioPreparation.h"
+#include "decode/DecoderChannel.h"
+
+namespace quorbin::decode {
+namespace {
+
+DecodeProblem ProblemOf(PreparationStatus status)
+{
+    switch (status) {
+    case PreparationStatus::Refused: return DecodeProblem::Refused;
+    case PreparationStatus::StreamTooLong: return DecodeProblem::StreamTooLong;
+    default: return DecodeProblem::Unreadable;
+    }
+}
+
+bool SendSamples(int fd, int rate, std::span<const std::int16_t> samples)
+{
+    const SamplesRecord block{rate};
+    return WriteRecord(fd, RecordType::Samples, &block, sizeof block, samples.data(), samples.size_bytes());
+}
+
+void SendDone(int fd, std::uint64_t selectedSamples, int rate)
+{
+    const DoneRecord done{selectedSamples, rate};
+    WriteRecord(fd, RecordType::Done, &done, sizeof done);
+}
+
+PreparationStatus SendPrepared(const DecodeJob& job)
+{
+    PreparedRecording prepared;
+    const PreparationStatus status = PrepareRecording(job.input, job.request->options, prepared);
+    if (status != PreparationStatus::Ok)
+        return status;
+    const SourceRecord source{prepared.sourceRate, prepared.sourceChannels};
+    if (!WriteRecord(job.output, RecordType::Source, &source, sizeof source))
+        return PreparationStatus::Ok;
+    const std::span<const std::int16_t> samples(prepared.samples);
+    for (std::size_t start = 0; start < samples.size(); start += kSamplesPerRecord) {
+        if (!SendSamples(job.output, prepared.sampleRate,
+                         samples.subspan(start).first(std::min(kSamplesPerRecord, samples.size() - start))))
+            return PreparationStatus::Ok;
+    }
+    SendDone(job.output, prepared.selectedSamples, prepared.sampleRate);
+    return PreparationStatus::Ok;
+}
+
+// Each block goes out as it is ready; a parent that stopped reading stops the decoding.
+PreparationStatus SendWhole(const DecodeJob& job)
+{
+    const int rate = job.request->options.targetRate.value_or(kDefaultRate);
+    std::uint64_t sent = 0;
+    const PreparationStatus status = DecodeWhole(job.input, rate, [&](std::span<const std::int16_t> samples) {
+        sent += samples.size();
+        return SendSamples(job.output, rate, samples);
+    });
+    if (status == PreparationStatus::Ok)
+        SendDone(job.output, sent, rate);
+    return status;
+}
+
+}  // namespace
+}  // namespace quorbin::decode
+
+using namespace quorbin::decode;
+
+extern "C" __attribute__((visibility("default"))) void quorbin_decoder_initialise(bool verbose)
+{
+    InitialiseDecoders(verbose);
+}
+
+extern "C" __attribute__((visibility("default"))) void quorbin_decoder_run(const DecodeJob& job)
+{
+    try {
+        const PreparationStatus status = job.request->work == DecodeWork::Whole ? SendWhole(job) : SendPrepared(job);
+        if (status != PreparationStatus::Ok)
+            SendFailure(job.output, ProblemOf(status));
+    } catch (const std::bad_alloc&) {
+        SendFailure(job.output, DecodeProblem::OutOfMemory);
+    }
+}
+
+// Checked here so that a change of either side fails to build rather than to run.
+static_assert(std::is_same_v<decltype(&quorbin_decoder_initialise), InitialiseFunction>);
+static_assert(std::is_same_v<decltype(&quorbin_decoder_run), RunFunction>);
