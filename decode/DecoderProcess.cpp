@@ -116,6 +116,48 @@ FailureReason ProblemReason(DecodeProblem problem, std::string text)
     return FailureReason::Of(ReasonKind::DecoderCrashed);
 }
 
+// Starts the program `arguments` names with `recording` as its standard input,
+// `output` as its standard output, standard error only when `verbose` (else
+// /dev/null), and no other descriptor. Returns 0 or the errno.
+int Spawn(std::vector<std::string> arguments, int recording, int output, bool verbose, pid_t& pid)
+{
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, recording, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+    if (!verbose)
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    // The child starts with no blocked and no ignored signals, whatever the parent has.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    sigfillset(&signals);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const int error = ::posix_spawn(&pid, argv.front(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return error;
+}
+
+FailureReason SpawnFailure(int error, const std::string& helper)
+{
+    if (error == ENOMEM)
+        return FailureReason::Of(ReasonKind::OutOfMemory);
+    if (error != ENOENT)
+        return FailureReason::System(error);
+    FailureReason reason = FailureReason::Of(ReasonKind::DecoderMissing);
+    reason.file = helper;
+    return reason;
+}
+
 double ProcessorSeconds(const rusage& usage)
 {
     const auto seconds = [](const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; };
@@ -133,11 +175,6 @@ DecoderProcess::DecoderProcess(int fd, const std::string& name, DecodeWork work,
     std::vector<std::string> arguments =
         DecodeRequestArguments({folder / kModuleFileName, name, options, settings.verbose, work});
     arguments.insert(arguments.begin(), helper);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
         Finish(FailureReason::System(errno));
@@ -145,37 +182,11 @@ DecoderProcess::DecoderProcess(int fd, const std::string& name, DecodeWork work,
     }
     m_pipe = AboveStandard(ends[0]);
     const int childEnd = AboveStandard(ends[1]);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fd, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, childEnd, STDOUT_FILENO);
-    if (!settings.verbose)
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-    // The child starts with no blocked and no ignored signals, whatever the parent has.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t signals;
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attributes, &signals);
-    sigfillset(&signals);
-    posix_spawnattr_setsigdefault(&attributes, &signals);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    const int error = ::posix_spawn(&m_pid, helper.c_str(), &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
+    const int error = Spawn(arguments, fd, childEnd, settings.verbose, m_pid);
     ::close(childEnd);
     if (error != 0) {
         m_pid = -1;
-        FailureReason reason = FailureReason::System(error);
-        if (error == ENOENT) {
-            reason = FailureReason::Of(ReasonKind::DecoderMissing);
-            reason.file = helper;
-        } else if (error == ENOMEM) {
-            reason = FailureReason::Of(ReasonKind::OutOfMemory);
-        }
-        Finish(reason);
+        Finish(SpawnFailure(error, helper));
         return;
     }
     m_pidFd = static_cast<int>(::syscall(SYS_pidfd_open, m_pid, 0));

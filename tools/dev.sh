@@ -69,7 +69,8 @@ check_package() {
                 usr/share/metainfo/org.quorbin.Quorbin.metainfo.xml usr/share/mime/packages/quorbin.xml \
                 usr/share/applications/quorbin.desktop usr/share/applications/quorbin-editor.desktop \
                 usr/share/doc/quorbin/copyright usr/share/doc/quorbin/ringtone-editor.png \
-                usr/share/locale/ja/LC_MESSAGES/quorbin.mo; do
+                usr/share/locale/ja/LC_MESSAGES/quorbin.mo usr/lib/quorbin/quorbin-decoder \
+                usr/lib/quorbin/quorbin-decoders.so; do
         grep -q " ./$path$" <<<"$contents" || { echo "package lacks /$path"; status=1; }
     done
     dpkg-deb -f "$deb" Depends | grep -q "libqt6widgets6" || { echo "package Depends lacks the Qt libraries"; status=1; }
