@@ -14,6 +14,7 @@
 #include "app/EditorWindow.h"
 #include "app/MainDialog.h"
 #include "app/SingleInstance.h"
+#include "decode/DecoderProcess.h"
 #include "ui/UiText.h"
 
 namespace quorbin {
@@ -95,9 +96,12 @@ void ConvertApp::ShowMain(const QString& file)
         m_main = std::make_unique<MainDialog>();
         QObject::connect(m_main.get(), &QDialog::finished, [this] { QuitWhenClosed(); });
         QObject::connect(m_main.get(), &MainDialog::EditorRequested, [this](const QString& file) { ShowEditor(file); });
-    }
-    if (m_main->IsEnding())
+        // The editor decodes every recording: without the decoders it is no way out.
+        m_main->SetEditorAvailable(decode::DecodersInstalled());
         m_main->Open();
+    } else if (m_main->IsEnding()) {
+        m_main->Open();
+    }
     if (!file.isEmpty())
         m_main->OpenFile(file);
 }

@@ -2,13 +2,16 @@
 
 #include "app/ConversionJob.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QEnterEvent>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -19,8 +22,9 @@
 
 #include "res/Layouts.h"
 #include "ui/AboutDialog.h"
-#include "ui/MessageDialog.h"
+#include "ui/FileChooser.h"
 #include "ui/HoverBitmapButton.h"
+#include "ui/MessageDialog.h"
 #include "ui/PushBitmapButton.h"
 #include "ui/SkinImages.h"
 #include "ui/UiText.h"
@@ -28,6 +32,8 @@
 namespace quorbin {
 
 namespace {
+
+const QKeySequence kEditorKey(Qt::CTRL | Qt::Key_E);
 
 QIcon ApplicationIcon()
 {
@@ -102,14 +108,21 @@ QPoint PlaceCentredInside(QPoint centre, QSize size, const QRect& workArea)
     return QPoint(left, top);
 }
 
+QStringList DroppedFiles(const QMimeData* mime)
+{
+    QStringList paths;
+    if (!mime || !mime->hasUrls())
+        return paths;
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    return paths;
+}
+
 QString FirstDroppedFile(const QMimeData* mime)
 {
-    if (!mime || !mime->hasUrls())
-        return {};
-    const QList<QUrl> urls = mime->urls();
-    if (urls.isEmpty() || !urls.first().isLocalFile())
-        return {};
-    return urls.first().toLocalFile();
+    return DroppedFiles(mime).value(0);
 }
 
 MainDialog::MainDialog(QWidget* parent) : SkinnedWindow(parent, Qt::Window | Qt::FramelessWindowHint, UserLanguage())
@@ -125,21 +138,61 @@ MainDialog::MainDialog(QWidget* parent) : SkinnedWindow(parent, Qt::Window | Qt:
     m_dropSpace->SetSkin(SkinBitmap::DropSpace);
     m_dropSpace->setFocusPolicy(Qt::TabFocus);
     m_dropSpace->setAccessibleName(UiTr("Drop a WAVE file here", language));
-    m_dropSpace->setAccessibleDescription(UiTr("Enter or Space chooses a WAVE file to convert", language));
+    m_dropSpace->setAccessibleDescription(UiTr("A click, Enter or Space chooses a WAVE file to convert", language));
     m_dropSpace->installEventFilter(this);
+    connect(m_dropSpace, &QAbstractButton::clicked, this, &MainDialog::ChooseFile);
 
     m_aboutButton = AddPushButton(SkinBitmap::AboutButton, skin_place::kLeftButton, UiTr("About", language));
     connect(m_aboutButton, &QAbstractButton::clicked, this, &MainDialog::ShowAbout);
     connect(AddPowerButton(), &QAbstractButton::clicked, this, [this] { done(ResultOk); });
 
-    auto* open = new QShortcut(QKeySequence::Open, this);
-    connect(open, &QShortcut::activated, this, &MainDialog::ChooseFile);
+    AddAction(N_("Open..."), QKeySequence::Open, [this] { ChooseFile(); });
+    m_editorAction = AddAction(N_("Ringtone editor..."), kEditorKey, [this] { OpenEditor(); });
+    m_editorAction->setVisible(false);
+    AddAction(N_("About"), {}, [this] { ShowAbout(); });
+    AddAction(N_("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { done(ResultOk); });
 
     setWindowTitle(QStringLiteral("Quorbin"));
     setAcceptDrops(true);
 }
 
 MainDialog::~MainDialog() = default;
+
+QAction* MainDialog::AddAction(const char* text, const QKeySequence& key, std::function<void()> run)
+{
+    auto* action = new QAction(UiTr(text, DialogLanguage()), this);
+    action->setShortcut(key);
+    connect(action, &QAction::triggered, this, std::move(run));
+    addAction(action);
+    return action;
+}
+
+void MainDialog::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (m_busy != 0 || m_ending)
+        return;
+    BusyScope busy(this);
+    QMenu menu(this);
+    menu.addActions(actions());
+    menu.exec(event->globalPos());
+}
+
+void MainDialog::SetEditorAvailable(bool available)
+{
+    m_editorAvailable = available;
+    m_editorAction->setVisible(available);
+}
+
+void MainDialog::OpenEditor()
+{
+    OpenEditorWith(m_editableFile);
+}
+
+void MainDialog::OpenEditorWith(const QString& file)
+{
+    if (m_editorAvailable && !m_ending)
+        emit EditorRequested(file);
+}
 
 void MainDialog::Open()
 {
@@ -198,7 +251,7 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event)
 
 bool MainDialog::AcceptsDrag(const QMimeData* mime) const
 {
-    return acceptDrops() && !FirstDroppedFile(mime).isEmpty();
+    return acceptDrops() && !DroppedFiles(mime).isEmpty();
 }
 
 void MainDialog::ShowDropInvitation(bool on)
@@ -241,13 +294,13 @@ void MainDialog::dragLeaveEvent(QDragLeaveEvent* event)
 void MainDialog::dropEvent(QDropEvent* event)
 {
     ShowDropInvitation(false);
-    const QString path = FirstDroppedFile(event->mimeData());
-    if (!acceptDrops() || path.isEmpty()) {
+    const QStringList paths = DroppedFiles(event->mimeData());
+    if (!acceptDrops() || paths.isEmpty()) {
         event->ignore();
         return;
     }
     event->acceptProposedAction();
-    ConvertDroppedFile(QStringList{path});
+    ConvertDroppedFiles(paths);
 }
 
 void MainDialog::Collapse(QPoint point)
@@ -301,7 +354,19 @@ void MainDialog::ShowMessage(const JobMessage& job, const ScreenRect& collapseRe
     MessageDialog message(this, DialogLanguage());
     message.SetMessage(job.kind, job.text);
     message.SetReason(job.reason);
+    // A refused recording the editor takes is one Ctrl+E away, in the box or after it.
+    m_editableFile = job.editable;
+    bool toEditor = false;
+    if (!job.editable.isEmpty()) {
+        auto* editor = new QShortcut(kEditorKey, &message);
+        connect(editor, &QShortcut::activated, &message, [&] {
+            toEditor = true;
+            message.accept();
+        });
+    }
     RunInPlace(message, collapseRect, QSize(m_savedRect.Width(), m_savedRect.Height()));
+    if (toEditor)
+        QTimer::singleShot(0, this, [this, file = job.editable] { OpenEditorWith(file); });
 }
 
 void MainDialog::ChooseFile()
@@ -312,12 +377,14 @@ void MainDialog::ChooseFile()
     {
         BusyScope busy(this);
         const Language& language = DialogLanguage();
-        path = QFileDialog::getOpenFileName(this, UiTr("Open a WAVE file", language), QString(),
-                                            UiTr("WAVE files (*.wav *.WAV)", language) + QStringLiteral(";;")
-                                                + UiTr("All files (*)", language));
+        FileChooser chooser(this, UiTr("Open a WAVE file", language),
+                            UiTr("WAVE files (*.wav *.WAV)", language) + QStringLiteral(";;")
+                                + UiTr("All files (*)", language));
+        if (chooser.exec() == QDialog::Accepted)
+            path = chooser.selectedFiles().value(0);
     }
     if (!path.isEmpty())
-        ConvertDroppedFile({path});
+        ConvertDroppedFiles({path});
 }
 
 void MainDialog::OpenFile(const QString& path)
@@ -334,19 +401,24 @@ void MainDialog::OpenFile(const QString& path)
         ConvertWaitingFiles();
 }
 
+void MainDialog::ConvertDroppedFiles(const QStringList& paths)
+{
+    m_waitingFiles << paths;
+    ConvertWaitingFiles();
+}
+
 void MainDialog::ConvertWaitingFiles()
 {
     while (m_busy == 0 && !m_ending && !m_waitingFiles.isEmpty())
-        ConvertDroppedFile({m_waitingFiles.takeFirst()});
+        Convert(m_waitingFiles.takeFirst());
 }
 
-void MainDialog::ConvertDroppedFile(const QStringList& paths)
+void MainDialog::Convert(const QString& path)
 {
-    if (paths.isEmpty())
-        return;
     BusyScope busyWindow(this);
     DropsOff dropsOff(this);
-    ConversionJob(*this, paths.first(), m_options).Run();
+    m_editableFile.clear();
+    ConversionJob(*this, path, m_options).Run();
 }
 
 }  // namespace quorbin

@@ -1,18 +1,22 @@
 #pragma once
 // The program's only main window: a skinned 210 x 100 window with a drop
-// space, an about button and a Power button. A file dropped anywhere on it is
-// converted by a ConversionJob; every dialog is shown in the window's place
-// (RunInPlace).
+// space, an about button and a Power button. Each file dropped anywhere on it
+// is converted by a ConversionJob, one after another; a click on the drop
+// space opens a file chooser, a right click a menu. Every dialog is shown in
+// the window's place (RunInPlace).
 #include <QDialog>
+#include <QKeySequence>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QStringList>
+#include <functional>
 
 #include "app/ConversionJob.h"
 #include "conversion/ConversionSteps.h"
 #include "ui/SkinnedDialog.h"
 
+class QAction;
 class QEventLoop;
 class QMimeData;
 
@@ -29,7 +33,9 @@ QPoint CollapsePoint(const ScreenRect& rect);
 // right; the same for top and bottom.
 QPoint PlaceCentredInside(QPoint centre, QSize size, const QRect& workArea);
 
-// The first local file path of a drop, or an empty text when it carries none.
+// The local file paths of a drop, in its order; empty when it carries none.
+QStringList DroppedFiles(const QMimeData* mime);
+// The first of them, or an empty text.
 QString FirstDroppedFile(const QMimeData* mime);
 
 class MainDialog : public SkinnedWindow {
@@ -46,8 +52,8 @@ public:
     void done(int result) override;
     void reject() override;
 
-    // One conversion job for the first of `paths`; drops are off while it runs.
-    void ConvertDroppedFile(const QStringList& paths);
+    // One conversion job for each of `paths`, in order; drops are off meanwhile.
+    void ConvertDroppedFiles(const QStringList& paths);
 
     // Brings the program to the front and converts `path` as if dropped; a
     // file that comes while the window is busy waits for the current job.
@@ -64,9 +70,17 @@ public:
     void ShowMessage(const JobMessage& message, const ScreenRect& collapseRect);
 
     void ShowAbout();
-    // A file chooser for WAVE files (Ctrl+O, or Enter or Space on the focused
-    // drop space); the chosen file is converted as if dropped.
+    // A file chooser for WAVE files (Ctrl+O, a click on the drop space, or
+    // Enter or Space on it); the chosen file is converted as if dropped.
     void ChooseFile();
+
+    // Whether the ringtone editor can be asked for (EditorRequested). Without
+    // it the menu leaves it out, Ctrl+E does nothing and refused recordings
+    // get no way out; off until set.
+    void SetEditorAvailable(bool available);
+    bool HasEditor() const { return m_editorAvailable; }
+    // Ctrl+E: the editor with the last refused recording it would take, or empty.
+    void OpenEditor();
 
     // Options given to every conversion; the free-space query can be replaced.
     ConversionOptions& Options() { return m_options; }
@@ -90,6 +104,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
@@ -102,6 +117,10 @@ private:
     void Collapse(QPoint point);
     void Restore(QPoint topLeft, QSize size);
     void ConvertWaitingFiles();
+    void Convert(const QString& path);
+    void OpenEditorWith(const QString& file);
+    // An entry of the right-click menu; its key works without the menu.
+    QAction* AddAction(const char* text, const QKeySequence& key, std::function<void()> run);
 
     // Counts the jobs, about boxes and file choosers running now.
     class BusyScope;
@@ -110,6 +129,10 @@ private:
 
     PushBitmapButton* m_aboutButton = nullptr;
     HoverBitmapButton* m_dropSpace = nullptr;
+    QAction* m_editorAction = nullptr;
+
+    bool m_editorAvailable = false;
+    QString m_editableFile;  // the last refused recording the editor would take
 
     ConversionOptions m_options;
     QPoint m_collapsePoint;

@@ -15,6 +15,7 @@
 #include "cli/ConvertOptions.h"
 #include "cli/DateOption.h"
 #include "cli/OtherFormats.h"
+#include "decode/DecodedExtensions.h"
 #include "cli/MelodyCommands.h"
 #include "cli/OutputGuard.h"
 #include "cli/StandardStreams.h"
@@ -277,7 +278,7 @@ std::string FailureText(StepFailure failure, const FailureReason& reason, const 
         text += ": " + ReasonText(reason, language);
     }
     const std::string extension = fs::path(source).extension().string();
-    if (failure == StepFailure::NotWave && extension.size() > 1 && DecoderReadsExtension(extension.substr(1))) {
+    if (failure == StepFailure::NotWave && extension.size() > 1 && decode::DecoderReadsExtension(extension.substr(1))) {
         text += resample;
     }
     if (failure == StepFailure::CannotSave || failure == StepFailure::DiskSpace)

@@ -1,7 +1,6 @@
 #pragma once
 // Recordings in other formats, decoded by the confined decoder child.
 #include <string>
-#include <string_view>
 
 #include "conversion/StepFailure.h"
 #include "core/ByteBuffer.h"
@@ -17,9 +16,5 @@ namespace quorbin::cli {
 StepFailure PrepareWaveBytes(const std::string& source, const decode::PreparationOptions& options,
                              const decode::DecodeSettings& settings, ByteBuffer& wave,
                              decode::PreparedRecording& details, FailureReason& reason, bool& confined);
-
-// True when a file with this extension (without the dot, any case) is in a
-// format the decoders read: "flac", "ogg", "m4a", ...
-bool DecoderReadsExtension(std::string_view extension);
 
 }  // namespace quorbin::cli

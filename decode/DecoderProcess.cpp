@@ -166,6 +166,14 @@ double ProcessorSeconds(const rusage& usage)
 
 }  // namespace
 
+bool DecodersInstalled()
+{
+    const std::filesystem::path folder = DecoderFolder();
+    std::error_code ec;
+    return std::filesystem::is_regular_file(folder / kHelperFileName, ec)
+           && std::filesystem::is_regular_file(folder / kModuleFileName, ec);
+}
+
 DecoderProcess::DecoderProcess(int fd, const std::string& name, DecodeWork work, const PreparationOptions& options,
                                const DecodeSettings& settings)
     : m_limit(work == DecodeWork::Whole ? std::numeric_limits<std::size_t>::max() : options.edit.limit)

@@ -71,6 +71,10 @@ private:
     FailureReason m_failure;
 };
 
+// Whether the decoder child and its module are installed; they come in a
+// package of their own.
+bool DecodersInstalled();
+
 // Prepares the whole recording open at `fd` in a child. Returns true with
 // `out` filled, or false with `reason` saying why. `confined` is false when
 // the kernel refused the filter.

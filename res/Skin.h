@@ -74,6 +74,8 @@ constexpr SkinPoint kLeftButton{6, 85};     // about (main window), clear (infor
 constexpr SkinPoint kMiddleButton{68, 85};  // OK (information)
 constexpr SkinPoint kRightButton{130, 85};  // cancel (information), close (message, about)
 constexpr SkinPoint kPanel{0, 24};          // the drop space, the message panels
+// The message panels' text: up to three lines below the heading's rule.
+constexpr SkinArea kMessageText{10, 50, 190, 32};
 constexpr SkinArea kAboutLogo{6, 25, 48, 48};
 constexpr SkinArea kTitleLabel{0, 21, 210, 17};
 constexpr SkinArea kCopyrightLabel{0, 41, 210, 17};

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPointer>
 #include <QProcess>
@@ -204,7 +205,7 @@ private slots:
     void saveFailuresOpenWhereTheInfoDialogWas();
     void leavingTheInfoDialogIsSilent_data();
     void leavingTheInfoDialogIsSilent();
-    void onlyTheFirstOfSeveralFilesIsConverted();
+    void everyDroppedFileIsConvertedInOrder();
     void reportSaysWhatALongRecordingKept_data();
     void reportSaysWhatALongRecordingKept();
     void dropsOverControlsReachTheWindow_data();
@@ -226,6 +227,8 @@ private slots:
     void lockLivesInAPrivateFolder_data();
     void lockLivesInAPrivateFolder();
     void laterStartsHandTheirFileOver();
+    void rightClickMenuAndTheEditorKey_data();
+    void rightClickMenuAndTheEditorKey();
     void keysOpenTheFileChooser_data();
     void keysOpenTheFileChooser();
     void accessibilityTreeNamesEveryControl_data();
@@ -352,12 +355,12 @@ void AppTest::failuresShowOneMessageAndWriteNothing_data()
 
     const QByteArray good = WaveBytes(8000, 4000);
     QTest::newRow("path of 260") << "x.wav" << good << 260 << false << int(IDS_FILENAME_TOO_LONG) << "";
-    QTest::newRow("path of 259 passes to open") << "missing.wav" << QByteArray() << 259 << false
-                                                << int(IDS_CANNOT_OPEN_WAVE) << "No such file or directory";
+    QTest::newRow("path of 259 passes to open")
+        << "missing.wav" << QByteArray() << 259 << false << int(IDS_CANNOT_OPEN_WAVE) << "No such file or directory";
     QTest::newRow(".wave") << "song.wave" << good << 0 << false << int(IDS_NOT_WAV_EXTENSION) << "";
     QTest::newRow(".wav.txt") << "song.wav.txt" << good << 0 << false << int(IDS_NOT_WAV_EXTENSION) << "";
-    QTest::newRow("folder named x.wav")
-        << "x.wav" << QByteArray() << 0 << true << int(IDS_CANNOT_OPEN_WAVE) << "Is a directory";
+    QTest::newRow("folder named x.wav") << "x.wav" << QByteArray() << 0 << true << int(IDS_CANNOT_OPEN_WAVE)
+                                        << "Is a directory";
     QTest::newRow("empty file") << "empty.wav" << QByteArray("") << 0 << false << int(IDS_INVALID_WAVE) << "";
     QTest::newRow("22050 Hz") << "fast.wav" << WaveBytes(22050, 4000) << 0 << false << int(IDS_UNSUPPORTED_FORMAT)
                               << "22050 Hz, 1 channel, 16-bit PCM";
@@ -502,7 +505,7 @@ void AppTest::leavingTheInfoDialogIsSilent()
     QVERIFY(window.acceptDrops());
 }
 
-void AppTest::onlyTheFirstOfSeveralFilesIsConverted()
+void AppTest::everyDroppedFileIsConvertedInOrder()
 {
     const QString first = Path(QStringLiteral("first.wav"));
     const QString second = Path(QStringLiteral("second.wav"));
@@ -511,12 +514,19 @@ void AppTest::onlyTheFirstOfSeveralFilesIsConverted()
 
     MainDialog window;
     ShowAt(window, kMainAt);
-    ModalScript script({kOk, kOk}, &window);
+    QStringList titles;
+    const Step titleThenOk = [&titles](QDialog* d) {
+        titles << qobject_cast<InfoDialog*>(d)->TitleField()->text();
+        kOk(d);
+    };
+    ModalScript script({titleThenOk, kOk, titleThenOk, kOk}, &window);
     QVERIFY(DropOn(window, {QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)}));
     QVERIFY(!script.unexpected);
-    QCOMPARE(script.seen.size(), 2);
+    QCOMPARE(script.seen.size(), 4);
+    QCOMPARE(titles, QStringList({"first", "second"}));
     QVERIFY(QFileInfo::exists(MelodyPathFor(first)));
-    QVERIFY(!QFileInfo::exists(MelodyPathFor(second)));
+    QVERIFY(QFileInfo::exists(MelodyPathFor(second)));
+    QVERIFY(window.acceptDrops());
 }
 
 void AppTest::reportSaysWhatALongRecordingKept_data()
@@ -978,6 +988,66 @@ void AppTest::keysOpenTheFileChooser()
     QVERIFY(window.isVisible() && !window.IsEnding());
 }
 
+void AppTest::rightClickMenuAndTheEditorKey_data()
+{
+    QTest::addColumn<bool>("editor");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QString>("reason");
+    const QString format = QStringLiteral("22050 Hz, 1 channel, 16-bit PCM");
+    QTest::newRow("no editor") << false << QStringList{"Open...\tCtrl+O", "About", "Quit\tCtrl+Q"} << format;
+    QTest::newRow("editor") << true
+                            << QStringList{"Open...\tCtrl+O", "Ringtone editor...\tCtrl+E", "About", "Quit\tCtrl+Q"}
+                            << format + QStringLiteral("\nopen it in the ringtone editor (Ctrl+E)");
+}
+
+// A right click anywhere, the drop space included, offers the window's
+// commands; a refused recording the editor takes is one Ctrl+E away from it,
+// in the message box and after it.
+void AppTest::rightClickMenuAndTheEditorKey()
+{
+    QFETCH(bool, editor);
+    QFETCH(QStringList, entries);
+    QFETCH(QString, reason);
+    const QString wave = Path(QStringLiteral("cd.wav"));
+    WriteBytes(wave, WaveBytes(22050, 4000));
+    MainDialog window;
+    QStringList opened;
+    window.SetEditorAvailable(editor);
+    connect(&window, &MainDialog::EditorRequested, [&opened](const QString& file) { opened << file; });
+    ShowAt(window, kMainAt);
+
+    QStringList shown;
+    QTimer::singleShot(100, &window, [&shown] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (const QAction* action : menu->actions()) {
+                if (action->isVisible())
+                    shown << action->text()
+                                 + (action->shortcut().isEmpty() ? QString()
+                                                                 : QLatin1Char('\t') + action->shortcut().toString());
+            }
+            menu->close();
+        }
+    });
+    const QPoint at = window.DropSpace()->rect().center();
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, window.DropSpace()->mapToGlobal(at));
+    QApplication::sendEvent(window.DropSpace(), &rightClick);
+    QCOMPARE(shown, entries);
+
+    const Step editorKey = [](QDialog* d) {
+        QVERIFY(QTest::qWaitForWindowActive(d));  // keys reach the shortcuts of the active window only
+        QTest::keyClick(d, Qt::Key_E, Qt::ControlModifier);
+    };
+    ModalScript script({editor ? editorKey : kOk}, &window);
+    QVERIFY(DropFile(window, wave));
+    QVERIFY(!script.timedOut);
+    QCOMPARE(script.seen.size(), 1);
+    QCOMPARE(script.seen[0].reason, reason);
+    const QStringList once = editor ? QStringList{wave} : QStringList();
+    QTRY_COMPARE(opened, once);
+    QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_E));
+    QCOMPARE(opened, once + once);
+}
+
 namespace {
 
 // "Role: name" of every control a screen reader can act on, below `root`.
@@ -990,6 +1060,7 @@ void CollectControls(QAccessibleInterface* root, QStringList& controls)
                            : role == QAccessible::CheckBox     ? "check box"
                            : role == QAccessible::EditableText ? "text field"
                            : role == QAccessible::Link         ? "link"
+                           : role == QAccessible::Graphic      ? "picture"
                                                                : nullptr;
         if (kind)
             controls << QStringLiteral("%1: %2").arg(QLatin1String(kind), child->text(QAccessible::Name));
@@ -1011,22 +1082,25 @@ void AppTest::accessibilityTreeNamesEveryControl_data()
         const char* tag;
         Language language;
         QStringList info;
+        QStringList message;
         QString power;
     } languages[] = {
         {"English",
          Language::English(),
          {"text field: Title", "text field: Copyright", "check box: Protection availability", "button: Clear",
           "button: OK", "button: Cancel"},
+         {"picture: Caution!", "button: Close"},
          "button: Power (quit)"},
         {"Japanese",
          Language::Japanese(),
          {"text field: タイトル", "text field: 著作権表示", "check box: 保護の有無", "button: クリア", "button: OK",
           "button: キャンセル"},
+         {"picture: 注意！", "button: 閉じる"},
          "button: 電源（終了）"},
     };
-    for (const auto& [tag, language, info, power] : languages) {
+    for (const auto& [tag, language, info, message, power] : languages) {
         QTest::addRow("info, %s", tag) << "info" << language << info + QStringList{power};
-        QTest::addRow("message, %s", tag) << "message" << language << QStringList{"button: OK", power};
+        QTest::addRow("message, %s", tag) << "message" << language << message + QStringList{power};
         QTest::addRow("about, %s", tag) << "about" << language
                                         << QStringList{"link: " + AboutDialog(nullptr, language).WebLink()->Target(),
                                                        "button: OK", power};

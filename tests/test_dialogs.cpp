@@ -10,9 +10,11 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <cerrno>
 #include <functional>
 #include <memory>
 
+#include "app/ConversionJob.h"
 #include "platform/Cp932.h"
 #include "tests/DialogDriving.h"
 #include "res/Layouts.h"
@@ -676,24 +678,52 @@ void DialogTests::everyMessageFitsItsLine_data()
     QTest::newRow("Japanese") << Language::Japanese();
 }
 
-// Each message of the string table, the size report with a large size, is
-// inked wholly inside the line: nothing is clipped, nothing reaches the rule
-// above or the close button below.
+// Each message of the string table, the size report with a large size, and
+// the failures with the longest reasons and ways out, are inked wholly inside
+// the text area under the panel's rule, legibly: nothing is clipped, nothing
+// reaches the close button. The message itself stays the first line.
 void DialogTests::everyMessageFitsItsLine()
 {
     QFETCH(Language, language);
     QDialog owner;
     MessageDialog dialog(&owner, language);
     dialog.show();
-    QLabel* line = dialog.MessageLine();
+    QList<JobMessage> messages;
     for (int id = IDS_OUTPUT_SIZE; id <= IDS_DISK_SPACE; ++id) {
-        QString text = QString::fromUtf8(LoadString(id, language));
-        if (id == IDS_OUTPUT_SIZE)
-            text += QStringLiteral("127.99KB");
-        dialog.SetMessage(id == IDS_OUTPUT_SIZE ? MessageDialog::KindReport : MessageDialog::KindError, text);
-        const QRect ink = TextInk(line->font(), line->geometry(), line->alignment(), line->text());
-        QVERIFY2(line->geometry().contains(ink), qPrintable(text));
-        QVERIFY2(ink.top() > dialog.Panel()->y() + 35 && ink.bottom() < dialog.OkButton()->y(), qPrintable(text));
+        const bool report = id == IDS_OUTPUT_SIZE;
+        const QString text = QString::fromUtf8(LoadString(id, language));
+        messages.append({report ? MessageDialog::KindReport : MessageDialog::KindError,
+                         report ? text + QStringLiteral("127.99KB") : text,
+                         {},
+                         {}});
+    }
+    const FailureReason stereo{ReasonKind::FormatFound, 0, {}, WaveFormat{0xFFFE, 2, 44100, 24}};
+    const struct {
+        StepFailure failure;
+        FailureReason reason;
+        const char* path;
+        WayOut wayOut;
+    } failures[] = {
+        {StepFailure::Unsupported, stereo, "cd.wav", WayOut::None},
+        {StepFailure::Unsupported, stereo, "cd.wav", WayOut::Editor},
+        {StepFailure::NotWave, {}, "memo.m4a", WayOut::Editor},
+        {StepFailure::CannotSave, FailureReason::Of(ReasonKind::DanglingLink), "a.wav", WayOut::None},
+        {StepFailure::CannotSave, FailureReason::System(ELOOP), "a.wav", WayOut::None},
+    };
+    for (const auto& [failure, reason, path, wayOut] : failures)
+        messages.append(FailureMessageFor(failure, reason, QString::fromUtf8(path), wayOut, language));
+
+    QLabel* line = dialog.MessageLine();
+    const QRect area = ToQRect(skin_place::kMessageText);
+    for (const JobMessage& message : messages) {
+        dialog.SetMessage(message.kind, message.text);
+        dialog.SetReason(message.reason);
+        const QString shown = line->text();
+        QCOMPARE(shown.section(QLatin1Char('\n'), 0, 0), message.text);
+        QCOMPARE(shown.section(QLatin1Char('\n'), 1), message.reason);
+        const QRect ink = TextInk(line->font(), line->geometry(), line->alignment(), shown);
+        QVERIFY2(area.contains(ink) && ink.bottom() < dialog.OkButton()->y(), qPrintable(shown));
+        QVERIFY2(line->font().pixelSize() >= 9, qPrintable(shown));
     }
 }
 
@@ -706,13 +736,18 @@ void DialogTests::messageLineDrawnOverPanel()
     const QObjectList& children = dialog.children();
     QVERIFY(children.indexOf(dialog.MessageLine()) > children.indexOf(dialog.Panel()));
     QVERIFY(dialog.MessageLine()->alignment() == Qt::AlignCenter);
-    // With no text the panel shows through the whole line: nothing is filled.
+    // With no text the panel, or beyond its cut corner the background, shows
+    // through the whole line: nothing is filled.
     const QImage shot = dialog.grab().toImage();
     const QImage panel = LoadSkinBitmap(SkinBitmap::CautionPanel);
-    QVERIFY(!panel.isNull());
+    const QImage background = LoadSkinBitmap(SkinBitmap::Background);
+    QVERIFY(!panel.isNull() && !background.isNull());
     const QRect line = dialog.MessageLine()->geometry();
-    for (QPoint p : {line.topLeft(), line.center(), line.bottomRight()})
-        QCOMPARE(shot.pixelColor(p), panel.pixelColor(p - dialog.Panel()->pos()));
+    for (QPoint p : {line.topLeft(), line.center(), line.bottomRight()}) {
+        const QPoint onPanel = p - dialog.Panel()->pos();
+        const bool overPanel = dialog.Panel()->Shape().contains(onPanel);
+        QCOMPARE(shot.pixelColor(p), overPanel ? panel.pixelColor(onPanel) : background.pixelColor(p));
+    }
     // A press on the panel does nothing.
     Click(dialog.Panel(), QPoint(100, 10));
     QVERIFY(dialog.isVisible());

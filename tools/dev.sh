@@ -12,7 +12,8 @@ packages=(build-essential cmake pkg-config clang libclang-rt-14-dev libgtest-dev
           qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev fonts-ipafont-gothic fonts-liberation gettext qt6-translations-l10n
           libsndfile1-dev libsoxr-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
           libavcodec-extra libseccomp-dev nlohmann-json3-dev xvfb xauth strace
-          dpkg-dev lintian appstream openbox xdotool fusefat dosfstools eatmydata ffmpeg pulseaudio pulseaudio-utils)
+          dpkg-dev lintian appstream openbox xdotool fusefat dosfstools eatmydata ffmpeg pulseaudio pulseaudio-utils
+          dbus-daemon at-spi2-core python3-pyatspi)
 
 install_packages() {
     local missing=()

@@ -1,9 +1,8 @@
 #include "ui/MessageDialog.h"
 
-#include <QFontMetrics>
+#include <QFontInfo>
 #include <QLabel>
 #include <QShowEvent>
-#include <algorithm>
 
 #include "res/Layouts.h"
 #include "ui/DialogUnits.h"
@@ -14,31 +13,14 @@
 namespace quorbin {
 namespace {
 
-constexpr QRect kLineRect(15, 60, 180, 16);  // tall enough for the tallest Japanese glyphs
-// A report with a second line (what was kept of a long recording) uses the
-// panel's whole width and starts higher, so both lines clear the button.
-constexpr QRect kTwoLineRect(8, 59, 194, 22);
-
-// The dialog's font, made smaller until every line of `text` fits `box`.
-QFont FontFitting(QFont font, const QString& text, QSize box)
+// The dialog's font, made smaller (down to 8 pixels) until every line of
+// `text`, centred in `box`, is inked inside it.
+QFont FontFitting(QFont font, const QString& text, const QRect& box)
 {
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    const auto fits = [&] {
-        const QFontMetrics metrics(font);
-        if (metrics.height() * lines.size() > box.height())
-            return false;
-        return std::all_of(lines.begin(), lines.end(),
-                           [&](const QString& line) { return metrics.horizontalAdvance(line) <= box.width(); });
-    };
-    const bool inPixels = font.pixelSize() > 0;
-    while (!fits()) {
-        if (inPixels ? font.pixelSize() <= 8 : font.pointSizeF() <= 6)
-            break;
-        if (inPixels)
-            font.setPixelSize(font.pixelSize() - 1);
-        else
-            font.setPointSizeF(font.pointSizeF() - 0.5);
-    }
+    if (font.pixelSize() <= 0)
+        font.setPixelSize(QFontInfo(font).pixelSize());
+    while (font.pixelSize() > 8 && !box.contains(TextInk(font, box, Qt::AlignCenter, text)))
+        font.setPixelSize(font.pixelSize() - 1);
     return font;
 }
 
@@ -61,13 +43,13 @@ MessageDialog::MessageDialog(QWidget* owner, const Language& language) : Skinned
 
     m_panel = new BitmapPanel(this);
     m_panel->move(ToQPoint(skin_place::kPanel));
-    m_okButton = AddPushButton(SkinBitmap::CloseButton, skin_place::kRightButton, UiTr("OK", language));
+    m_okButton = AddPushButton(SkinBitmap::CloseButton, skin_place::kRightButton, UiTr("Close", language));
     connect(m_okButton, &QAbstractButton::clicked, this, &MessageDialog::accept);
     InitialiseSkin();  // after OK, so that Tab reaches the Power button last
 
     // The line stands on the panel picture, so it goes above it, unfilled.
     m_line = new QLabel(this);
-    m_line->setGeometry(kLineRect);
+    m_line->setGeometry(ToQRect(skin_place::kMessageText));
     m_line->setAlignment(Qt::AlignCenter);
     m_line->setTextFormat(Qt::PlainText);
     m_line->setAutoFillBackground(false);
@@ -101,6 +83,22 @@ QString MessageDialog::TitleFor(int kind, const Language& language)
     return kind == KindReport ? UiTr("Quorbin - Saved", language) : UiTr("Quorbin - Error", language);
 }
 
+QString MessageDialog::HeadingFor(int kind, const Language& language)
+{
+    return kind == KindReport ? UiTr("Completed!", language) : UiTr("Caution!", language);
+}
+
+QString MessageDialog::ShownText() const
+{
+    return m_reason.isEmpty() ? m_text : m_text + QLatin1Char('\n') + m_reason;
+}
+
+void MessageDialog::SetReason(const QString& reason)
+{
+    m_reason = reason;
+    ShowMessage();
+}
+
 void MessageDialog::ShowMessage()
 {
     setWindowTitle(TitleFor(m_kind, DialogLanguage()));
@@ -112,10 +110,15 @@ void MessageDialog::ShowMessage()
     QPalette palette = m_line->palette();
     palette.setColor(QPalette::WindowText, TextColourFor(m_kind));
     m_line->setPalette(palette);
-    const bool twoLines = m_text.contains(QLatin1Char('\n'));
-    m_line->setGeometry(twoLines ? kTwoLineRect : kLineRect);
-    m_line->setFont(twoLines ? FontFitting(font(), m_text, kTwoLineRect.size()) : font());
-    m_line->setText(m_text);
+    const QString shown = ShownText();
+    m_line->setFont(FontFitting(font(), shown, m_line->geometry()));
+    m_line->setText(shown);
+    // For screen readers the picture carries the message: its word and the
+    // message as its name, the lines under the message as its description.
+    const QString message = m_text.section(QLatin1Char('\n'), 0, 0);
+    m_panel->setAccessibleName(HeadingFor(m_kind, DialogLanguage())
+                               + (message.isEmpty() ? QString() : QStringLiteral(" ") + message));
+    m_panel->setAccessibleDescription(shown.section(QLatin1Char('\n'), 1));
     m_line->raise();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// One line of text on the success or the error panel.
+// The outcome of a job on the success or the error panel: the message, and
+// under it, on further lines, why it failed or what was cut.
 #include <QString>
 #include <string_view>
 
@@ -28,9 +29,12 @@ public:
     QString m_text;
     int m_kind = KindError;
 
-    // Why the step failed, carried with the message; empty when it did not say.
-    void SetReason(const QString& reason) { m_reason = reason; }
+    // Why the step failed, and the way out where there is one, shown under the
+    // message on one or two lines ('\n' between them); empty when there is none.
+    void SetReason(const QString& reason);
     const QString& Reason() const { return m_reason; }
+    // What the dialog shows: the message, then the reason's lines.
+    QString ShownText() const;
 
     BitmapPanel* Panel() const { return m_panel; }
     QLabel* MessageLine() const { return m_line; }
@@ -40,6 +44,8 @@ public:
     static SkinBitmap PanelBitmapFor(int kind);
     static QColor TextColourFor(int kind);
     static QString TitleFor(int kind, const Language& language);
+    // The word the panel shows ("Completed!", "Caution!"), for screen readers.
+    static QString HeadingFor(int kind, const Language& language);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,14 +1,17 @@
 // Renders the information, message and about dialogs in English and Japanese.
 //   quorbin-dialog-shots --shots DIR        one PNG per dialog and language
 //   quorbin-dialog-shots --show NAME LANG   one dialog as a real window (NAME:
-//                                           info, report, error, about; LANG: en, ja)
+//                                           info, report, cut, error, format, editor,
+//                                           save, about; LANG: en, ja)
 #include <QApplication>
 #include <QDir>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <memory>
 
+#include "app/ConversionJob.h"
 #include "conversion/ConversionSteps.h"
 #include "platform/Cp932.h"
 #include "res/StringTable.h"
@@ -27,6 +30,20 @@ std::unique_ptr<SkinnedDialog> MakeDialog(const QString& name, const Language& l
         auto dialog = std::make_unique<InfoDialog>(owner, language);
         dialog->SetTitle(Utf8ToCp932Lossy(ja ? "春の小川" : "spring brook"));
         dialog->SetCopyright(Utf8ToCp932Lossy(ja ? "(C) 2003 山田" : "(C) 2003 J. Smith"));
+        return dialog;
+    }
+    // Failures with a reason: a stereo 44.1 kHz WAVE file, with the way out
+    // through the command line or the editor; a folder without write permission.
+    const FailureReason stereo{ReasonKind::FormatFound, 0, {}, WaveFormat{1, 2, 44100, 16}};
+    const QString wave = QStringLiteral("/music/cd.wav");
+    if (name == QLatin1String("format") || name == QLatin1String("editor") || name == QLatin1String("save")) {
+        const bool save = name == QLatin1String("save");
+        const JobMessage job = FailureMessageFor(
+            save ? StepFailure::CannotSave : StepFailure::Unsupported, save ? FailureReason::System(EACCES) : stereo,
+            wave, name == QLatin1String("editor") ? WayOut::Editor : WayOut::None, language);
+        auto dialog = std::make_unique<MessageDialog>(owner, language);
+        dialog->SetMessage(job.kind, job.text);
+        dialog->SetReason(job.reason);
         return dialog;
     }
     if (name == QLatin1String("report") || name == QLatin1String("cut") || name == QLatin1String("error")) {
@@ -52,7 +69,7 @@ int WriteShots(const QString& folder)
     QDir().mkpath(folder);
     QWidget owner;
     int failures = 0;
-    for (const char* name : {"info", "report", "cut", "error", "about"}) {
+    for (const char* name : {"info", "report", "cut", "error", "format", "editor", "save", "about"}) {
         for (const Language& language : {Language::English(), Language::Japanese()}) {
             auto dialog = MakeDialog(QLatin1String(name), language, &owner);
             dialog->show();
@@ -91,6 +108,7 @@ int main(int argc, char** argv)
         return WriteShots(args[2]);
     if (args.size() == 4 && args[1] == QLatin1String("--show"))
         return ShowOne(args[2], args[3]);
-    std::fprintf(stderr, "usage: %s --shots DIR | --show info|report|cut|error|about en|ja\n", argv[0]);
+    std::fprintf(stderr, "usage: %s --shots DIR | --show info|report|cut|error|format|editor|save|about en|ja\n",
+                 argv[0]);
     return 64;
 }

@@ -246,24 +246,31 @@ void DrawWarningBadge(QPainter& p, QPointF centre, const QColor& colour)
     p.drawPoint(centre + QPointF(0, 6.0));
 }
 
-// A heading with its badge, centred as a group above the message line.
+// A heading with its badge, centred as a group above a rule; the message's
+// lines go below the rule, in skin_place::kMessageText.
 QImage MessagePanel(const PlateStyle& style, const QString& word, const QColor& colour, const QColor& rule,
                     bool success, int scale)
 {
     QImage frame = WidePlate(style, scale);
     QPainter p;
     BeginContent(p, frame, PlateInterior(kWindowWidth, kPlateHeight, WidePlateShape(), 2));
-    const QFont font = SkinFont(20, true);
+    // Kept low, so that a message, its reason and a way out fit as three lines.
+    const QFont font = SkinFont(15, true);
+    constexpr double kBadgeScale = 0.72;
     const int textWidth = QFontMetrics(font).horizontalAdvance(word);
-    const int groupLeft = (kWindowWidth - (textWidth + 28)) / 2;
-    const QPointF badge(groupLeft + 10.5, 17.5);
+    const int groupLeft = (kWindowWidth - (textWidth + 20)) / 2;
+    const double ruleY = quorbin::skin_place::kMessageText.y - quorbin::skin_place::kPanel.y - 2.5;
+    p.save();
+    p.translate(groupLeft + 7.5, 12.5);
+    p.scale(kBadgeScale, kBadgeScale);
     if (success)
-        DrawCheckBadge(p, badge, colour);
+        DrawCheckBadge(p, QPointF(0, 0), colour);
     else
-        DrawWarningBadge(p, badge, colour);
-    DrawLabel(p, QRect(groupLeft + 28, 5, textWidth + 2, 26), word, font, colour, Qt::AlignLeft);
+        DrawWarningBadge(p, QPointF(0, 0), colour);
+    p.restore();
+    DrawLabel(p, QRect(groupLeft + 19, 3, textWidth + 2, 19), word, font, colour, Qt::AlignLeft);
     p.setPen(QPen(rule, 1.0));
-    p.drawLine(QPointF(24, 34.5), QPointF(186, 34.5));
+    p.drawLine(QPointF(24, ruleY), QPointF(186, ruleY));
     p.end();
     ProtectPlateFromKey(frame, kKeyYellow, WidePlateShape());
     return frame;

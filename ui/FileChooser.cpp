@@ -1,0 +1,25 @@
+#include "ui/FileChooser.h"
+
+#include <QFileInfo>
+#include <algorithm>
+
+namespace quorbin {
+
+FileChooser::FileChooser(QWidget* parent, const QString& title, const QString& filters)
+    : QFileDialog(parent, title, QString(), filters)
+{
+    setFileMode(QFileDialog::ExistingFile);
+    setAcceptMode(QFileDialog::AcceptOpen);
+}
+
+void FileChooser::accept()
+{
+    // One file beside folders can only come from a typed path: keep the file.
+    const QStringList chosen = selectedFiles();
+    const auto isFile = [](const QString& path) { return QFileInfo(path).isFile(); };
+    if (chosen.size() > 1 && std::count_if(chosen.begin(), chosen.end(), isFile) == 1)
+        selectFile(*std::find_if(chosen.begin(), chosen.end(), isFile));
+    QFileDialog::accept();
+}
+
+}  // namespace quorbin
