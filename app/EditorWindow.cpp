@@ -183,7 +183,13 @@ void EditorWindow::ConnectWaveform()
 
 void EditorWindow::ConnectFields()
 {
-    const Language language = DialogLanguage();
+    ConnectTimeFields();
+    ConnectFadeFields();
+    ConnectChoiceFields();
+}
+
+void EditorWindow::ConnectTimeFields()
+{
     const auto times = [this](Field field, void (RingtoneSelection::*set)(double),
                               double (RingtoneSelection::*get)() const) {
         connect(m_fields[field], &ValueField::Offered, this, [this, set](const QString& text) {
@@ -196,7 +202,11 @@ void EditorWindow::ConnectFields()
     };
     times(StartField, &RingtoneSelection::SetStart, &RingtoneSelection::Start);
     times(LengthField, &RingtoneSelection::SetLength, &RingtoneSelection::Length);
+}
 
+void EditorWindow::ConnectFadeFields()
+{
+    const Language language = DialogLanguage();
     const auto fades = [this, language](Field field, int RingtoneSelection::*fade) {
         connect(m_fields[field], &ValueField::Offered, this, [this, language, fade](const QString& text) {
             const QString number = WithoutUnit(text, "s");
@@ -214,7 +224,11 @@ void EditorWindow::ConnectFields()
     };
     fades(FadeInField, &RingtoneSelection::fadeInMs);
     fades(FadeOutField, &RingtoneSelection::fadeOutMs);
+}
 
+void EditorWindow::ConnectChoiceFields()
+{
+    const Language language = DialogLanguage();
     connect(m_fields[RateField], &ValueField::Offered, this, [this, language](const QString& text) {
         const QString number = WithoutUnit(text, "Hz");
         bool isNumber = false;

@@ -83,7 +83,11 @@ protected:
 private:
     void BuildControls();
     void ConnectWaveform();
+    // Typed values and steps of the fields: times, fades, rate and quality.
     void ConnectFields();
+    void ConnectTimeFields();
+    void ConnectFadeFields();
+    void ConnectChoiceFields();
     // Applies a change to the selection and shows the result everywhere.
     void Change(const std::function<void(RingtoneSelection&)>& change);
     void ShowSelection();

@@ -110,6 +110,8 @@ private slots:
     void waveformIsDrawnAsItIsDecodedWhileKeysWork();
     void keysAndMouseMoveTheSelection_data();
     void keysAndMouseMoveTheSelection();
+    void fieldsTakeTypedValues_data();
+    void fieldsTakeTypedValues();
     void nextSavesWhatTheSelectionPrepares();
     void playWithoutASoundDeviceSaysSo();
     void everyControlHasAName();
@@ -320,6 +322,49 @@ void EditorTest::keysAndMouseMoveTheSelection()
              qPrintable(QString::number(editor.window->Selection().Start())));
     QVERIFY2(std::abs(editor.window->Selection().Length() - length) < 1e-9,
              qPrintable(QString::number(editor.window->Selection().Length())));
+}
+
+void EditorTest::fieldsTakeTypedValues_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");  // after Enter
+    QTest::newRow("start") << int(EditorWindow::StartField) << "1:05.34"
+                           << "1:05.3";
+    QTest::newRow("start in seconds") << int(EditorWindow::StartField) << "12"
+                                      << "0:12.0";
+    QTest::newRow("start, not a time") << int(EditorWindow::StartField) << "soon"
+                                       << "0:00.0";
+    QTest::newRow("length past the limit") << int(EditorWindow::LengthField) << "30"
+                                           << "0:16.4";
+    QTest::newRow("fade in") << int(EditorWindow::FadeInField) << "0.25"
+                             << "0.25 s";
+    QTest::newRow("fade out, with its unit") << int(EditorWindow::FadeOutField) << "1.5 s"
+                                             << "1.5 s";
+    QTest::newRow("rate") << int(EditorWindow::RateField) << "12000 Hz"
+                          << "12000 Hz";
+    QTest::newRow("rate below the lowest") << int(EditorWindow::RateField) << "3000"
+                                           << "4000 Hz";
+    QTest::newRow("rate: fit") << int(EditorWindow::RateField) << "Fit"
+                               << "fit 8000 Hz";
+    QTest::newRow("quality") << int(EditorWindow::QualityField) << "high"
+                             << "high";
+}
+
+void EditorTest::fieldsTakeTypedValues()
+{
+    QFETCH(int, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    OpenEditor editor(120);
+    QVERIFY(editor.Decoded());
+    ValueField* input = editor.window->FieldAt(EditorWindow::Field(field));
+    input->setFocus();
+    input->selectAll();
+    QTest::keyClicks(input, typed);
+    QTest::keyClick(input, Qt::Key_Return);
+    QCOMPARE(input->text(), shown);
+    QVERIFY(editor.window->Waveform()->hasFocus());
 }
 
 void EditorTest::nextSavesWhatTheSelectionPrepares()
