@@ -112,7 +112,8 @@ void ConvertApp::ShowEditor(const QString& file)
         m_editor = std::make_unique<EditorWindow>();
         QObject::connect(m_editor.get(), &QDialog::finished, [this] { QuitWhenClosed(); });
     }
-    m_editor->Open();
+    const bool beside = m_main && m_main->isVisible();
+    m_editor->Open(beside ? QRect(m_main->Placement(), m_main->size()) : QRect());
     if (!file.isEmpty())
         m_editor->OpenFile(file);
 }

@@ -323,9 +323,13 @@ void EditorWindow::PaintBackground(QPainter& painter)
 
 // ---- opening and closing ----------------------------------------------------------
 
-void EditorWindow::Open()
+void EditorWindow::Open(const QRect& beside)
 {
-    if (!m_open)
+    if (!m_open && beside.isValid()) {
+        QScreen* screen = QGuiApplication::screenAt(beside.center());
+        const QRect area = (screen ? screen : QGuiApplication::primaryScreen())->availableGeometry();
+        move(PlaceBeside(beside, size(), area));
+    } else if (!m_open)
         CentreOnScreen();
     m_open = true;
     setResult(ResultCancel);

@@ -37,9 +37,10 @@ public:
     explicit EditorWindow(std::unique_ptr<RecordingDecoder> decoder = MakeModuleDecoder(), QWidget* parent = nullptr);
     ~EditorWindow() override;
 
-    // Shows the window, centred in the primary screen's work area when it
-    // opens, and brings it to the front.
-    void Open();
+    // Shows the window and brings it to the front. When it opens, it goes
+    // beside `beside` (another window's place) if one is given, else to the
+    // middle of the primary screen's work area.
+    void Open(const QRect& beside = {});
     // Open() and run until done() ends the window; returns that result.
     int exec() override;
     // Closes the window: playing and decoding stop.

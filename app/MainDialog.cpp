@@ -120,6 +120,24 @@ QStringList DroppedFiles(const QMimeData* mime)
     return paths;
 }
 
+QPoint PlaceBeside(const QRect& other, QSize size, const QRect& workArea)
+{
+    constexpr int kGap = 12;
+    const auto within = [](int value, int low, int length, int room) {
+        return std::clamp(value, low, std::max(low + room - length, low));
+    };
+    const int top = within(other.top(), workArea.top(), size.height(), workArea.height());
+    const int left = within(other.left(), workArea.left(), size.width(), workArea.width());
+    const QPoint places[] = {{other.right() + 1 + kGap, top},
+                             {other.left() - kGap - size.width(), top},
+                             {left, other.bottom() + 1 + kGap},
+                             {left, other.top() - kGap - size.height()}};
+    for (const QPoint& place : places)
+        if (workArea.contains(QRect(place, size)))
+            return place;
+    return PlaceCentredInside(workArea.center(), size, workArea);
+}
+
 QString FirstDroppedFile(const QMimeData* mime)
 {
     return DroppedFiles(mime).value(0);

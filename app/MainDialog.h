@@ -33,6 +33,11 @@ QPoint CollapsePoint(const ScreenRect& rect);
 // right; the same for top and bottom.
 QPoint PlaceCentredInside(QPoint centre, QSize size, const QRect& workArea);
 
+// Top-left corner of a window of `size` beside `other`, with a small gap: to
+// its right or left (top edges aligned), else below or above it (left edges
+// aligned), whichever fits first in `workArea`; else centred in the work area.
+QPoint PlaceBeside(const QRect& other, QSize size, const QRect& workArea);
+
 // The local file paths of a drop, in its order; empty when it carries none.
 QStringList DroppedFiles(const QMimeData* mime);
 // The first of them, or an empty text.

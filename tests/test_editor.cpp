@@ -16,6 +16,7 @@
 #include <random>
 
 #include "app/EditorWindow.h"
+#include "app/MainDialog.h"
 #include "app/RingtoneSelection.h"
 #include "app/SingleInstance.h"
 #include "audio/WaveOverview.h"
@@ -115,6 +116,7 @@ private slots:
     void nextSavesWhatTheSelectionPrepares();
     void playWithoutASoundDeviceSaysSo();
     void everyControlHasAName();
+    void editorOpensBesideTheMainWindow();
     void handOverOpensTheEditor_data();
     void handOverOpensTheEditor();
 };
@@ -419,6 +421,24 @@ void EditorTest::everyControlHasAName()
         widget = widget->nextInFocusChain();
     } while (widget != first);
     QCOMPARE(controls, 13);
+}
+
+void EditorTest::editorOpensBesideTheMainWindow()
+{
+    const QRect screen(0, 0, 1024, 768);
+    const QSize editor(420, 250);
+    const struct {
+        QRect main;
+        QPoint expected;
+    } cases[] = {
+        {QRect(100, 200, 210, 100), QPoint(322, 200)},  // to the right
+        {QRect(700, 600, 210, 100), QPoint(268, 518)},  // no room on the right: to the left, kept on screen
+        {QRect(407, 334, 210, 100), QPoint(407, 446)},  // centred main window: below it
+        {QRect(407, 500, 210, 100), QPoint(407, 238)},  // no room below: above it
+        {QRect(0, 200, 1024, 400), QPoint(301, 258)},   // room nowhere: centred
+    };
+    for (const auto& c : cases)
+        QCOMPARE(PlaceBeside(c.main, editor, screen), c.expected);
 }
 
 void EditorTest::handOverOpensTheEditor_data()

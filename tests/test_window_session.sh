@@ -21,31 +21,7 @@ export HOME=$work/home XDG_RUNTIME_DIR=$work/run LANG=C.UTF-8 LC_ALL=C.UTF-8 QT_
 unset QT_QPA_PLATFORM XDG_SESSION_TYPE LANGUAGE
 mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-# window NAME: the id of the visible window titled NAME, waiting up to 20 s.
-window() {
-    local id
-    for _ in $(seq 200); do
-        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || true
-        [ -n "$id" ] && echo "$id" && return 0
-        sleep 0.1
-    done
-    fail "no window \"$1\""
-}
-
-# focus NAME: waits (up to 5 s) until the window titled NAME has the keyboard.
-focus() {
-    local id
-    id=$(window "$1")
-    for _ in $(seq 50); do
-        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$id" ] && return 0
-        sleep 0.1
-    done
-}
+. "$(dirname "$0")/desktop_helpers.sh"
 
 # centre NAME: the screen point at the middle of the window titled NAME, as "X Y".
 centre() {
