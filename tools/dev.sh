@@ -55,30 +55,46 @@ run_ctest() {
     return "$status"
 }
 
-# Builds the Debian package from the finished build and inspects it: its
-# files, dependencies, lintian without errors, valid AppStream data, and that
-# apt can install it here.
+# lacks DEB PATH...: says which of the paths the package DEB does not hold.
+lacks() {
+    local deb=$1 contents path
+    contents=$(dpkg-deb -c "$deb")
+    shift
+    for path in "$@"; do
+        grep -q " ./$path$" <<<"$contents" || echo "$(basename "$deb") lacks /$path"
+    done
+}
+
+# Builds the Debian packages from the finished build and inspects them: their
+# files, their dependencies (the decoders' libraries only in quorbin-decoders,
+# which quorbin recommends), lintian without errors, valid AppStream data, and
+# that apt can install them here.
 check_package() {
     rm -rf build/package
     (cd build && cpack -G DEB -B package >/dev/null) || return 1
-    local deb
-    deb=$(echo build/package/quorbin_*.deb)
-    local status=0 contents
-    contents=$(dpkg-deb -c "$deb")
-    for path in usr/bin/quorbin usr/bin/quorbin-cli usr/share/man/man1/quorbin.1.gz \
-                usr/share/man/man1/quorbin-cli.1.gz usr/share/bash-completion/completions/quorbin-cli \
-                usr/share/metainfo/org.quorbin.Quorbin.metainfo.xml usr/share/mime/packages/quorbin.xml \
-                usr/share/applications/quorbin.desktop usr/share/applications/quorbin-editor.desktop \
-                usr/share/doc/quorbin/copyright usr/share/doc/quorbin/ringtone-editor.png \
-                usr/share/locale/ja/LC_MESSAGES/quorbin.mo usr/lib/quorbin/quorbin-decoder \
-                usr/lib/quorbin/quorbin-decoders.so; do
-        grep -q " ./$path$" <<<"$contents" || { echo "package lacks /$path"; status=1; }
-    done
-    dpkg-deb -f "$deb" Depends | grep -q "libqt6widgets6" || { echo "package Depends lacks the Qt libraries"; status=1; }
-    lintian --fail-on error "$deb" || status=1
+    local main decoders
+    main=$(echo build/package/quorbin_*.deb)
+    decoders=$(echo build/package/quorbin-decoders_*.deb)
+    local problems
+    problems=$(lacks "$main" usr/bin/quorbin usr/bin/quorbin-cli usr/share/man/man1/quorbin.1.gz \
+                   usr/share/man/man1/quorbin-cli.1.gz usr/share/bash-completion/completions/quorbin-cli \
+                   usr/share/metainfo/org.quorbin.Quorbin.metainfo.xml usr/share/mime/packages/quorbin.xml \
+                   usr/share/applications/quorbin.desktop usr/share/applications/quorbin-editor.desktop \
+                   usr/share/doc/quorbin/copyright usr/share/doc/quorbin/ringtone-editor.png \
+                   usr/share/locale/ja/LC_MESSAGES/quorbin.mo
+               lacks "$decoders" usr/lib/quorbin/quorbin-decoder usr/lib/quorbin/quorbin-decoders.so \
+                   usr/share/doc/quorbin-decoders/copyright)
+    dpkg-deb -c "$main" | grep -q "usr/lib/quorbin" && problems+=$'\nquorbin holds the decoders'
+    dpkg-deb -f "$main" Depends | grep -q "libqt6widgets6" || problems+=$'\nquorbin does not depend on Qt'
+    dpkg-deb -f "$main" Depends | grep -q "libav" && problems+=$'\nquorbin depends on FFmpeg'
+    dpkg-deb -f "$main" Recommends | grep -q "quorbin-decoders" || problems+=$'\nquorbin does not recommend quorbin-decoders'
+    dpkg-deb -f "$decoders" Depends | grep -q "libavformat" || problems+=$'\nquorbin-decoders does not depend on FFmpeg'
+    local status=0
+    [ -z "$problems" ] || { echo "$problems"; status=1; }
+    lintian --fail-on error "$main" "$decoders" || status=1
     appstreamcli validate --no-net build/packaging/org.quorbin.Quorbin.metainfo.xml >/dev/null || status=1
-    apt-get install --simulate "./$deb" >/dev/null || { echo "apt cannot install $deb"; status=1; }
-    [ "$status" -eq 0 ] && echo "package: $deb built and inspected"
+    apt-get install --simulate "./$main" "./$decoders" >/dev/null || { echo "apt cannot install them"; status=1; }
+    [ "$status" -eq 0 ] && echo "packages: $main and $decoders built and inspected"
     return "$status"
 }
 
