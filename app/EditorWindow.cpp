@@ -5,7 +5,6 @@
 #include <QDropEvent>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -25,6 +24,7 @@
 #include "mld/MldBuilder.h"
 #include "res/Layouts.h"
 #include "ui/CheckBitmapButton.h"
+#include "ui/FileChooser.h"
 #include "ui/InfoDialog.h"
 #include "ui/MessageDialog.h"
 #include "ui/PushBitmapButton.h"
@@ -386,12 +386,13 @@ void EditorWindow::ChooseFile()
     if (m_busy != 0)
         return;
     const Language& language = DialogLanguage();
-    const QString path = QFileDialog::getOpenFileName(
-        this, UiTr("Open a recording", language), m_path.isEmpty() ? QString() : QFileInfo(m_path).path(),
+    const QString path = ChooseFileToOpen(
+        this, UiTr("Open a recording", language),
         UiTr("Recordings", language)
             + QStringLiteral(" (*.wav *.m4a *.mp4 *.aac *.amr *.3gp *.mp3 *.ogg *.oga *.opus *.flac *.aif *.aiff "
                              "*.webm *.mka *.wma *.caf *.au);;")
-            + UiTr("All files (*)", language));
+            + UiTr("All files (*)", language),
+        m_path.isEmpty() ? QString() : QFileInfo(m_path).path());
     if (!path.isEmpty())
         OpenFile(path);
 }

@@ -395,11 +395,9 @@ void MainDialog::ChooseFile()
     {
         BusyScope busy(this);
         const Language& language = DialogLanguage();
-        FileChooser chooser(this, UiTr("Open a WAVE file", language),
-                            UiTr("WAVE files (*.wav *.WAV)", language) + QStringLiteral(";;")
-                                + UiTr("All files (*)", language));
-        if (chooser.exec() == QDialog::Accepted)
-            path = chooser.selectedFiles().value(0);
+        path = ChooseFileToOpen(this, UiTr("Open a WAVE file", language),
+                                UiTr("WAVE files (*.wav *.WAV)", language) + QStringLiteral(";;")
+                                    + UiTr("All files (*)", language));
     }
     if (!path.isEmpty())
         ConvertDroppedFiles({path});

@@ -22,4 +22,12 @@ void FileChooser::accept()
     QFileDialog::accept();
 }
 
+QString ChooseFileToOpen(QWidget* parent, const QString& title, const QString& filters, const QString& folder)
+{
+    FileChooser chooser(parent, title, filters);
+    if (!folder.isEmpty())
+        chooser.setDirectory(folder);
+    return chooser.exec() == QDialog::Accepted ? chooser.selectedFiles().value(0) : QString();
+}
+
 }  // namespace quorbin

@@ -17,4 +17,8 @@ public:
     void accept() override;
 };
 
+// Runs a chooser that starts in `folder` (empty: where the last one was left,
+// else the working folder); the chosen file, or an empty text when cancelled.
+QString ChooseFileToOpen(QWidget* parent, const QString& title, const QString& filters, const QString& folder = {});
+
 }  // namespace quorbin
