@@ -106,8 +106,8 @@ JobMessage FailureMessage(const ConversionSteps& steps, StepFailure failure, con
 
 JobMessage ReportMessage(const ConversionSteps& steps, const Language& language)
 {
-    QString text = QString::fromStdString(steps.ReportText(language));
-    const std::string note = steps.CutNoteText(language);
+    QString text = QString::fromStdString(FormatSizeReport(steps.OutputSize(), language));
+    const std::string note = FormatCutNote(steps.Extent(), language);
     if (!note.empty())
         text += QLatin1Char('\n') + QString::fromStdString(note);
     return {MessageDialog::KindReport, text, {}, {}};

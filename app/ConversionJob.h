@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "conversion/ConversionSteps.h"
+#include "platform/Translation.h"
 
 namespace quorbin {
 

@@ -18,9 +18,8 @@
 #include "app/MainDialog.h"
 #include "audio/AdpcmDecoder.h"
 #include "audio/TimeText.h"
-#include "audio/WaveWriter.h"
+#include "audio/AdpcmSearchEncoder.h"
 #include "conversion/StepMessages.h"
-#include "core/ByteOrder.h"
 #include "mld/MldBuilder.h"
 #include "res/Layouts.h"
 #include "ui/CheckBitmapButton.h"
@@ -80,16 +79,6 @@ QString WithoutUnit(QString text, const char* unit)
 bool IsWord(const QString& text, const char* english, const Language& language)
 {
     return text.compare(QLatin1String(english), Qt::CaseInsensitive) == 0 || text == UiTr(english, language);
-}
-
-// The 16-bit samples as the little-endian bytes of a WAVE "data" body.
-std::vector<std::uint8_t> SampleBytes(const std::vector<std::int16_t>& samples)
-{
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(samples.size() * 2);
-    for (const std::int16_t sample : samples)
-        AppendLe16(bytes, static_cast<std::uint16_t>(sample));
-    return bytes;
 }
 
 QRect LabelArea(SkinArea field)
@@ -541,11 +530,10 @@ StepFailure EditorWindow::PrepareSound(std::vector<std::int16_t>& sound, int& ra
         m_decoder->Prepare(QFile::encodeName(m_path).toStdString(), m_selection.Preparation(), prepared, reason);
     if (failure != StepFailure::None)
         return failure;
-    ByteBuffer coded;
-    const std::vector<std::uint8_t> bytes = SampleBytes(prepared.samples);
-    if (MldBuilder::EncodeSamples(bytes, coded, m_selection.quality) != 0)
+    std::vector<std::uint8_t> coded(adpcm_coded_size(prepared.samples.size()));
+    if (!adpcm_encode_with(m_selection.quality, prepared.samples, coded))
         return StepFailure::InvalidWave;
-    sound = adpcm_decode({coded.Data(), coded.Size()});
+    sound = adpcm_decode(coded);
     sound.resize(std::min(sound.size(), prepared.samples.size()));
     rate = prepared.sampleRate;
     return StepFailure::None;
@@ -610,13 +598,11 @@ void EditorWindow::Next()
     const decode::PreparationOptions preparation = m_selection.Preparation();
     StepFailure failure = StepFailure::None;
     RunAside([&] {
-        failure = steps.PrepareDecoded([&](const std::string& path, ByteBuffer& wave, FailureReason& reason) {
+        failure = steps.PrepareDecoded([&](const std::string& path, DecodedSamples& decoded, FailureReason& reason) {
             decode::PreparedRecording prepared;
-            const StepFailure decoded = m_decoder->Prepare(path, preparation, prepared, reason);
-            if (decoded != StepFailure::None)
-                return decoded;
-            const auto rate = static_cast<std::uint32_t>(prepared.sampleRate);
-            return WriteMonoWave(prepared.samples, rate, wave) ? StepFailure::None : StepFailure::InvalidWave;
+            const StepFailure failed = m_decoder->Prepare(path, preparation, prepared, reason);
+            decoded = {std::move(prepared.samples), prepared.sampleRate, prepared.selectedSamples};
+            return failed;
         });
     });
     if (failure == StepFailure::None) {

@@ -28,15 +28,15 @@ void WarnWhenUnconfined(bool confined)
 template <typename Decode>
 StepFailure InChild(const std::string& path, FailureReason& reason, const Decode& decode)
 {
-    int error = 0;
-    const FileDescriptor file(OpenRegularFile(path, error));
-    if (!file.Valid()) {
-        reason = FailureReason::Opening(error);
+    const Result<FileDescriptor> file = OpenRegularFile(path);
+    if (!file) {
+        reason = file.Reason();
         return StepFailure::CannotOpen;
     }
     bool confined = true;
-    const bool decoded = decode(file.Get(), std::filesystem::path(path).filename().string(), confined);
+    const Result<> decoded = decode(file->Get(), std::filesystem::path(path).filename().string(), confined);
     WarnWhenUnconfined(confined);
+    reason = decoded.Reason();
     return decoded ? StepFailure::None : StepFailure::InvalidWave;
 }
 
@@ -46,15 +46,19 @@ public:
                             FailureReason& reason) override
     {
         return InChild(path, reason, [&](int fd, const std::string& name, bool& confined) {
-            return decode::DecodeWholeRecording(fd, name, rate, {}, sink, reason, confined);
+            return decode::DecodeWholeRecording(fd, name, rate, {}, sink, confined);
         });
     }
 
     StepFailure Prepare(const std::string& path, const decode::PreparationOptions& options,
                         decode::PreparedRecording& prepared, FailureReason& reason) override
     {
-        return InChild(path, reason, [&](int fd, const std::string& name, bool& confined) {
-            return decode::DecodeRecording(fd, name, options, {}, prepared, reason, confined);
+        return InChild(path, reason, [&](int fd, const std::string& name, bool& confined) -> Result<> {
+            Result<decode::PreparedRecording> decoded = decode::DecodeRecording(fd, name, options, {}, confined);
+            if (!decoded)
+                return decoded.Reason();
+            prepared = std::move(*decoded);
+            return {};
         });
     }
 };

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "audio/AdpcmSearchEncoder.h"
+#include "conversion/MelodyLimits.h"
 #include "decode/AudioPreparation.h"
 
 namespace quorbin {

@@ -1,7 +1,5 @@
 #include "audio/AdpcmEncoder.h"
 
-#include "core/ByteOrder.h"
-
 #include <algorithm>
 
 namespace quorbin {
@@ -14,11 +12,6 @@ constexpr std::int32_t kMaxPredictor = 32767;
 std::uint32_t MagnitudeOf(const AdpcmCode& code)
 {
     return code.bit0 + 2u * code.bit1 + 4u * code.bit2;
-}
-
-std::int32_t ReadSample(const std::uint8_t* p)
-{
-    return static_cast<std::int16_t>(LoadLe16(p));
 }
 
 }  // namespace
@@ -77,25 +70,20 @@ void adpcm_encode_sample(std::int32_t sample, std::int32_t& predictor, std::int3
     adpcm_put_nibble(output, code, index);
 }
 
-std::int32_t adpcm_output_fits(std::uint32_t sampleBytes, std::uint32_t capacity)
+bool adpcm_output_fits(std::size_t sampleCount, std::size_t capacity)
 {
-    const std::uint32_t samples = sampleBytes / 2;
-    const std::uint32_t needed = samples / 2 + samples % 2;
-    return capacity >= needed ? 1 : 0;
+    return capacity >= adpcm_coded_size(sampleCount);
 }
 
-std::int32_t adpcm_encode_reference(const std::uint8_t* samples, std::uint32_t sampleBytes, std::uint8_t* output,
-                                    std::uint32_t* ioLength)
+Result<std::size_t> adpcm_encode_reference(std::span<const std::int16_t> samples, std::span<std::uint8_t> output)
 {
-    if (!adpcm_output_fits(sampleBytes, *ioLength))
-        return 0;
-    const std::uint32_t count = sampleBytes / 2;
+    if (!adpcm_output_fits(samples.size(), output.size()))
+        return ReasonKind::OutputTooSmall;
     std::int32_t predictor = kAdpcmInitialPredictor;
     std::int32_t step = kAdpcmInitialStep;
-    for (std::uint32_t i = 0; i < count; ++i)
-        adpcm_encode_sample(ReadSample(samples + 2 * i), predictor, step, output, i);
-    *ioLength = count / 2 + count % 2;
-    return 1;
+    for (std::uint32_t i = 0; i < samples.size(); ++i)
+        adpcm_encode_sample(samples[i], predictor, step, output.data(), i);
+    return adpcm_coded_size(samples.size());
 }
 
 }  // namespace quorbin

@@ -18,7 +18,11 @@
 //      earlier sample in the low half. An odd count leaves the last high half 0.
 // The decoder runs steps 2 and 3 on the stored codes, so its samples are
 // exactly the predictor values the encoder tracked.
+#include <cstddef>
 #include <cstdint>
+#include <span>
+
+#include "core/Result.h"
 
 namespace quorbin {
 
@@ -48,14 +52,18 @@ void adpcm_put_nibble(std::uint8_t* output, const AdpcmCode& code, std::uint32_t
 void adpcm_encode_sample(std::int32_t sample, std::int32_t& predictor, std::int32_t& step, std::uint8_t* output,
                          std::uint32_t index);
 
-// samples: 16-bit little-endian samples, sampleBytes long (an odd last byte is ignored).
-// ioLength: output capacity on entry, bytes written on success.
-// Returns 1 on success, 0 (nothing written, ioLength unchanged) when the output is too small.
-std::int32_t adpcm_encode(const std::uint8_t* samples, std::uint32_t sampleBytes, std::uint8_t* output,
-                          std::uint32_t* ioLength);
+// Bytes of the coded stream of `sampleCount` samples: two codes a byte.
+constexpr std::size_t adpcm_coded_size(std::size_t sampleCount)
+{
+    return sampleCount / 2 + sampleCount % 2;
+}
+bool adpcm_output_fits(std::size_t sampleCount, std::size_t capacity);
+
+// Codes `samples` into the first adpcm_coded_size bytes of `output` and
+// returns that size; OutputTooSmall, with nothing written, when `output` is
+// shorter.
+Result<std::size_t> adpcm_encode(std::span<const std::int16_t> samples, std::span<std::uint8_t> output);
 // The same contract and bytes as adpcm_encode, one adpcm_encode_sample call a sample.
-std::int32_t adpcm_encode_reference(const std::uint8_t* samples, std::uint32_t sampleBytes, std::uint8_t* output,
-                                    std::uint32_t* ioLength);
-std::int32_t adpcm_output_fits(std::uint32_t sampleBytes, std::uint32_t capacity);
+Result<std::size_t> adpcm_encode_reference(std::span<const std::int16_t> samples, std::span<std::uint8_t> output);
 
 }  // namespace quorbin

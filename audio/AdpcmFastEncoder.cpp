@@ -160,11 +160,6 @@ inline void EncodeSample(std::int32_t sample, EncoderState& state)
     state.step = NextStep(stepEven, stepBound);
 }
 
-std::int32_t ReadSample(const std::uint8_t* p)
-{
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
-}
-
 // Samples are encoded in groups: first the recurrence runs over a group,
 // recording the state each sample starts from; then the group's codes are
 // worked out from those states. The code pass of one group does not depend on
@@ -178,13 +173,13 @@ struct Trace {
     std::int16_t step[2 * kGroupSamples];
 };
 
-inline void TraceRun(const std::uint8_t* samples, std::uint32_t count, EncoderState& state, std::int16_t* predictors,
+inline void TraceRun(const std::int16_t* samples, std::uint32_t count, EncoderState& state, std::int16_t* predictors,
                      std::int16_t* steps)
 {
     for (std::uint32_t i = 0; i < count; ++i) {
         predictors[i] = static_cast<std::int16_t>(state.predictor);
         steps[i] = static_cast<std::int16_t>(state.step);
-        EncodeSample(ReadSample(samples + 2 * i), state);
+        EncodeSample(samples[i], state);
     }
 }
 
@@ -207,11 +202,11 @@ std::uint32_t CodeFromState(std::int32_t sample, std::int32_t predictor, std::in
 }
 
 // Two codes a byte, the earlier one in the low half; the first sample has an even index.
-void PackCodes(const std::uint8_t* samples, const std::int16_t* predictors, const std::int16_t* steps,
+void PackCodes(const std::int16_t* samples, const std::int16_t* predictors, const std::int16_t* steps,
                std::uint32_t count, std::uint8_t* output)
 {
     for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t code = CodeFromState(ReadSample(samples + 2 * i), predictors[i], steps[i]);
+        const std::uint32_t code = CodeFromState(samples[i], predictors[i], steps[i]);
         if (i % 2 == 0)
             output[i / 2] = static_cast<std::uint8_t>(code);
         else
@@ -223,7 +218,7 @@ void PackCodes(const std::uint8_t* samples, const std::int16_t* predictors, cons
 // Eight codes at once, one per 16-bit lane: the same search as the
 // recurrence, on |d| as an unsigned 16-bit value. Each 32-bit lane of the
 // result holds a byte: an even sample's code low, the next one's high.
-inline __m128i CodeBytes8(const std::uint8_t* samples, const std::int16_t* predictors, const std::int16_t* steps)
+inline __m128i CodeBytes8(const std::int16_t* samples, const std::int16_t* predictors, const std::int16_t* steps)
 {
     const __m128i zero = _mm_setzero_si128();
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples));
@@ -245,12 +240,12 @@ inline __m128i CodeBytes8(const std::uint8_t* samples, const std::int16_t* predi
 }
 #endif
 
-inline void PackGroup(const std::uint8_t* samples, const std::int16_t* predictors, const std::int16_t* steps,
+inline void PackGroup(const std::int16_t* samples, const std::int16_t* predictors, const std::int16_t* steps,
                       std::uint8_t* output)
 {
 #ifdef QUORBIN_ADPCM_SSE2
     const __m128i first = CodeBytes8(samples, predictors, steps);
-    const __m128i second = CodeBytes8(samples + 16, predictors + 8, steps + 8);
+    const __m128i second = CodeBytes8(samples + 8, predictors + 8, steps + 8);
     const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(first, second), _mm_setzero_si128());
     _mm_storel_epi64(reinterpret_cast<__m128i*>(output), bytes);
 #else
@@ -258,9 +253,8 @@ inline void PackGroup(const std::uint8_t* samples, const std::int16_t* predictor
 #endif
 }
 
-void EncodeRun(const std::uint8_t* samples, std::uint32_t count, std::uint8_t* output)
+void EncodeRun(const std::int16_t* samples, std::uint32_t count, std::uint8_t* output)
 {
-    constexpr std::uint32_t groupBytes = 2 * kGroupSamples;
     constexpr std::uint32_t groupOutput = kGroupSamples / 2;
     EncoderState state;
     Trace trace;
@@ -269,34 +263,31 @@ void EncodeRun(const std::uint8_t* samples, std::uint32_t count, std::uint8_t* o
         const std::uint32_t slot = (g % 2) * kGroupSamples;
         // Four samples a round keep loop control a small share of the work.
         for (std::uint32_t i = 0; i < kGroupSamples; i += 4)
-            TraceRun(samples + g * groupBytes + 2 * i, 4, state, trace.predictor + slot + i, trace.step + slot + i);
+            TraceRun(samples + g * kGroupSamples + i, 4, state, trace.predictor + slot + i, trace.step + slot + i);
         if (g > 0) {
             const std::uint32_t previous = kGroupSamples - slot;
-            PackGroup(samples + (g - 1) * groupBytes, trace.predictor + previous, trace.step + previous,
+            PackGroup(samples + (g - 1) * kGroupSamples, trace.predictor + previous, trace.step + previous,
                       output + (g - 1) * groupOutput);
         }
     }
     if (groups > 0) {
         const std::uint32_t last = ((groups - 1) % 2) * kGroupSamples;
-        PackGroup(samples + (groups - 1) * groupBytes, trace.predictor + last, trace.step + last,
+        PackGroup(samples + (groups - 1) * kGroupSamples, trace.predictor + last, trace.step + last,
                   output + (groups - 1) * groupOutput);
     }
     const std::uint32_t rest = count - groups * kGroupSamples;
-    TraceRun(samples + groups * groupBytes, rest, state, trace.predictor, trace.step);
-    PackCodes(samples + groups * groupBytes, trace.predictor, trace.step, rest, output + groups * groupOutput);
+    TraceRun(samples + groups * kGroupSamples, rest, state, trace.predictor, trace.step);
+    PackCodes(samples + groups * kGroupSamples, trace.predictor, trace.step, rest, output + groups * groupOutput);
 }
 
 }  // namespace
 
-std::int32_t adpcm_encode(const std::uint8_t* samples, std::uint32_t sampleBytes, std::uint8_t* output,
-                          std::uint32_t* ioLength)
+Result<std::size_t> adpcm_encode(std::span<const std::int16_t> samples, std::span<std::uint8_t> output)
 {
-    if (!adpcm_output_fits(sampleBytes, *ioLength))
-        return 0;
-    const std::uint32_t count = sampleBytes / 2;
-    EncodeRun(samples, count, output);
-    *ioLength = count / 2 + count % 2;
-    return 1;
+    if (!adpcm_output_fits(samples.size(), output.size()))
+        return ReasonKind::OutputTooSmall;
+    EncodeRun(samples.data(), static_cast<std::uint32_t>(samples.size()), output.data());
+    return adpcm_coded_size(samples.size());
 }
 
 }  // namespace quorbin

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "audio/AdpcmEncoder.h"
-#include "core/ByteOrder.h"
 
 namespace quorbin {
 
@@ -50,11 +49,6 @@ constexpr std::uint8_t kTriedCodes[8][kMaxTriedCodes] = {
     {Towards(4), Towards(5), Towards(6), Towards(7), Towards(3), Towards(2), Away(7)},
     {Towards(5), Towards(6), Towards(7), Towards(3), Towards(4), Towards(2), Away(7)},
     {Towards(6), Towards(7), Towards(3), Towards(5), Towards(4), Towards(2), Away(7)}};
-
-std::int32_t ReadSample(const std::uint8_t* p)
-{
-    return static_cast<std::int16_t>(LoadLe16(p));
-}
 
 std::int64_t Square(std::int64_t v)
 {
@@ -396,13 +390,12 @@ private:
 };
 
 // Squared error of the plain encoder's decoded sound, which is its predictor track.
-std::int64_t PlainEncoderError(const std::uint8_t* samples, std::uint32_t count)
+std::int64_t PlainEncoderError(std::span<const std::int16_t> samples)
 {
     std::int32_t predictor = kAdpcmInitialPredictor;
     std::int32_t step = kAdpcmInitialStep;
     std::int64_t error = 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::int32_t sample = ReadSample(samples + 2 * i);
+    for (const std::int32_t sample : samples) {
         const AdpcmCode code = adpcm_quantise(sample, predictor, step);
         predictor = adpcm_next_predictor(code, predictor, step);
         step = adpcm_next_step(code, step);
@@ -413,29 +406,26 @@ std::int64_t PlainEncoderError(const std::uint8_t* samples, std::uint32_t count)
 
 }  // namespace
 
-std::int32_t adpcm_encode_search(const std::uint8_t* samples, std::uint32_t sampleBytes, std::uint8_t* output,
-                                 std::uint32_t* ioLength, std::uint32_t width)
+Result<std::size_t> adpcm_encode_search(std::span<const std::int16_t> samples, std::span<std::uint8_t> output,
+                                        std::uint32_t width)
 {
-    if (!adpcm_output_fits(sampleBytes, *ioLength))
-        return 0;
-    const std::uint32_t count = sampleBytes / 2;
-    TrellisSearch search(count, std::clamp<std::uint32_t>(width, 1, kAdpcmMaxSearchWidth), output);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::int32_t sample = ReadSample(samples + 2 * i);
-        search.Advance(sample, i + 1 < count ? ReadSample(samples + 2 * i + 2) : sample, i);
-    }
-    if (PlainEncoderError(samples, count) <= search.Finish(count))
-        return adpcm_encode(samples, sampleBytes, output, ioLength);
-    *ioLength = count / 2 + count % 2;
-    return 1;
+    if (!adpcm_output_fits(samples.size(), output.size()))
+        return ReasonKind::OutputTooSmall;
+    const auto count = static_cast<std::uint32_t>(samples.size());
+    TrellisSearch search(count, std::clamp<std::uint32_t>(width, 1, kAdpcmMaxSearchWidth), output.data());
+    for (std::uint32_t i = 0; i < count; ++i)
+        search.Advance(samples[i], i + 1 < count ? samples[i + 1] : samples[i], i);
+    if (PlainEncoderError(samples) <= search.Finish(count))
+        return adpcm_encode(samples, output);
+    return adpcm_coded_size(samples.size());
 }
 
-std::int32_t adpcm_encode_with(EncoderQuality quality, const std::uint8_t* samples, std::uint32_t sampleBytes,
-                               std::uint8_t* output, std::uint32_t* ioLength)
+Result<std::size_t> adpcm_encode_with(EncoderQuality quality, std::span<const std::int16_t> samples,
+                                      std::span<std::uint8_t> output)
 {
     if (quality == EncoderQuality::High)
-        return adpcm_encode_search(samples, sampleBytes, output, ioLength);
-    return adpcm_encode(samples, sampleBytes, output, ioLength);
+        return adpcm_encode_search(samples, output);
+    return adpcm_encode(samples, output);
 }
 
 }  // namespace quorbin

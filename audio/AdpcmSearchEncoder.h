@@ -15,6 +15,9 @@
 // adpcm_encode: when the plain encoder's error is not larger, its codes are
 // returned.
 #include <cstdint>
+#include <span>
+
+#include "core/Result.h"
 
 namespace quorbin {
 
@@ -24,15 +27,15 @@ constexpr std::uint32_t kAdpcmMaxSearchWidth = 1024;
 // The contract of adpcm_encode; `width` (1 to kAdpcmMaxSearchWidth, larger
 // values are lowered to it) is how many decoder states the search keeps per
 // sample. Time grows with width; memory is about 4 KiB per unit of width.
-std::int32_t adpcm_encode_search(const std::uint8_t* samples, std::uint32_t sampleBytes, std::uint8_t* output,
-                                 std::uint32_t* ioLength, std::uint32_t width = kAdpcmSearchWidth);
+Result<std::size_t> adpcm_encode_search(std::span<const std::int16_t> samples, std::span<std::uint8_t> output,
+                                        std::uint32_t width = kAdpcmSearchWidth);
 
 // Standard: adpcm_encode, the codes every earlier version wrote. High: the
 // search at kAdpcmSearchWidth, closer to the recording in the same bytes.
 enum class EncoderQuality { Standard, High };
 
 // adpcm_encode or adpcm_encode_search, after `quality`.
-std::int32_t adpcm_encode_with(EncoderQuality quality, const std::uint8_t* samples, std::uint32_t sampleBytes,
-                               std::uint8_t* output, std::uint32_t* ioLength);
+Result<std::size_t> adpcm_encode_with(EncoderQuality quality, std::span<const std::int16_t> samples,
+                                      std::span<std::uint8_t> output);
 
 }  // namespace quorbin

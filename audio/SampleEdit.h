@@ -5,16 +5,12 @@
 // trim has to look through.
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <vector>
 
-#include "mld/MldFormat.h"
-
 namespace quorbin {
-
-// Samples a melody file holds: 65527 coded bytes of two samples each.
-constexpr std::size_t kMelodySampleLimit = mld::kMaxSamples;
 
 // Mono samples at one rate, full scale 1.0 (= 32768).
 class SampleStream {
@@ -37,7 +33,9 @@ struct EditOptions {
     double fadeInMs = 0;
     double fadeOutMs = 0;
     bool normalize = false;  // peak of what is kept at -1 dBFS
-    std::size_t limit = kMelodySampleLimit;
+    // The most samples kept: what the result can hold (a melody file's
+    // limit, which its maker passes on).
+    std::size_t limit = std::numeric_limits<std::size_t>::max();
 
     bool EditsSamples() const
     {

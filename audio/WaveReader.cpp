@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "core/ByteOrder.h"
-#include "mld/MldFormat.h"
 
 namespace quorbin {
 
@@ -19,15 +18,13 @@ bool IdIs(const std::uint8_t* p, const char* id)
     return std::memcmp(p, id, 4) == 0;
 }
 
-// 0 when the bytes were read; otherwise the failure Parse reports.
-std::int32_t Fetch(ByteSource& source, std::uint64_t offset, std::uint8_t* dest, std::size_t length)
+// Bytes that are not there make the file broken; others keep their reason.
+Result<> Fetch(ByteSource& source, std::uint64_t offset, std::uint8_t* dest, std::size_t length)
 {
-    switch (source.ReadAt(offset, dest, length)) {
-    case SourceRead::Ok: return 0;
-    case SourceRead::Missing: return WAVE_INVALID;
-    case SourceRead::Failed: break;
-    }
-    return WAVE_READ_FAILED;
+    Result<> read = source.ReadAt(offset, dest, length);
+    if (!read && read.Reason().kind == ReasonKind::BytesMissing)
+        return ReasonKind::InvalidWave;
+    return read;
 }
 
 // The four fields of a "fmt " body.
@@ -36,53 +33,61 @@ WaveFormat FormatFields(const std::uint8_t* body)
     return WaveFormat{LoadLe16(body), LoadLe16(body + 2), LoadLe32(body + 4), LoadLe16(body + 14)};
 }
 
-// The sample rate of a format the converter takes, or WAVE_UNSUPPORTED.
-std::int32_t CheckFormat(const WaveFormat& format)
+}  // namespace
+
+bool PlaysLongerThan20Ms(std::uint64_t dataBytes, std::int32_t sampleRate)
 {
-    const std::uint32_t rate = format.sampleRate;
-    if (format.formatTag != 1 || format.channels != 1 || rate < mld::kMinSampleRate || rate > mld::kMaxSampleRate
-        || format.bitsPerSample != 16)
-        return WAVE_UNSUPPORTED;
+    const std::uint64_t bytesPerMs = static_cast<std::uint32_t>(sampleRate) / 500;
+    return bytesPerMs != 0 && dataBytes / bytesPerMs > 20;
+}
+
+WaveReader::WaveReader(std::uint32_t lowestRate, std::uint32_t highestRate)
+    : m_lowestRate(lowestRate),
+      m_highestRate(highestRate)
+{}
+
+// The sample rate of a format the reader takes, or the format found.
+Result<std::int32_t> WaveReader::CheckFormat() const
+{
+    const std::uint32_t rate = m_format.sampleRate;
+    if (m_format.formatTag != 1 || m_format.channels != 1 || rate < m_lowestRate || rate > m_highestRate
+        || m_format.bitsPerSample != 16) {
+        FailureReason found = FailureReason::Of(ReasonKind::FormatFound);
+        found.format = m_format;
+        return found;
+    }
     return static_cast<std::int32_t>(rate);
 }
 
-bool LongerThan20Ms(std::uint32_t dataLength, std::int32_t sampleRate)
-{
-    const std::uint32_t bytesPerMs = static_cast<std::uint32_t>(sampleRate) / 500;
-    return dataLength / bytesPerMs > 20;
-}
-
-// Fills `format` and returns the sample rate, WAVE_UNSUPPORTED or the failure
-// of the read. A short "fmt " body still has its fields read at the usual
-// offsets; when they would lie past the end the file is broken.
-std::int32_t ReadFormat(ByteSource& source, std::uint64_t body, WaveFormat& format)
+// Reads the format and returns its sample rate. A short "fmt " body still has
+// its fields read at the usual offsets; when they would lie past the end the
+// file is broken.
+Result<std::int32_t> WaveReader::ReadFormat(ByteSource& source, std::uint64_t body)
 {
     if (source.Size() - body < kFmtFieldsSize)
-        return WAVE_INVALID;
+        return ReasonKind::InvalidWave;
     std::uint8_t fields[kFmtFieldsSize];
-    if (const std::int32_t failure = Fetch(source, body, fields, sizeof fields))
-        return failure;
-    format = FormatFields(fields);
-    return CheckFormat(format);
+    if (Result<> read = Fetch(source, body, fields, sizeof fields); !read)
+        return read.Reason();
+    m_format = FormatFields(fields);
+    return CheckFormat();
 }
 
-}  // namespace
-
-std::int32_t WaveReader::Parse(const ByteBuffer& fileBytes)
+Result<std::int32_t> WaveReader::Parse(const ByteBuffer& fileBytes)
 {
     MemorySource source(fileBytes.Data(), fileBytes.Size());
     return Parse(source);
 }
 
-std::int32_t WaveReader::Parse(ByteSource& source)
+Result<std::int32_t> WaveReader::Parse(ByteSource& source)
 {
     std::uint8_t riff[kRiffHeaderSize];
     if (source.Size() <= kRiffHeaderSize)
-        return WAVE_INVALID;
-    if (const std::int32_t failure = Fetch(source, 0, riff, sizeof riff))
-        return failure;
+        return ReasonKind::InvalidWave;
+    if (Result<> read = Fetch(source, 0, riff, sizeof riff); !read)
+        return read.Reason();
     if (!IdIs(riff, "RIFF") || !IdIs(riff + 8, "WAVE"))
-        return WAVE_INVALID;
+        return ReasonKind::InvalidWave;
 
     bool fmtSeen = false;
     bool dataSeen = false;
@@ -93,22 +98,23 @@ std::int32_t WaveReader::Parse(ByteSource& source)
     // both chunks that matter were found: it is never read further.
     while (p + kChunkHeaderSize <= source.Size() && !(source.Streamed() && fmtSeen && dataSeen)) {
         std::uint8_t header[kChunkHeaderSize];
-        if (const std::int32_t failure = Fetch(source, p, header, sizeof header)) {
+        if (Result<> read = Fetch(source, p, header, sizeof header); !read) {
             if (p + kChunkHeaderSize > source.Size())
                 break;  // a stream that ended here
-            return failure;
+            return read.Reason();
         }
         const std::uint64_t size = LoadLe32(header + 4);
         const std::uint64_t body = p + kChunkHeaderSize;
         const bool isList = IdIs(header, "LIST");
         const std::uint64_t stride = isList ? size : size + (size & 1);
         if (source.Size() - body < stride)
-            return WAVE_INVALID;
+            return ReasonKind::InvalidWave;
 
         if (IdIs(header, "fmt ") && !fmtSeen) {
-            sampleRate = ReadFormat(source, body, m_format);
-            if (sampleRate < 0)
-                return sampleRate;
+            const Result<std::int32_t> rate = ReadFormat(source, body);
+            if (!rate)
+                return rate;
+            sampleRate = *rate;
             fmtSeen = true;
         } else if (IdIs(header, "data") && !dataSeen) {
             m_dataOffset = body;
@@ -119,21 +125,23 @@ std::int32_t WaveReader::Parse(ByteSource& source)
     }
 
     if (!fmtSeen || !dataSeen)
-        return WAVE_INVALID;
-    return LongerThan20Ms(m_dataLength, sampleRate) ? sampleRate : WAVE_TOO_SHORT;
+        return ReasonKind::InvalidWave;
+    if (!PlaysLongerThan20Ms(m_dataLength, sampleRate))
+        return ReasonKind::TooShort;
+    return sampleRate;
 }
 
-std::int32_t WaveReader::ReadData(ByteSource& source, std::uint64_t skipBytes, std::uint64_t maxBytes,
-                                  ByteBuffer& out) const
+Result<std::vector<std::int16_t>> WaveReader::ReadSamples(ByteSource& source, std::uint64_t first,
+                                                          std::uint64_t count) const
 {
-    const std::uint64_t skip = std::min<std::uint64_t>(skipBytes, m_dataLength);
-    const std::uint64_t length = std::min<std::uint64_t>(maxBytes, m_dataLength - skip);
-    out.Clear();
-    out.Resize(static_cast<std::size_t>(length));
-    const std::int32_t failure = Fetch(source, m_dataOffset + skip, out.Data(), out.Size());
-    if (failure != 0)
-        out.Clear();
-    return failure;
+    const std::uint64_t skip = std::min(first, SampleCount());
+    const auto length = static_cast<std::size_t>(std::min(count, SampleCount() - skip));
+    std::vector<std::uint8_t> bytes(2 * length);
+    if (Result<> read = source.ReadAt(m_dataOffset + 2 * skip, bytes.data(), bytes.size()); !read)
+        return read.Reason();
+    std::vector<std::int16_t> samples(length);
+    LoadLe16Samples(bytes.data(), samples);
+    return samples;
 }
 
 }  // namespace quorbin

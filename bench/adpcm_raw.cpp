@@ -44,10 +44,12 @@ int main(int argc, char** argv)
             AppendLe16(bytes, static_cast<std::uint16_t>(s));
         return WriteAll(bytes.data(), bytes.size()) ? 0 : 74;
     }
-    std::vector<std::uint8_t> coded(input.size() / 4 + 1);
-    auto length = static_cast<std::uint32_t>(coded.size());
+    std::vector<std::int16_t> samples(input.size() / 2);
+    LoadLe16Samples(input.data(), samples);
+    std::vector<std::uint8_t> coded(adpcm_coded_size(samples.size()));
     const EncoderQuality quality = mode == "high" ? EncoderQuality::High : EncoderQuality::Standard;
-    if (adpcm_encode_with(quality, input.data(), static_cast<std::uint32_t>(input.size()), coded.data(), &length) != 1)
+    const Result<std::size_t> length = adpcm_encode_with(quality, samples, coded);
+    if (!length)
         return 70;
-    return WriteAll(coded.data(), length) ? 0 : 74;
+    return WriteAll(coded.data(), *length) ? 0 : 74;
 }

@@ -7,7 +7,9 @@
 
 #include "WaveFixtures.h"
 #include "audio/AdpcmEncoder.h"
+#include "audio/WaveReader.h"
 #include "mld/MldBuilder.h"
+#include "mld/MldFormat.h"
 
 using namespace quorbin;
 
@@ -42,16 +44,13 @@ std::vector<std::int16_t> WhiteNoise(std::size_t count)
     return samples;
 }
 
-using EncodeFunction = std::int32_t (*)(const std::uint8_t*, std::uint32_t, std::uint8_t*, std::uint32_t*);
+using EncodeFunction = Result<std::size_t> (*)(std::span<const std::int16_t>, std::span<std::uint8_t>);
 
 void RunEncoder(benchmark::State& state, const std::vector<std::int16_t>& samples, EncodeFunction encode = adpcm_encode)
 {
-    const auto bytes = static_cast<std::uint32_t>(samples.size() * 2);
-    const auto* input = reinterpret_cast<const std::uint8_t*>(samples.data());
-    std::vector<std::uint8_t> output(samples.size() / 2 + 1);
+    std::vector<std::uint8_t> output(adpcm_coded_size(samples.size()));
     for (auto _ : state) {
-        auto length = static_cast<std::uint32_t>(output.size());
-        benchmark::DoNotOptimize(encode(input, bytes, output.data(), &length));
+        benchmark::DoNotOptimize(encode(samples, output));
         benchmark::ClobberMemory();
     }
     state.counters["ns_per_sample"] =
@@ -77,10 +76,10 @@ void BM_EncodeNoiseOneSecond(benchmark::State& state)
 
 void BM_EncodeFullTrack(benchmark::State& state)
 {
-    RunEncoder(state, SpeechLike(2 * kMaxCodedAudio, 8000));
+    RunEncoder(state, SpeechLike(mld::kMaxSamples, 8000));
 }
 
-// Parse and build a melody file from a recording of range(0) seconds at
+// Parse, read and build a melody file from a recording of range(0) seconds at
 // range(1) Hz. Only the first 131054 samples reach the file, so at 16000 Hz a
 // 10 s and a 10 min recording should cost the same.
 void BM_ConvertRecording(benchmark::State& state)
@@ -92,12 +91,12 @@ void BM_ConvertRecording(benchmark::State& state)
     info.title = "bench";
     info.date = "20030601";
     for (auto _ : state) {
-        MldBuilder builder;
-        const std::int32_t rate = builder.Parse(wave);
-        ByteBuffer out;
-        out.Reserve(70000);
-        benchmark::DoNotOptimize(builder.Build(info, wave, rate, out));
-        benchmark::DoNotOptimize(out.Data());
+        WaveReader reader(mld::kMinSampleRate, mld::kMaxSampleRate);
+        MemorySource source(wave.Data(), wave.Size());
+        const Result<std::int32_t> parsed = reader.Parse(source);
+        const Result<std::vector<std::int16_t>> samples = reader.ReadSamples(source, 0, mld::kMaxSamples);
+        const Result<ByteBuffer> melody = mld::Build(info, *samples, *parsed);
+        benchmark::DoNotOptimize(melody->Data());
     }
 }
 

@@ -33,17 +33,12 @@ void RoundTripQuality(benchmark::State& state, const std::function<std::vector<s
 void SearchQuality(benchmark::State& state, const std::function<std::vector<std::int16_t>(double)>& make)
 {
     const std::vector<std::int16_t> original = make(131054.0 / kRate);
-    const std::vector<std::uint8_t> raw(reinterpret_cast<const std::uint8_t*>(original.data()),
-                                        reinterpret_cast<const std::uint8_t*>(original.data() + original.size()));
-    std::vector<std::uint8_t> coded(original.size() / 2 + 1);
-    std::uint32_t length = 0;
+    std::vector<std::uint8_t> coded(adpcm_coded_size(original.size()));
     for (auto _ : state) {
-        length = static_cast<std::uint32_t>(coded.size());
-        adpcm_encode_search(raw.data(), static_cast<std::uint32_t>(raw.size()), coded.data(), &length,
-                            static_cast<std::uint32_t>(state.range(0)));
+        benchmark::DoNotOptimize(adpcm_encode_search(original, coded, static_cast<std::uint32_t>(state.range(0))));
         benchmark::DoNotOptimize(coded.data());
     }
-    std::vector<std::int16_t> decoded = adpcm_decode({coded.data(), length});
+    std::vector<std::int16_t> decoded = adpcm_decode(coded);
     decoded.resize(original.size());
     const double standard = signals::SnrDb(original, signals::RoundTrip(original));
     state.counters["snr_db"] = signals::SnrDb(original, decoded);

@@ -22,6 +22,7 @@
 #include "cli/TerminalText.h"
 #include "mld/MldFormat.h"
 #include "conversion/ConversionSteps.h"
+#include "conversion/MelodyLimits.h"
 #include "conversion/StepMessages.h"
 #include "platform/Cp932.h"
 #include "platform/StreamSource.h"
@@ -169,14 +170,9 @@ StepFailure PrepareFromStandardInput(ConversionSteps& steps)
 StepFailure PrepareDecoded(const decode::PreparationOptions& preparation, const decode::DecodeSettings& settings,
                            ConversionSteps& steps, bool& confined)
 {
-    decode::PreparedRecording details;
-    const StepFailure failure =
-        steps.PrepareDecoded([&](const std::string& path, ByteBuffer& wave, FailureReason& reason) {
-            return PrepareWaveBytes(path, preparation, settings, wave, details, reason, confined);
-        });
-    if (failure == StepFailure::None)
-        steps.SetSelectedSamples(details.selectedSamples);
-    return failure;
+    return steps.PrepareDecoded([&](const std::string& path, DecodedSamples& decoded, FailureReason& reason) {
+        return DecodeSamples(path, preparation, settings, decoded, reason, confined);
+    });
 }
 
 // Reads the recording into `steps`: decoded when the options ask for it,
@@ -203,7 +199,7 @@ StepFailure PrepareSource(const std::string& file, const ConvertRequest& request
     EditedRecording edited;
     if (!samples || !EditRecording(*samples, sound.edit, edited))
         return StepFailure::InvalidWave;
-    return steps.UseSamples(edited.samples, edited.selectedSamples);
+    return steps.UseSamples(std::move(edited.samples), edited.selectedSamples);
 }
 
 std::string Seconds(std::uint64_t samples, int rate)
@@ -227,7 +223,7 @@ std::string DryRunText(const ConversionSteps& steps, const std::string& shown, c
     const AudioExtent& extent = steps.Extent();
     return "would write " + shown + ": " + std::to_string(extent.rate) + " Hz, " + Seconds(extent.kept, extent.rate)
            + " of " + Seconds(extent.whole, extent.rate) + ", " + std::to_string(steps.OutputSize()) + " bytes ("
-           + steps.ReportText(language) + ")";
+           + FormatSizeReport(steps.OutputSize(), language) + ")";
 }
 
 // A recording from standard input is named after its melody file.
@@ -255,12 +251,7 @@ ConversionOptions OptionsFor(const ConvertRequest& request, Streams streams, con
         return guard.CheckMelodyOutput(output, preview);
     };
     if (request.ToStandardOutput()) {
-        options.writeElsewhere = [&out = streams.out](const ByteBuffer& bytes) {
-            int error = 0;
-            if (WriteAndFlush(out, bytes, error))
-                return SaveStatus{};
-            return SaveStatus{SaveFailure::System, error};
-        };
+        options.writeElsewhere = [&out = streams.out](const ByteBuffer& bytes) { return WriteAndFlush(out, bytes); };
     }
     return options;
 }
@@ -288,7 +279,7 @@ std::string FailureText(StepFailure failure, const FailureReason& reason, const 
 
 // What is left of one file's conversion once the staged melody files are in
 // place: its lines in the report, then its preview. Returns whether the file was done.
-using Outcome = std::function<bool(const std::vector<SaveStatus>& committed)>;
+using Outcome = std::function<bool(const std::vector<Result<>>& committed)>;
 
 // The files of one run. Their melody files are staged and put in place
 // together, with one sync, once many wait or a while after the first; the
@@ -314,7 +305,7 @@ public:
 
     void Flush()
     {
-        const std::vector<SaveStatus> committed = m_batch.Commit();
+        const std::vector<Result<>> committed = m_batch.Commit();
         for (const Outcome& outcome : m_pending)
             m_report.Tally(outcome(committed));
         m_pending.clear();
@@ -327,7 +318,7 @@ private:
     Outcome Convert(const std::string& file);
     Outcome Failed(const std::string& file, std::string text, int status)
     {
-        return [=, this](const std::vector<SaveStatus>&) {
+        return [=, this](const std::vector<Result<>>&) {
             m_report.Failure(file, text, status);
             return false;
         };
@@ -390,10 +381,10 @@ Outcome ConvertRun::Convert(const std::string& file)
         place = m_batch.PlaceOf(*staged);
         m_guard.Claim(*place, file);
     }
-    return [=, this](const std::vector<SaveStatus>& committed) {
+    return [=, this](const std::vector<Result<>>& committed) {
         if (staged && !committed.at(*staged)) {
             m_guard.Release(*place);
-            const FailureReason reason = ReasonFor(committed[*staged]);
+            const FailureReason& reason = committed[*staged].Reason();
             m_report.Failure(file, FailureText(StepFailure::CannotSave, reason, file, shown, language),
                              IDS_CANNOT_SAVE_MLD);
             return false;
@@ -409,7 +400,7 @@ bool ConvertRun::Succeeded(const std::string& file, const ConversionSteps& steps
     if (m_request.dryRun)
         m_report.Success(file, DryRunText(steps, shown, language));
     else
-        m_report.Success(file, steps.ReportText(language) + " (" + shown + ")");
+        m_report.Success(file, FormatSizeReport(steps.OutputSize(), language) + " (" + shown + ")");
     if (steps.Extent().Cut())
         m_report.Note(file, CutNote(steps.Extent()));
     if (!m_request.preview || m_request.dryRun)

@@ -5,6 +5,7 @@
 
 #include "audio/TimeText.h"
 #include "cli/Texts.h"
+#include "conversion/MelodyLimits.h"
 
 namespace quorbin::cli {
 namespace {
@@ -84,6 +85,7 @@ std::optional<SoundRequest> ReadSoundRequest(const ParsedArguments& arguments, s
         request.preparation->targetRate.reset();
 
     EditOptions& edit = request.edit;
+    edit.limit = kMelodySampleLimit;
     std::optional<double> start, fadeIn, fadeOut;
     if (!ReadNumberOption(arguments, "start", kTime, start, problem)
         || !ReadNumberOption(arguments, "length", kTime, edit.lengthSeconds, problem)

@@ -60,7 +60,7 @@ int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath,
     // Resolved once: the checks and the save act on the same file. A target
     // that cannot be resolved fails when it is saved, after the melody file is read.
     SaveTarget target;
-    const SaveStatus resolved = toStandardOutput ? SaveStatus{} : SaveTarget::Resolve(wavePath, target);
+    const Result<> resolved = toStandardOutput ? Result<>() : SaveTarget::Resolve(wavePath, target);
     if (resolved && !toStandardOutput && !IsStandardStream(melodyFile) && target.Identity()
         && target.Identity() == IdentifyFile(melodyFile)) {
         text = Tr("the WAVE file would replace the melody file itself");
@@ -82,17 +82,15 @@ int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath,
         return kExitCantCreate;
     }
     if (toStandardOutput) {
-        int error = 0;
-        if (!WriteAndFlush(out, wave, error)) {
-            text = Tr("cannot write the WAVE file to standard output")
-                   + (error ? ": " + ErrnoReason(error) : std::string());
+        if (const Result<> written = WriteAndFlush(out, wave); !written) {
+            text = Tr("cannot write the WAVE file to standard output") + (": " + ErrnoReason(written.Reason().error));
             return kExitIoError;
         }
     } else {
         const SaveTarget::Place place = target.Where();
-        const SaveStatus saved = resolved ? SaveAtomically(std::move(target), wave) : resolved;
+        const Result<> saved = resolved ? SaveAtomically(std::move(target), wave) : resolved;
         if (!saved) {
-            text = std::string(Tr("cannot write the WAVE file")) + ": " + ReasonText(ReasonFor(saved), UserLanguage())
+            text = std::string(Tr("cannot write the WAVE file")) + ": " + ReasonText(saved.Reason(), UserLanguage())
                    + " (" + wavePath + ")";
             return kExitCantCreate;
         }

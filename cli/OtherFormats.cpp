@@ -4,30 +4,31 @@
 
 #include <filesystem>
 
-#include "audio/WaveWriter.h"
 #include "cli/StandardStreams.h"
 #include "platform/FileDescriptor.h"
 #include "platform/FileSource.h"
 
 namespace quorbin::cli {
 
-StepFailure PrepareWaveBytes(const std::string& source, const decode::PreparationOptions& options,
-                             const decode::DecodeSettings& settings, ByteBuffer& wave,
-                             decode::PreparedRecording& details, FailureReason& reason, bool& confined)
+StepFailure DecodeSamples(const std::string& source, const decode::PreparationOptions& options,
+                          const decode::DecodeSettings& settings, DecodedSamples& decoded, FailureReason& reason,
+                          bool& confined)
 {
     const bool piped = IsStandardStream(source);
-    int error = 0;
-    const FileDescriptor file(piped ? -1 : OpenRegularFile(source, error));
-    if (!piped && !file.Valid()) {
-        reason = FailureReason::Opening(error);
+    Result<FileDescriptor> file = piped ? Result<FileDescriptor>(FileDescriptor()) : OpenRegularFile(source);
+    if (!file) {
+        reason = file.Reason();
         return StepFailure::CannotOpen;
     }
     const std::string name = piped ? std::string() : std::filesystem::path(source).filename().string();
-    if (!decode::DecodeRecording(piped ? STDIN_FILENO : file.Get(), name, options, settings, details, reason, confined))
+    Result<decode::PreparedRecording> prepared =
+        decode::DecodeRecording(piped ? STDIN_FILENO : file->Get(), name, options, settings, confined);
+    if (!prepared) {
+        reason = prepared.Reason();
         return StepFailure::InvalidWave;
-    wave.Clear();
-    const auto rate = static_cast<std::uint32_t>(details.sampleRate);
-    return WriteMonoWave(details.samples, rate, wave) ? StepFailure::None : StepFailure::InvalidWave;
+    }
+    decoded = {std::move(prepared->samples), prepared->sampleRate, prepared->selectedSamples};
+    return StepFailure::None;
 }
 
 }  // namespace quorbin::cli

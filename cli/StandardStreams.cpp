@@ -24,39 +24,36 @@ std::string StandardStreamProblem(const std::vector<std::string>& files, const s
     return {};
 }
 
-ReadStatus ReadStandardInput(std::uint64_t maxBytes, ByteBuffer& out, int& error)
+Result<ByteBuffer> ReadStandardInput(std::uint64_t maxBytes)
 {
     std::vector<std::uint8_t> bytes;
     std::uint8_t chunk[65536];
-    error = 0;
     for (;;) {
         const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            error = errno;
-            return ReadStatus::ReadError;
-        }
+        if (n < 0)
+            return FailureReason::System(errno);
         if (n == 0)
             break;
         if (bytes.size() + static_cast<std::size_t>(n) > maxBytes)
-            return ReadStatus::TooLarge;
+            return ReasonKind::TooLarge;
         bytes.insert(bytes.end(), chunk, chunk + n);
     }
-    out = ByteBuffer(std::move(bytes));
-    return ReadStatus::Ok;
+    return ByteBuffer(std::move(bytes));
 }
 
-bool WriteAndFlush(std::ostream& out, const ByteBuffer& bytes, int& error)
+// The stream gives no reason of its own: the errno its failed write left is read at once.
+Result<> WriteAndFlush(std::ostream& out, const ByteBuffer& bytes)
 {
     errno = 0;
     out.write(reinterpret_cast<const char*>(bytes.Data()), static_cast<std::streamsize>(bytes.Size()));
     out.flush();
-    error = errno;
+    const int error = errno;
     if (out)
-        return true;
+        return {};
     out.clear();
-    return false;
+    return FailureReason::System(error != 0 ? error : EIO);
 }
 
 }  // namespace quorbin::cli

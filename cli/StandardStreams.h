@@ -27,12 +27,11 @@ inline bool IsStandardStream(std::string_view name)
 std::string StandardStreamProblem(const std::vector<std::string>& files, const std::optional<std::string>& output,
                                   const Streams& streams, std::string_view outputName);
 
-// Reads standard input to its end into `out`; more than `maxBytes` is refused.
-// On failure `error` holds the errno (0 for TooLarge).
-ReadStatus ReadStandardInput(std::uint64_t maxBytes, ByteBuffer& out, int& error);
+// Reads standard input to its end; more than `maxBytes` is refused (TooLarge).
+Result<ByteBuffer> ReadStandardInput(std::uint64_t maxBytes);
 
-// Writes `bytes` to `out` and flushes it; on failure `error` holds the errno
-// of the failed write (0 when unknown).
-bool WriteAndFlush(std::ostream& out, const ByteBuffer& bytes, int& error);
+// Writes `bytes` to `out` and flushes it; a failure has the errno of the
+// failed write (EIO when the stream gives none).
+Result<> WriteAndFlush(std::ostream& out, const ByteBuffer& bytes);
 
 }  // namespace quorbin::cli

@@ -1,12 +1,11 @@
 #include "conversion/ConversionSteps.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <new>
 #include <utility>
 
-#include "audio/WaveWriter.h"
+#include "audio/WaveSampleStream.h"
+#include "conversion/MelodyLimits.h"
 #include "mld/MldFormat.h"
 #include "platform/Cp932.h"
 #include "platform/FileSource.h"
@@ -68,17 +67,6 @@ void ReplaceControlBytes(std::string& cp932)
     }
 }
 
-StepFailure ParseResultToFailure(std::int32_t result)
-{
-    switch (result) {
-    case WAVE_INVALID: return StepFailure::InvalidWave;
-    case WAVE_UNSUPPORTED: return StepFailure::Unsupported;
-    case WAVE_TOO_SHORT: return StepFailure::TooShort;
-    case WAVE_READ_FAILED: return StepFailure::CannotOpen;
-    default: return result > 0 ? StepFailure::None : StepFailure::InvalidWave;
-    }
-}
-
 // Running out of memory ends the step with its failure and says so, instead of
 // ending the program.
 template <typename Step>
@@ -91,47 +79,6 @@ StepFailure FailingOnOutOfMemory(StepFailure failure, FailureReason& reason, Ste
         return failure;
     }
 }
-
-// The samples of a WAVE file's "data" chunk, read by position: a selection
-// far into a long recording costs no more than one at its start.
-class DataChunkStream final : public SampleStream {
-public:
-    DataChunkStream(std::unique_ptr<FileSource> file, const WaveReader& reader, int rate)
-        : m_file(std::move(file)),
-          m_reader(reader),
-          m_samples(reader.m_dataLength / 2),
-          m_rate(rate)
-    {}
-
-    int Rate() const override { return m_rate; }
-    std::optional<std::uint64_t> StatedLength() const override { return m_samples; }
-    bool Read(std::span<float> out, std::size_t& got) override
-    {
-        got = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), m_samples - m_next));
-        if (m_reader.ReadData(*m_file, 2 * m_next, 2 * got, m_bytes) != 0)
-            return false;
-        const std::uint8_t* bytes = m_bytes.Data();
-        for (std::size_t i = 0; i < got; ++i) {
-            const auto value = static_cast<std::int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-            out[i] = static_cast<float>(value / 32768.0);
-        }
-        m_next += got;
-        return true;
-    }
-    bool Skip(std::uint64_t count) override
-    {
-        m_next += std::min(count, m_samples - m_next);
-        return true;
-    }
-
-private:
-    std::unique_ptr<FileSource> m_file;
-    WaveReader m_reader;
-    std::uint64_t m_samples;
-    std::uint64_t m_next = 0;
-    int m_rate;
-    ByteBuffer m_bytes;
-};
 
 }  // namespace
 
@@ -169,7 +116,7 @@ StepFailure ConversionSteps::Prepare()
 
         FileSource file(m_droppedPath);
         if (!file.Valid()) {
-            m_reason = FailureReason::Opening(file.OpenError());
+            m_reason = file.OpenFailure();
             return StepFailure::CannotOpen;
         }
         return ReadSource(file);
@@ -191,11 +138,14 @@ StepFailure ConversionSteps::PrepareDecoded(const SourceDecoder& decode)
     return FailingOnOutOfMemory(StepFailure::InvalidWave, m_reason, [&] {
         if (const StepFailure failure = PlanForAnyExtension(); failure != StepFailure::None)
             return failure;
-        ByteBuffer wave;
-        if (const StepFailure failure = decode(m_droppedPath, wave, m_reason); failure != StepFailure::None)
+        DecodedSamples decoded;
+        if (const StepFailure failure = decode(m_droppedPath, decoded, m_reason); failure != StepFailure::None)
             return failure;
-        MemorySource source(wave.Data(), wave.Size());
-        return ReadSource(source);
+        if (const StepFailure failure = TakeSamples(std::move(decoded.samples), decoded.rate, decoded.selectedSamples);
+            failure != StepFailure::None)
+            return failure;
+        PlanDefaultTitle();
+        return StepFailure::None;
     });
 }
 
@@ -213,62 +163,74 @@ StepFailure ConversionSteps::ReadSource(ByteSource& source)
 {
     if (const StepFailure failure = ReadSamples(source); failure != StepFailure::None)
         return failure;
+    PlanDefaultTitle();
+    return StepFailure::None;
+}
 
+void ConversionSteps::PlanDefaultTitle()
+{
     const std::string_view name = FileNamePart(m_droppedPath);
     std::string title = Utf8ToCp932Lossy(name.substr(0, name.size() - m_extensionLength));
     ReplaceControlBytes(title);
     title.resize(Cp932PrefixLength(title, mld::kMaxTitleBytes));
     m_defaultTitle = std::move(title);
-    return StepFailure::None;
 }
 
 // Keeps only the start of the "data" body that can reach the melody file.
 StepFailure ConversionSteps::ReadSamples(ByteSource& source)
 {
-    WaveReader reader;
-    const std::int32_t result = reader.Parse(source);
-    if (const StepFailure failure = ParseResultToFailure(result); failure != StepFailure::None) {
-        if (failure == StepFailure::Unsupported) {
-            m_reason = FailureReason::Of(ReasonKind::FormatFound);
-            m_reason.format = reader.m_format;
-        }
-        return failure;
+    WaveReader reader = MelodyWaveReader();
+    const Result<std::int32_t> rate = reader.Parse(source);
+    Result<std::vector<std::int16_t>> samples =
+        rate ? reader.ReadSamples(source, 0, kMelodySampleLimit) : rate.Reason();
+    if (!samples) {
+        if (AddsToMessage(samples.Reason()))
+            m_reason = samples.Reason();
+        return ReadingFailure(samples.Reason());
     }
-    const std::int32_t read = reader.ReadData(source, 0, kMaxUsedSampleBytes, m_samples);
-    if (read != 0)
-        return ParseResultToFailure(read);
-    m_sampleRate = result;
-    const std::uint64_t samples = reader.m_dataLength / 2;
-    m_extent = {std::min<std::uint64_t>(samples, kMelodySampleLimit), samples, result};
+    m_samples = std::move(*samples);
+    m_sampleRate = *rate;
+    m_extent = {m_samples.size(), reader.SampleCount(), *rate};
+    return StepFailure::None;
+}
+
+// Takes `samples` at `rate` as the recording, checked as the WAVE reader checks a file's.
+StepFailure ConversionSteps::TakeSamples(std::vector<std::int16_t> samples, std::int32_t rate,
+                                         std::uint64_t selectedSamples)
+{
+    if (rate < static_cast<std::int32_t>(mld::kMinSampleRate)
+        || rate > static_cast<std::int32_t>(mld::kMaxSampleRate)) {
+        m_reason = FailureReason::Of(ReasonKind::FormatFound);
+        m_reason.format = {1, 1, static_cast<std::uint32_t>(rate), 16};
+        return StepFailure::Unsupported;
+    }
+    if (!PlaysLongerThan20Ms(2 * std::uint64_t{samples.size()}, rate))
+        return StepFailure::TooShort;
+    samples.resize(std::min(samples.size(), kMelodySampleLimit));
+    m_samples = std::move(samples);
+    m_sampleRate = rate;
+    m_extent = {m_samples.size(), std::max<std::uint64_t>(selectedSamples, m_samples.size()), rate};
     return StepFailure::None;
 }
 
 std::unique_ptr<SampleStream> ConversionSteps::OpenSamples() const
 {
     auto file = std::make_unique<FileSource>(m_droppedPath);
-    WaveReader reader;
-    if (m_sampleRate <= 0 || !file->Valid() || reader.Parse(*file) != m_sampleRate)
+    WaveReader reader = MelodyWaveReader();
+    if (m_sampleRate <= 0 || !file->Valid())
         return nullptr;
-    return std::make_unique<DataChunkStream>(std::move(file), reader, m_sampleRate);
+    if (const Result<std::int32_t> rate = reader.Parse(*file); !rate || *rate != m_sampleRate)
+        return nullptr;
+    return std::make_unique<WaveSampleStream>(std::move(file), reader, m_sampleRate);
 }
 
-StepFailure ConversionSteps::UseSamples(std::span<const std::int16_t> samples, std::uint64_t selectedSamples)
+StepFailure ConversionSteps::UseSamples(std::vector<std::int16_t> samples, std::uint64_t selectedSamples)
 {
     return FailingOnOutOfMemory(StepFailure::InvalidWave, m_reason, [&] {
-        ByteBuffer wave;
-        if (m_sampleRate <= 0 || !WriteMonoWave(samples, static_cast<std::uint32_t>(m_sampleRate), wave))
+        if (m_sampleRate <= 0)
             return StepFailure::InvalidWave;
-        MemorySource source(wave.Data(), wave.Size());
-        if (const StepFailure failure = ReadSamples(source); failure != StepFailure::None)
-            return failure;
-        SetSelectedSamples(selectedSamples);
-        return StepFailure::None;
+        return TakeSamples(std::move(samples), m_sampleRate, selectedSamples);
     });
-}
-
-void ConversionSteps::SetSelectedSamples(std::uint64_t selectedSamples)
-{
-    m_extent.whole = std::max(selectedSamples, m_extent.kept);
 }
 
 StepFailure ConversionSteps::Finish(const ContentInfo& info)
@@ -283,15 +245,11 @@ StepFailure ConversionSteps::BuildAndSave(const ContentInfo& info)
     if (m_sampleRate <= 0)
         return StepFailure::CannotSave;
 
-    ByteBuffer melody;
-    // The builder's 0 or -1 is its fixed convention; -1 means it could not build.
-    const std::int32_t built = MldBuilder::BuildFromSamples(info, {m_samples.Data(), m_samples.Size()}, m_sampleRate,
-                                                            melody, m_options.quality);
-    m_samples.Clear();
-    if (built != 0)
+    const Result<ByteBuffer> melody = mld::Build(info, m_samples, m_sampleRate, m_options.quality);
+    m_samples = {};
+    if (!melody)
         return StepFailure::CannotSave;
-
-    return Save(melody);
+    return Save(*melody);
 }
 
 // Why the output may not be written over, before anything is: it is the
@@ -311,8 +269,8 @@ FailureReason ConversionSteps::CheckOutput(const SaveTarget& target) const
 // cannot be written.
 bool ConversionSteps::FindTarget(SaveTarget& target)
 {
-    if (const SaveStatus resolved = SaveTarget::Resolve(m_outputPath, target); !resolved) {
-        m_reason = ReasonFor(resolved);
+    if (const Result<> resolved = SaveTarget::Resolve(m_outputPath, target); !resolved) {
+        m_reason = resolved.Reason();
         return false;
     }
     m_reason = CheckOutput(target);
@@ -323,10 +281,9 @@ bool ConversionSteps::FindTarget(SaveTarget& target)
 bool ConversionSteps::PutInPlace(SaveTarget target, const ByteBuffer& melody)
 {
     const Existing existing = m_options.keepExisting ? Existing::Keep : Existing::Replace;
-    const SaveStatus saved = m_options.batch ? m_options.batch->Stage(std::move(target), melody, existing)
-                                             : SaveAtomically(std::move(target), melody, existing);
-    if (!saved)
-        m_reason = ReasonFor(saved);
+    const Result<> saved = m_options.batch ? m_options.batch->Stage(std::move(target), melody, existing)
+                                           : SaveAtomically(std::move(target), melody, existing);
+    m_reason = saved.Reason();
     return static_cast<bool>(saved);
 }
 
@@ -338,8 +295,8 @@ StepFailure ConversionSteps::Save(const ByteBuffer& melody)
         return StepFailure::None;
     }
     if (m_options.writeElsewhere) {
-        if (const SaveStatus written = m_options.writeElsewhere(melody); !written) {
-            m_reason = ReasonFor(written);
+        if (const Result<> written = m_options.writeElsewhere(melody); !written) {
+            m_reason = written.Reason();
             return StepFailure::CannotSave;
         }
         m_outputSize = size;
@@ -349,46 +306,15 @@ StepFailure ConversionSteps::Save(const ByteBuffer& melody)
     if (!FindTarget(target))
         return StepFailure::CannotSave;
     // The free space that counts is that of the folder really receiving the file.
-    errno = 0;
-    const double freeBytes = m_options.freeSpace(target.FolderPath());
-    if (!(freeBytes > static_cast<double>(size))) {
-        // A query that could not be answered leaves its errno: a missing folder, say.
-        if (freeBytes < 0 && errno != 0)
-            m_reason = FailureReason::System(errno);
+    const Result<double> freeBytes = m_options.freeSpace(target.FolderPath());
+    if (!freeBytes || !(*freeBytes > static_cast<double>(size))) {
+        m_reason = freeBytes.Reason();
         return StepFailure::DiskSpace;
     }
     if (!PutInPlace(std::move(target), melody))
         return StepFailure::CannotSave;
     m_outputSize = size;
     return StepFailure::None;
-}
-
-std::string FormatSizeReport(std::uint32_t size, const Language& language)
-{
-    char number[32];
-    std::snprintf(number, sizeof number, "%.2f", size / 1024.0);
-    return std::string(LoadString(IDS_OUTPUT_SIZE, language)) + number + "KB";
-}
-
-std::string ConversionSteps::ReportText(const Language& language) const
-{
-    return FormatSizeReport(m_outputSize, language);
-}
-
-std::string FormatCutNote(const AudioExtent& extent, const Language& language)
-{
-    if (!extent.Cut() || extent.rate <= 0)
-        return "";
-    char kept[32];
-    char whole[32];
-    std::snprintf(kept, sizeof kept, "%.1f", static_cast<double>(extent.kept) / extent.rate);
-    std::snprintf(whole, sizeof whole, "%.1f", static_cast<double>(extent.whole) / extent.rate);
-    return Substitute(Tr("Kept the first %1 s of %2 s.", language), {kept, whole});
-}
-
-std::string ConversionSteps::CutNoteText(const Language& language) const
-{
-    return FormatCutNote(m_extent, language);
 }
 
 }  // namespace quorbin

@@ -9,6 +9,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "audio/SampleEdit.h"
 #include "conversion/StepFailure.h"
@@ -17,7 +18,6 @@
 #include "mld/MldBuilder.h"
 #include "platform/FileSave.h"
 #include "platform/FileSystem.h"
-#include "res/StringTable.h"
 
 namespace quorbin {
 
@@ -37,7 +37,7 @@ struct ConversionOptions {
     SaveBatch* batch = nullptr;
     // Set: the melody file goes there (standard output) instead of to the
     // output path, which is then neither resolved nor checked.
-    std::function<SaveStatus(const ByteBuffer& bytes)> writeElsewhere;
+    std::function<Result<>(const ByteBuffer& bytes)> writeElsewhere;
 };
 
 // How much of the recording the melody file holds, in samples at its rate.
@@ -49,11 +49,13 @@ struct AudioExtent {
     bool Cut() const { return whole > kept; }
 };
 
-// "Kept the first 16.4 s of 35.5 s." for an extent that was cut, otherwise empty.
-std::string FormatCutNote(const AudioExtent& extent, const Language& language);
-
-// "Output File Size : 0.18KB": the report text for a melody file of `size` bytes.
-std::string FormatSizeReport(std::uint32_t size, const Language& language);
+// A recording in another format, decoded: its samples at their rate, and the
+// length of the selection they were cut from.
+struct DecodedSamples {
+    std::vector<std::int16_t> samples;
+    std::int32_t rate = 0;
+    std::uint64_t selectedSamples = 0;
+};
 
 class ConversionSteps {
 public:
@@ -67,12 +69,13 @@ public:
     // InvalidWave (also when memory runs out), Unsupported or TooShort.
     StepFailure Prepare();
 
-    // Turns the source file into the bytes of a 16-bit mono PCM WAVE; returns
-    // StepFailure::None, or the failure with its reason.
-    using SourceDecoder = std::function<StepFailure(const std::string& path, ByteBuffer& wave, FailureReason& reason)>;
+    // Decodes the source file into `decoded`; returns StepFailure::None, or the
+    // failure with its reason.
+    using SourceDecoder =
+        std::function<StepFailure(const std::string& path, DecodedSamples& decoded, FailureReason& reason)>;
     // Prepare for a recording in another format: `decode` replaces the extension
     // check and the read; the default title and the output name drop whatever
-    // extension the source has. The path limit, parse and play-time checks stay.
+    // extension the source has. The path limit, rate and play-time checks stay.
     StepFailure PrepareDecoded(const SourceDecoder& decode);
 
     // Prepare for a WAVE recording read from `source` (a stream, say) instead of
@@ -84,9 +87,7 @@ public:
     std::unique_ptr<SampleStream> OpenSamples() const;
     // Replaces the recording by `samples` at the same rate, cut from a selection of
     // `selectedSamples`; returns StepFailure::None or TooShort as Prepare would.
-    StepFailure UseSamples(std::span<const std::int16_t> samples, std::uint64_t selectedSamples);
-    // Notes that the recording given to PrepareDecoded was cut from `selectedSamples`.
-    void SetSelectedSamples(std::uint64_t selectedSamples);
+    StepFailure UseSamples(std::vector<std::int16_t> samples, std::uint64_t selectedSamples);
 
     std::int32_t SampleRate() const { return m_sampleRate; }
     const AudioExtent& Extent() const { return m_extent; }
@@ -104,16 +105,14 @@ public:
     // Where Finish writes; known once Prepare got past the extension check.
     const std::filesystem::path& OutputPath() const { return m_outputPath; }
     std::uint32_t OutputSize() const { return m_outputSize; }
-    // "Output File Size : 0.18KB" in the given language.
-    std::string ReportText(const Language& language) const;
-    // The line under the report when audio was dropped, otherwise empty.
-    std::string CutNoteText(const Language& language) const;
 
 private:
     // The path limit and the output name of a recording whose name may have any extension.
     StepFailure PlanForAnyExtension();
     StepFailure ReadSource(ByteSource& source);
     StepFailure ReadSamples(ByteSource& source);
+    StepFailure TakeSamples(std::vector<std::int16_t> samples, std::int32_t rate, std::uint64_t selectedSamples);
+    void PlanDefaultTitle();
     StepFailure BuildAndSave(const ContentInfo& info);
     void PlanOutputPath();
     FailureReason CheckOutput(const SaveTarget& target) const;
@@ -123,7 +122,7 @@ private:
 
     std::string m_droppedPath;
     ConversionOptions m_options;
-    ByteBuffer m_samples;  // the start of the "data" body: all that can reach the melody file
+    std::vector<std::int16_t> m_samples;  // all of the recording that can reach the melody file
     std::int32_t m_sampleRate = 0;
     std::size_t m_extensionLength = 0;  // of the dropped path, dropped from the output name
     std::string m_defaultTitle;

@@ -6,8 +6,6 @@
 #include <cstring>
 #include <locale.h>
 
-#include "platform/FileSource.h"
-
 namespace quorbin {
 namespace {
 
@@ -24,7 +22,6 @@ constexpr ErrorWording kErrorWordings[] = {
     {EPERM, N_("Operation not permitted")},
     {EISDIR, N_("Is a directory")},
     {ENOTDIR, N_("Not a directory")},
-    {kNotRegularFile, N_("not a regular file")},
     {EINVAL, N_("Invalid argument")},
     {EEXIST, N_("File exists")},
     {ENOSPC, N_("No space left on device")},
@@ -144,6 +141,24 @@ std::string ReasonText(const FailureReason& reason, const Language& language)
     default: break;
     }
     return DecoderStopText(reason, language);
+}
+
+std::string FormatSizeReport(std::uint32_t size, const Language& language)
+{
+    char number[32];
+    std::snprintf(number, sizeof number, "%.2f", size / 1024.0);
+    return std::string(LoadString(IDS_OUTPUT_SIZE, language)) + number + "KB";
+}
+
+std::string FormatCutNote(const AudioExtent& extent, const Language& language)
+{
+    if (!extent.Cut() || extent.rate <= 0)
+        return "";
+    char kept[32];
+    char whole[32];
+    std::snprintf(kept, sizeof kept, "%.1f", static_cast<double>(extent.kept) / extent.rate);
+    std::snprintf(whole, sizeof whole, "%.1f", static_cast<double>(extent.whole) / extent.rate);
+    return Substitute(Tr("Kept the first %1 s of %2 s.", language), {kept, whole});
 }
 
 }  // namespace quorbin

@@ -3,6 +3,7 @@
 // failure and the wording of its reason, in the language asked for.
 #include <string>
 
+#include "conversion/ConversionSteps.h"
 #include "conversion/StepFailure.h"
 #include "res/StringTable.h"
 
@@ -17,5 +18,11 @@ std::string ReasonText(const FailureReason& reason, const Language& language = L
 
 // The system's reason for a failure with errno `error` ("No such file or directory").
 std::string ErrorText(int error, const Language& language = Language::English());
+
+// "Output File Size : 0.18KB": the report text for a melody file of `size` bytes.
+std::string FormatSizeReport(std::uint32_t size, const Language& language);
+
+// "Kept the first 16.4 s of 35.5 s." for an extent that was cut, otherwise empty.
+std::string FormatCutNote(const AudioExtent& extent, const Language& language);
 
 }  // namespace quorbin

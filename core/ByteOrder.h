@@ -2,6 +2,7 @@
 // Fixed-width integers in a byte stream: little-endian as RIFF WAVE files and
 // bitmaps store them, big-endian as melody files do.
 #include <cstdint>
+#include <span>
 
 #include "core/ByteBuffer.h"
 
@@ -15,6 +16,14 @@ constexpr std::uint16_t LoadLe16(const std::uint8_t* p)
 constexpr std::uint32_t LoadLe32(const std::uint8_t* p)
 {
     return LoadLe16(p) | (static_cast<std::uint32_t>(LoadLe16(p + 2)) << 16);
+}
+
+// The 16-bit little-endian samples of a WAVE "data" body: `samples.size()`
+// of them from `bytes` on. The one place that turns such bytes into samples.
+inline void LoadLe16Samples(const std::uint8_t* bytes, std::span<std::int16_t> samples)
+{
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>(LoadLe16(bytes + 2 * i));
 }
 
 constexpr std::uint16_t LoadBe16(const std::uint8_t* p)

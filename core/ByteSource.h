@@ -5,13 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
-namespace quorbin {
+#include "core/Result.h"
 
-enum class SourceRead {
-    Ok,
-    Missing,  // fewer bytes than asked for are there (a file that shrank)
-    Failed,   // the bytes could not be read
-};
+namespace quorbin {
 
 // Size() of a stream whose end has not been read yet.
 constexpr std::uint64_t kUnknownSize = UINT64_MAX;
@@ -22,8 +18,10 @@ public:
     virtual std::uint64_t Size() const = 0;
     // True for a stream: its bytes come once, in order, and its size is known at its end.
     virtual bool Streamed() const { return false; }
-    // Copies `length` bytes from `offset` on into `dest`.
-    virtual SourceRead ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length) = 0;
+    // Copies `length` bytes from `offset` on into `dest`. Fails with
+    // BytesMissing when fewer bytes are there (a file that shrank), otherwise
+    // with the reason they could not be read.
+    virtual Result<> ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length) = 0;
 };
 
 // Bytes already in memory; the caller keeps them alive.
@@ -32,13 +30,13 @@ public:
     MemorySource(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
 
     std::uint64_t Size() const override { return m_size; }
-    SourceRead ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length) override
+    Result<> ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length) override
     {
         if (offset > m_size || length > m_size - offset)
-            return SourceRead::Missing;
+            return ReasonKind::BytesMissing;
         if (length != 0)
             std::memcpy(dest, m_data + offset, length);
-        return SourceRead::Ok;
+        return {};
     }
 
 private:

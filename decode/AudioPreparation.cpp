@@ -24,9 +24,9 @@ int ChooseRate(const PreparationOptions& options, int sourceRate)
     return accepted ? sourceRate : kDefaultRate;
 }
 
-PreparationStatus StatusOf(OpenStatus opened)
+FailureReason ReasonOf(OpenStatus opened)
 {
-    return opened == OpenStatus::Refused ? PreparationStatus::Refused : PreparationStatus::Unreadable;
+    return FailureReason::Of(opened == OpenStatus::Refused ? ReasonKind::NotAudioFile : ReasonKind::Undecodable);
 }
 
 // The readings of a recording, each from its first frame: a regular file is
@@ -35,12 +35,12 @@ class RecordingPasses {
 public:
     RecordingPasses(const RecordingInput& input, bool readAgain) : m_input(input), m_readAgain(readAgain) {}
 
-    // Null with `status` set when no decoder reads the recording.
-    std::unique_ptr<FrameReader> First(PreparationStatus& status)
+    // Null with `failure` set when no decoder reads the recording.
+    std::unique_ptr<FrameReader> First(FailureReason& failure)
     {
         OpenStatus opened = OpenStatus::Ok;
         std::unique_ptr<FrameReader> reader = OpenFrameReader(m_input, opened);
-        status = StatusOf(opened);
+        failure = ReasonOf(opened);
         if (reader)
             m_sourceChannels = reader->Channels();
         if (!reader || m_input.Seekable() || !m_readAgain)
@@ -49,11 +49,11 @@ public:
         return m_tape->Rewound();
     }
 
-    std::unique_ptr<FrameReader> Again(PreparationStatus& status)
+    std::unique_ptr<FrameReader> Again(FailureReason& failure)
     {
         if (m_input.Seekable())
-            return First(status);
-        status = PreparationStatus::StreamTooLong;
+            return First(failure);
+        failure = FailureReason::Of(ReasonKind::StreamTooLongForFit);
         return m_tape ? m_tape->Rewound() : nullptr;
     }
 
@@ -83,14 +83,14 @@ int FittingRate(std::uint64_t selected, int rate, std::size_t limit)
 
 }  // namespace
 
-PreparationStatus PrepareRecording(const RecordingInput& input, const PreparationOptions& options,
-                                   PreparedRecording& out)
+Result<PreparedRecording> PrepareRecording(const RecordingInput& input, const PreparationOptions& options)
 {
     RecordingPasses passes(input, options.fit);
-    PreparationStatus status = PreparationStatus::Ok;
-    std::unique_ptr<FrameReader> reader = passes.First(status);
+    FailureReason failure;
+    std::unique_ptr<FrameReader> reader = passes.First(failure);
     if (!reader)
-        return status;
+        return failure;
+    PreparedRecording out;
     out.sourceRate = reader->Rate();
     out.sourceChannels = passes.SourceChannels();
     int rate = ChooseRate(options, reader->Rate());
@@ -102,16 +102,16 @@ PreparationStatus PrepareRecording(const RecordingInput& input, const Preparatio
         measure.limit = edit.limit * static_cast<std::size_t>(rate) / kLowestRate + 1;
     EditedRecording edited;
     if (!EditAtRate(*reader, rate, measure, edited))
-        return PreparationStatus::Unreadable;
+        return ReasonKind::Undecodable;
     if (options.fit && edited.selectedSamples > edit.limit) {
         rate = FittingRate(edited.selectedSamples, rate, edit.limit);
         // Rounding may leave one sample over: then one hertz lower.
         for (int attempt = 0; attempt < 3; ++attempt, --rate) {
-            reader = passes.Again(status);
+            reader = passes.Again(failure);
             if (!reader)
-                return status;
+                return failure;
             if (!EditAtRate(*reader, rate, edit, edited))
-                return PreparationStatus::Unreadable;
+                return ReasonKind::Undecodable;
             if (!edited.Dropped() || rate == kLowestRate)
                 break;
         }
@@ -119,38 +119,36 @@ PreparationStatus PrepareRecording(const RecordingInput& input, const Preparatio
     out.samples = std::move(edited.samples);
     out.sampleRate = edited.rate;
     out.selectedSamples = edited.selectedSamples;
-    return PreparationStatus::Ok;
+    return out;
 }
 
-PreparationStatus PrepareRecording(const std::filesystem::path& source, const PreparationOptions& options,
-                                   PreparedRecording& out)
+Result<PreparedRecording> PrepareRecording(const std::filesystem::path& source, const PreparationOptions& options)
 {
-    int error = 0;
-    const FileDescriptor fd(OpenRegularFile(source, error));
-    if (!fd.Valid())
-        return PreparationStatus::CannotOpen;
-    const RecordingInput input{fd.Get(), RegularFileSize(fd.Get()), source.filename().string()};
-    return PrepareRecording(input, options, out);
+    const Result<FileDescriptor> fd = OpenRegularFile(source);
+    if (!fd)
+        return fd.Reason();
+    const RecordingInput input{fd->Get(), RegularFileSize(fd->Get()), source.filename().string()};
+    return PrepareRecording(input, options);
 }
 
-PreparationStatus DecodeWhole(const RecordingInput& input, int rate, const SampleBlockSink& sink)
+Result<> DecodeWhole(const RecordingInput& input, int rate, const SampleBlockSink& sink)
 {
     OpenStatus opened = OpenStatus::Ok;
     const std::unique_ptr<FrameReader> reader = OpenFrameReader(input, opened);
     if (!reader)
-        return StatusOf(opened);
+        return ReasonOf(opened);
     const std::unique_ptr<SampleStream> mono = MakeMonoStream(*reader, rate);
     if (!mono)
-        return PreparationStatus::Unreadable;
+        return ReasonKind::Undecodable;
     std::vector<float> block(kWholeBlockSamples);
     std::vector<std::int16_t> samples(kWholeBlockSamples);
     for (;;) {
         std::size_t got = 0;
         if (!mono->Read(block, got))
-            return PreparationStatus::Unreadable;
+            return ReasonKind::Undecodable;
         std::transform(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(got), samples.begin(), ToSample16);
         if (got == 0 || !sink({samples.data(), got}) || got < block.size())
-            return PreparationStatus::Ok;
+            return {};
     }
 }
 

@@ -6,29 +6,24 @@
 // the part of the recording that can reach a melody file is decoded.
 #include <filesystem>
 
+#include "core/Result.h"
+
 #include "decode/FrameReader.h"
 #include "decode/Preparation.h"
 
 namespace quorbin::decode {
 
-enum class PreparationStatus {
-    Ok,
-    CannotOpen,     // (by path) missing, a folder, a FIFO or device, no permission
-    Refused,        // not an audio file: a playlist, a network description, a picture, ...
-    Unreadable,     // no decoder makes sound of it
-    StreamTooLong,  // --fit would have to read a stream again further back than is kept
-};
-
-// Prepares the recording `input`. Throws std::bad_alloc when memory runs out.
-PreparationStatus PrepareRecording(const RecordingInput& input, const PreparationOptions& options,
-                                   PreparedRecording& out);
-// The same for the regular file at `source`.
-PreparationStatus PrepareRecording(const std::filesystem::path& source, const PreparationOptions& options,
-                                   PreparedRecording& out);
+// Prepares the recording `input`, or says why not: NotAudioFile (a playlist,
+// a network description, a picture, ...), Undecodable (no decoder makes sound
+// of it), StreamTooLongForFit (--fit would have to read a stream again further
+// back than is kept). Throws std::bad_alloc when memory runs out.
+Result<PreparedRecording> PrepareRecording(const RecordingInput& input, const PreparationOptions& options);
+// The same for the regular file at `source`; also the reason it cannot be opened.
+Result<PreparedRecording> PrepareRecording(const std::filesystem::path& source, const PreparationOptions& options);
 
 // Decodes the whole recording `input` as mono 16-bit samples at `rate`,
 // handing each block to `sink` as soon as it is ready: for a waveform of hours
-// of sound. Throws std::bad_alloc when memory runs out.
-PreparationStatus DecodeWhole(const RecordingInput& input, int rate, const SampleBlockSink& sink);
+// of sound. Fails as PrepareRecording does; throws std::bad_alloc when memory runs out.
+Result<> DecodeWhole(const RecordingInput& input, int rate, const SampleBlockSink& sink);
 
 }  // namespace quorbin::decode

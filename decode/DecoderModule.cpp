@@ -11,11 +11,11 @@
 namespace quorbin::decode {
 namespace {
 
-DecodeProblem ProblemOf(PreparationStatus status)
+DecodeProblem ProblemOf(const FailureReason& reason)
 {
-    switch (status) {
-    case PreparationStatus::Refused: return DecodeProblem::Refused;
-    case PreparationStatus::StreamTooLong: return DecodeProblem::StreamTooLong;
+    switch (reason.kind) {
+    case ReasonKind::NotAudioFile: return DecodeProblem::Refused;
+    case ReasonKind::StreamTooLongForFit: return DecodeProblem::StreamTooLong;
     default: return DecodeProblem::Unreadable;
     }
 }
@@ -32,37 +32,37 @@ void SendDone(int fd, std::uint64_t selectedSamples, int rate)
     WriteRecord(fd, RecordType::Done, &done, sizeof done);
 }
 
-PreparationStatus SendPrepared(const DecodeJob& job)
+// A parent that stopped reading ends the sending without a failure.
+Result<> SendPrepared(const DecodeJob& job)
 {
-    PreparedRecording prepared;
-    const PreparationStatus status = PrepareRecording(job.input, job.request->options, prepared);
-    if (status != PreparationStatus::Ok)
-        return status;
-    const SourceRecord source{prepared.sourceRate, prepared.sourceChannels};
+    const Result<PreparedRecording> prepared = PrepareRecording(job.input, job.request->options);
+    if (!prepared)
+        return prepared.Reason();
+    const SourceRecord source{prepared->sourceRate, prepared->sourceChannels};
     if (!WriteRecord(job.output, RecordType::Source, &source, sizeof source))
-        return PreparationStatus::Ok;
-    const std::span<const std::int16_t> samples(prepared.samples);
+        return {};
+    const std::span<const std::int16_t> samples(prepared->samples);
     for (std::size_t start = 0; start < samples.size(); start += kSamplesPerRecord) {
-        if (!SendSamples(job.output, prepared.sampleRate,
+        if (!SendSamples(job.output, prepared->sampleRate,
                          samples.subspan(start).first(std::min(kSamplesPerRecord, samples.size() - start))))
-            return PreparationStatus::Ok;
+            return {};
     }
-    SendDone(job.output, prepared.selectedSamples, prepared.sampleRate);
-    return PreparationStatus::Ok;
+    SendDone(job.output, prepared->selectedSamples, prepared->sampleRate);
+    return {};
 }
 
 // Each block goes out as it is ready; a parent that stopped reading stops the decoding.
-PreparationStatus SendWhole(const DecodeJob& job)
+Result<> SendWhole(const DecodeJob& job)
 {
     const int rate = job.request->options.targetRate.value_or(kDefaultRate);
     std::uint64_t sent = 0;
-    const PreparationStatus status = DecodeWhole(job.input, rate, [&](std::span<const std::int16_t> samples) {
+    Result<> decoded = DecodeWhole(job.input, rate, [&](std::span<const std::int16_t> samples) {
         sent += samples.size();
         return SendSamples(job.output, rate, samples);
     });
-    if (status == PreparationStatus::Ok)
+    if (decoded)
         SendDone(job.output, sent, rate);
-    return status;
+    return decoded;
 }
 
 }  // namespace
@@ -78,9 +78,9 @@ extern "C" __attribute__((visibility("default"))) void quorbin_decoder_initialis
 extern "C" __attribute__((visibility("default"))) void quorbin_decoder_run(const DecodeJob& job)
 {
     try {
-        const PreparationStatus status = job.request->work == DecodeWork::Whole ? SendWhole(job) : SendPrepared(job);
-        if (status != PreparationStatus::Ok)
-            SendFailure(job.output, ProblemOf(status));
+        const quorbin::Result<> sent = job.request->work == DecodeWork::Whole ? SendWhole(job) : SendPrepared(job);
+        if (!sent)
+            SendFailure(job.output, ProblemOf(sent.Reason()));
     } catch (const std::bad_alloc&) {
         SendFailure(job.output, DecodeProblem::OutOfMemory);
     }

@@ -348,11 +348,11 @@ void DecoderProcess::Reap(int& status, double& processorSeconds)
     m_pid = -1;
 }
 
-bool DecodeRecording(int fd, const std::string& name, const PreparationOptions& options, const DecodeSettings& settings,
-                     PreparedRecording& out, FailureReason& reason, bool& confined)
+Result<PreparedRecording> DecodeRecording(int fd, const std::string& name, const PreparationOptions& options,
+                                          const DecodeSettings& settings, bool& confined)
 {
     DecoderProcess child(fd, name, DecodeWork::Prepare, options, settings);
-    out = PreparedRecording{};
+    PreparedRecording out;
     for (;;) {
         DecoderEvent event = child.Next();
         confined = child.Confined();
@@ -367,14 +367,14 @@ bool DecodeRecording(int fd, const std::string& name, const PreparationOptions& 
         case DecoderEvent::Kind::Done:
             out.sampleRate = event.rate;
             out.selectedSamples = event.selectedSamples;
-            return true;
-        case DecoderEvent::Kind::Failed: reason = event.reason; return false;
+            return out;
+        case DecoderEvent::Kind::Failed: return event.reason;
         }
     }
 }
 
-bool DecodeWholeRecording(int fd, const std::string& name, int rate, const DecodeSettings& settings,
-                          const SampleBlockSink& sink, FailureReason& reason, bool& confined)
+Result<> DecodeWholeRecording(int fd, const std::string& name, int rate, const DecodeSettings& settings,
+                              const SampleBlockSink& sink, bool& confined)
 {
     PreparationOptions options;
     options.targetRate = rate;
@@ -386,10 +386,10 @@ bool DecodeWholeRecording(int fd, const std::string& name, int rate, const Decod
         case DecoderEvent::Kind::Source: break;
         case DecoderEvent::Kind::Samples:
             if (!sink(event.samples))
-                return true;  // the child is stopped as it goes
+                return {};  // the child is stopped as it goes
             break;
-        case DecoderEvent::Kind::Done: return true;
-        case DecoderEvent::Kind::Failed: reason = event.reason; return false;
+        case DecoderEvent::Kind::Done: return {};
+        case DecoderEvent::Kind::Failed: return event.reason;
         }
     }
 }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion/StepFailure.h"
+#include "core/Result.h"
 #include "decode/DecodeRequest.h"
 #include "decode/Preparation.h"
 
@@ -75,16 +75,15 @@ private:
 // package of their own.
 bool DecodersInstalled();
 
-// Prepares the whole recording open at `fd` in a child. Returns true with
-// `out` filled, or false with `reason` saying why. `confined` is false when
-// the kernel refused the filter.
-bool DecodeRecording(int fd, const std::string& name, const PreparationOptions& options, const DecodeSettings& settings,
-                     PreparedRecording& out, FailureReason& reason, bool& confined);
+// Prepares the whole recording open at `fd` in a child, or says why not.
+// `confined` is false when the kernel refused the filter.
+Result<PreparedRecording> DecodeRecording(int fd, const std::string& name, const PreparationOptions& options,
+                                          const DecodeSettings& settings, bool& confined);
 
 // Decodes all of the recording open at `fd` as mono samples at `rate`, giving
 // each block to `sink` as soon as it is ready; `sink` returns false to stop.
-// Returns true when decoded (or stopped), else false with `reason`.
-bool DecodeWholeRecording(int fd, const std::string& name, int rate, const DecodeSettings& settings,
-                          const SampleBlockSink& sink, FailureReason& reason, bool& confined);
+// Succeeds when decoded (or stopped).
+Result<> DecodeWholeRecording(int fd, const std::string& name, int rate, const DecodeSettings& settings,
+                              const SampleBlockSink& sink, bool& confined);
 
 }  // namespace quorbin::decode

@@ -19,6 +19,14 @@ constexpr int kDefaultRate = 8000;
 // Nothing after this reaches the file.
 constexpr std::size_t kMaxPreparedSamples = mld::kMaxSamples;
 
+// Trims, selections and fades kept to what a melody file holds.
+inline EditOptions MelodyEdit()
+{
+    EditOptions edit;
+    edit.limit = kMaxPreparedSamples;
+    return edit;
+}
+
 struct PreparationOptions {
     // None: keep the source's rate when the converter takes it, otherwise kDefaultRate.
     std::optional<int> targetRate;
@@ -26,7 +34,9 @@ struct PreparationOptions {
     // When the selection is longer than the file holds at the chosen rate: the
     // highest rate from kLowestRate up at which it fits whole.
     bool fit = false;
-    EditOptions edit;  // trim, selection and fades (its `normalize` is taken from above)
+    // Trim, selection and fades (its `normalize` is taken from above), kept
+    // to what a melody file holds.
+    EditOptions edit = MelodyEdit();
 };
 
 struct PreparedRecording {

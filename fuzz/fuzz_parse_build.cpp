@@ -2,7 +2,7 @@
 // accepted, builds the melody file from them and checks its layout; the
 // melody file reader reads the built file back and, for safety alone, the raw
 // input as well. The same bytes read as a file by position must give the same
-// decisions and, from the kept start of the "data" body, the same melody file.
+// decisions, the same samples and so the same melody file.
 //
 // Bytes 4 to 7 (the RIFF size, which the reader ignores) pick the texts:
 // byte 4 mod 51 is the title length, bytes 5-6 (little-endian) mod 257 the
@@ -18,16 +18,19 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "audio/AdpcmEncoder.h"
+#include "audio/WaveReader.h"
 #include "core/ByteBuffer.h"
 #include "core/ByteOrder.h"
-#include "audio/WaveReader.h"
 #include "mld/MldBuilder.h"
+#include "mld/MldFormat.h"
 #include "mld/MldReader.h"
 #include "platform/FileSource.h"
 
 using namespace quorbin;
+using mld::kMaxCodedAudio;
 
 namespace {
 
@@ -88,23 +91,38 @@ ContentInfo InfoFromControls(const std::uint8_t* data, std::size_t size)
     return info;
 }
 
-void CheckParseResult(std::int32_t result, const WaveReader& reader, const std::uint8_t* data, std::size_t size)
+WaveReader MelodyReader()
 {
-    const bool accepted = result >= 4000 && result <= 16000;
-    Expect(accepted || result == WAVE_INVALID || result == WAVE_UNSUPPORTED || result == WAVE_TOO_SHORT,
-           "Parse returns a rate or a failure code", result, 0);
+    return WaveReader(mld::kMinSampleRate, mld::kMaxSampleRate);
+}
+
+// The outcome of Parse as one number: the rate, or minus the kind of the failure.
+long long Outcome(const Result<std::int32_t>& parsed)
+{
+    return parsed ? *parsed : -static_cast<long long>(parsed.Reason().kind);
+}
+
+void CheckParseResult(const Result<std::int32_t>& parsed, const WaveReader& reader, const std::uint8_t* data,
+                      std::size_t size)
+{
+    const ReasonKind kind = parsed.Reason().kind;
+    const bool accepted = parsed && *parsed >= 4000 && *parsed <= 16000;
+    Expect(accepted || kind == ReasonKind::InvalidWave || kind == ReasonKind::FormatFound
+               || kind == ReasonKind::TooShort,
+           "Parse gives a rate or the failure of a WAVE file", Outcome(parsed), 0);
     const bool magic = size > 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WAVE", 4) == 0;
     if (!magic)
-        Expect(result == WAVE_INVALID, "no RIFF WAVE header gives -1", result, WAVE_INVALID);
+        Expect(kind == ReasonKind::InvalidWave, "no RIFF WAVE header is an invalid file", Outcome(parsed), 0);
     if (!accepted)
         return;
 
-    const std::uint64_t end = std::uint64_t{reader.m_dataOffset} + reader.m_dataLength + (reader.m_dataLength & 1);
-    Expect(reader.m_dataOffset >= 20, "data body starts after the first chunk header", reader.m_dataOffset, 20);
+    const std::uint64_t offset = reader.DataOffset();
+    const std::uint64_t end = offset + reader.DataLength() + (reader.DataLength() & 1);
+    Expect(offset >= 20, "data body starts after the first chunk header", static_cast<long long>(offset), 20);
     Expect(end <= size, "data chunk lies inside the bytes", static_cast<long long>(end), static_cast<long long>(size));
-    Expect(std::memcmp(data + reader.m_dataOffset - 8, "data", 4) == 0, "data offset follows a data header");
-    Expect(reader.m_dataLength / static_cast<std::uint32_t>(result / 500) > 20, "accepted sound lasts over 20 ms",
-           reader.m_dataLength, 0);
+    Expect(std::memcmp(data + offset - 8, "data", 4) == 0, "data offset follows a data header");
+    Expect(reader.DataLength() / static_cast<std::uint32_t>(*parsed / 500) > 20, "accepted sound lasts over 20 ms",
+           reader.DataLength(), 0);
 }
 
 std::uint32_t ExpectedCodedLength(std::uint32_t dataLength)
@@ -119,23 +137,17 @@ std::uint32_t ExpectedTicks(std::uint32_t codedLength, std::int32_t rate)
     return codedLength / bytesPerTick + 1;
 }
 
-// The plain encoder, one sample at a time: an independent path to the same codes.
-ByteBuffer ReferenceEncode(const std::uint8_t* bytes, std::uint32_t samples)
-{
-    ByteBuffer coded;
-    coded.Resize((samples + 1) / 2);
-    std::uint32_t length = static_cast<std::uint32_t>(coded.Size());
-    adpcm_encode_reference(bytes, 2 * samples, coded.Data(), &length);
-    return coded;
-}
-
-void CheckCodedAudio(const ByteBuffer& out, std::size_t at, std::uint32_t n, const MldBuilder& builder,
+// The plain encoder, one sample at a time, on the samples straight from the
+// input's bytes: an independent path to the same codes.
+void CheckCodedAudio(const ByteBuffer& out, std::size_t at, std::uint32_t n, const WaveReader& reader,
                      const std::uint8_t* data)
 {
-    const std::uint32_t samples = std::min(builder.m_dataLength / 2, 2 * n);
-    const ByteBuffer reference = ReferenceEncode(data + builder.m_dataOffset, samples);
-    Expect(reference.Size() == n, "reference encode has the coded length", reference.Size(), n);
-    Expect(BytesAt(out, at, reference.Data(), n), "coded audio equals a fresh encode of the samples");
+    std::vector<std::int16_t> samples(std::min<std::uint64_t>(reader.SampleCount(), 2 * n));
+    LoadLe16Samples(data + reader.DataOffset(), samples);
+    std::vector<std::uint8_t> reference(adpcm_coded_size(samples.size()));
+    Expect(static_cast<bool>(adpcm_encode_reference(samples, reference)), "the reference encoder codes the samples");
+    Expect(reference.size() == n, "reference encode has the coded length", reference.size(), n);
+    Expect(BytesAt(out, at, reference.data(), n), "coded audio equals a fresh encode of the samples");
 }
 
 // Walks events 8 to 12 from `at` and checks that the stop event comes the
@@ -159,7 +171,7 @@ void CheckPlayback(const ByteBuffer& out, std::size_t at, std::uint32_t n, std::
     Expect(at + sizeof kTrackEnd == out.Size(), "end events close the file", at + sizeof kTrackEnd, out.Size());
 }
 
-void CheckMelodyFile(const ByteBuffer& out, const ContentInfo& info, std::int32_t rate, const MldBuilder& builder,
+void CheckMelodyFile(const ByteBuffer& out, const ContentInfo& info, std::int32_t rate, const WaveReader& reader,
                      const std::uint8_t* data)
 {
     const std::size_t size = out.Size();
@@ -185,12 +197,12 @@ void CheckMelodyFile(const ByteBuffer& out, const ContentInfo& info, std::int32_
     Expect(payload >= 8, "audio payload holds its fixed bytes", payload, 8);
     const std::uint32_t n = payload - 8;
     Expect(n <= kMaxCodedAudio, "coded audio fits the event", n, kMaxCodedAudio);
-    Expect(n == ExpectedCodedLength(builder.m_dataLength), "coded length from the data length", n,
-           ExpectedCodedLength(builder.m_dataLength));
+    Expect(n == ExpectedCodedLength(reader.DataLength()), "coded length from the data length", n,
+           ExpectedCodedLength(reader.DataLength()));
     Expect(Be16(out, audio + 11) == static_cast<std::uint32_t>(rate), "sample rate in the audio event",
            Be16(out, audio + 11), rate);
     Expect(audio + kAudioEventHead + n + kSettingsSize <= size, "events after the audio fit the file");
-    CheckCodedAudio(out, audio + kAudioEventHead, n, builder, data);
+    CheckCodedAudio(out, audio + kAudioEventHead, n, reader, data);
     CheckPlayback(out, audio + kAudioEventHead + n + kSettingsSize, n, rate);
     Expect(BytesAt(out, size - sizeof kTrackEnd, kTrackEnd, sizeof kTrackEnd), "file ends with the end events");
 }
@@ -232,24 +244,21 @@ FileSource FileHolding(const std::uint8_t* data, std::size_t size)
 }
 
 // The reader that takes only what it needs from a file decides as the whole
-// file in memory does; `melody` is what the whole file built (empty if refused).
-void CheckBoundedRead(const std::uint8_t* data, std::size_t size, std::int32_t result, const MldBuilder& whole,
-                      const ContentInfo& info, const ByteBuffer& melody)
+// file in memory does and hands out the same samples.
+void CheckBoundedRead(const std::uint8_t* data, std::size_t size, const Result<std::int32_t>& parsed,
+                      const WaveReader& whole, const std::vector<std::int16_t>& samples)
 {
     FileSource file = FileHolding(data, size);
-    WaveReader bounded;
-    const std::int32_t boundedResult = bounded.Parse(file);
-    Expect(boundedResult == result, "file read by position gives the same result", boundedResult, result);
-    if (result < 0)
+    WaveReader bounded = MelodyReader();
+    const Result<std::int32_t> boundedParsed = bounded.Parse(file);
+    Expect(Outcome(boundedParsed) == Outcome(parsed), "file read by position gives the same result",
+           Outcome(boundedParsed), Outcome(parsed));
+    if (!parsed)
         return;
-    Expect(bounded.m_dataOffset == whole.m_dataOffset && bounded.m_dataLength == whole.m_dataLength,
+    Expect(bounded.DataOffset() == whole.DataOffset() && bounded.DataLength() == whole.DataLength(),
            "file read by position finds the same data chunk");
-    ByteBuffer kept;
-    Expect(bounded.ReadData(file, 0, kMaxUsedSampleBytes, kept) == 0, "the data start can be read");
-    ByteBuffer fromKept;
-    Expect(MldBuilder::BuildFromSamples(info, {kept.Data(), kept.Size()}, result, fromKept) == 0,
-           "building from the kept samples succeeds");
-    Expect(fromKept.Bytes() == melody.Bytes(), "the kept samples build the same melody file");
+    const Result<std::vector<std::int16_t>> kept = bounded.ReadSamples(file, 0, mld::kMaxSamples);
+    Expect(kept && *kept == samples, "the file read by position gives the same samples");
 }
 
 }  // namespace
@@ -257,17 +266,22 @@ void CheckBoundedRead(const std::uint8_t* data, std::size_t size, std::int32_t r
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     ReadRawInput(data, size);
-    const ByteBuffer fileBytes(std::vector<std::uint8_t>(data, data + size));
-    MldBuilder builder;
-    const std::int32_t result = builder.Parse(fileBytes);
-    CheckParseResult(result, builder, fileBytes.Data(), size);
-    const ContentInfo info = InfoFromControls(data, size);
-    ByteBuffer out;
-    if (result > 0) {
-        Expect(builder.Build(info, fileBytes, result, out) == 0, "Build succeeds for an accepted file");
-        CheckMelodyFile(out, info, result, builder, fileBytes.Data());
-        CheckReadBack(out, info, result);
+    const std::vector<std::uint8_t> copy(data, data + size);
+    MemorySource source(copy.data(), copy.size());
+    WaveReader reader = MelodyReader();
+    const Result<std::int32_t> parsed = reader.Parse(source);
+    CheckParseResult(parsed, reader, copy.data(), size);
+    std::vector<std::int16_t> samples;
+    if (parsed) {
+        const Result<std::vector<std::int16_t>> read = reader.ReadSamples(source, 0, mld::kMaxSamples);
+        Expect(static_cast<bool>(read), "the samples of an accepted file can be read");
+        samples = *read;
+        const ContentInfo info = InfoFromControls(data, size);
+        const Result<ByteBuffer> out = mld::Build(info, samples, *parsed);
+        Expect(static_cast<bool>(out), "Build succeeds for an accepted file");
+        CheckMelodyFile(*out, info, *parsed, reader, copy.data());
+        CheckReadBack(*out, info, *parsed);
     }
-    CheckBoundedRead(data, size, result, builder, info, out);
+    CheckBoundedRead(data, size, parsed, reader, samples);
     return 0;
 }

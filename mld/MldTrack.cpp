@@ -1,16 +1,15 @@
-#include "mld/MldBuilder.h"
+#include "mld/MldTrack.h"
 
 #include <algorithm>
 #include <initializer_list>
 
+#include "audio/AdpcmEncoder.h"
 #include "core/ByteOrder.h"
 #include "mld/MldFormat.h"
 
-namespace quorbin {
+namespace quorbin::mld {
 
 namespace {
-
-using namespace mld;
 
 void Append(ByteBuffer& buf, std::initializer_list<std::uint8_t> bytes)
 {
@@ -39,39 +38,23 @@ void AppendSetup(ByteBuffer& track, std::uint8_t first, std::uint8_t second)
     Append(track, {first, second});
 }
 
-}  // namespace
-
-bool MldBuilder::DataBody(const ByteBuffer& fileBytes, std::span<const std::uint8_t>& body) const
+// The coded audio of the samples that fit in the track (at most kMaxCodedAudio bytes).
+Result<ByteBuffer> EncodeDataChunk(std::span<const std::int16_t> samples, EncoderQuality quality)
 {
-    const std::uint64_t fileSize = fileBytes.Size();
-    if (m_dataOffset > fileSize || m_dataLength > fileSize - m_dataOffset)
-        return false;
-    body = std::span<const std::uint8_t>(fileBytes.Data() + m_dataOffset, m_dataLength);
-    return true;
+    const std::span<const std::int16_t> used = samples.first(std::min<std::size_t>(samples.size(), kMaxSamples));
+    ByteBuffer coded;
+    coded.Resize(adpcm_coded_size(used.size()));
+    const Result<std::size_t> length = adpcm_encode_with(quality, used, {coded.Data(), coded.Size()});
+    if (!length)
+        return length.Reason();
+    coded.Resize(*length);
+    return coded;
 }
 
-std::int32_t MldBuilder::EncodeDataChunk(const ByteBuffer& fileBytes, ByteBuffer& coded) const
-{
-    std::span<const std::uint8_t> samples;
-    if (!DataBody(fileBytes, samples))
-        return -1;
-    return EncodeSamples(samples, coded);
-}
-
-std::int32_t MldBuilder::EncodeSamples(std::span<const std::uint8_t> sampleBytes, ByteBuffer& coded,
-                                       EncoderQuality quality)
-{
-    const auto usedBytes = static_cast<std::uint32_t>(std::min<std::size_t>(sampleBytes.size(), kMaxUsedSampleBytes));
-    const std::uint32_t samples = usedBytes / 2;
-    std::uint32_t length = samples / 2 + samples % 2;
-    coded.Resize(length);
-    if (!adpcm_encode_with(quality, sampleBytes.data(), usedBytes, coded.Data(), &length))
-        return -1;
-    coded.Resize(length);
-    return 0;
-}
-
-std::int32_t MldBuilder::TicksForLength(std::uint32_t codedLength, std::int32_t sampleRate)
+// The play time of `codedLength` bytes in ticks of 10 ms: the whole ticks of
+// sound and one more. A tick covers (sampleRate / 1000) * 0.5 * 10 bytes, the
+// rate in whole kilohertz.
+std::int32_t TicksForLength(std::uint32_t codedLength, std::int32_t sampleRate)
 {
     const std::int32_t kiloHertz = sampleRate / 1000;
     const double bytesPerTick = kiloHertz * 0.5 * 10;
@@ -80,7 +63,8 @@ std::int32_t MldBuilder::TicksForLength(std::uint32_t codedLength, std::int32_t 
     return static_cast<std::int32_t>(codedLength / bytesPerTick + 1.0);
 }
 
-void MldBuilder::WriteAudioData(ByteBuffer& coded, std::int32_t sampleRate, ByteBuffer& track)
+// The audio data event: the rate and the coded audio, cut to the largest payload.
+void WriteAudioData(ByteBuffer& coded, std::int32_t sampleRate, ByteBuffer& track)
 {
     if (coded.Size() > kMaxCodedAudio)
         coded.Resize(kMaxCodedAudio);
@@ -91,7 +75,9 @@ void MldBuilder::WriteAudioData(ByteBuffer& coded, std::int32_t sampleRate, Byte
     track.Append(coded);
 }
 
-void MldBuilder::WritePlayback(std::uint32_t codedLength, std::int32_t sampleRate, ByteBuffer& track)
+// The audio start event, the filler events of a wait beyond kMaxDelta ticks
+// and the audio stop event, the play time after the start.
+void WritePlayback(std::uint32_t codedLength, std::int32_t sampleRate, ByteBuffer& track)
 {
     std::int32_t ticks = TicksForLength(codedLength, sampleRate);
     AppendLongEvent(track, 0, kPlaybackCommand, 3);
@@ -108,37 +94,30 @@ void MldBuilder::WritePlayback(std::uint32_t codedLength, std::int32_t sampleRat
     Append(track, {kAudioStop, 0x00});
 }
 
-std::int32_t MldBuilder::WriteTrack(const ByteBuffer& fileBytes, std::int32_t sampleRate, ByteBuffer& track) const
-{
-    std::span<const std::uint8_t> samples;
-    if (!DataBody(fileBytes, samples))
-        return -1;
-    return WriteTrackFromSamples(samples, sampleRate, track);
-}
+}  // namespace
 
-std::int32_t MldBuilder::WriteTrackFromSamples(std::span<const std::uint8_t> sampleBytes, std::int32_t sampleRate,
-                                               ByteBuffer& track, EncoderQuality quality)
+Result<> WriteTrack(std::span<const std::int16_t> samples, std::int32_t sampleRate, EncoderQuality quality,
+                    ByteBuffer& track)
 {
+    Result<ByteBuffer> coded = EncodeDataChunk(samples, quality);
+    if (!coded)
+        return coded.Reason();
     track.Append(reinterpret_cast<const std::uint8_t*>(kTrackId.data()), kTrackId.size());
     track.Append(4, 0x00);  // the track length, set at the end
     AppendSetup(track, 0x03, 0x00);
-
-    ByteBuffer coded;
-    if (EncodeSamples(sampleBytes, coded, quality) < 0)
-        return -1;
-    WriteAudioData(coded, sampleRate, track);
+    WriteAudioData(*coded, sampleRate, track);
 
     AppendSetup(track, 0x04, 0x01);
     AppendShortEvent(track, kMarkEvent, 0x00);
     AppendShortEvent(track, kSettingB0Event, 0x7F);
     AppendShortEvent(track, kTimingEvent, kTempo);
     AppendShortEvent(track, kSettingBAEvent, 0x01);
-    WritePlayback(static_cast<std::uint32_t>(coded.Size()), sampleRate, track);
+    WritePlayback(static_cast<std::uint32_t>(coded->Size()), sampleRate, track);
     AppendShortEvent(track, kMarkEvent, 0x01);
     AppendShortEvent(track, kEndOfTrack, 0x00);
 
     StoreBe32(track.Data() + 4, static_cast<std::uint32_t>(track.Size() - kTrackHeaderSize));
-    return 0;
+    return {};
 }
 
-}  // namespace quorbin
+}  // namespace quorbin::mld

@@ -1,7 +1,5 @@
 #include "platform/FileSave.h"
 
-#include "platform/FileSource.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -32,9 +30,9 @@ constexpr std::size_t kRandomLength = 8;
 // File systems whose syncfs reaches neither their daemon nor their server: each file is synced on its own there.
 constexpr long kSyncEachFile[] = {FUSE_SUPER_MAGIC, CIFS_SUPER_MAGIC, SMB2_SUPER_MAGIC};
 
-SaveStatus Failed(int error)
+FailureReason Failed(int error)
 {
-    return {SaveFailure::System, error};
+    return FailureReason::System(error);
 }
 
 FileIdentity IdentityOf(const struct stat& st)
@@ -151,34 +149,34 @@ struct ExistingFile {
     gid_t group = 0;
 };
 
-// Whether the file at the target may be replaced: 0, or the errno that says why
-// not (EEXIST when it is to be kept). Remembers its permissions and owner.
-int CheckReplaceable(const SaveTarget& target, Existing existing, ExistingFile& file)
+// Whether the file at the target may be replaced, or why not (Exists when it
+// is to be kept). Remembers its permissions and owner.
+Result<> CheckReplaceable(const SaveTarget& target, Existing existing, ExistingFile& file)
 {
     struct stat st {};
     if (::fstatat(target.Folder(), target.Name().c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return errno == ENOENT ? 0 : errno;
+        return errno == ENOENT ? Result<>() : Failed(errno);
     if (existing == Existing::Keep)
-        return EEXIST;
+        return ReasonKind::Exists;
     // A link put there after the target was resolved is replaced itself.
     if (S_ISLNK(st.st_mode))
-        return 0;
+        return {};
     file = {true, static_cast<mode_t>(st.st_mode & 07777), st.st_uid, st.st_gid};
     if (S_ISDIR(st.st_mode))
-        return EISDIR;
+        return Failed(EISDIR);
     if (!S_ISREG(st.st_mode))
-        return kNotRegularFile;
+        return ReasonKind::NotRegularFile;
     // A file without any write permission is read-only even for the superuser.
     if ((st.st_mode & 0222) == 0)
-        return EACCES;
-    return ::faccessat(target.Folder(), target.Name().c_str(), W_OK, 0) == 0 ? 0 : errno;
+        return Failed(EACCES);
+    return ::faccessat(target.Folder(), target.Name().c_str(), W_OK, 0) == 0 ? Result<>() : Failed(errno);
 }
 
 }  // namespace
 
 // ---- SaveTarget ---------------------------------------------------------------
 
-SaveStatus SaveTarget::Resolve(const fs::path& path, SaveTarget& target)
+Result<> SaveTarget::Resolve(const fs::path& path, SaveTarget& target)
 {
     target.m_requested = path;
     FileDescriptor folder(
@@ -190,7 +188,7 @@ SaveStatus SaveTarget::Resolve(const fs::path& path, SaveTarget& target)
     for (int followed = 0;; ++followed) {
         if (::fstatat(folder.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (followed > 0 && errno == ENOENT)
-                return {SaveFailure::DanglingLink, ENOENT};
+                return ReasonKind::DanglingLink;
             break;
         }
         if (!S_ISLNK(st.st_mode))
@@ -206,7 +204,7 @@ SaveStatus SaveTarget::Resolve(const fs::path& path, SaveTarget& target)
         FileDescriptor next(::openat(folder.Get(), link.has_parent_path() ? link.parent_path().c_str() : ".",
                                      O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!next.Valid())
-            return errno == ENOENT ? SaveStatus{SaveFailure::DanglingLink, ENOENT} : Failed(errno);
+            return errno == ENOENT ? FailureReason::Of(ReasonKind::DanglingLink) : Failed(errno);
         folder = std::move(next);
         name = link.filename().string();
     }
@@ -260,11 +258,11 @@ public:
 
     // Renames the file over the target, or, when the target is to be kept,
     // gives it the target's name in a way that fails when the name exists.
-    SaveStatus PutInPlace()
+    Result<> PutInPlace()
     {
         const bool unnamed = m_name.empty();
         if (m_existing == Existing::Keep && unnamed)
-            return LinkAs(m_target.Name()) ? SaveStatus{} : Refused();
+            return LinkAs(m_target.Name()) ? Result<>() : Refused();
         if (unnamed && !LinkUnderShortName())
             return Failed(errno);
         // Closed before it is renamed: some file systems (fusefat) lose an open file's
@@ -280,7 +278,7 @@ public:
     }
 
 private:
-    static SaveStatus Refused() { return errno == EEXIST ? SaveStatus{SaveFailure::Exists, EEXIST} : Failed(errno); }
+    static FailureReason Refused() { return errno == EEXIST ? FailureReason::Of(ReasonKind::Exists) : Failed(errno); }
 
     // The kernel applies the umask to 0666, as for any newly created file.
     bool Create()
@@ -349,7 +347,7 @@ private:
     // fails when the name exists, else a second name (which never replaces),
     // else, where the file system has neither (FAT), the name is claimed with
     // an empty file that only this save can have made and then replaced.
-    SaveStatus RenameKeeping()
+    Result<> RenameKeeping()
     {
         const int folder = m_target.Folder();
         const char* target = m_target.Name().c_str();
@@ -409,11 +407,11 @@ void SaveBatch::RemoveStaleTemporariesOnce(const SaveTarget& target)
     RemoveStaleTemporaries(target.Folder());
 }
 
-SaveStatus SaveBatch::Stage(SaveTarget target, const ByteBuffer& bytes, Existing existing)
+Result<> SaveBatch::Stage(SaveTarget target, const ByteBuffer& bytes, Existing existing)
 {
     ExistingFile file;
-    if (const int error = CheckReplaceable(target, existing, file))
-        return error == EEXIST ? SaveStatus{SaveFailure::Exists, EEXIST} : Failed(error);
+    if (Result<> replaceable = CheckReplaceable(target, existing, file); !replaceable)
+        return replaceable;
     RemoveStaleTemporariesOnce(target);
     auto staged = std::make_unique<StagedFile>(std::move(target), existing);
     if (!staged->Write(bytes, file))
@@ -425,7 +423,7 @@ SaveStatus SaveBatch::Stage(SaveTarget target, const ByteBuffer& bytes, Existing
 // One syncfs per file system writes every staged file's data at once; where
 // that does not reach the storage, or reports an error that may be another
 // file's, each file is synced on its own and keeps its own error.
-void SaveBatch::SyncData(std::vector<SaveStatus>& results)
+void SaveBatch::SyncData(std::vector<Result<>>& results)
 {
     std::vector<std::uint64_t> synced;
     for (std::size_t i = 0; i < m_staged.size(); ++i) {
@@ -444,9 +442,9 @@ void SaveBatch::SyncData(std::vector<SaveStatus>& results)
     }
 }
 
-std::vector<SaveStatus> SaveBatch::Commit()
+std::vector<Result<>> SaveBatch::Commit()
 {
-    std::vector<SaveStatus> results(m_staged.size());
+    std::vector<Result<>> results(m_staged.size());
     SyncData(results);
     std::vector<const StagedFile*> placed;
     for (std::size_t i = 0; i < m_staged.size(); ++i) {
@@ -467,18 +465,18 @@ std::vector<SaveStatus> SaveBatch::Commit()
     return results;
 }
 
-SaveStatus SaveAtomically(SaveTarget target, const ByteBuffer& bytes, Existing existing)
+Result<> SaveAtomically(SaveTarget target, const ByteBuffer& bytes, Existing existing)
 {
     SaveBatch batch;
-    if (const SaveStatus staged = batch.Stage(std::move(target), bytes, existing); !staged)
+    if (Result<> staged = batch.Stage(std::move(target), bytes, existing); !staged)
         return staged;
     return batch.Commit().front();
 }
 
-SaveStatus SaveFileAtomically(const fs::path& path, const ByteBuffer& bytes, Existing existing)
+Result<> SaveFileAtomically(const fs::path& path, const ByteBuffer& bytes, Existing existing)
 {
     SaveTarget target;
-    if (const SaveStatus resolved = SaveTarget::Resolve(path, target); !resolved)
+    if (Result<> resolved = SaveTarget::Resolve(path, target); !resolved)
         return resolved;
     return SaveAtomically(std::move(target), bytes, existing);
 }

@@ -14,26 +14,16 @@
 #include <vector>
 
 #include "core/ByteBuffer.h"
+#include "core/Result.h"
 #include "platform/FileDescriptor.h"
 #include "platform/FileSystem.h"
 #include "platform/InterruptCleanup.h"
 
 namespace quorbin {
 
-enum class SaveFailure {
-    None,
-    DanglingLink,  // the target is a symbolic link to nothing; the link is kept
-    Exists,        // a file is at the target and was to be kept
-    System,        // a system call failed; its errno is kept
-};
-
-struct SaveStatus {
-    SaveFailure failure = SaveFailure::None;
-    int error = 0;  // errno of SaveFailure::System
-
-    explicit operator bool() const { return failure == SaveFailure::None; }
-};
-
+// A save fails with DanglingLink when the target is a symbolic link to
+// nothing (the link is kept), with Exists when a file is at the target and
+// was to be kept, otherwise with the errno of the system call that failed.
 // What a save does with a file already at its target.
 enum class Existing { Replace, Keep };
 
@@ -44,7 +34,7 @@ public:
     // link it leads to, and so on) to the file it names. Fails with
     // DanglingLink for a link to nothing, with the system's error when the
     // folder is missing.
-    static SaveStatus Resolve(const std::filesystem::path& path, SaveTarget& target);
+    static Result<> Resolve(const std::filesystem::path& path, SaveTarget& target);
 
     // The file the name holds now, a symbolic link not followed; none when the name is free.
     std::optional<FileIdentity> Identity() const;
@@ -86,7 +76,7 @@ public:
     // temporary files that crashed saves left there are removed. Fails when the
     // target is a read-only file, a folder or another kind of file, or when it
     // exists and is to be kept.
-    SaveStatus Stage(SaveTarget target, const ByteBuffer& bytes, Existing existing = Existing::Replace);
+    Result<> Stage(SaveTarget target, const ByteBuffer& bytes, Existing existing = Existing::Replace);
     std::size_t Size() const { return m_staged.size(); }
     // Where the staged file `index` goes.
     const SaveTarget::Place& PlaceOf(std::size_t index) const;
@@ -95,12 +85,12 @@ public:
     // that appeared meanwhile fails with Exists), then makes the folders
     // durable. Returns each staged file's outcome, in staging order, and
     // empties the batch. A failed file leaves its target as it was.
-    std::vector<SaveStatus> Commit();
+    std::vector<Result<>> Commit();
 
 private:
     class StagedFile;
     void RemoveStaleTemporariesOnce(const SaveTarget& target);
-    void SyncData(std::vector<SaveStatus>& results);
+    void SyncData(std::vector<Result<>>& results);
 
     InterruptCleanup m_interrupts;
     std::vector<std::unique_ptr<StagedFile>> m_staged;
@@ -108,9 +98,9 @@ private:
 };
 
 // One save on its own: resolves `path`, stages and commits.
-SaveStatus SaveFileAtomically(const std::filesystem::path& path, const ByteBuffer& bytes,
-                              Existing existing = Existing::Replace);
-SaveStatus SaveAtomically(SaveTarget target, const ByteBuffer& bytes, Existing existing = Existing::Replace);
+Result<> SaveFileAtomically(const std::filesystem::path& path, const ByteBuffer& bytes,
+                            Existing existing = Existing::Replace);
+Result<> SaveAtomically(SaveTarget target, const ByteBuffer& bytes, Existing existing = Existing::Replace);
 
 // Removes the temporary files of saves into the folder open as `folder` whose
 // writers are gone: a name of the form ".quorbin-PID-XXXXXXXX.tmp", a process

@@ -11,51 +11,55 @@ namespace {
 
 constexpr std::size_t kBlockSize = 64 * 1024;
 
-// 0 when `fd` is an open regular file, otherwise why not (see OpenRegularFile).
-int RegularFileError(int fd, std::uint64_t& size)
+// The size of the regular file open at `fd`, otherwise why it is none (see OpenRegularFile).
+Result<std::uint64_t> RegularFileSizeOf(int fd)
 {
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0)
-        return errno;
+        return FailureReason::System(errno);
     if (!S_ISREG(st.st_mode))
-        return S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
-    size = static_cast<std::uint64_t>(st.st_size);
-    return 0;
+        return S_ISDIR(st.st_mode) ? FailureReason::System(EISDIR) : FailureReason::Of(ReasonKind::NotRegularFile);
+    return static_cast<std::uint64_t>(st.st_size);
 }
 
 }  // namespace
 
-int OpenRegularFile(const std::filesystem::path& path, int& error)
+Result<FileDescriptor> OpenRegularFile(const std::filesystem::path& path)
 {
     // O_NONBLOCK does not change reads from a regular file.
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    std::uint64_t size = 0;
-    error = RegularFileError(fd.Get(), size);
-    return error == 0 ? fd.Release() : -1;
+    if (const Result<std::uint64_t> size = RegularFileSizeOf(fd.Get()); !size)
+        return size.Reason();
+    return fd;
 }
 
 std::optional<std::uint64_t> RegularFileSize(int fd)
 {
-    std::uint64_t size = 0;
-    if (RegularFileError(fd, size) != 0)
-        return std::nullopt;
-    return size;
+    const Result<std::uint64_t> size = RegularFileSizeOf(fd);
+    return size ? std::optional(*size) : std::nullopt;
 }
 
-FileSource::FileSource(const std::filesystem::path& path) : m_fd(OpenRegularFile(path, m_error))
+FileSource::FileSource(const std::filesystem::path& path)
 {
-    if (m_fd.Valid())
-        m_error = RegularFileError(m_fd.Get(), m_size);
-    m_valid = m_fd.Valid() && m_error == 0;
+    Result<FileDescriptor> opened = OpenRegularFile(path);
+    if (!opened) {
+        m_failure = opened.Reason();
+        return;
+    }
+    m_fd = std::move(*opened);
+    m_valid = true;
+    m_size = *RegularFileSizeOf(m_fd.Get());
 }
 
 FileSource::FileSource(int fd) : m_fd(fd)
 {
-    m_error = RegularFileError(fd, m_size);
-    m_valid = m_error == 0;
+    const Result<std::uint64_t> size = RegularFileSizeOf(fd);
+    m_valid = static_cast<bool>(size);
+    m_failure = size.Reason();
+    m_size = size ? *size : 0;
 }
 
-SourceRead FileSource::ReadThrough(std::uint64_t offset, std::uint8_t* dest, std::size_t length)
+Result<> FileSource::ReadThrough(std::uint64_t offset, std::uint8_t* dest, std::size_t length)
 {
     std::size_t done = 0;
     while (done < length) {
@@ -63,41 +67,41 @@ SourceRead FileSource::ReadThrough(std::uint64_t offset, std::uint8_t* dest, std
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return SourceRead::Failed;
+            return FailureReason::System(errno);
         if (n == 0)
-            return SourceRead::Missing;
+            return ReasonKind::BytesMissing;
         done += static_cast<std::size_t>(n);
     }
-    return SourceRead::Ok;
+    return {};
 }
 
-SourceRead FileSource::FillBlock(std::uint64_t offset)
+Result<> FileSource::FillBlock(std::uint64_t offset)
 {
     const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, m_size - offset));
     m_block.resize(length);
-    const SourceRead read = ReadThrough(offset, m_block.data(), length);
-    if (read != SourceRead::Ok)
+    Result<> read = ReadThrough(offset, m_block.data(), length);
+    if (!read)
         m_block.clear();
     m_blockStart = offset;
     return read;
 }
 
-SourceRead FileSource::ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length)
+Result<> FileSource::ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length)
 {
     if (!m_valid)
-        return SourceRead::Failed;
+        return m_failure;
     if (offset > m_size || length > m_size - offset)
-        return SourceRead::Missing;
+        return ReasonKind::BytesMissing;
     if (length >= kBlockSize)
         return ReadThrough(offset, dest, length);
 
     const bool cached = offset >= m_blockStart && offset - m_blockStart + length <= m_block.size();
     if (!cached) {
-        if (const SourceRead read = FillBlock(offset); read != SourceRead::Ok)
+        if (Result<> read = FillBlock(offset); !read)
             return read;
     }
     std::copy_n(m_block.data() + (offset - m_blockStart), length, dest);
-    return SourceRead::Ok;
+    return {};
 }
 
 }  // namespace quorbin

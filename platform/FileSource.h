@@ -9,18 +9,16 @@
 #include <vector>
 
 #include "core/ByteSource.h"
+#include "core/Result.h"
 #include "platform/FileDescriptor.h"
 
 namespace quorbin {
 
-// OpenError() of a FIFO, device or socket: there is no errno that says so.
-inline constexpr int kNotRegularFile = -1;
-
 // Opens `path` for reading as a regular file without ever blocking (a FIFO
 // given by mistake cannot hang the open). Returns the descriptor (close on
-// exec), or -1 with `error` set: the errno of the open, EISDIR for a folder,
-// kNotRegularFile for any other kind of file.
-int OpenRegularFile(const std::filesystem::path& path, int& error);
+// exec), or why not: the errno of the open, EISDIR for a folder,
+// NotRegularFile for any other kind of file.
+Result<FileDescriptor> OpenRegularFile(const std::filesystem::path& path);
 
 // The size of the regular file open at `fd`; none for anything else (a pipe, say).
 std::optional<std::uint64_t> RegularFileSize(int fd);
@@ -34,16 +32,16 @@ public:
 
     bool Valid() const { return m_valid; }
     // Why it is not valid: as for OpenRegularFile.
-    int OpenError() const { return m_error; }
+    const FailureReason& OpenFailure() const { return m_failure; }
     std::uint64_t Size() const override { return m_size; }
-    SourceRead ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length) override;
+    Result<> ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length) override;
 
 private:
-    SourceRead ReadThrough(std::uint64_t offset, std::uint8_t* dest, std::size_t length);
-    SourceRead FillBlock(std::uint64_t offset);
+    Result<> ReadThrough(std::uint64_t offset, std::uint8_t* dest, std::size_t length);
+    Result<> FillBlock(std::uint64_t offset);
 
-    int m_error = 0;  // set while m_fd is opened, so declared before it
     FileDescriptor m_fd;
+    FailureReason m_failure;
     bool m_valid = false;
     std::uint64_t m_size = 0;
     std::vector<std::uint8_t> m_block;

@@ -3,12 +3,9 @@
 #include "platform/FileSource.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
-
-#include "platform/FileDescriptor.h"
 
 namespace quorbin {
 namespace fs = std::filesystem;
@@ -33,41 +30,36 @@ bool ReadFully(int fd, std::uint8_t* data, std::size_t length, std::size_t& done
 
 }  // namespace
 
-double GetFreeDiskBytes(const fs::path& folder)
+Result<double> GetFreeDiskBytes(const fs::path& folder)
 {
     std::error_code ec;
     const fs::space_info info = fs::space(folder.empty() ? fs::path(".") : folder, ec);
-    if (ec || info.available == static_cast<std::uintmax_t>(-1))
-        return -1.0;
+    if (ec)
+        return FailureReason::System(ec.value());
+    if (info.available == static_cast<std::uintmax_t>(-1))
+        return FailureReason::System(EOVERFLOW);
     return static_cast<double>(info.available);
 }
 
-ReadStatus ReadWholeFile(const fs::path& path, std::uint64_t maxBytes, ByteBuffer& out)
+Result<ByteBuffer> ReadWholeFile(const fs::path& path, std::uint64_t maxBytes)
 {
-    // Non-blocking so that a named pipe given by mistake cannot hang the open.
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.Valid())
-        return ReadStatus::CannotOpen;
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0)
-        return ReadStatus::CannotOpen;
-    if (!S_ISREG(st.st_mode)) {
-        errno = S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
-        return ReadStatus::CannotOpen;
-    }
-    const auto size = static_cast<std::uint64_t>(st.st_size);
-    if (size > maxBytes)
-        return ReadStatus::TooLarge;
+    Result<FileDescriptor> fd = OpenRegularFile(path);
+    if (!fd)
+        return fd.Reason();
+    const std::optional<std::uint64_t> size = RegularFileSize(fd->Get());
+    if (!size)
+        return FailureReason::System(EIO);
+    if (*size > maxBytes)
+        return ReasonKind::TooLarge;
 
-    out.Resize(static_cast<std::size_t>(size));
+    ByteBuffer out;
+    out.Resize(static_cast<std::size_t>(*size));
     std::size_t done = 0;
-    if (!ReadFully(fd.Get(), out.Data(), out.Size(), done)) {
-        out.Clear();
-        return ReadStatus::ReadError;
-    }
+    if (!ReadFully(fd->Get(), out.Data(), out.Size(), done))
+        return FailureReason::System(errno);
     // A file that shrank while being read holds only what was there.
     out.Resize(done);
-    return ReadStatus::Ok;
+    return out;
 }
 
 std::optional<FileIdentity> IdentifyFile(const fs::path& path)

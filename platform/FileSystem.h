@@ -7,25 +7,20 @@
 #include <optional>
 
 #include "core/ByteBuffer.h"
+#include "core/Result.h"
 
 namespace quorbin {
 
-// Free bytes that an ordinary user can write in the volume holding `folder`; -1.0 when unknown.
-double GetFreeDiskBytes(const std::filesystem::path& folder);
-using FreeSpaceQuery = std::function<double(const std::filesystem::path& folder)>;
+// Free bytes that an ordinary user can write in the volume holding `folder`,
+// or why they are not known (a missing folder, say).
+Result<double> GetFreeDiskBytes(const std::filesystem::path& folder);
+using FreeSpaceQuery = std::function<Result<double>(const std::filesystem::path& folder)>;
 
-enum class ReadStatus {
-    Ok,
-    CannotOpen,  // missing, not a regular file, no permission
-    TooLarge,    // larger than maxBytes; nothing was read
-    ReadError,   // opened, but reading failed part way
-};
-
-// Reads the whole regular file at `path` into `out`. A file larger than
-// `maxBytes` is refused before any of it is read. After CannotOpen or
-// ReadError, errno says why (EISDIR for a folder, kNotRegularFile of
-// platform/FileSource.h for another kind of file that is not a regular one).
-ReadStatus ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes, ByteBuffer& out);
+// The whole regular file at `path`. A file larger than `maxBytes` is refused
+// (TooLarge) before any of it is read; otherwise a failure says why: the
+// system's error (EISDIR for a folder), or NotRegularFile for a FIFO, a
+// device or a socket.
+Result<ByteBuffer> ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes);
 
 // Which file a path names, following symbolic links: two paths with the same
 // identity are one file, whatever their spelling or links.

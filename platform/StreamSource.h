@@ -20,21 +20,19 @@ public:
     // kUnknownSize until the end of the stream was read.
     std::uint64_t Size() const override { return m_size; }
     bool Streamed() const override { return true; }
-    // Bytes before the last one read are there only within the first kKeptBytes.
-    SourceRead ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length) override;
-    // errno of a failed read; 0 when none failed.
-    int ReadError() const { return m_error; }
+    // Bytes before the last one read are there only within the first kKeptBytes;
+    // asking for others fails with ESPIPE.
+    Result<> ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length) override;
 
 private:
     // Reads up to `length` bytes of the stream's next ones into `dest` (null:
     // passes over them), keeping what falls in the first kKeptBytes.
-    SourceRead Take(std::uint8_t* dest, std::size_t length);
+    Result<> Take(std::uint8_t* dest, std::size_t length);
 
     int m_fd;
     std::uint64_t m_position = 0;  // bytes read from the stream so far
     std::uint64_t m_size = kUnknownSize;
     std::vector<std::uint8_t> m_kept;
-    int m_error = 0;
 };
 
 }  // namespace quorbin

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include "conversion/MelodyLimits.h"
+#include "conversion/StepMessages.h"
 #include "core/ByteBuffer.h"
 #include "mld/MldBuilder.h"
 #include "tests/WaveFixtures.h"
@@ -85,16 +87,29 @@ inline std::string FromBuffer(const ByteBuffer& buffer)
     return std::string(buffer.Bytes().begin(), buffer.Bytes().end());
 }
 
+// The samples of the WAVE file `wave` that can reach a melody file, and their rate.
+inline std::vector<std::int16_t> WaveSamples(const std::string& wave, std::int32_t& rate)
+{
+    const ByteBuffer bytes = ToBuffer(wave);
+    MemorySource source(bytes.Data(), bytes.Size());
+    WaveReader reader = MelodyWaveReader();
+    const Result<std::int32_t> parsed = reader.Parse(source);
+    EXPECT_TRUE(parsed);
+    rate = parsed ? *parsed : 0;
+    const Result<std::vector<std::int16_t>> samples = reader.ReadSamples(source, 0, kMelodySampleLimit);
+    EXPECT_TRUE(samples);
+    return samples ? *samples : std::vector<std::int16_t>();
+}
+
 // The melody file that the builder makes of `wave` on its own.
 inline std::string BuildDirectly(const std::string& wave, const ContentInfo& info,
                                  EncoderQuality quality = EncoderQuality::Standard)
 {
-    const ByteBuffer source = ToBuffer(wave);
-    MldBuilder builder;
-    const std::int32_t rate = builder.Parse(source);
-    ByteBuffer melody;
-    EXPECT_EQ(builder.Build(info, source, rate, melody, quality), 0);
-    return FromBuffer(melody);
+    std::int32_t rate = 0;
+    const std::vector<std::int16_t> samples = WaveSamples(wave, rate);
+    const Result<ByteBuffer> melody = mld::Build(info, samples, rate, quality);
+    EXPECT_TRUE(melody);
+    return melody ? FromBuffer(*melody) : std::string();
 }
 
 struct WaveFormat {

@@ -12,7 +12,6 @@
 #include <span>
 #include <vector>
 
-#include "core/ByteOrder.h"
 #include "audio/AdpcmDecoder.h"
 #include "audio/AdpcmEncoder.h"
 
@@ -138,13 +137,9 @@ inline std::vector<std::int16_t> Plucked(std::uint32_t rate, double seconds, dou
 // Encodes `samples` as one stream, decodes it, and returns the decoded samples.
 inline std::vector<std::int16_t> RoundTrip(std::span<const std::int16_t> samples)
 {
-    std::vector<std::uint8_t> raw;
-    for (const std::int16_t sample : samples)
-        AppendLe16(raw, static_cast<std::uint16_t>(sample));
-    std::vector<std::uint8_t> coded(samples.size() / 2 + 1);
-    auto length = static_cast<std::uint32_t>(coded.size());
-    adpcm_encode(raw.data(), static_cast<std::uint32_t>(raw.size()), coded.data(), &length);
-    coded.resize(length);
+    std::vector<std::uint8_t> coded(adpcm_coded_size(samples.size()));
+    if (!adpcm_encode(samples, coded))
+        return {};
     std::vector<std::int16_t> decoded = adpcm_decode(coded);
     decoded.resize(samples.size());
     return decoded;

@@ -16,14 +16,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes SampleBytes(const std::vector<std::int16_t>& samples)
-{
-    Bytes out;
-    for (std::int16_t s : samples)
-        AppendLe16(out, static_cast<std::uint16_t>(s));
-    return out;
-}
-
 struct Trace {
     std::vector<std::int32_t> predictors;
     std::vector<std::int32_t> steps;
@@ -45,14 +37,23 @@ Trace TraceByHelpers(const std::vector<std::int16_t>& samples)
     return trace;
 }
 
+// Encodes with `encode` into more room than it needs, which it leaves alone.
+template <typename Encode>
+Bytes EncodeWith(const std::vector<std::int16_t>& samples, const Encode& encode)
+{
+    Bytes output(adpcm_coded_size(samples.size()) + 2, 0xAA);
+    const Result<std::size_t> length = encode(samples, output);
+    EXPECT_TRUE(length);
+    const std::size_t written = length ? *length : 0;
+    EXPECT_EQ(Bytes(output.begin() + static_cast<std::ptrdiff_t>(written), output.end()),
+              Bytes(output.size() - written, 0xAA));
+    output.resize(written);
+    return output;
+}
+
 Bytes Encode(const std::vector<std::int16_t>& samples)
 {
-    const Bytes input = SampleBytes(samples);
-    Bytes output(input.size() + 1, 0xAA);
-    auto length = static_cast<std::uint32_t>(output.size());
-    EXPECT_EQ(adpcm_encode(input.data(), static_cast<std::uint32_t>(input.size()), output.data(), &length), 1);
-    output.resize(length);
-    return output;
+    return EncodeWith(samples, adpcm_encode);
 }
 
 struct WorkedExample {
@@ -164,41 +165,36 @@ TEST(AdpcmHelpers, NibblesFillLowThenHighHalf)
 
 TEST(AdpcmEncode, OutputFitsBoundaries)
 {
-    EXPECT_EQ(adpcm_output_fits(0, 0), 1);
-    EXPECT_EQ(adpcm_output_fits(1, 0), 1);
-    EXPECT_EQ(adpcm_output_fits(2, 0), 0);
-    EXPECT_EQ(adpcm_output_fits(2, 1), 1);
-    EXPECT_EQ(adpcm_output_fits(7, 1), 0);
-    EXPECT_EQ(adpcm_output_fits(7, 2), 1);
-    EXPECT_EQ(adpcm_output_fits(0xFFFFFFFF, 0x3FFFFFFF), 0);
-    EXPECT_EQ(adpcm_output_fits(0xFFFFFFFF, 0x40000000), 1);
+    // Samples, capacity in bytes, fits.
+    const std::tuple<std::size_t, std::size_t, bool> cases[] = {{0, 0, true},
+                                                                {1, 0, false},
+                                                                {1, 1, true},
+                                                                {3, 1, false},
+                                                                {3, 2, true},
+                                                                {0x7FFFFFFF, 0x3FFFFFFF, false},
+                                                                {0x7FFFFFFF, 0x40000000, true}};
+    for (const auto& [samples, capacity, fits] : cases)
+        EXPECT_EQ(adpcm_output_fits(samples, capacity), fits) << samples << " in " << capacity;
 }
 
+// Each encoder refuses an output one byte short and writes nothing then.
 TEST(AdpcmEncode, TooSmallOutputWritesNothing)
 {
-    const Bytes input = SampleBytes({100, 200, 300, 400, 500});
-    Bytes output(2, 0xAA);  // three bytes are needed
-    std::uint32_t length = 2;
-    EXPECT_EQ(adpcm_encode(input.data(), static_cast<std::uint32_t>(input.size()), output.data(), &length), 0);
-    EXPECT_EQ(length, 2u);
+    const std::vector<std::int16_t> samples = {100, 200, 300, 400, 500};
+    for (const auto encode : {adpcm_encode, adpcm_encode_reference}) {
+        Bytes output(2, 0xAA);  // three bytes are needed
+        EXPECT_EQ(encode(samples, output).Reason().kind, ReasonKind::OutputTooSmall);
+        EXPECT_EQ(output, Bytes(2, 0xAA));
+    }
+    Bytes output(2, 0xAA);
+    EXPECT_EQ(adpcm_encode_search(samples, output).Reason().kind, ReasonKind::OutputTooSmall);
     EXPECT_EQ(output, Bytes(2, 0xAA));
 }
 
-TEST(AdpcmEncode, EmptyAndOddByteRuns)
+TEST(AdpcmEncode, EmptyAndOddRuns)
 {
-    Bytes output(4, 0xAA);
-    std::uint32_t length = 4;
-    const std::uint8_t one = 0x7F;
-    EXPECT_EQ(adpcm_encode(&one, 1, output.data(), &length), 1);
-    EXPECT_EQ(length, 0u);
-    EXPECT_EQ(output, Bytes(4, 0xAA));
-
-    Bytes input = SampleBytes({1000, 1000, -1000});
-    input.push_back(0x55);  // a dangling byte is not a sample
-    length = 4;
-    EXPECT_EQ(adpcm_encode(input.data(), static_cast<std::uint32_t>(input.size()), output.data(), &length), 1);
-    EXPECT_EQ(length, 2u);
-    EXPECT_EQ(Bytes(output.begin(), output.begin() + 2), (Bytes{0x77, 0x0F}));
+    EXPECT_EQ(Encode({}), Bytes());
+    EXPECT_EQ(Encode({1000, 1000, -1000}), (Bytes{0x77, 0x0F}));
 }
 
 // The encoder's inner loop must agree with the helpers on any signal.
@@ -224,13 +220,7 @@ TEST(AdpcmEncode, MatchesHelpersOnVariedSignals)
         const std::vector<std::int16_t> run(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(count));
         const Bytes plain = TraceByHelpers(run).output;
         EXPECT_EQ(Encode(run), plain) << count;
-        const Bytes input = SampleBytes(run);
-        Bytes reference(plain.size(), 0xAA);
-        auto length = static_cast<std::uint32_t>(reference.size());
-        EXPECT_EQ(
-            adpcm_encode_reference(input.data(), static_cast<std::uint32_t>(input.size()), reference.data(), &length),
-            1);
-        EXPECT_EQ(reference, plain) << count;
+        EXPECT_EQ(EncodeWith(run, adpcm_encode_reference), plain) << count;
     }
 }
 
@@ -265,13 +255,9 @@ std::vector<std::int16_t> ModelDecode(const Bytes& coded)
 
 Bytes EncodeSearch(const std::vector<std::int16_t>& samples, std::uint32_t width)
 {
-    const Bytes input = SampleBytes(samples);
-    Bytes output(input.size() / 4 + 1, 0xAA);
-    auto length = static_cast<std::uint32_t>(output.size());
-    EXPECT_EQ(
-        adpcm_encode_search(input.data(), static_cast<std::uint32_t>(input.size()), output.data(), &length, width), 1);
-    output.resize(length);
-    return output;
+    return EncodeWith(samples, [width](std::span<const std::int16_t> run, std::span<std::uint8_t> output) {
+        return adpcm_encode_search(run, output, width);
+    });
 }
 
 double SquaredError(const std::vector<std::int16_t>& samples, const Bytes& coded)

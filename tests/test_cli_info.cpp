@@ -83,13 +83,8 @@ std::vector<std::map<std::string, std::string>> Blocks(const std::string& text)
 std::string WriteMelody(const TempFolder& folder, const std::string& name, const ContentInfo& info,
                         std::uint32_t samples, std::uint32_t rate)
 {
-    const ByteBuffer wave = ToBuffer(MakeWave(samples, {rate}));
-    MldBuilder builder;
-    EXPECT_EQ(builder.Parse(wave), static_cast<std::int32_t>(rate));
-    ByteBuffer melody;
-    EXPECT_EQ(builder.Build(info, wave, static_cast<std::int32_t>(rate), melody), 0);
     const std::string path = (folder / name).string();
-    WriteFile(path, FromBuffer(melody));
+    WriteFile(path, BuildDirectly(MakeWave(samples, {rate}), info));
     return path;
 }
 
@@ -101,19 +96,6 @@ ContentInfo Info(const std::string& utf8Title, std::uint8_t protection = 0)
     info.protectionFlag = protection;
     info.date = "20030601";
     return info;
-}
-
-std::vector<std::int16_t> WaveSamples(const std::string& bytes, std::int32_t& rate)
-{
-    const ByteBuffer wave = ToBuffer(bytes);
-    WaveReader reader;
-    rate = reader.Parse(wave);
-    std::vector<std::int16_t> samples;
-    for (std::uint32_t i = 0; i + 1 < reader.m_dataLength; i += 2) {
-        const std::uint8_t* p = wave.Data() + reader.m_dataOffset + i;
-        samples.push_back(static_cast<std::int16_t>(LoadLe16(p)));
-    }
-    return samples;
 }
 
 // The samples that the encoder tracked for the audio stored in `melodyBytes`.

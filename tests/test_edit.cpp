@@ -144,6 +144,7 @@ TEST(Edit, FadesRampOverWhatIsKept)
     EditOptions options;
     options.fadeInMs = 100;
     options.fadeOutMs = 100;
+    options.limit = kMelodySampleLimit;
     const EditedRecording out = Edit(std::vector<float>(200000, 0.5f), options);
     ASSERT_EQ(out.samples.size(), kMelodySampleLimit);
     EXPECT_TRUE(out.Dropped());
@@ -245,8 +246,8 @@ TEST(CutNote, NamesKeptAndWholeSeconds)
         << run.err;
     ConversionSteps steps((folder / "v.wav").string());
     ASSERT_EQ(steps.Prepare(), StepFailure::None);
-    EXPECT_EQ(steps.CutNoteText(Language::English()), "Kept the first 16.4 s of 35.5 s.");
-    EXPECT_EQ(steps.CutNoteText(Language::Japanese()), "先頭16.4秒を保存しました（全35.5秒）。");
+    EXPECT_EQ(FormatCutNote(steps.Extent(), Language::English()), "Kept the first 16.4 s of 35.5 s.");
+    EXPECT_EQ(FormatCutNote(steps.Extent(), Language::Japanese()), "先頭16.4秒を保存しました（全35.5秒）。");
 }
 
 TEST(DryRun, ReportsWhatARealRunWritesAndWritesNothing)

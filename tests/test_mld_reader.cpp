@@ -10,6 +10,7 @@
 #include "audio/AdpcmDecoder.h"
 #include "audio/AdpcmEncoder.h"
 #include "audio/WaveWriter.h"
+#include "audio/WaveReader.h"
 #include "mld/MldBuilder.h"
 #include "mld/MldReader.h"
 #include "SyntheticSignals.h"
@@ -20,17 +21,12 @@ using fixtures::Bytes;
 
 namespace {
 
-// A melody file built from `samples` exactly as the converter builds it. The
-// reader's play-time check is bypassed so that very short sounds can be used.
+// A melody file built from `samples` exactly as the converter builds it.
 Bytes BuildMld(const std::vector<std::int16_t>& samples, std::int32_t rate, const ContentInfo& info)
 {
-    const ByteBuffer wave = fixtures::MonoWave(samples, static_cast<std::uint32_t>(rate));
-    MldBuilder builder;
-    builder.m_dataOffset = 44;
-    builder.m_dataLength = static_cast<std::uint32_t>(samples.size() * 2);
-    ByteBuffer out;
-    EXPECT_EQ(builder.Build(info, wave, rate, out), 0);
-    return out.Bytes();
+    const Result<ByteBuffer> file = mld::Build(info, samples, rate);
+    EXPECT_TRUE(file);
+    return file ? file->Bytes() : Bytes();
 }
 
 ContentInfo AbcInfo()
@@ -72,13 +68,8 @@ std::vector<std::int16_t> PredictorTrace(const std::vector<std::int16_t>& sample
 
 std::vector<std::uint8_t> Encode(const std::vector<std::int16_t>& samples)
 {
-    Bytes raw;
-    for (const std::int16_t s : samples)
-        fixtures::PutLe16(raw, static_cast<std::uint16_t>(s));
-    std::vector<std::uint8_t> coded(samples.size() / 2 + 1);
-    std::uint32_t length = static_cast<std::uint32_t>(coded.size());
-    EXPECT_EQ(adpcm_encode(raw.data(), static_cast<std::uint32_t>(raw.size()), coded.data(), &length), 1);
-    coded.resize(length);
+    std::vector<std::uint8_t> coded(adpcm_coded_size(samples.size()));
+    EXPECT_TRUE(adpcm_encode(samples, coded));
     return coded;
 }
 
@@ -189,13 +180,15 @@ TEST(WaveWriter, WritesACanonicalFileThatTheReaderAccepts)
         ByteBuffer file;
         ASSERT_TRUE(WriteMonoWave(samples, rate, file));
         ASSERT_EQ(file.Size(), kWaveHeaderSize + 2 * samples.size());
-        WaveReader reader;
+        WaveReader reader(rate, rate);
         // The reader refuses 20 ms or less of sound, so check its verdict on a longer file too.
         ByteBuffer longer;
         ASSERT_TRUE(WriteMonoWave(std::vector<std::int16_t>(rate, 5), rate, longer));
-        EXPECT_EQ(reader.Parse(longer), static_cast<std::int32_t>(rate));
-        EXPECT_EQ(reader.m_dataOffset, kWaveHeaderSize);
-        EXPECT_EQ(reader.m_dataLength, 2 * rate);
+        const Result<std::int32_t> parsed = reader.Parse(longer);
+        ASSERT_TRUE(parsed);
+        EXPECT_EQ(*parsed, static_cast<std::int32_t>(rate));
+        EXPECT_EQ(reader.DataOffset(), kWaveHeaderSize);
+        EXPECT_EQ(reader.DataLength(), 2 * rate);
         const Bytes expected = fixtures::RiffFile({fixtures::Fmt(rate), fixtures::Data(samples)});
         EXPECT_EQ(file.Bytes(), expected) << rate;
     }
@@ -295,8 +288,9 @@ TEST(MldReader, AcceptsEveryFileTheBuilderWrites)
         EXPECT_EQ(c.protectionFlag, info.protectionFlag);
         EXPECT_EQ(c.sampleRate, rate);
         EXPECT_EQ(c.audioLength, (count + 1) / 2);
-        const std::int32_t ticks = MldBuilder::TicksForLength(static_cast<std::uint32_t>(c.audioLength), rate);
-        EXPECT_EQ(c.playTicks, static_cast<std::uint32_t>(std::max(ticks, 1)));
+        // Ten-millisecond ticks of whole kilohertz, and one more.
+        const std::size_t bytesPerTick = static_cast<std::size_t>(rate / 1000) * 5;
+        EXPECT_EQ(c.playTicks, c.audioLength / bytesPerTick + 1);
         std::vector<std::int16_t> decoded = adpcm_decode({file.data() + c.audioOffset, c.audioLength});
         decoded.resize(count);
         EXPECT_EQ(decoded, PredictorTrace(samples));

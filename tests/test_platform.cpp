@@ -291,15 +291,19 @@ TEST_F(LanguageChoice, ANewLanguageIsUsedOnceItsCatalogueIsThere)
 
 // ---- Free space and reading ---------------------------------------------------
 
-TEST(FreeSpace, AvailableBytesOfTheFolderOrMinusOne)
+TEST(FreeSpace, AvailableBytesOfTheFolderOrWhyNot)
 {
     TempFolder folder;
-    const double bytes = GetFreeDiskBytes(folder.Path());
+    const Result<double> free = GetFreeDiskBytes(folder.Path());
+    ASSERT_TRUE(free);
+    const double bytes = *free;
     EXPECT_GT(bytes, 0.0);
     const auto info = fs::space(folder.Path());
     EXPECT_LE(bytes, static_cast<double>(info.free));
     EXPECT_NEAR(bytes, static_cast<double>(info.available), 64.0 * 1024 * 1024);  // other writers may be busy
-    EXPECT_EQ(GetFreeDiskBytes(folder / "missing/deeper"), -1.0);
+    const FailureReason missing = GetFreeDiskBytes(folder / "missing/deeper").Reason();
+    EXPECT_EQ(missing.kind, ReasonKind::SystemError);
+    EXPECT_EQ(missing.error, ENOENT);
 }
 
 TEST(ReadWholeFile, ReadsRegularFilesAndRefusesEverythingElse)
@@ -307,18 +311,25 @@ TEST(ReadWholeFile, ReadsRegularFilesAndRefusesEverythingElse)
     TempFolder folder;
     const std::string content("RIFF\0\x01\x02\xFF", 8);
     WriteFile(folder / "a.wav", content);
-    ByteBuffer bytes;
-    ASSERT_EQ(ReadWholeFile(folder / "a.wav", 100, bytes), ReadStatus::Ok);
-    EXPECT_EQ(FromBuffer(bytes), content);
+    const Result<ByteBuffer> bytes = ReadWholeFile(folder / "a.wav", 100);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(FromBuffer(*bytes), content);
 
     WriteFile(folder / "empty.wav", "");
-    EXPECT_EQ(ReadWholeFile(folder / "empty.wav", 100, bytes), ReadStatus::Ok);
-    EXPECT_EQ(bytes.Size(), 0u);
+    const Result<ByteBuffer> empty = ReadWholeFile(folder / "empty.wav", 100);
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->Size(), 0u);
 
     fs::create_directory(folder / "dir.wav");
     ASSERT_EQ(::mkfifo((folder / "pipe.wav").c_str(), 0644), 0);
-    for (const char* name : {"missing.wav", "dir.wav", "pipe.wav"}) {
-        EXPECT_EQ(ReadWholeFile(folder / name, 100, bytes), ReadStatus::CannotOpen) << name;
+    const std::pair<const char*, FailureReason> refused[] = {
+        {"missing.wav", FailureReason::System(ENOENT)},
+        {"dir.wav", FailureReason::System(EISDIR)},
+        {"pipe.wav", FailureReason::Of(ReasonKind::NotRegularFile)}};
+    for (const auto& [name, reason] : refused) {
+        const FailureReason why = ReadWholeFile(folder / name, 100).Reason();
+        EXPECT_EQ(why.kind, reason.kind) << name;
+        EXPECT_EQ(why.error, reason.error) << name;
     }
 }
 
@@ -326,10 +337,8 @@ TEST(ReadWholeFile, RefusesATooLargeFileBeforeReadingIt)
 {
     TempFolder folder;
     WriteFile(folder / "big.wav", std::string(101, 'x'));
-    ByteBuffer bytes(std::vector<std::uint8_t>{7});
-    EXPECT_EQ(ReadWholeFile(folder / "big.wav", 100, bytes), ReadStatus::TooLarge);
-    EXPECT_EQ(bytes.Size(), 1u);
-    EXPECT_EQ(ReadWholeFile(folder / "big.wav", 101, bytes), ReadStatus::Ok);
+    EXPECT_EQ(ReadWholeFile(folder / "big.wav", 100).Reason().kind, ReasonKind::TooLarge);
+    EXPECT_TRUE(ReadWholeFile(folder / "big.wav", 101));
 }
 
 TEST(ReadWholeFile, UnreadableFileCannotBeOpened)
@@ -337,13 +346,8 @@ TEST(ReadWholeFile, UnreadableFileCannotBeOpened)
     TempFolder folder;
     WriteFile(folder / "secret.wav", "RIFF");
     fs::permissions(folder / "secret.wav", fs::perms::none);
-    const int status = InChild(
-        [&] {
-            ByteBuffer bytes;
-            return static_cast<int>(ReadWholeFile(folder / "secret.wav", 100, bytes));
-        },
-        true);
-    EXPECT_EQ(status, static_cast<int>(ReadStatus::CannotOpen));
+    const int error = InChild([&] { return ReadWholeFile(folder / "secret.wav", 100).Reason().error; }, true);
+    EXPECT_EQ(error, EACCES);
 }
 
 // ---- Atomic save --------------------------------------------------------------
@@ -478,7 +482,7 @@ TEST(SaveFileAtomically, AProcessKilledWhileWritingLeavesNothingBehind)
 struct KeepCase {
     const char* name;
     const char* existing;  // nullptr: nothing; "->x": a link to x; else a file with this content
-    SaveFailure failure;
+    ReasonKind failure;
 };
 
 class KeepExisting : public testing::TestWithParam<KeepCase> {};
@@ -495,8 +499,8 @@ TEST_P(KeepExisting, OnlyAFreeNameIsWritten)
         WriteFile(folder / c.name, existing);
     const auto before = folder.Entries();
 
-    EXPECT_EQ(SaveFileAtomically(folder / c.name, ToBuffer("new"), Existing::Keep).failure, c.failure);
-    if (c.failure == SaveFailure::None) {
+    EXPECT_EQ(SaveFileAtomically(folder / c.name, ToBuffer("new"), Existing::Keep).Reason().kind, c.failure);
+    if (c.failure == ReasonKind::None) {
         EXPECT_EQ(ReadFile(folder / c.name), "new");
     } else {
         EXPECT_EQ(folder.Entries(), before);
@@ -505,11 +509,11 @@ TEST_P(KeepExisting, OnlyAFreeNameIsWritten)
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, KeepExisting,
-                         testing::Values(KeepCase{"new.mld", nullptr, SaveFailure::None},
-                                         KeepCase{"old.mld", "old", SaveFailure::Exists},
-                                         KeepCase{"empty.mld", "", SaveFailure::Exists},
-                                         KeepCase{"link.mld", "->other.mld", SaveFailure::Exists},
-                                         KeepCase{"dangling.mld", "->gone.mld", SaveFailure::DanglingLink}));
+                         testing::Values(KeepCase{"new.mld", nullptr, ReasonKind::None},
+                                         KeepCase{"old.mld", "old", ReasonKind::Exists},
+                                         KeepCase{"empty.mld", "", ReasonKind::Exists},
+                                         KeepCase{"link.mld", "->other.mld", ReasonKind::Exists},
+                                         KeepCase{"dangling.mld", "->gone.mld", ReasonKind::DanglingLink}));
 
 // Once the target is resolved, a link put where the file was is replaced
 // itself: the file it points to is never written.
@@ -558,10 +562,10 @@ TEST(SaveBatch, PutsItsFilesInPlaceTogetherAndEachFailsAlone)
     EXPECT_EQ(ReadFile(folder / "b.mld"), "old b");
     fs::create_directory(folder / "c.mld");  // in the way by the time of the commit
 
-    const std::vector<SaveStatus> results = batch.Commit();
+    const std::vector<Result<>> results = batch.Commit();
     ASSERT_EQ(results.size(), 3u);
     EXPECT_TRUE(results[0] && results[1]);
-    EXPECT_EQ(results[2].failure, SaveFailure::System);
+    EXPECT_EQ(results[2].Reason().kind, ReasonKind::SystemError);
     EXPECT_EQ(ReadFile(folder / "a.mld"), "new a.mld");
     EXPECT_EQ(ReadFile(folder / "b.mld"), "new b.mld");
     EXPECT_TRUE(fs::is_empty(folder / "c.mld"));

@@ -102,9 +102,9 @@ PreparedRecording Prepare(const fs::path& path, std::optional<int> rate, bool no
     PreparationOptions options;
     options.targetRate = rate;
     options.normalize = normalize;
-    PreparedRecording recording;
-    EXPECT_EQ(PrepareRecording(path, options, recording), PreparationStatus::Ok) << path;
-    return recording;
+    const Result<PreparedRecording> recording = PrepareRecording(path, options);
+    EXPECT_TRUE(recording) << path;
+    return recording ? *recording : PreparedRecording{};
 }
 
 struct CliRun {
@@ -432,16 +432,14 @@ TEST(PreparationFailures, TellMissingFromUndecodable)
     testing_support::WriteFile(folder / "header.wav", testing_support::MakeWave(100).substr(0, 20));
     fs::create_directory(folder / "folder.wav");
     ASSERT_EQ(::mkfifo((folder / "fifo.wav").c_str(), 0600), 0);  // opening it plainly would wait for a writer
-    const std::pair<const char*, PreparationStatus> cases[] = {
-        {"missing.flac", PreparationStatus::CannotOpen}, {"folder.wav", PreparationStatus::CannotOpen},
-        {"fifo.wav", PreparationStatus::CannotOpen},     {"/dev/zero", PreparationStatus::CannotOpen},
-        {"notes.flac", PreparationStatus::Unreadable},   {"empty.ogg", PreparationStatus::Unreadable},
-        {"header.wav", PreparationStatus::Unreadable},
+    const std::pair<const char*, ReasonKind> cases[] = {
+        {"missing.flac", ReasonKind::SystemError}, {"folder.wav", ReasonKind::SystemError},
+        {"fifo.wav", ReasonKind::NotRegularFile},  {"/dev/zero", ReasonKind::NotRegularFile},
+        {"notes.flac", ReasonKind::Undecodable},   {"empty.ogg", ReasonKind::Undecodable},
+        {"header.wav", ReasonKind::Undecodable},
     };
-    for (const auto& [name, status] : cases) {
-        PreparedRecording out;
-        EXPECT_EQ(PrepareRecording(folder / name, {}, out), status) << name;
-    }
+    for (const auto& [name, kind] : cases)
+        EXPECT_EQ(PrepareRecording(folder / name, {}).Reason().kind, kind) << name;
 }
 
 struct FailureCase {
@@ -523,9 +521,9 @@ TEST_P(DecodedSourceNames, DropWhateverExtensionTheSourceHas)
 {
     TempFolder folder;
     ConversionSteps steps((folder / GetParam().source).string());
-    ASSERT_EQ(steps.PrepareDecoded([](const std::string&, ByteBuffer& wave, FailureReason&) {
-        return WriteMonoWave(std::vector<std::int16_t>(800, 100), 8000, wave) ? StepFailure::None
-                                                                              : StepFailure::InvalidWave;
+    ASSERT_EQ(steps.PrepareDecoded([](const std::string&, DecodedSamples& decoded, FailureReason&) {
+        decoded = {std::vector<std::int16_t>(800, 100), 8000, 800};
+        return StepFailure::None;
     }),
               StepFailure::None);
     const fs::path output = folder / GetParam().output;
@@ -546,11 +544,11 @@ TEST(DecodedSources, KeepTheChecksAroundTheDecoding)
 {
     TempFolder folder;
     int calls = 0;
-    const auto decodeTo = [&calls](std::size_t samples, std::uint32_t rate) {
-        return [&calls, samples, rate](const std::string&, ByteBuffer& wave, FailureReason&) {
+    const auto decodeTo = [&calls](std::size_t samples, std::int32_t rate) {
+        return [&calls, samples, rate](const std::string&, DecodedSamples& decoded, FailureReason&) {
             ++calls;
-            return WriteMonoWave(std::vector<std::int16_t>(samples), rate, wave) ? StepFailure::None
-                                                                                 : StepFailure::InvalidWave;
+            decoded = {std::vector<std::int16_t>(samples), rate, samples};
+            return StepFailure::None;
         };
     };
     const std::string longName = (folder / (std::string(250, 'x') + ".flac")).string();
@@ -558,7 +556,7 @@ TEST(DecodedSources, KeepTheChecksAroundTheDecoding)
     EXPECT_EQ(calls, 0) << "the path is checked before anything is decoded";
 
     const std::string path = (folder / "memo.flac").string();
-    const auto cannotOpen = [](const std::string&, ByteBuffer&, FailureReason&) { return StepFailure::CannotOpen; };
+    const auto cannotOpen = [](const std::string&, DecodedSamples&, FailureReason&) { return StepFailure::CannotOpen; };
     EXPECT_EQ(ConversionSteps(path).PrepareDecoded(cannotOpen), StepFailure::CannotOpen);
     EXPECT_EQ(ConversionSteps(path).PrepareDecoded(decodeTo(168, 8000)), StepFailure::None);
     EXPECT_EQ(ConversionSteps(path).PrepareDecoded(decodeTo(167, 8000)), StepFailure::TooShort);

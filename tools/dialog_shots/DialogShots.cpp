@@ -13,6 +13,7 @@
 
 #include "app/ConversionJob.h"
 #include "conversion/ConversionSteps.h"
+#include "conversion/StepMessages.h"
 #include "platform/Cp932.h"
 #include "res/StringTable.h"
 #include "ui/AboutDialog.h"
