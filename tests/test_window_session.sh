@@ -40,14 +40,6 @@ screen_reader_finds() {
     fail "the accessibility tree has no \"$1\""
 }
 
-# answer: OK in the information dialog, then Enter in the size report.
-answer() {
-    focus "Quorbin - Melody file information"
-    xdotool key Return
-    focus "Quorbin - Saved"
-    xdotool key Return
-}
-
 # start [ARGS...]: the program in the folder $shown, with ARGS.
 start() {
     (cd "$shown" && exec "$program" "$@") &
