@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <csignal>
@@ -20,6 +22,10 @@
 namespace quorbin {
 
 namespace {
+
+// How long a later start waits for a copy that holds the lock to answer or let
+// go of it: a live copy answers at once, an ending one lets go within moments.
+constexpr qint64 kWaitForAnswerMs = 5000;
 
 void Warn(const QString& text)
 {
@@ -85,9 +91,35 @@ void ConvertApp::QuitWhenClosed()
     QTimer::singleShot(0, qApp, [this] {
         const bool mainOpen = m_main && !m_main->IsEnding();
         const bool editorOpen = m_editor && m_editor->IsOpen();
-        if (!mainOpen && !editorOpen)
-            QCoreApplication::quit();
+        // A file answered for is on its way to a window, which it opens again.
+        if (mainOpen || editorOpen || (m_server && m_server->Delivering()))
+            return;
+        // From now on later starts get no answer and run themselves.
+        if (m_server)
+            m_server->Close();
+        QCoreApplication::quit();
     });
+}
+
+// A copy that holds the lock but does not answer is starting (not listening
+// yet) or ending (it lets the lock go within moments): both are waited for a
+// little, trying the lock again.
+ConvertApp::Joined ConvertApp::RunHereOrHandOver(const QString& folder, const StartRequest& request)
+{
+    const QString socket = QDir(folder).filePath(HandOverSocketName());
+    const HandOverTarget target = request.edit ? HandOverTarget::Editor : HandOverTarget::Converter;
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        if (TakeInstanceLock(folder))
+            return Joined::RunHere;
+        const qint64 left = kWaitForAnswerMs - clock.elapsed();
+        if (left <= 0)
+            return Joined::NoAnswer;
+        if (HandOverToRunningCopy(socket, request.file, target, static_cast<int>(left)))
+            return Joined::TakenThere;
+        QThread::msleep(100);
+    }
 }
 
 void ConvertApp::ShowMain(const QString& file)
@@ -131,17 +163,19 @@ int ConvertApp::Start(int& argc, char** argv)
     const QString folder = PrivateRuntimeFolder(&why);
     if (folder.isEmpty()) {
         Warn(QStringLiteral("no private folder for the single-instance lock (%1); starting anyway").arg(why));
-    } else if (!TakeInstanceLock(folder)) {
-        if (request.file.isEmpty() && !request.edit)
-            return EXIT_SUCCESS;
-        const HandOverTarget target = request.edit ? HandOverTarget::Editor : HandOverTarget::Converter;
-        if (HandOverToRunningCopy(QDir(folder).filePath(HandOverSocketName()), request.file, target))
-            return EXIT_SUCCESS;
-        Warn(QStringLiteral("the running copy did not take %1").arg(request.file));
-        return EXIT_FAILURE;
-    } else if (m_lock) {
-        ListenForHandOvers(folder);
+    } else {
+        switch (RunHereOrHandOver(folder, request)) {
+        case Joined::RunHere: break;
+        case Joined::TakenThere: return EXIT_SUCCESS;
+        case Joined::NoAnswer:
+            if (request.file.isEmpty() && !request.edit)
+                return EXIT_SUCCESS;
+            Warn(QStringLiteral("the running copy did not take %1").arg(request.file));
+            return EXIT_FAILURE;
+        }
     }
+    if (m_lock)
+        ListenForHandOvers(folder);
     application.setQuitOnLastWindowClosed(false);
     application.setWindowIcon(QIcon(QStringLiteral(":/icon/quorbin-128.png")));
 
@@ -158,6 +192,9 @@ int ConvertApp::Start(int& argc, char** argv)
     if (!request.edit && !request.file.isEmpty())
         QTimer::singleShot(0, m_main.get(), [this, file = request.file] { m_main->OpenFile(file); });
     application.exec();
+    // Let go at once, not after the rest of the ending: a start made now runs.
+    m_server.reset();
+    m_lock.reset();
     // The windows go before the application object they belong to.
     m_editor.reset();
     m_main.reset();

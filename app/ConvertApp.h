@@ -46,6 +46,10 @@ private:
     // False when another copy runs; a lock that cannot be taken for any
     // other reason is reported on standard error and the program goes on.
     bool TakeInstanceLock(const QString& folder);
+    // Takes the lock, or has the running copy take what `request` asks for
+    // (or only answer, when it asks for nothing).
+    enum class Joined { RunHere, TakenThere, NoAnswer };
+    Joined RunHereOrHandOver(const QString& folder, const StartRequest& request);
     void ListenForHandOvers(const QString& folder);
 
     std::unique_ptr<InstanceLock> m_lock;

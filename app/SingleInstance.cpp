@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalSocket>
+#include <QtEndian>
 #include <QLockFile>
 #include <QStandardPaths>
 #include <QThread>
@@ -16,9 +17,9 @@
 namespace quorbin {
 namespace {
 
-constexpr int kConnectWaitMs = 3000;
-constexpr int kHandOverWaitMs = 10000;
-constexpr qsizetype kLongestHandOver = 64 * 1024;
+constexpr qint64 kCountBytes = 4;
+constexpr quint32 kLongestHandOver = 64 * 1024;
+constexpr char kAnswer = 'y';
 // Starts a hand-over for the editor; a file for the converter starts with "/".
 constexpr char kEditorPrefix[] = "edit:";
 
@@ -131,58 +132,78 @@ bool HandOverServer::Listen(const QString& socketPath)
     return m_server.listen(socketPath);
 }
 
+void HandOverServer::Close()
+{
+    m_server.close();
+    for (QLocalSocket* socket : m_server.findChildren<QLocalSocket*>())
+        socket->abort();
+}
+
 void HandOverServer::Accept()
 {
     while (QLocalSocket* socket = m_server.nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (!socket->canReadLine()) {
-                if (socket->bytesAvailable() > kLongestHandOver)
-                    socket->abort();
-                return;
-            }
-            const QByteArray line = socket->readLine(kLongestHandOver).chopped(1);
-            socket->disconnectFromServer();
-            if (line.startsWith(kEditorPrefix))
-                emit EditorRequested(QFile::decodeName(line.mid(qsizetype(sizeof kEditorPrefix) - 1)));
-            else if (!line.isEmpty())
-                emit FileReceived(QFile::decodeName(line));
-        });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { Read(socket); });
     }
 }
 
-namespace {
+void HandOverServer::Read(QLocalSocket* socket)
+{
+    if (socket->bytesAvailable() < kCountBytes)
+        return;
+    const quint32 length = qFromBigEndian<quint32>(socket->peek(kCountBytes).constData());
+    if (length > kLongestHandOver) {
+        socket->abort();
+        return;
+    }
+    if (socket->bytesAvailable() < kCountBytes + length)
+        return;
+    socket->skip(kCountBytes);
+    const QByteArray name = socket->read(length);
+    socket->write(&kAnswer, 1);
+    socket->disconnectFromServer();
+    if (!name.isEmpty())
+        Deliver(name);
+}
 
-// The running copy may have taken the lock a moment ago and not be listening
-// yet (two files opened together start two copies at once): keep trying.
-bool ConnectWithin(QLocalSocket& socket, const QString& socketPath, int ms)
+// Given on from the event loop: the receiver may run a whole conversion, in
+// whose dialogs the connection ends and its socket goes.
+void HandOverServer::Deliver(const QByteArray& name)
+{
+    ++m_delivering;
+    QMetaObject::invokeMethod(
+        this,
+        [this, name] {
+            --m_delivering;
+            if (name.startsWith(kEditorPrefix))
+                emit EditorRequested(QFile::decodeName(name.mid(qsizetype(sizeof kEditorPrefix) - 1)));
+            else
+                emit FileReceived(QFile::decodeName(name));
+        },
+        Qt::QueuedConnection);
+}
+
+bool HandOverToRunningCopy(const QString& socketPath, const QString& absolutePath, HandOverTarget target, int waitMs)
 {
     QElapsedTimer clock;
     clock.start();
-    for (;;) {
-        socket.connectToServer(socketPath);
-        if (socket.waitForConnected(ms))
-            return true;
-        socket.abort();
-        if (clock.elapsed() >= ms)
-            return false;
-        QThread::msleep(100);
-    }
-}
-
-}  // namespace
-
-bool HandOverToRunningCopy(const QString& socketPath, const QString& absolutePath, HandOverTarget target)
-{
     QLocalSocket socket;
-    if (!ConnectWithin(socket, socketPath, kConnectWaitMs))
+    socket.connectToServer(socketPath);
+    if (!socket.waitForConnected(waitMs))
         return false;
     const QByteArray prefix = target == HandOverTarget::Editor ? QByteArray(kEditorPrefix) : QByteArray();
-    socket.write(prefix + QFile::encodeName(absolutePath) + '\n');
-    if (!socket.waitForBytesWritten(kHandOverWaitMs))
-        return false;
-    // The running copy closes the connection once it has the whole line.
-    return socket.state() == QLocalSocket::UnconnectedState || socket.waitForDisconnected(kHandOverWaitMs);
+    const QByteArray name = prefix + QFile::encodeName(absolutePath);
+    QByteArray message(kCountBytes, '\0');
+    qToBigEndian<quint32>(static_cast<quint32>(name.size()), message.data());
+    socket.write(message + name);
+    socket.flush();
+    while (socket.bytesAvailable() < 1) {
+        const qint64 left = waitMs - clock.elapsed();
+        if (left <= 0 || !socket.waitForReadyRead(static_cast<int>(left)))
+            return false;
+    }
+    char answer = 0;
+    return socket.getChar(&answer) && answer == kAnswer;
 }
 
 }  // namespace quorbin

@@ -3,6 +3,7 @@
 // user can create files in. A second start hands its file to the running copy
 // through the socket and ends.
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QString>
 #include <memory>
 
@@ -39,8 +40,11 @@ private:
 // Which window of the running copy takes a handed-over file.
 enum class HandOverTarget { Converter, Editor };
 
-// Receives the files handed over by later starts: one absolute path a
-// connection, or for the ringtone editor "edit:" and a path that may be empty.
+// Receives the files handed over by later starts. A hand-over is a name as
+// bytes after their count (four bytes, big-endian), so any name the file
+// system allows arrives whole: an absolute path to convert, "edit:" and a path
+// (which may be empty) for the ringtone editor, or nothing, which only asks
+// whether a copy runs. The running copy answers one byte once it has the name.
 class HandOverServer : public QObject {
     Q_OBJECT
 public:
@@ -49,6 +53,11 @@ public:
     // (only the lock holder calls this). False, with the reason in Problem().
     bool Listen(const QString& socketPath);
     QString Problem() const { return m_server.errorString(); }
+    // True while a file that was answered for has not been given on yet.
+    bool Delivering() const { return m_delivering > 0; }
+    // Stops listening and drops every unanswered hand-over: a copy that is
+    // ending takes no more files, and later starts then run themselves.
+    void Close();
 
 signals:
     void FileReceived(const QString& path);
@@ -57,14 +66,18 @@ signals:
 
 private:
     void Accept();
+    void Read(QLocalSocket* socket);
+    void Deliver(const QByteArray& name);
     QLocalServer m_server;
+    int m_delivering = 0;
 };
 
-// Sends `absolutePath` (empty only for the editor) to the copy listening on
-// `socketPath`, for `target`; false when no copy took it within a few seconds
-// (after three seconds without a listener).
-bool HandOverToRunningCopy(const QString& socketPath, const QString& absolutePath,
-                           HandOverTarget target = HandOverTarget::Converter);
+// Hands `absolutePath` for `target` (for the converter, an empty path only
+// asks) to the copy listening on `socketPath`; true once that copy answered
+// that it has it. False at once when nothing listens, or when the copy ends
+// the connection without an answer, as a copy that is ending does; false
+// after `waitMs` when the copy does not answer.
+bool HandOverToRunningCopy(const QString& socketPath, const QString& absolutePath, HandOverTarget target, int waitMs);
 
 // Names of the lock and the socket inside the private folder.
 QString InstanceLockName();

@@ -229,6 +229,9 @@ private slots:
     void laterStartsHandTheirFileOver();
     void rightClickMenuAndTheEditorKey_data();
     void rightClickMenuAndTheEditorKey();
+    void handOverCarriesTheWholeName_data();
+    void handOverCarriesTheWholeName();
+    void aStartWhileTheRunningCopyEndsRunsItself();
     void keysOpenTheFileChooser_data();
     void keysOpenTheFileChooser();
     void accessibilityTreeNamesEveryControl_data();
@@ -951,6 +954,69 @@ void AppTest::laterStartsHandTheirFileOver()
     QCOMPARE(script.seen[3].kind, int(MessageDialog::KindReport));
     QVERIFY(QFileInfo::exists(MelodyPathFor(wave)));
     QVERIFY(QFileInfo::exists(MelodyPathFor(waiting)));
+}
+
+void AppTest::handOverCarriesTheWholeName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("plain") << QStringLiteral("song.wav");
+    QTest::newRow("newline") << QStringLiteral("first line\nsecond line.wav");
+    QTest::newRow("carriage return and tab") << QStringLiteral("a\r\tb.wav");
+    QTest::newRow("long") << QString(240, QLatin1Char('n')) + QStringLiteral(".wav");
+}
+
+// Whatever the name holds, the running copy gets all of it.
+void AppTest::handOverCarriesTheWholeName()
+{
+    QFETCH(QString, name);
+    InstanceLock lock(m_dir->path());
+    QCOMPARE(lock.Take(), InstanceLock::Outcome::Held);
+    HandOverServer server;
+    QVERIFY(server.Listen(Path(HandOverSocketName())));
+    QStringList received;
+    connect(&server, &HandOverServer::FileReceived, this, [&](const QString& path) { received << path; });
+    QProcess later;
+    later.setProcessEnvironment(ProgramEnvironment(m_dir->path()));
+    later.start(ProgramPath(), {Path(name)});
+    QVERIFY(WaitFor([&] { return later.state() == QProcess::NotRunning && !received.isEmpty(); }, 60000));
+    QCOMPARE(later.exitCode(), 0);
+    QCOMPARE(received, QStringList{Path(name)});
+}
+
+// A copy whose window has closed still holds the lock for a moment, and its
+// socket still takes connections, but nobody answers there any more: a start
+// made then must neither hand its file into that nor give up, but run itself
+// once the lock is free.
+void AppTest::aStartWhileTheRunningCopyEndsRunsItself()
+{
+    auto lock = std::make_unique<InstanceLock>(m_dir->path());
+    QCOMPARE(lock->Take(), InstanceLock::Outcome::Held);
+    auto ending = std::make_unique<QLocalServer>();
+    QVERIFY(ending->listen(Path(HandOverSocketName())));
+    WriteBytes(Path(QStringLiteral("song.wav")), WaveBytes(8000, 4000));
+    QProcess later;
+    later.setProcessEnvironment(ProgramEnvironment(m_dir->path()));
+    later.start(ProgramPath(), {Path(QStringLiteral("song.wav"))});
+    QVERIFY(later.waitForStarted(30000));
+    QVERIFY(WaitFor([&] { return ending->hasPendingConnections(); }, 30000));
+    QTest::qWait(500);
+    ending.reset();  // the ending copy's process is gone: its connections close, then its lock goes
+    lock.reset();
+
+    const QString lockFile = Path(InstanceLockName());
+    const QByteArray laterPid = QByteArray::number(later.processId());
+    const bool runsItself = WaitFor(
+        [&] {
+            QFile file(lockFile);
+            return later.state() == QProcess::Running && file.open(QIODevice::ReadOnly)
+                   && file.readLine().trimmed() == laterPid;
+        },
+        30000);
+    const bool stillRunning = later.state() == QProcess::Running;
+    later.kill();
+    later.waitForFinished(30000);
+    QVERIFY2(runsItself, later.readAllStandardError().constData());
+    QVERIFY(stillRunning);
 }
 
 void AppTest::keysOpenTheFileChooser_data()

@@ -461,7 +461,7 @@ void EditorTest::handOverOpensTheEditor()
     connect(&server, &HandOverServer::EditorRequested, this, [&](const QString& file) { editor << file; });
     connect(&server, &HandOverServer::FileReceived, this, [&](const QString& file) { converter << file; });
     auto* sender = QThread::create(
-        [&] { HandOverToRunningCopy(folder.filePath(HandOverSocketName()), path, HandOverTarget(target)); });
+        [&] { HandOverToRunningCopy(folder.filePath(HandOverSocketName()), path, HandOverTarget(target), 10000); });
     sender->start();
     QVERIFY(QTest::qWaitFor([&] { return sender->isFinished(); }, 20000));
     delete sender;
