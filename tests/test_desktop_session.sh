@@ -2,8 +2,9 @@
 # The window program in a real X session (run under xvfb-run), driven by real
 # key and mouse events: "quorbin FILE.wav" converts FILE, a later start hands
 # its file to the running copy, Ctrl+O leads by keyboard alone to a saved file,
-# the main window comes back where a dragged dialog was left, and two files
-# opened together are both converted by one copy.
+# the main window comes back where a dragged dialog was left, two files opened
+# together are both converted by one copy, and a start right after the Power
+# button shows its window.
 # Usage: test_desktop_session.sh QUORBIN SAMPLE.wav [none|openbox]
 set -euo pipefail
 program=$(realpath "$1")
@@ -76,4 +77,17 @@ ended "$main_pid" || fail "Esc did not end the program"
 answer
 answer
 [ -s "$work/d.mld" ] && [ -s "$work/e.mld" ] || fail "two starts at once: not both converted"
+
+# The Power button ends the copy; a start made at once, while it is still
+# ending, runs itself and shows its window.
+read -r px py < <(place "$(window Quorbin)")
+xdotool mousemove $((px + 200)) $((py + 90)) click 1
+"$program" &
+next_pid=$!
+for _ in $(seq 50); do
+    xdotool search --onlyvisible --pid "$next_pid" --name '^Quorbin$' >/dev/null 2>&1 && break
+    sleep 0.1
+done
+xdotool search --onlyvisible --pid "$next_pid" --name '^Quorbin$' >/dev/null 2>&1 ||
+    fail "a start right after the Power button showed no window"
 echo "desktop session (window manager: $manager): passed"
