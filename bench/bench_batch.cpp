@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "WaveFixtures.h"
+#include "bench/ScratchFolder.h"
 
 extern char** environ;
 
@@ -26,20 +27,6 @@ namespace fs = std::filesystem;
 using namespace quorbin;
 
 constexpr int kFiles = 1000;
-
-class Folder {
-public:
-    Folder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "quorbin-bench-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data());
-    }
-    ~Folder() { fs::remove_all(m_path); }
-    const fs::path& Path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
 
 // Half a second of a tone at 8000 Hz: a melody file of about 2 KB.
 fixtures::Bytes ShortRecording()
@@ -69,7 +56,7 @@ double SecondsToRun(std::vector<std::string> argv)
 
 void BatchOfSmallFiles(benchmark::State& state)
 {
-    Folder folder;
+    bench::ScratchFolder folder;
     const fixtures::Bytes wave = ShortRecording();
     std::vector<std::string> convert = {QUORBIN_CLI_PATH, "convert", "-q", "--date", "20030601"};
     for (int i = 0; i < kFiles; ++i) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "WaveFixtures.h"
+#include "bench/ScratchFolder.h"
 #include "conversion/ConversionSteps.h"
 
 namespace {
@@ -61,25 +62,11 @@ void WriteRecording(const fs::path& path, std::uint64_t size, std::uint64_t writ
     ::close(fd);
 }
 
-class Folder {
-public:
-    Folder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "quorbin-bench-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data());
-    }
-    ~Folder() { fs::remove_all(m_path); }
-    const fs::path& Path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
-
 void ConvertFromDisk(benchmark::State& state)
 {
     const auto size = static_cast<std::uint64_t>(state.range(0));
     const bool sparse = state.range(1) != 0;
-    Folder folder;
+    bench::ScratchFolder folder;
     const fs::path source = folder.Path() / "recording.wav";
     WriteRecording(source, size, sparse ? (4u << 20) : size);
     const ContentInfo info{"Bench", "(c)", 0, "20030601"};

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ScratchFolder.h"
 #include "cli/CommandLine.h"
 #include "cli/ConvertCommand.h"
 
@@ -23,28 +24,9 @@ namespace fs = std::filesystem;
 constexpr int kRate = 48000;
 constexpr int kChannels = 2;
 
-// A scratch folder holding the recordings, removed when the program ends.
-class RecordingFolder {
-public:
-    RecordingFolder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "quorbin-bench-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data());
-    }
-    ~RecordingFolder()
-    {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    const fs::path& Path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
-
-const RecordingFolder& Folder()
+const quorbin::bench::ScratchFolder& Folder()
 {
-    static const RecordingFolder folder;
+    static const quorbin::bench::ScratchFolder folder;
     return folder;
 }
 

@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <chrono>
 #include <charconv>
+#include <map>
 #include <string_view>
 #include <utility>
 
@@ -27,6 +28,7 @@ constexpr int kMostLinksFollowed = 40;  // as many as the kernel follows in one 
 constexpr std::string_view kTemporaryPrefix = ".quorbin-";
 constexpr std::string_view kTemporarySuffix = ".tmp";
 constexpr std::size_t kRandomLength = 8;
+constexpr std::size_t kFilesForOneSync = 8;  // from this many files on one file system, one syncfs syncs them
 // File systems whose syncfs reaches neither their daemon nor their server: each file is synced on its own there.
 constexpr long kSyncEachFile[] = {FUSE_SUPER_MAGIC, CIFS_SUPER_MAGIC, SMB2_SUPER_MAGIC};
 
@@ -420,25 +422,29 @@ Result<> SaveBatch::Stage(SaveTarget target, const ByteBuffer& bytes, Existing e
     return {};
 }
 
-// One syncfs per file system writes every staged file's data at once; where
-// that does not reach the storage, or reports an error that may be another
-// file's, each file is synced on its own and keeps its own error.
+// Many files on one file system are synced by one syncfs, which writes them
+// all at once; a few files are synced each on their own, so that they need not
+// wait for whatever else that file system holds unwritten. Where syncfs does
+// not reach the storage, or reports an error that may be another file's, each
+// file is synced on its own and keeps its own error.
 void SaveBatch::SyncData(std::vector<Result<>>& results)
 {
-    std::vector<std::uint64_t> synced;
+    std::map<dev_t, std::vector<std::size_t>> byFileSystem;
     for (std::size_t i = 0; i < m_staged.size(); ++i) {
-        const int fd = m_staged[i]->Descriptor();
         struct stat st {};
-        if (::fstat(fd, &st) != 0) {
+        if (::fstat(m_staged[i]->Descriptor(), &st) == 0)
+            byFileSystem[st.st_dev].push_back(i);
+        else
             results[i] = Failed(errno);
+    }
+    for (const auto& [device, files] : byFileSystem) {
+        const int first = m_staged[files.front()]->Descriptor();
+        if (files.size() >= kFilesForOneSync && !SyncsEachFile(first) && ::syncfs(first) == 0)
             continue;
+        for (const std::size_t i : files) {
+            if (::fsync(m_staged[i]->Descriptor()) != 0)
+                results[i] = Failed(errno);
         }
-        const auto device = static_cast<std::uint64_t>(st.st_dev);
-        const bool deviceSynced = std::find(synced.begin(), synced.end(), device) != synced.end();
-        if (!deviceSynced && !SyncsEachFile(fd) && ::syncfs(fd) == 0)
-            synced.push_back(device);
-        else if (!deviceSynced && ::fsync(fd) != 0)
-            results[i] = Failed(errno);
     }
 }
 

@@ -3,9 +3,9 @@
 // half done. The target is resolved once into its real folder, held open; the
 // identity checks, the temporary file and the rename all act relative to that
 // folder, so a link put at the name afterwards is replaced, never followed.
-// Many saves can share one sync: each file's data is written, then the file
-// systems are synced once, then the files are put in place, then each folder is
-// synced once.
+// Many saves can share one sync: each file's data is written, then each file
+// system is synced once (a few files each on their own), then the files are
+// put in place, then each folder is synced once.
 #include <cstddef>
 #include <filesystem>
 #include <memory>

@@ -511,7 +511,8 @@ INSTANTIATE_TEST_SUITE_P(
                     SizeLimitCase{{"convert", "-o", "-", "long.wav"},
                                   kExitIoError,
                                   "long.wav: Cannot save \".mld\" file: File too large (standard output)\n",
-                                  {"long.mld", "long.wav", "out.mld", "tune.wav"}}));
+                                  {"long.mld", "long.wav", "out.mld", "tune.wav"}}),
+    [](const auto& info) { return info.index == 0 ? "Files" : "StandardOutput"; });
 
 // ---- Races with other processes ----------------------------------------------------
 

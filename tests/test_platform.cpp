@@ -513,7 +513,8 @@ INSTANTIATE_TEST_SUITE_P(Targets, KeepExisting,
                                          KeepCase{"old.mld", "old", ReasonKind::Exists},
                                          KeepCase{"empty.mld", "", ReasonKind::Exists},
                                          KeepCase{"link.mld", "->other.mld", ReasonKind::Exists},
-                                         KeepCase{"dangling.mld", "->gone.mld", ReasonKind::DanglingLink}));
+                                         KeepCase{"dangling.mld", "->gone.mld", ReasonKind::DanglingLink}),
+                         [](const auto& info) { return fs::path(info.param.name).stem().string(); });
 
 // Once the target is resolved, a link put where the file was is replaced
 // itself: the file it points to is never written.
@@ -577,6 +578,7 @@ TEST(SaveBatch, PutsItsFilesInPlaceTogetherAndEachFailsAlone)
 // and nothing else: not those of running writers, nor locked ones, nor other
 // names, nor what is not a regular file.
 struct LeftoverCase {
+    const char* what;
     std::string name;  // "DEAD" and "LIVE" stand for a gone and a running process's id
     bool locked;
     bool folder;
@@ -611,14 +613,16 @@ TEST_P(StaleTemporaries, OnlyThoseOfGoneWritersAreRemoved)
     EXPECT_EQ(fs::exists(fs::symlink_status(folder / name)), !c.removed) << name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, StaleTemporaries,
-                         testing::Values(LeftoverCase{".quorbin-DEAD-abcdEFG1.tmp", false, false, true},
-                                         LeftoverCase{".quorbin-DEAD-abcdEFG1.tmp", true, false, false},
-                                         LeftoverCase{".quorbin-LIVE-abcdEFG1.tmp", false, false, false},
-                                         LeftoverCase{".quorbin-DEAD-abcdEFG1.tmp", false, true, false},
-                                         LeftoverCase{".quorbin-abcdEFG1.tmp", false, false, false},
-                                         LeftoverCase{".quorbin-DEAD-abcdEFG1.tmp.mld", false, false, false},
-                                         LeftoverCase{"notes-DEAD.tmp", false, false, false}));
+INSTANTIATE_TEST_SUITE_P(
+    Names, StaleTemporaries,
+    testing::Values(LeftoverCase{"GoneWriter", ".quorbin-DEAD-abcdEFG1.tmp", false, false, true},
+                    LeftoverCase{"Locked", ".quorbin-DEAD-abcdEFG1.tmp", true, false, false},
+                    LeftoverCase{"RunningWriter", ".quorbin-LIVE-abcdEFG1.tmp", false, false, false},
+                    LeftoverCase{"Folder", ".quorbin-DEAD-abcdEFG1.tmp", false, true, false},
+                    LeftoverCase{"NoProcessId", ".quorbin-abcdEFG1.tmp", false, false, false},
+                    LeftoverCase{"OtherEnding", ".quorbin-DEAD-abcdEFG1.tmp.mld", false, false, false},
+                    LeftoverCase{"OtherName", "notes-DEAD.tmp", false, false, false}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 // SIGINT, SIGTERM and SIGHUP during a save remove the registered temporary
 // file, then end the process as the signal does.
