@@ -9,28 +9,28 @@ namespace {
 
 constexpr std::string_view kProgram = "quorbin-cli";
 
-const OptionSpec kHelpOption{"help", 'h', "", N_("show this help")};
+const OptionDefinition kHelpOption{"help", 'h', "", N_("show this help")};
 
-const OptionSpec* FindLong(const std::vector<OptionSpec>& options, std::string_view name)
+const OptionDefinition* FindLong(const std::vector<OptionDefinition>& options, std::string_view name)
 {
     if (name == kHelpOption.longName)
         return &kHelpOption;
     const auto it =
-        std::find_if(options.begin(), options.end(), [&](const OptionSpec& o) { return o.longName == name; });
+        std::find_if(options.begin(), options.end(), [&](const OptionDefinition& o) { return o.longName == name; });
     return it == options.end() ? nullptr : &*it;
 }
 
-const OptionSpec* FindShort(const std::vector<OptionSpec>& options, char name)
+const OptionDefinition* FindShort(const std::vector<OptionDefinition>& options, char name)
 {
     if (name == kHelpOption.shortName)
         return &kHelpOption;
     const auto it =
-        std::find_if(options.begin(), options.end(), [&](const OptionSpec& o) { return o.shortName == name; });
+        std::find_if(options.begin(), options.end(), [&](const OptionDefinition& o) { return o.shortName == name; });
     return it == options.end() ? nullptr : &*it;
 }
 
 // Takes the value of `option`: attached (`--x=v`, `-ov`) or the next argument.
-bool TakeValue(const OptionSpec& option, std::optional<std::string_view> attached, std::span<const std::string> args,
+bool TakeValue(const OptionDefinition& option, std::optional<std::string_view> attached, std::span<const std::string> args,
                std::size_t& i, ParsedArguments& parsed, std::string& error)
 {
     const std::string key(option.longName);
@@ -119,7 +119,7 @@ std::optional<std::string> ParsedArguments::Value(std::string_view option) const
     return it->second;
 }
 
-std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args, const std::vector<OptionSpec>& options,
+std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args, const std::vector<OptionDefinition>& options,
                                             std::string& error)
 {
     ParsedArguments parsed;
@@ -134,7 +134,7 @@ std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args, c
             optionsEnded = true;
             continue;
         }
-        const OptionSpec* option = nullptr;
+        const OptionDefinition* option = nullptr;
         std::optional<std::string_view> attached;
         if (arg.starts_with("--")) {
             const std::string_view body = arg.substr(2);
@@ -167,9 +167,9 @@ void PrintSubcommandHelp(const Subcommand& command, std::ostream& out)
     text << Substitute(Tr("Usage: %1 %2 [options] %3"), {kProgram, command.name, command.operands}) << "\n\n"
          << Tr(command.description) << "\n\n"
          << Tr("Options:") << '\n';
-    std::vector<OptionSpec> all = command.options;
+    std::vector<OptionDefinition> all = command.options;
     all.push_back(kHelpOption);
-    for (const OptionSpec& option : all) {
+    for (const OptionDefinition& option : all) {
         std::string left = option.shortName ? std::string("-") + option.shortName + ", " : "    ";
         left.append("--").append(option.longName);
         if (option.valueOptional)

@@ -16,7 +16,7 @@ namespace quorbin::cli {
 constexpr int kExitUsage = 64;    // EX_USAGE
 constexpr int kExitIoError = 74;  // EX_IOERR: standard output could not be written
 
-struct OptionSpec {
+struct OptionDefinition {
     std::string_view longName;   // without "--"
     char shortName = 0;          // 0: no short form
     std::string_view valueName;  // empty: a flag without value
@@ -43,13 +43,13 @@ struct Subcommand {
     std::string_view operands;     // e.g. "FILE.wav..."
     const char* summary = "";      // one line for the command list (English; translated when shown)
     const char* description = "";  // paragraph of the command's own help
-    std::vector<OptionSpec> options;
+    std::vector<OptionDefinition> options;
     int (*run)(const ParsedArguments& arguments, Streams streams);
 };
 
 // Parses `args` (without the program and subcommand names) against `options`.
 // On error returns nullopt and sets `error` to a one-line explanation.
-std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args, const std::vector<OptionSpec>& options,
+std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args, const std::vector<OptionDefinition>& options,
                                             std::string& error);
 
 // Runs the whole command line (argv without argv[0]) against the subcommand table

@@ -2,9 +2,7 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -12,14 +10,13 @@
 #include <ostream>
 
 #include "cli/BatchReport.h"
-#include "cli/ConvertOptions.h"
-#include "cli/DateOption.h"
+#include "cli/ConvertHelp.h"
+#include "cli/ConvertRequest.h"
 #include "cli/OtherFormats.h"
 #include "decode/DecodedExtensions.h"
 #include "cli/MelodyCommands.h"
 #include "cli/OutputGuard.h"
 #include "cli/StandardStreams.h"
-#include "cli/TerminalText.h"
 #include "mld/MldFormat.h"
 #include "conversion/ConversionSteps.h"
 #include "conversion/MelodyLimits.h"
@@ -31,120 +28,6 @@ namespace quorbin::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// What the options ask for, checked before any file is touched.
-struct ConvertRequest {
-    std::optional<std::string> title;  // CP932; none: the file name
-    std::string copyright;             // CP932
-    bool protect = false;
-    std::string date;        // empty: today
-    std::string output;      // -o FILE ("-": standard output); empty: named after the source
-    fs::path outputFolder;   // --output-dir or -o DIR; empty: beside the source
-    bool noClobber = false;  // keep an existing melody file
-    bool quiet = false;
-    bool preview = false;  // also write NAME.preview.wav beside the melody file
-    EncoderQuality quality = EncoderQuality::Standard;
-    SoundRequest sound;   // preparation of other formats, the part that is kept
-    bool dryRun = false;  // report what would be written, write nothing
-    decode::DecodeSettings decoding;
-
-    bool ToStandardOutput() const { return IsStandardStream(output); }
-};
-
-std::optional<std::string> TextOption(const ParsedArguments& arguments, std::string_view option, std::size_t limit,
-                                      const std::string& codeset, std::string& problem)
-{
-    const auto raw = arguments.Value(option);
-    if (!raw)
-        return std::nullopt;
-    const auto utf8 = ToUtf8(*raw, codeset);
-    if (!utf8) {
-        problem = Substitute(Tr("--%1 is not valid text in the terminal's encoding (%2)"), {option, codeset});
-        return std::nullopt;
-    }
-    return OptionTextToCp932(option, *utf8, limit, arguments.Has("transliterate"), problem);
-}
-
-// -o FILE, -o DIR, --output-dir DIR and "-" on either side.
-bool ReadOutput(const ParsedArguments& arguments, const Streams& streams, ConvertRequest& request, std::string& problem)
-{
-    const auto& files = arguments.operands;
-    const auto output = arguments.Value("output");
-    const auto folder = arguments.Value("output-dir");
-    std::error_code ec;
-    if (output && folder) {
-        problem = Tr("-o and --output-dir cannot be used together");
-    } else if (folder) {
-        if (!fs::is_directory(*folder, ec)) {
-            problem = Substitute(Tr("--output-dir: no such folder: %1"), {*folder});
-        }
-        request.outputFolder = *folder;
-    } else if (output && !IsStandardStream(*output) && !output->empty() && fs::is_directory(*output, ec)) {
-        request.outputFolder = *output;
-    } else if (output && output->ends_with('/')) {
-        problem = Substitute(Tr("-o: no such folder: %1"), {*output});
-    } else if (output) {
-        if (files.size() != 1 || output->empty()) {
-            problem = Tr("-o needs exactly one input file and a non-empty name (or an existing folder)");
-        }
-        request.output = *output;
-    }
-    if (problem.empty())
-        problem = StandardStreamProblem(files, request.output.empty() ? std::nullopt : output, streams, "OUT.mld");
-    if (problem.empty() && request.ToStandardOutput() && arguments.Has("preview")) {
-        problem = Tr("--preview needs a melody file on disk, not -o -");
-    }
-    return problem.empty();
-}
-
-std::optional<EncoderQuality> QualityOption(const ParsedArguments& arguments, std::string& problem)
-{
-    const auto value = arguments.Value("quality");
-    if (!value || *value == "standard")
-        return EncoderQuality::Standard;
-    if (*value == "high")
-        return EncoderQuality::High;
-    problem = Tr("--quality must be \"standard\" or \"high\"");
-    return std::nullopt;
-}
-
-std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, const Streams& streams,
-                                          std::string& problem)
-{
-    if (arguments.operands.empty()) {
-        problem = Tr("no WAVE file given");
-        return std::nullopt;
-    }
-    ConvertRequest request;
-    auto sound = ReadSoundRequest(arguments, problem);
-    if (!sound)
-        return std::nullopt;
-    request.sound = std::move(*sound);
-    request.dryRun = arguments.Has("dry-run");
-    if (!ReadOutput(arguments, streams, request, problem))
-        return std::nullopt;
-    const std::string codeset = TerminalCodeset();
-    request.title = TextOption(arguments, "title", mld::kMaxTitleBytes, codeset, problem);
-    if (!problem.empty())
-        return std::nullopt;
-    request.copyright = TextOption(arguments, "copyright", mld::kMaxCopyrightBytes, codeset, problem).value_or("");
-    if (!problem.empty())
-        return std::nullopt;
-    request.protect = arguments.Has("protect");
-    request.preview = arguments.Has("preview");
-    request.noClobber = arguments.Has("no-clobber");
-    request.quiet = arguments.Has("quiet");
-    request.decoding.verbose = arguments.Has("verbose");
-    const auto quality = QualityOption(arguments, problem);
-    if (!quality)
-        return std::nullopt;
-    request.quality = *quality;
-    const auto date = ChooseDate(arguments.Value("date"), std::getenv("SOURCE_DATE_EPOCH"), problem);
-    if (!date)
-        return std::nullopt;
-    request.date = *date;
-    return request;
-}
 
 // The name of the melody file as the user knows it: in the folder they named.
 std::string ShownOutput(const std::string& file, const ConvertRequest& request, const ConversionSteps& steps)
@@ -435,55 +318,8 @@ int RunConvert(const ParsedArguments& arguments, Streams streams)
 
 Subcommand ConvertSubcommand()
 {
-    Subcommand command{
-        "convert",
-        "FILE.wav...",
-        N_("convert WAVE recordings into melody files (.mld)"),
-        N_("Converts each 16-bit mono PCM WAVE file (4000 to 16000 Hz) into a melody file\n"
-           "beside it, with the same name and the extension \".mld\" (or into the folder\n"
-           "given by --output-dir or -o DIR). An existing melody file is replaced unless\n"
-           "-n is given. \"-\" reads a WAVE file from standard input (then -o is needed);\n"
-           "\"-o -\" writes the melody file to standard output.\n\n"
-           "With --resample, --rate, --normalize or --fit, any recording libsndfile or\n"
-           "FFmpeg reads (WAVE of any sample format, FLAC, Ogg Vorbis or Opus, MP3, AAC in\n"
-           ".m4a/.mp4, AMR-NB in .amr/.3gp, AIFF, ...) is mixed down to mono, resampled\n"
-           "and rounded to 16 bits first; the melody file gets the source's name with the\n"
-           "extension \".mld\".\n\n"
-           "A melody file holds 131054 samples (16.4 s at 8000 Hz); a note on standard\n"
-           "error tells when more was cut. --start, --length or --end choose the part\n"
-           "(sample-accurate; a native WAVE file needs no --resample for them). The sound\n"
-           "is worked in this order: decode, mix to mono, resample, trim silence, select,\n"
-           "cut to what fits, normalize, fade.\n\n"
-           "With --preview, the sound as the melody file holds it is also written beside\n"
-           "the melody file as NAME.preview.wav (see \"decode\"); the melody file is only read.\n\n"
-           "--quality high searches for the codes whose decoded sound is closest to the\n"
-           "recording (1 to 4 dB less noise, about a third of a second per full file); the\n"
-           "file format is the same. The default, standard, is the window program's coding.\n\n"
-           "Each file gives one line \"FILE: message\"; with several files a last line on\n"
-           "standard error counts them.\n"
-           "Exit status: 0 when every file was converted, otherwise the number of the\n"
-           "first failure's message (2 to 9), or 65, 66 or 73 when a preview could not be\n"
-           "written (as for \"decode\"), or 74 when standard output could not be\n"
-           "written; 64 for a usage error."),
-        {
-            {"title", 0, "TEXT", N_("title, at most 50 bytes in CP932 (default: the file name)")},
-            {"copyright", 0, "TEXT", N_("copyright text, at most 256 bytes in CP932 (default: none)")},
-            {"transliterate", 0, "", N_("write characters CP932 lacks as near ones (\"©\" as \"(C)\")")},
-            {"protect", 0, "", N_("mark the melody file as protected")},
-            {"date", 0, "YYYYMMDD", N_("date of making (default: SOURCE_DATE_EPOCH in UTC, else today)")},
-            {"output", 'o', "OUT.mld", N_("write it here (one input; -: standard output; a folder: as --output-dir)")},
-            {"output-dir", 0, "DIR", N_("write NAME.mld into the folder DIR")},
-            {"no-clobber", 'n', "", N_("keep an existing melody file (the input fails with message 6)")},
-            {"quiet", 'q', "", N_("print no success lines (nor the summary when all went well)")},
-            {"preview", 0, "", N_("also write the decoded sound as NAME.preview.wav beside it")},
-            {"quality", 0, "standard|high", N_("how the sound is coded (default: standard)")},
-            {"verbose", 0, "", N_("show the decoding libraries' own messages")},
-            {"dry-run", 0, "", N_("print what would be written (rate, seconds, size) and write nothing")},
-        },
-        RunConvert,
-    };
-    const std::vector<OptionSpec> sound = SoundOptionSpecs();
-    command.options.insert(command.options.end(), sound.begin(), sound.end());
+    Subcommand command = ConvertDefinition();
+    command.run = RunConvert;
     return command;
 }
 

@@ -34,7 +34,7 @@ bool ReadNumberOption(const ParsedArguments& arguments, std::string_view option,
 
 }  // namespace
 
-std::vector<OptionSpec> SoundOptionSpecs()
+std::vector<OptionDefinition> SoundOptionDefinitions()
 {
     return {
         {"resample", 0, "", N_("accept any recording: mono, resampled to 8000 Hz, 16 bits")},

@@ -12,7 +12,7 @@
 
 namespace quorbin::cli {
 
-std::vector<OptionSpec> SoundOptionSpecs();
+std::vector<OptionDefinition> SoundOptionDefinitions();
 
 // Reads --resample, --rate HZ and --normalize. Returns nullopt when none was
 // given, or, with `problem` set, when --rate is not a whole number from
@@ -25,7 +25,7 @@ struct SoundRequest {
     std::optional<decode::PreparationOptions> preparation;  // none: a native WAVE file only
 };
 
-// Reads every option of SoundOptionSpecs(); nullopt with `problem` set on a usage error.
+// Reads every option of SoundOptionDefinitions(); nullopt with `problem` set on a usage error.
 std::optional<SoundRequest> ReadSoundRequest(const ParsedArguments& arguments, std::string& problem);
 
 }  // namespace quorbin::cli

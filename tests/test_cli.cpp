@@ -27,7 +27,7 @@ using namespace quorbin::testing_support;
 
 // ---- Option parsing -------------------------------------------------------------
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionDefinition> kOptions = {
     {"title", 0, "TEXT", ""}, {"protect", 0, "", ""}, {"output", 'o', "FILE", ""}};
 
 TEST(ParseOptions, ValuesFlagsAndOperands)

@@ -207,7 +207,7 @@ private slots:
         QFETCH(QPoint, at);
         QFETCH(bool, hitsButton);
         auto* button = Place<PushBitmapButton>(m_backdrop.get(), {40, 30});
-        QCOMPARE(button->SetSkin(kButtonBitmap, true), 1);
+        button->SetSkin(kButtonBitmap, true);
         QCOMPARE(button->size(), QSize(30, 20));
         QCOMPARE(button->KeyColour(), QColor(kYellow));
         QSignalSpy clicked(button, &QAbstractButton::clicked);
@@ -259,7 +259,7 @@ private slots:
         QFETCH(int, expected);
         QFETCH(bool, repaints);
         auto* box = Place<CheckBitmapButton>(m_backdrop.get(), {121, 63});
-        QCOMPARE(box->SetSkin(kCheckBitmap), 1);
+        box->SetSkin(kCheckBitmap);
         QCOMPARE(box->size(), QSize(13, 13));
         box->SetState(initial);
         QWindow* window = ShowBackdrop();
@@ -294,7 +294,7 @@ private slots:
     void hoverButtonFrames()
     {
         auto* hover = Place<HoverBitmapButton>(m_backdrop.get(), {0, 24});
-        QCOMPARE(hover->SetSkin(kHoverBitmap), 1);
+        hover->SetSkin(kHoverBitmap);
         QWindow* window = ShowBackdrop();
         QTest::mouseMove(window, QPoint(150, 120));
         QCOMPARE(PixelOf(hover, {30, 10}), kFrameColours[0]);

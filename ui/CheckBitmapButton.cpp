@@ -10,10 +10,9 @@ CheckBitmapButton::CheckBitmapButton(QWidget* parent) : BitmapButtonBase(parent)
     setCheckable(true);
 }
 
-int CheckBitmapButton::SetSkin(SkinBitmap bitmap)
+void CheckBitmapButton::SetSkin(SkinBitmap bitmap)
 {
     ApplySkin(bitmap, 3, true);
-    return 1;
 }
 
 void CheckBitmapButton::SetState(int state)

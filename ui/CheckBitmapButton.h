@@ -11,7 +11,7 @@ class CheckBitmapButton : public BitmapButtonBase {
     Q_OBJECT
 public:
     explicit CheckBitmapButton(QWidget* parent = nullptr);
-    int SetSkin(SkinBitmap bitmap);
+    void SetSkin(SkinBitmap bitmap);
     void SetState(int state);
     int GetState() const { return m_state; }
     int Frame() const override;

@@ -10,10 +10,9 @@ HoverBitmapButton::HoverBitmapButton(QWidget* parent) : BitmapButtonBase(parent)
     setMouseTracking(true);
 }
 
-int HoverBitmapButton::SetSkin(SkinBitmap bitmap)
+void HoverBitmapButton::SetSkin(SkinBitmap bitmap)
 {
     ApplySkin(bitmap, 2, true);
-    return 1;
 }
 
 int HoverBitmapButton::Frame() const

@@ -9,7 +9,7 @@ class HoverBitmapButton : public BitmapButtonBase {
     Q_OBJECT
 public:
     explicit HoverBitmapButton(QWidget* parent = nullptr);
-    int SetSkin(SkinBitmap bitmap);
+    void SetSkin(SkinBitmap bitmap);
     bool IsHovered() const { return m_hover; }
     int Frame() const override;
 

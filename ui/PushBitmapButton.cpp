@@ -4,10 +4,9 @@ namespace quorbin {
 
 PushBitmapButton::PushBitmapButton(QWidget* parent) : BitmapButtonBase(parent) {}
 
-int PushBitmapButton::SetSkin(SkinBitmap bitmap, bool makeShape)
+void PushBitmapButton::SetSkin(SkinBitmap bitmap, bool makeShape)
 {
     ApplySkin(bitmap, 2, makeShape);
-    return 1;
 }
 
 int PushBitmapButton::Frame() const

@@ -10,7 +10,7 @@ class PushBitmapButton : public BitmapButtonBase {
 public:
     explicit PushBitmapButton(QWidget* parent = nullptr);
     // Takes the two frames of `bitmap`; with `makeShape`, also its size and shape.
-    int SetSkin(SkinBitmap bitmap, bool makeShape);
+    void SetSkin(SkinBitmap bitmap, bool makeShape);
     int Frame() const override;
 };
 

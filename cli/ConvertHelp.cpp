@@ -1,0 +1,61 @@
+#include "cli/ConvertHelp.h"
+
+#include "cli/ConvertOptions.h"
+
+namespace quorbin::cli {
+
+Subcommand ConvertDefinition()
+{
+    Subcommand command{
+        "convert",
+        "FILE.wav...",
+        N_("convert WAVE recordings into melody files (.mld)"),
+        N_("Converts each 16-bit mono PCM WAVE file (4000 to 16000 Hz) into a melody file\n"
+           "beside it, with the same name and the extension \".mld\" (or into the folder\n"
+           "given by --output-dir or -o DIR). An existing melody file is replaced unless\n"
+           "-n is given. \"-\" reads a WAVE file from standard input (then -o is needed);\n"
+           "\"-o -\" writes the melody file to standard output.\n\n"
+           "With --resample, --rate, --normalize or --fit, any recording libsndfile or\n"
+           "FFmpeg reads (WAVE of any sample format, FLAC, Ogg Vorbis or Opus, MP3, AAC in\n"
+           ".m4a/.mp4, AMR-NB in .amr/.3gp, AIFF, ...) is mixed down to mono, resampled\n"
+           "and rounded to 16 bits first; the melody file gets the source's name with the\n"
+           "extension \".mld\".\n\n"
+           "A melody file holds 131054 samples (16.4 s at 8000 Hz); a note on standard\n"
+           "error tells when more was cut. --start, --length or --end choose the part\n"
+           "(sample-accurate; a native WAVE file needs no --resample for them). The sound\n"
+           "is worked in this order: decode, mix to mono, resample, trim silence, select,\n"
+           "cut to what fits, normalize, fade.\n\n"
+           "With --preview, the sound as the melody file holds it is also written beside\n"
+           "the melody file as NAME.preview.wav (see \"decode\"); the melody file is only read.\n\n"
+           "--quality high searches for the codes whose decoded sound is closest to the\n"
+           "recording (1 to 4 dB less noise, about a third of a second per full file); the\n"
+           "file format is the same. The default, standard, is the window program's coding.\n\n"
+           "Each file gives one line \"FILE: message\"; with several files a last line on\n"
+           "standard error counts them.\n"
+           "Exit status: 0 when every file was converted, otherwise the number of the\n"
+           "first failure's message (2 to 9), or 65, 66 or 73 when a preview could not be\n"
+           "written (as for \"decode\"), or 74 when standard output could not be\n"
+           "written; 64 for a usage error."),
+        {
+            {"title", 0, "TEXT", N_("title, at most 50 bytes in CP932 (default: the file name)")},
+            {"copyright", 0, "TEXT", N_("copyright text, at most 256 bytes in CP932 (default: none)")},
+            {"transliterate", 0, "", N_("write characters CP932 lacks as near ones (\"©\" as \"(C)\")")},
+            {"protect", 0, "", N_("mark the melody file as protected")},
+            {"date", 0, "YYYYMMDD", N_("date of making (default: SOURCE_DATE_EPOCH in UTC, else today)")},
+            {"output", 'o', "OUT.mld", N_("write it here (one input; -: standard output; a folder: as --output-dir)")},
+            {"output-dir", 0, "DIR", N_("write NAME.mld into the folder DIR")},
+            {"no-clobber", 'n', "", N_("keep an existing melody file (the input fails with message 6)")},
+            {"quiet", 'q', "", N_("print no success lines (nor the summary when all went well)")},
+            {"preview", 0, "", N_("also write the decoded sound as NAME.preview.wav beside it")},
+            {"quality", 0, "standard|high", N_("how the sound is coded (default: standard)")},
+            {"verbose", 0, "", N_("show the decoding libraries' own messages")},
+            {"dry-run", 0, "", N_("print what would be written (rate, seconds, size) and write nothing")},
+        },
+        nullptr,
+    };
+    const std::vector<OptionDefinition> sound = SoundOptionDefinitions();
+    command.options.insert(command.options.end(), sound.begin(), sound.end());
+    return command;
+}
+
+}  // namespace quorbin::cli
