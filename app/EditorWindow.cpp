@@ -21,7 +21,7 @@
 #include "audio/AdpcmSearchEncoder.h"
 #include "conversion/StepMessages.h"
 #include "mld/MldBuilder.h"
-#include "res/Layouts.h"
+#include "ui/Layouts.h"
 #include "ui/CheckBitmapButton.h"
 #include "ui/FileChooser.h"
 #include "ui/InfoDialog.h"

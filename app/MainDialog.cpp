@@ -20,7 +20,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "res/Layouts.h"
+#include "ui/Layouts.h"
 #include "ui/AboutDialog.h"
 #include "ui/FileChooser.h"
 #include "ui/HoverBitmapButton.h"

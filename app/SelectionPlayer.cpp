@@ -5,7 +5,7 @@
 #include <QAudioSink>
 #include <QMediaDevices>
 
-#include "res/StringTable.h"
+#include "conversion/StringTable.h"
 
 namespace quorbin {
 namespace {

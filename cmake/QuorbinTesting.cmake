@@ -4,14 +4,20 @@
 # RUNS builds the named programs first and hands their paths to the test as
 # QUORBIN_APP_PATH (quorbin) and QUORBIN_CLI_PATH (quorbin-cli); a program that
 # this build leaves out (the window program in a core-only build) is skipped.
-# Every test sees the source tree as QUORBIN_SOURCE_DIR.
+# Every test sees the source tree as QUORBIN_SOURCE_DIR, and the shared test
+# helpers of tests/ (quorbin_test_support) as "tests/Name.h".
 find_package(GTest REQUIRED)
 include(GoogleTest)
+
+quorbin_folder_view(tests test_view)
+add_library(quorbin_test_support INTERFACE)
+target_include_directories(quorbin_test_support INTERFACE ${test_view})
 
 function(quorbin_add_test_executable name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "LIBS;RUNS" ${ARGN})
   add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quorbin_test_support)
+  quorbin_warnings(${name})
   target_compile_definitions(${name} PRIVATE QUORBIN_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   foreach(program IN LISTS ARG_RUNS)
     if(NOT TARGET ${program})

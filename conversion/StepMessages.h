@@ -5,7 +5,7 @@
 
 #include "conversion/ConversionSteps.h"
 #include "conversion/StepFailure.h"
-#include "res/StringTable.h"
+#include "conversion/StringTable.h"
 
 namespace quorbin {
 

@@ -7,7 +7,7 @@
 #include "ui/PushBitmapButton.h"
 #include "ui/SkinImages.h"
 #include "ui/SkinnedDialog.h"
-#include "res/Layouts.h"
+#include "ui/Layouts.h"
 #include "ui/UiText.h"
 #include "tests/DialogDriving.h"
 

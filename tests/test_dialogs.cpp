@@ -17,7 +17,7 @@
 #include "app/ConversionJob.h"
 #include "platform/Cp932.h"
 #include "tests/DialogDriving.h"
-#include "res/Layouts.h"
+#include "ui/Layouts.h"
 #include "ui/AboutDialog.h"
 #include "ui/DialogUnits.h"
 #include "ui/InfoDialog.h"

@@ -23,7 +23,7 @@
 #include "platform/FileSystem.h"
 #include "platform/InterruptCleanup.h"
 #include "platform/MessageCatalogue.h"
-#include "res/StringTable.h"
+#include "conversion/StringTable.h"
 
 namespace fs = std::filesystem;
 using namespace quorbin;

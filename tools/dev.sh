@@ -1,23 +1,28 @@
 #!/usr/bin/env bash
-# Developer entry point: installs what the build needs (Debian 12), builds and
+# Developer entry point on Debian 12: installs the packages that are missing,
+# builds with the presets of CMakePresets.json and
 #   tools/dev.sh run    starts Quorbin
-#   tools/dev.sh test   runs every test (normal build, then the core under ASan/UBSan,
-#                       then the encoder tests on the portable encoder)
+#   tools/dev.sh test   runs every test (preset default, then sanitizers: the Qt-free
+#                       programs under ASan/UBSan, then portable: the encoder tests on
+#                       the portable encoder), the package checks and the fuzz targets
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
-packages=(build-essential cmake pkg-config clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev fonts-ipafont-gothic fonts-liberation gettext qt6-translations-l10n
-          libsndfile1-dev libsoxr-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-          libavcodec-extra libseccomp-dev nlohmann-json3-dev xvfb xauth strace
-          dpkg-dev lintian appstream openbox xdotool fusefat dosfstools eatmydata ffmpeg pulseaudio pulseaudio-utils
-          dbus-daemon at-spi2-core python3-pyatspi)
+# What building and running needs.
+build_packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+                qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev fonts-ipafont-gothic fonts-liberation
+                gettext qt6-translations-l10n libsndfile1-dev libsoxr-dev libavformat-dev libavcodec-dev
+                libswresample-dev libavutil-dev libavcodec-extra libseccomp-dev nlohmann-json3-dev python3)
+# What the tests need besides: the fuzz targets' compiler, a display, the
+# package checks, file systems and sound for the session tests.
+test_packages=(clang libclang-rt-14-dev xvfb xauth strace dpkg-dev lintian appstream openbox xdotool fusefat
+               dosfstools eatmydata ffmpeg pulseaudio pulseaudio-utils dbus-daemon at-spi2-core python3-pyatspi)
 
+# install_packages PACKAGE...: apt-get runs only when one of them is missing.
 install_packages() {
     local missing=()
-    for p in "${packages[@]}"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -28,30 +33,34 @@ install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-build() { # build DIR [cmake options...]
-    local dir=$1; shift
-    cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$dir" -j"$jobs"
+build() { # build PRESET: configures and builds the preset's tree
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" -j"$jobs"
 }
 
-# ctest DIR [ctest options]: runs the tests of DIR and adds their counts to the totals.
+# run_ctest PRESET: runs the preset's tests and adds the counts of their JUnit
+# report to the totals; the status is ctest's own.
 passed=0
 failed=0
+skipped=0
 run_ctest() {
-    local log
-    log=$(mktemp)
-    local status=0
-    ctest --test-dir "$1" --output-on-failure -j"$jobs" "${@:2}" 2>&1 | tee "$log" || status=$?
-    local summary
-    summary=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
-    rm -f "$log"
-    if [ -n "$summary" ]; then
-        local f total
-        f=$(echo "$summary" | awk '{print $1}')
-        total=$(echo "$summary" | awk '{print $NF}')
-        passed=$((passed + total - f))
-        failed=$((failed + f))
-    fi
+    local report status=0
+    report=$(mktemp --suffix=.xml)
+    ctest --preset "$1" -j"$jobs" --output-junit "$report" || status=$?
+    local counts
+    counts=$(python3 - "$report" <<'PYTHON'
+import sys, xml.etree.ElementTree as tree
+suite = tree.parse(sys.argv[1]).getroot()
+total, failures, skipped = (int(suite.get(key, 0)) for key in ("tests", "failures", "skipped"))
+print(total - failures - skipped, failures, skipped)
+PYTHON
+) || counts="0 1 0"
+    rm -f "$report"
+    local p f s
+    read -r p f s <<< "$counts"
+    passed=$((passed + p))
+    failed=$((failed + f))
+    skipped=$((skipped + s))
     return "$status"
 }
 
@@ -99,31 +108,30 @@ check_package() {
 }
 
 run_tests() {
+    install_packages "${build_packages[@]}" "${test_packages[@]}"
     local status=0
-    build build
-    run_ctest build || status=1
+    build default
+    run_ctest default || status=1
     check_package || status=1
-    build build-sanitize -DQUORBIN_CORE_ONLY=ON -DQUORBIN_SANITIZE=ON -DQUORBIN_BENCHMARKS=OFF
-    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-sanitize || status=1
+    build sanitizers
+    run_ctest sanitizers || status=1
     # The encoder's fast path once more in plain C++ (no inline assembly, no SSE2): same bytes.
-    cmake -S "$root" -B build-portable -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORBIN_CORE_ONLY=ON \
-          -DQUORBIN_PORTABLE_ENCODER=ON -DQUORBIN_BENCHMARKS=OFF >/dev/null
-    cmake --build build-portable -j"$jobs" --target test_adpcm
-    run_ctest build-portable -R '^Adpcm' || status=1
-    if [ -x tools/fuzz.sh ]; then tools/fuzz.sh ci || status=1; fi
-    echo "tests: $passed passed, $failed failed"
+    build portable
+    run_ctest portable || status=1
+    tools/fuzz.sh ci || status=1
+    echo "tests: $passed passed, $failed failed, $skipped skipped"
     return "$status"
 }
 
 run_program() {
-    build build
+    install_packages "${build_packages[@]}"
+    build default
     if [ -x build/app/quorbin ]; then
         exec build/app/quorbin
     fi
     build/cli/quorbin-cli convert --date 20030601 -o build/sample.mld samples/voice.wav
 }
 
-install_packages
 case "${1:-}" in
     run) run_program ;;
     test) run_tests ;;

@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPainter>
 
-#include "res/Layouts.h"
+#include "ui/Layouts.h"
 #include "ui/DialogUnits.h"
 #include "ui/LinkLabel.h"
 #include "ui/PushBitmapButton.h"

@@ -2,8 +2,8 @@
 // The program's name and version, copyright, maker and web link over the logo.
 #include <QString>
 
-#include "res/Layouts.h"
-#include "res/StringTable.h"
+#include "ui/Layouts.h"
+#include "conversion/StringTable.h"
 #include "ui/SkinnedDialog.h"
 #include "ui/UiText.h"
 

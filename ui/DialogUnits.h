@@ -6,7 +6,7 @@
 #include <QList>
 #include <QRect>
 
-#include "res/Layouts.h"
+#include "ui/Layouts.h"
 
 namespace quorbin {
 

@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "platform/Cp932.h"
-#include "res/Layouts.h"
+#include "ui/Layouts.h"
 #include "ui/DialogUnits.h"
 #include "ui/CheckBitmapButton.h"
 #include "ui/PushBitmapButton.h"

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "mld/MldFormat.h"
-#include "res/StringTable.h"
+#include "conversion/StringTable.h"
 #include "ui/SkinnedDialog.h"
 #include "ui/UiText.h"
 

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QShowEvent>
 
-#include "res/Layouts.h"
+#include "ui/Layouts.h"
 #include "ui/DialogUnits.h"
 #include "ui/BitmapPanel.h"
 #include "ui/PushBitmapButton.h"

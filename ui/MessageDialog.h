@@ -4,7 +4,7 @@
 #include <QString>
 #include <string_view>
 
-#include "res/StringTable.h"
+#include "conversion/StringTable.h"
 #include "ui/SkinnedDialog.h"
 #include "ui/UiText.h"
 

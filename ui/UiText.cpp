@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <QTranslator>
 
-#include "res/Layouts.h"
+#include "ui/Layouts.h"
 
 namespace quorbin {
 

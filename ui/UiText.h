@@ -1,6 +1,6 @@
 #pragma once
 // The user interface's texts, Qt's own translations and the fonts of the dialog layouts.
-#include "res/StringTable.h"
+#include "conversion/StringTable.h"
 
 #include <QFont>
 #include <QString>

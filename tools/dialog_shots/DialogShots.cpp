@@ -15,7 +15,7 @@
 #include "conversion/ConversionSteps.h"
 #include "conversion/StepMessages.h"
 #include "platform/Cp932.h"
-#include "res/StringTable.h"
+#include "conversion/StringTable.h"
 #include "ui/AboutDialog.h"
 #include "ui/InfoDialog.h"
 #include "ui/MessageDialog.h"

@@ -10,7 +10,7 @@
 #include "ui/SkinImages.h"
 #include "ui/SkinnedDialog.h"
 #include "ui/UiText.h"
-#include "res/Layouts.h"
+#include "ui/Layouts.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "res/Layouts.h"
+#include "ui/Layouts.h"
 
 #include <array>
 

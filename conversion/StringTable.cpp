@@ -1,4 +1,4 @@
-#include "res/StringTable.h"
+#include "conversion/StringTable.h"
 
 namespace quorbin {
 namespace {

@@ -4,7 +4,7 @@
 // rectangles in dialog units of that font. Plain data, no toolkit types.
 #include <vector>
 
-#include "res/StringTable.h"
+#include "conversion/StringTable.h"
 
 namespace quorbin {
 
