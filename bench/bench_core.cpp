@@ -95,7 +95,7 @@ void BM_ConvertRecording(benchmark::State& state)
         MemorySource source(wave.Data(), wave.Size());
         const Result<std::int32_t> parsed = reader.Parse(source);
         const Result<std::vector<std::int16_t>> samples = reader.ReadSamples(source, 0, mld::kMaxSamples);
-        const Result<ByteBuffer> melody = mld::Build(info, *samples, *parsed);
+        const Result<ByteBuffer> melody = MldBuilder::Build(info, *samples, *parsed);
         benchmark::DoNotOptimize(melody->Data());
     }
 }

@@ -245,7 +245,7 @@ StepFailure ConversionSteps::BuildAndSave(const ContentInfo& info)
     if (m_sampleRate <= 0)
         return StepFailure::CannotSave;
 
-    const Result<ByteBuffer> melody = mld::Build(info, m_samples, m_sampleRate, m_options.quality);
+    const Result<ByteBuffer> melody = MldBuilder::Build(info, m_samples, m_sampleRate, m_options.quality);
     m_samples = {};
     if (!melody)
         return StepFailure::CannotSave;

@@ -277,7 +277,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Expect(static_cast<bool>(read), "the samples of an accepted file can be read");
         samples = *read;
         const ContentInfo info = InfoFromControls(data, size);
-        const Result<ByteBuffer> out = mld::Build(info, samples, *parsed);
+        const Result<ByteBuffer> out = MldBuilder::Build(info, samples, *parsed);
         Expect(static_cast<bool>(out), "Build succeeds for an accepted file");
         CheckMelodyFile(*out, info, *parsed, reader, copy.data());
         CheckReadBack(*out, info, *parsed);

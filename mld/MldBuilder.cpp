@@ -6,7 +6,9 @@
 #include "mld/MldFormat.h"
 #include "mld/MldTrack.h"
 
-namespace quorbin::mld {
+namespace quorbin::MldBuilder {
+
+using namespace mld;
 
 namespace {
 
@@ -86,4 +88,4 @@ Result<ByteBuffer> Build(const ContentInfo& info, std::span<const std::int16_t> 
     return out;
 }
 
-}  // namespace quorbin::mld
+}  // namespace quorbin::MldBuilder

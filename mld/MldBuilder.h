@@ -20,7 +20,8 @@ struct ContentInfo {
 
 constexpr const char* kSoftwareName = "Quorbin Ver.1.0.0";
 
-namespace mld {
+// The builder's operations: free functions, kept under the builder's name.
+namespace MldBuilder {
 
 // The whole melody file: the header block of `info`, then the track whose
 // audio is `samples` at `sampleRate` coded as `quality` asks (the layout is
@@ -33,5 +34,5 @@ Result<ByteBuffer> Build(const ContentInfo& info, std::span<const std::int16_t> 
 std::string MakeDateStamp();
 std::string MakeDateStamp(std::time_t when);
 
-}  // namespace mld
+}  // namespace MldBuilder
 }  // namespace quorbin

@@ -7,7 +7,9 @@
 #include "core/ByteOrder.h"
 #include "mld/MldFormat.h"
 
-namespace quorbin::mld {
+namespace quorbin::MldBuilder {
+
+using namespace mld;
 
 namespace {
 
@@ -120,4 +122,4 @@ Result<> WriteTrack(std::span<const std::int16_t> samples, std::int32_t sampleRa
     return {};
 }
 
-}  // namespace quorbin::mld
+}  // namespace quorbin::MldBuilder

@@ -7,11 +7,11 @@
 #include "core/ByteBuffer.h"
 #include "core/Result.h"
 
-namespace quorbin::mld {
+namespace quorbin::MldBuilder {
 
 // Appends the "trac" chunk: the coded audio of at most the first kMaxSamples
 // of `samples` at `sampleRate`, and the events that play it once.
 Result<> WriteTrack(std::span<const std::int16_t> samples, std::int32_t sampleRate, EncoderQuality quality,
                     ByteBuffer& track);
 
-}  // namespace quorbin::mld
+}  // namespace quorbin::MldBuilder

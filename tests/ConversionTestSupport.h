@@ -107,7 +107,7 @@ inline std::string BuildDirectly(const std::string& wave, const ContentInfo& inf
 {
     std::int32_t rate = 0;
     const std::vector<std::int16_t> samples = WaveSamples(wave, rate);
-    const Result<ByteBuffer> melody = mld::Build(info, samples, rate, quality);
+    const Result<ByteBuffer> melody = MldBuilder::Build(info, samples, rate, quality);
     EXPECT_TRUE(melody);
     return melody ? FromBuffer(*melody) : std::string();
 }

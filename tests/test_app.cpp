@@ -336,7 +336,7 @@ void AppTest::dropGivesTheSameMelodyAsTheCommandLine()
     cli.start(QStringLiteral(QUORBIN_CLI_PATH),
               {QStringLiteral("convert"), QStringLiteral("--title"), QStringLiteral("Morning bell"),
                QStringLiteral("--copyright"), QStringLiteral("(c) 2003 Tester"), QStringLiteral("--protect"),
-               QStringLiteral("--date"), QString::fromStdString(mld::MakeDateStamp()), QStringLiteral("-o"),
+               QStringLiteral("--date"), QString::fromStdString(MldBuilder::MakeDateStamp()), QStringLiteral("-o"),
                expectedPath, wave});
     QVERIFY(cli.waitForFinished(60000));
     QCOMPARE(cli.exitCode(), 0);

@@ -57,7 +57,7 @@ ContentInfo AbcInfo()
 
 Bytes BuildFile(const ContentInfo& info, const std::vector<std::int16_t>& samples, std::int32_t rate = 8000)
 {
-    const Result<ByteBuffer> file = mld::Build(info, samples, rate);
+    const Result<ByteBuffer> file = MldBuilder::Build(info, samples, rate);
     EXPECT_TRUE(file);
     return file ? file->Bytes() : Bytes();
 }
@@ -159,8 +159,8 @@ TEST(DateStamp, FormatsLocalDateOrFallsBack)
 {
     setenv("TZ", "UTC", 1);
     tzset();
-    EXPECT_EQ(mld::MakeDateStamp(1054468800), "20030601");  // 2003-06-01 12:00 UTC
-    EXPECT_EQ(mld::MakeDateStamp(std::numeric_limits<std::time_t>::max()), "19700101");
+    EXPECT_EQ(MldBuilder::MakeDateStamp(1054468800), "20030601");  // 2003-06-01 12:00 UTC
+    EXPECT_EQ(MldBuilder::MakeDateStamp(std::numeric_limits<std::time_t>::max()), "19700101");
     // Without a date of its own, a file is dated today.
     const std::string today = ReadBack(BuildFile(ContentInfo{}, std::vector<std::int16_t>(16, 0))).date;
     ASSERT_EQ(today.size(), 8u);

@@ -24,7 +24,7 @@ namespace {
 // A melody file built from `samples` exactly as the converter builds it.
 Bytes BuildMld(const std::vector<std::int16_t>& samples, std::int32_t rate, const ContentInfo& info)
 {
-    const Result<ByteBuffer> file = mld::Build(info, samples, rate);
+    const Result<ByteBuffer> file = MldBuilder::Build(info, samples, rate);
     EXPECT_TRUE(file);
     return file ? file->Bytes() : Bytes();
 }
