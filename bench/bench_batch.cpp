@@ -54,19 +54,33 @@ double SecondsToRun(std::vector<std::string> argv)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// `convert` over the recordings, writing into `out` inside `folder`.
+std::vector<std::string> ConvertInto(const fs::path& folder, const std::string& out,
+                                     const std::vector<std::string>& recordings)
+{
+    fs::create_directory(folder / out);
+    std::vector<std::string> convert = {QUORBIN_CLI_PATH,       "convert", "-q", "--date", "20030601", "--output-dir",
+                                        (folder / out).string()};
+    convert.insert(convert.end(), recordings.begin(), recordings.end());
+    return convert;
+}
+
+// Each call writes into a folder of its own, so that the second and later
+// calls replace files that were made the same way.
 void BatchOfSmallFiles(benchmark::State& state)
 {
     bench::ScratchFolder folder;
     const fixtures::Bytes wave = ShortRecording();
-    std::vector<std::string> convert = {QUORBIN_CLI_PATH, "convert", "-q", "--date", "20030601"};
+    std::vector<std::string> recordings;
     for (int i = 0; i < kFiles; ++i) {
         const fs::path path = folder.Path() / ("r" + std::to_string(i) + ".wav");
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(wave.data()), static_cast<std::streamsize>(wave.size()));
-        convert.push_back(path.string());
+        recordings.push_back(path.string());
     }
-    std::vector<std::string> unsynced = {"eatmydata"};
-    unsynced.insert(unsynced.end(), convert.begin(), convert.end());
+    const std::vector<std::string> convert = ConvertInto(folder.Path(), "synced", recordings);
+    std::vector<std::string> unsynced = ConvertInto(folder.Path(), "unsynced", recordings);
+    unsynced.insert(unsynced.begin(), "eatmydata");
     double synced = 0.0, unsyncedTotal = 0.0;
     for (auto _ : state) {
         const double withSync = SecondsToRun(convert);

@@ -165,8 +165,9 @@ std::string FailureText(StepFailure failure, const FailureReason& reason, const 
 using Outcome = std::function<bool(const std::vector<Result<>>& committed)>;
 
 // The files of one run. Their melody files are staged and put in place
-// together, with one sync, once many wait or a while after the first; the
-// report of each file waits for that, so the lines keep the files' order.
+// together, with one sync, at the end, or sooner when no more can be held
+// open or a while after the first; the report of each file waits for that, so
+// the lines keep the files' order.
 class ConvertRun {
 public:
     ConvertRun(const ConvertRequest& request, Streams streams, BatchReport& report,
@@ -182,7 +183,7 @@ public:
         if (m_batch.Size() == 0)
             m_firstStaged = std::chrono::steady_clock::now();
         m_pending.push_back(Convert(file));
-        if (m_batch.Size() >= kMostStagedFiles || std::chrono::steady_clock::now() - m_firstStaged > kLongestStaging)
+        if (m_batch.Size() >= m_mostStaged || std::chrono::steady_clock::now() - m_firstStaged > kLongestStaging)
             Flush();
     }
 
@@ -195,8 +196,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kMostStagedFiles = 128;
-    static constexpr std::chrono::seconds kLongestStaging{2};
+    static constexpr std::chrono::seconds kLongestStaging{5};
 
     Outcome Convert(const std::string& file);
     Outcome Failed(const std::string& file, std::string text, int status)
@@ -215,6 +215,7 @@ private:
     SaveBatch m_batch;
     std::vector<Outcome> m_pending;
     std::chrono::steady_clock::time_point m_firstStaged;
+    std::size_t m_mostStaged = MostFilesInABatch();
 };
 
 // Converts one file as far as staging its melody file.

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <stdio.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -485,6 +486,22 @@ Result<> SaveFileAtomically(const fs::path& path, const ByteBuffer& bytes, Exist
     if (Result<> resolved = SaveTarget::Resolve(path, target); !resolved)
         return resolved;
     return SaveAtomically(std::move(target), bytes, existing);
+}
+
+std::size_t MostFilesInABatch()
+{
+    constexpr rlim_t kMostDescriptors = 65536;
+    constexpr rlim_t kKeptForOthers = 64;  // standard streams, the recording, the decoder, ...
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 1;
+    const rlim_t wanted = std::min(limit.rlim_max, kMostDescriptors);
+    if (limit.rlim_cur < wanted) {
+        limit.rlim_cur = wanted;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+    }
+    return limit.rlim_cur > kKeptForOthers ? static_cast<std::size_t>((limit.rlim_cur - kKeptForOthers) / 2) : 1;
 }
 
 void RemoveStaleTemporaries(int folder)

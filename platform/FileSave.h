@@ -97,6 +97,10 @@ private:
     std::vector<FileIdentity> m_cleanedFolders;
 };
 
+// How many files one batch may hold staged: each keeps two descriptors open.
+// Raises the soft limit on open files to the hard one first (at most 65536).
+std::size_t MostFilesInABatch();
+
 // One save on its own: resolves `path`, stages and commits.
 Result<> SaveFileAtomically(const std::filesystem::path& path, const ByteBuffer& bytes,
                             Existing existing = Existing::Replace);

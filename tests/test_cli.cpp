@@ -624,6 +624,19 @@ std::string SizeLine(const std::string& file, const std::string& melody, const s
     return file + ": " + FormatSizeReport(ReadFile(melody).size(), Language::English()) + " (" + shown + ")\n";
 }
 
+// A batch larger than the files a process may hold open is put in place in parts.
+TEST_F(CliRun, ABatchBeyondTheOpenFileLimitIsSavedInParts)
+{
+    std::vector<std::string> args = {"--nofile=80:80", "--", QUORBIN_CLI_PATH, "convert", "-q"};
+    for (int i = 0; i < 40; ++i) {
+        WriteFile(m_folder / ("r" + std::to_string(i) + ".wav"), m_wave);
+        args.push_back("r" + std::to_string(i) + ".wav");
+    }
+    const CliResult r = RunCli(m_folder, args, {{"LANG", "C.UTF-8"}}, {}, "/usr/bin/prlimit");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(MelodyFiles(m_folder).size(), 40u);
+}
+
 TEST_F(CliRun, AFolderTakesEveryMelodyFileOfTheBatch)
 {
     std::filesystem::create_directories(m_folder / "sub");
