@@ -50,6 +50,58 @@ TEST(ParseOptions, ValuesFlagsAndOperands)
     EXPECT_FALSE(second->Has("protect"));
 }
 
+// Options as getopt_long reads them: groups of short options, beginnings of
+// long names, "--" and a suggestion for a near miss. `parsed` shows the
+// values as "name=value;..." and the operands after "|", or the error.
+struct ParseCase {
+    std::vector<std::string> args;
+    std::string parsed;
+};
+
+class ParseOptionsTable : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseOptionsTable, ReadsOrExplains)
+{
+    const std::vector<OptionDefinition> options = {
+        {"title", 0, "TEXT", ""},    {"protect", 0, "", ""},   {"output", 'o', "FILE", ""},
+        {"output-dir", 0, "DIR", ""}, {"quiet", 'q', "", ""},   {"no-clobber", 'n', "", ""},
+        {"trim-silence", 0, "DB", "", true}};
+    std::string error;
+    const auto parsed = ParseOptions(GetParam().args, options, error);
+    std::string shown = "error: " + error;
+    if (parsed) {
+        shown.clear();
+        for (const auto& [name, value] : parsed->values)
+            shown += name + "=" + value + ";";
+        shown += "|";
+        for (const std::string& operand : parsed->operands)
+            shown += operand + ",";
+    }
+    EXPECT_EQ(shown, GetParam().parsed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Getopt, ParseOptionsTable,
+    testing::Values(ParseCase{{"-qn", "a.wav"}, "no-clobber=;quiet=;|a.wav,"},
+                    ParseCase{{"-qo", "out.mld", "a.wav"}, "output=out.mld;quiet=;|a.wav,"},
+                    ParseCase{{"-qoout.mld"}, "output=out.mld;quiet=;|"},
+                    ParseCase{{"a.wav", "-q", "-", "b.wav"}, "quiet=;|a.wav,-,b.wav,"},
+                    ParseCase{{"--tit", "Foo", "--tit=Bar"}, "title=Bar;|"},
+                    ParseCase{{"--output", "x", "--output-", "d"}, "output=x;output-dir=d;|"},
+                    ParseCase{{"--trim", "x", "--he"}, "help=;trim-silence=;|x,"},
+                    ParseCase{{"--trim-silence=30"}, "trim-silence=30;|"},
+                    ParseCase{{"-q", "--", "-n", "--title"}, "quiet=;|-n,--title,"},
+                    ParseCase{{"--out", "x"}, "error: option --out is ambiguous; it could be --output, --output-dir"},
+                    ParseCase{{"--tittle", "Foo"}, "error: unknown option --tittle; did you mean --title?"},
+                    ParseCase{{"--titel=Foo"}, "error: unknown option --titel; did you mean --title?"},
+                    ParseCase{{"--qiuet"}, "error: unknown option --qiuet; did you mean --quiet?"},
+                    ParseCase{{"--colour"}, "error: unknown option --colour"},
+                    ParseCase{{"-title", "Foo"}, "error: unknown option -title; did you mean --title?"},
+                    ParseCase{{"-qx"}, "error: unknown option -x"},
+                    ParseCase{{"-qo"}, "error: option -o needs a value (FILE)"},
+                    ParseCase{{"--ti"}, "error: option --title needs a value (TEXT)"},
+                    ParseCase{{"--protect=yes"}, "error: option --protect takes no value"}));
+
 // ---- Date and texts ------------------------------------------------------------------
 
 TEST(DateOption, OnlyRealDaysAreAccepted)
@@ -609,6 +661,9 @@ TEST_F(CliRun, HelpAndUsageErrorsFollowTheMessageLanguage)
     EXPECT_EQ(usage.status, kExitUsage);
     EXPECT_EQ(usage.err, "quorbin-cli: convert: 不明なオプションです: --loud\n"
                          "詳しくは \"quorbin-cli convert --help\" を実行してください。\n");
+    EXPECT_NE(RunCli(m_folder, {"convert", "--tittle", "T", "tune.wav"}, japanese)
+                  .err.find("不明なオプションです: --tittle（--title のことですか？）"),
+              std::string::npos);
 
     // A language added by a catalogue alone.
     const CliResult added =
