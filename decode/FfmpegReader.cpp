@@ -50,10 +50,21 @@ constexpr const char* kAudioFormats =
     "wav,w64,aiff,caf,au,flac,ogg,mp3,mov,amr,amrnb,amrwb,aac,matroska,asf,ac3,eac3,ape,wv,voc,mpc,mpc8,tta,dts,"
     "xwma,dsf";
 
+// The demuxers that find a time through an index of every packet and stamp
+// each packet with its exact place: MP4/M4A/3GP and ADTS. Others (MP3, Ogg,
+// Matroska, ...) are read from the start as before: their seeks land near a
+// time, and their stamps are estimates or whole milliseconds.
+constexpr const char* kExactlySeekingFormats = "mov,aac";
+
 bool IsAudioFormat(const AVInputFormat& format)
 {
     return av_match_list(format.name, kAudioFormats, ',') > 0;
 }
+
+// The decoders need some sound before a place to decode it as reading from the
+// start does (AAC overlaps each frame with the one before it); what they give
+// for this lead-in is dropped.
+constexpr double kPreRollSeconds = 0.2;
 
 // FFmpeg reports a failed allocation as ENOMEM, which ends decoding as C++ does.
 int ThrowWhenOutOfMemory(int result)
@@ -101,6 +112,8 @@ public:
     int Rate() const override { return m_rate; }
     std::optional<std::uint64_t> StatedFrames() const override { return m_statedFrames; }
     long Read(float* interleaved, long frames) override;
+    bool CanSeek() const override { return m_seekable; }
+    bool Seek(std::uint64_t frame) override;
 
 private:
     bool OpenIo();
@@ -110,6 +123,16 @@ private:
     // Decodes more into m_pending; false at the end or on an error (m_failed).
     bool DecodeMore();
     bool Convert(const AVFrame& frame);
+    // Whether timestamps of the best stream count its samples, so that a seek lands exactly.
+    bool StampsCountSamples() const;
+    // The frame at which the frame last decoded starts; none without a timestamp.
+    std::optional<std::uint64_t> DecodedPlace() const;
+    // Seeks to the last key point at least the pre-roll before `frame` and
+    // decodes from there; false when the stamps found do not lead to `frame`.
+    bool SeekInContainer(std::uint64_t frame);
+    // Starts over from the first byte, as just opened; false when that fails.
+    bool Restart();
+    void ForgetDecoded();
 
     InputCursor m_cursor;
     std::unique_ptr<AVIOContext, IoCloser> m_io;
@@ -126,6 +149,9 @@ private:
     std::optional<std::uint64_t> m_statedFrames;
     std::vector<float> m_pending;  // converted frames not yet handed out
     std::size_t m_pendingStart = 0;
+    std::uint64_t m_position = 0;                  // frames handed out, or sought
+    std::int64_t m_decodedStamp = AV_NOPTS_VALUE;  // of the frame last decoded
+    bool m_seekable = false;
     bool m_flushed = false;
     bool m_ended = false;
     bool m_failed = false;
@@ -203,6 +229,8 @@ bool FfmpegReader::OpenDecoder()
     m_rate = m_codec->sample_rate;
     if (m_channels <= 0 || m_rate <= 0)
         return false;
+    m_seekable = m_cursor.Input().Seekable() && av_match_list(m_format->iformat->name, kExactlySeekingFormats, ',') > 0
+                 && StampsCountSamples();
     if (stream.duration > 0 && stream.duration != AV_NOPTS_VALUE) {
         m_statedFrames = static_cast<std::uint64_t>(av_rescale_q(stream.duration, stream.time_base, {1, m_rate}));
     } else if (m_format->duration > 0) {
@@ -247,6 +275,7 @@ bool FfmpegReader::DecodeMore()
     for (;;) {
         const int received = ThrowWhenOutOfMemory(avcodec_receive_frame(m_codec.get(), m_frame.get()));
         if (received == 0) {
+            m_decodedStamp = m_frame->best_effort_timestamp;
             const bool converted = Convert(*m_frame);
             av_frame_unref(m_frame.get());
             if (!converted)
@@ -283,6 +312,96 @@ bool FfmpegReader::DecodeMore()
     }
 }
 
+bool FfmpegReader::StampsCountSamples() const
+{
+    const AVRational base = m_format->streams[m_stream]->time_base;
+    return base.num == 1 && base.den > 0 && base.den % m_rate == 0;
+}
+
+std::optional<std::uint64_t> FfmpegReader::DecodedPlace() const
+{
+    const AVStream& stream = *m_format->streams[m_stream];
+    std::int64_t stamp = m_decodedStamp;
+    if (stamp == AV_NOPTS_VALUE)
+        return std::nullopt;
+    if (stream.start_time != AV_NOPTS_VALUE)
+        stamp -= stream.start_time;
+    const std::int64_t place = av_rescale_q(stamp, stream.time_base, {1, m_rate});
+    return static_cast<std::uint64_t>(std::max<std::int64_t>(place, 0));
+}
+
+void FfmpegReader::ForgetDecoded()
+{
+    m_pending.clear();
+    m_pendingStart = 0;
+    m_flushed = false;
+    m_ended = false;
+}
+
+bool FfmpegReader::SeekInContainer(std::uint64_t frame)
+{
+    const AVStream& stream = *m_format->streams[m_stream];
+    const auto preRoll =
+        std::max<std::uint64_t>(static_cast<std::uint64_t>(kPreRollSeconds * m_rate),
+                                static_cast<std::uint64_t>(std::max(stream.codecpar->seek_preroll, 0)));
+    const std::uint64_t from = frame - std::min(frame, preRoll);
+    std::int64_t stamp = av_rescale_q(static_cast<std::int64_t>(from), {1, m_rate}, stream.time_base);
+    if (stream.start_time != AV_NOPTS_VALUE)
+        stamp += stream.start_time;
+    if (ThrowWhenOutOfMemory(avformat_seek_file(m_format.get(), m_stream, INT64_MIN, stamp, stamp, 0)) < 0)
+        return false;
+    avcodec_flush_buffers(m_codec.get());
+    ForgetDecoded();
+    // The first frame decoded must lie no later than the lead-in asks; what
+    // comes before `frame` is dropped here, before anyone mixes or resamples it.
+    for (bool first = true;; first = false) {
+        m_pending.clear();
+        m_pendingStart = 0;
+        if (!DecodeMore())
+            return !m_failed && !first;  // the end came first: nothing lies at `frame`
+        const std::optional<std::uint64_t> start = DecodedPlace();
+        if (!start || (first && *start > from))
+            return false;
+        const std::uint64_t decoded = m_pending.size() / static_cast<std::size_t>(m_channels);
+        if (*start + decoded > frame) {
+            m_pendingStart = static_cast<std::size_t>(frame - std::min(frame, *start)) * m_channels;
+            return true;
+        }
+    }
+}
+
+bool FfmpegReader::Restart()
+{
+    m_codec.reset();
+    m_format.reset();
+    m_io.reset();
+    m_swr.reset();
+    m_swrFormat = -1;
+    ForgetDecoded();
+    m_failed = false;
+    m_position = 0;
+    m_cursor.Seek(0, SEEK_SET);
+    return Open() == OpenStatus::Ok;
+}
+
+bool FfmpegReader::Seek(std::uint64_t frame)
+{
+    // Close ahead, decoding is cheaper than seeking.
+    const auto near = static_cast<std::uint64_t>(kPreRollSeconds * m_rate);
+    if (frame >= m_position && frame - m_position <= near) {
+        const std::uint64_t from = m_position;
+        return DropFrames(*this, frame - from);
+    }
+    if (!SeekInContainer(frame)) {
+        // The stamps did not lead there: from the first byte, as without seeking.
+        if (m_failed || !Restart())
+            return false;
+        return DropFrames(*this, frame);
+    }
+    m_position = frame;
+    return true;
+}
+
 long FfmpegReader::Read(float* interleaved, long frames)
 {
     long done = 0;
@@ -302,6 +421,7 @@ long FfmpegReader::Read(float* interleaved, long frames)
         m_pendingStart += take * m_channels;
         done += static_cast<long>(take);
     }
+    m_position += static_cast<std::uint64_t>(done);
     return m_failed ? -1 : done;
 }
 

@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstdio>
+#include <vector>
 
 #include "decode/FfmpegReader.h"
 #include "decode/MonoResampler.h"
@@ -34,6 +36,21 @@ std::int64_t InputCursor::Seek(std::int64_t offset, int whence)
         return -1;
     m_position = base + static_cast<std::uint64_t>(offset);
     return static_cast<std::int64_t>(m_position);
+}
+
+bool DropFrames(FrameReader& reader, std::uint64_t frames)
+{
+    constexpr long kBlock = 4096;
+    std::vector<float> scratch(static_cast<std::size_t>(kBlock) * reader.Channels());
+    while (frames > 0) {
+        const long got = reader.Read(scratch.data(), static_cast<long>(std::min<std::uint64_t>(frames, kBlock)));
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+        frames -= static_cast<std::uint64_t>(got);
+    }
+    return true;
 }
 
 void InitialiseDecoders(bool verbose)

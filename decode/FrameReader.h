@@ -21,7 +21,15 @@ public:
     // Fills up to `frames` frames; returns how many (0 at the end), or -1 on a read error.
     // Throws std::bad_alloc when the decoder runs out of memory.
     virtual long Read(float* interleaved, long frames) = 0;
+    // Whether Seek finds a frame without decoding all that lies before it.
+    virtual bool CanSeek() const { return false; }
+    // After CanSeek: the next Read starts at `frame`, counted as reading from
+    // the start counts them (past the end: Read gives nothing). False on a read error.
+    virtual bool Seek(std::uint64_t /*frame*/) { return false; }
 };
+
+// Reads and drops up to `frames` frames of `reader`; false on a read error.
+bool DropFrames(FrameReader& reader, std::uint64_t frames);
 
 // The recording as the decoders get it: a descriptor someone else opened and
 // keeps open. Nothing else is ever opened for it.

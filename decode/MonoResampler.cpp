@@ -4,12 +4,41 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <vector>
 
 namespace quorbin::decode {
 namespace {
 
 constexpr long kBlockFrames = 4096;
+// The resampler's filter reaches this far (its impulse response is well
+// within 20 ms at every ratio the converter uses): a resampler started this
+// long before a place gives there what one that never stopped gives.
+constexpr double kResamplerLeadSeconds = 0.1;
+// A fresh resampler's first sample lies on its first input frame. Started at
+// a frame that is a whole number of periods in, its samples fall on the very
+// times of one that ran from frame 0: at most a second.
+constexpr double kLongestPeriodSeconds = 1.0;
+
+// A place to seek to: the resampled sample and the frame it lies on.
+struct SeekPlace {
+    std::uint64_t sample;
+    std::uint64_t frame;
+};
+
+// The latest place at least the resampler's lead before `sample` where the
+// rates' periods meet.
+SeekPlace PlaceBefore(std::uint64_t sample, int sourceRate, int targetRate)
+{
+    if (sourceRate == targetRate)
+        return {sample, sample};
+    const auto common = static_cast<std::uint64_t>(std::gcd(sourceRate, targetRate));
+    const std::uint64_t samplesPerPeriod = static_cast<std::uint64_t>(targetRate) / common;
+    const std::uint64_t framesPerPeriod = static_cast<std::uint64_t>(sourceRate) / common;
+    const auto lead = static_cast<std::uint64_t>(std::ceil(kResamplerLeadSeconds * targetRate));
+    const std::uint64_t periods = sample > lead ? (sample - lead) / samplesPerPeriod : 0;
+    return {periods * samplesPerPeriod, periods * framesPerPeriod};
+}
 
 struct SoxrDeleter {
     void operator()(soxr* resampler) const { soxr_delete(resampler); }
@@ -44,6 +73,7 @@ public:
         return static_cast<std::uint64_t>(std::llround(*frames * (double(m_rate) / m_reader.Rate())));
     }
     bool Read(std::span<float> out, std::size_t& got) override;
+    bool Skip(std::uint64_t count) override;
 
 private:
     // Reads the next block of frames and averages each frame's channels into
@@ -60,6 +90,7 @@ private:
     std::size_t m_monoUsed = 0;
     bool m_inputEnded = false;
     bool m_drained = false;
+    std::uint64_t m_produced = 0;  // samples handed out or passed over
 };
 
 bool MonoStream::ReadMonoBlock()
@@ -111,7 +142,30 @@ bool MonoStream::Read(std::span<float> out, std::size_t& got)
         if (!ResampleInto(out, got))
             return false;
     }
+    m_produced += got;
     return true;
+}
+
+// Seeks when that passes over anything, then decodes and drops the rest of the way.
+bool MonoStream::Skip(std::uint64_t count)
+{
+    const std::uint64_t target = m_produced + count;
+    const SeekPlace place = PlaceBefore(target, m_reader.Rate(), m_rate);
+    if (m_reader.CanSeek() && place.sample > m_produced) {
+        if (!m_reader.Seek(place.frame))
+            return false;
+        if (m_resampler) {
+            m_resampler = MakeResampler(m_reader.Rate(), m_rate);
+            if (!m_resampler)
+                return false;
+        }
+        m_mono.clear();
+        m_monoUsed = 0;
+        m_inputEnded = false;
+        m_drained = false;
+        m_produced = place.sample;
+    }
+    return SampleStream::Skip(target - m_produced);
 }
 
 }  // namespace
@@ -131,6 +185,13 @@ void MixToMono(const float* interleaved, std::size_t frames, int channels, float
 void InitialiseResampler()
 {
     MakeResampler(44100, 8000);
+}
+
+std::uint64_t EarliestSeekFrame(double seconds, int sourceRate)
+{
+    // Rounding the start to a sample adds far less than the margin of a tenth of a second.
+    const double earliest = seconds - kResamplerLeadSeconds - kLongestPeriodSeconds - 0.1;
+    return static_cast<std::uint64_t>(std::max(0.0, std::floor(earliest * sourceRate)));
 }
 
 std::unique_ptr<SampleStream> MakeMonoStream(FrameReader& reader, int targetRate)

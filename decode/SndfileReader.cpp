@@ -80,6 +80,16 @@ public:
         return static_cast<long>(got);
     }
 
+    bool CanSeek() const override { return m_info.seekable != 0; }
+    bool Seek(std::uint64_t frame) override
+    {
+        if (sf_seek(m_file, static_cast<sf_count_t>(frame), SEEK_SET) == static_cast<sf_count_t>(frame))
+            return true;
+        // libsndfile refuses a place past the end as it knows it, which an MP3's
+        // stated length may miss: from the start, frame by frame, as without seeking.
+        return sf_seek(m_file, 0, SEEK_SET) == 0 && DropFrames(*this, frame);
+    }
+
 private:
     SNDFILE* m_file;
     SF_INFO m_info;

@@ -11,6 +11,7 @@ extern "C" {
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <numbers>
 #include <optional>
@@ -25,8 +26,10 @@ extern "C" {
 #include "cli/ConvertCommand.h"
 #include "cli/ConvertOptions.h"
 #include "decode/AudioPreparation.h"
+#include "decode/MonoResampler.h"
 #include "audio/AdpcmDecoder.h"
 #include "mld/MldReader.h"
+#include "platform/FileSource.h"
 
 namespace {
 
@@ -377,6 +380,82 @@ INSTANTIATE_TEST_SUITE_P(Formats, PhoneRecordings,
                          ::testing::Values(PhoneCase{"memo.m4a", "aac", 44100},
                                            PhoneCase{"memo.amr", "libopencore_amrnb", 8000},
                                            PhoneCase{"memo.3gp", "libopencore_amrnb", 8000}),
+                         [](const auto& info) { return fs::path(info.param.file).extension().string().substr(1); });
+
+// ---------------------------------------------------------------------------
+// Seeking: a start far into a compressed recording
+
+// Three minutes of a beeping tone over noise, made by FFmpeg's command-line
+// program: a sample or more out of place shows as a loss of many decibels.
+void EncodeWithFfmpeg(const fs::path& path, const std::string& codec)
+{
+    const std::string command = "ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=f=440:beep_factor=4:d=180 "
+                                "-f lavfi -i anoisesrc=a=0.05:d=180 -filter_complex amix=2 -ac 2 -c:a "
+                                + codec + " '" + path.string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+std::vector<float> ReadSeconds(SampleStream& stream, double seconds)
+{
+    std::vector<float> samples(static_cast<std::size_t>(seconds * stream.Rate()));
+    std::size_t got = 0;
+    EXPECT_TRUE(stream.Read(samples, got));
+    samples.resize(got);
+    return samples;
+}
+
+double SnrDb(const std::vector<float>& reference, const std::vector<float>& other)
+{
+    double signal = 0, noise = 0;
+    for (std::size_t i = 0; i < std::min(reference.size(), other.size()); ++i) {
+        signal += double(reference[i]) * reference[i];
+        noise += (double(reference[i]) - other[i]) * (double(reference[i]) - other[i]);
+    }
+    return 10 * std::log10(signal / std::max(noise, 1e-30));
+}
+
+struct SeekCase {
+    const char* file;
+    const char* codec;
+};
+
+void PrintTo(const SeekCase& c, std::ostream* out)
+{
+    *out << c.file;
+}
+
+class SeekingRecordings : public ::testing::TestWithParam<SeekCase> {};
+
+// The selection at 2:00, reached by a seek, is what decoding everything
+// before it and dropping that gives.
+TEST_P(SeekingRecordings, GiveWhatDecodingFromTheStartGives)
+{
+    TempFolder folder;
+    const fs::path path = folder / GetParam().file;
+    EncodeWithFfmpeg(path, GetParam().codec);
+    const Result<FileDescriptor> fd = OpenRegularFile(path);
+    ASSERT_TRUE(fd);
+    const RecordingInput input{fd->Get(), RegularFileSize(fd->Get()), path.filename().string()};
+    for (const int rate : {8000, 11025}) {
+        OpenStatus status = OpenStatus::Ok;
+        const std::unique_ptr<FrameReader> seeking = OpenFrameReader(input, status);
+        const std::unique_ptr<FrameReader> decoding = OpenFrameReader(input, status);
+        ASSERT_TRUE(seeking && decoding);
+        ASSERT_TRUE(seeking->CanSeek());
+        const std::unique_ptr<SampleStream> sought = MakeMonoStream(*seeking, rate);
+        const std::unique_ptr<SampleStream> decoded = MakeMonoStream(*decoding, rate);
+        ASSERT_TRUE(sought->Skip(120 * rate));
+        ASSERT_TRUE(decoded->SampleStream::Skip(120 * rate));  // decodes and drops
+        const std::vector<float> reference = ReadSeconds(*decoded, 15);
+        const std::vector<float> selection = ReadSeconds(*sought, 15);
+        ASSERT_EQ(selection.size(), reference.size());
+        EXPECT_GE(SnrDb(reference, selection), 40.0) << rate << " Hz";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, SeekingRecordings,
+                         ::testing::Values(SeekCase{"memo.m4a", "aac"}, SeekCase{"memo.mp3", "libmp3lame"},
+                                           SeekCase{"memo.flac", "flac"}, SeekCase{"memo.aac", "aac"}),
                          [](const auto& info) { return fs::path(info.param.file).extension().string().substr(1); });
 
 // ---------------------------------------------------------------------------
