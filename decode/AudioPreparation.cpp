@@ -11,8 +11,8 @@
 namespace quorbin::decode {
 namespace {
 
-// What a stream's second reading may go back over: 16 MiB of mono samples,
-// 95 s at 44.1 kHz, so that decoding a stream stays well within 64 MiB.
+// What a second reading may go back over without decoding again: 16 MiB of
+// mono samples, 95 s at 44.1 kHz, so that decoding stays well within 64 MiB.
 constexpr std::size_t kTapeSamples = 4u << 20;
 constexpr std::size_t kWholeBlockSamples = 16384;
 
@@ -29,32 +29,41 @@ FailureReason ReasonOf(OpenStatus opened)
     return FailureReason::Of(opened == OpenStatus::Refused ? ReasonKind::NotAudioFile : ReasonKind::Undecodable);
 }
 
-// The readings of a recording, each from its first frame: a regular file is
-// opened afresh each time, a stream read again from its tape.
+// The readings of a recording, each from its first frame. Those after the
+// first replay its tape; when that could not keep what was read, a regular
+// file is opened afresh.
 class RecordingPasses {
 public:
     RecordingPasses(const RecordingInput& input, bool readAgain) : m_input(input), m_readAgain(readAgain) {}
 
-    // Null with `failure` set when no decoder reads the recording.
-    std::unique_ptr<FrameReader> First(FailureReason& failure)
+    // Null with `failure` set when no decoder reads the recording. No reading
+    // seeks further back than to skip to `startSeconds`.
+    std::unique_ptr<FrameReader> First(FailureReason& failure, double startSeconds = 0)
     {
         OpenStatus opened = OpenStatus::Ok;
         std::unique_ptr<FrameReader> reader = OpenFrameReader(m_input, opened);
         failure = ReasonOf(opened);
         if (reader)
             m_sourceChannels = reader->Channels();
-        if (!reader || m_input.Seekable() || !m_readAgain)
+        if (!reader || !m_readAgain)
             return reader;
         m_tape = std::make_unique<FrameTape>(std::move(reader), kTapeSamples);
+        m_tape->KeepFrom(EarliestSeekFrame(startSeconds, m_tape->Rate()));
         return m_tape->Rewound();
     }
 
     std::unique_ptr<FrameReader> Again(FailureReason& failure)
     {
-        if (m_input.Seekable())
-            return First(failure);
-        failure = FailureReason::Of(ReasonKind::StreamTooLongForFit);
-        return m_tape ? m_tape->Rewound() : nullptr;
+        if (std::unique_ptr<FrameReader> replay = m_tape ? m_tape->Rewound() : nullptr)
+            return replay;
+        if (!m_input.Seekable()) {
+            failure = FailureReason::Of(ReasonKind::StreamTooLongForFit);
+            return nullptr;
+        }
+        OpenStatus opened = OpenStatus::Ok;
+        std::unique_ptr<FrameReader> reader = OpenFrameReader(m_input, opened);
+        failure = ReasonOf(opened);
+        return reader;
     }
 
     // Of the recording itself; a reading of the tape has one.
@@ -87,7 +96,9 @@ Result<PreparedRecording> PrepareRecording(const RecordingInput& input, const Pr
 {
     RecordingPasses passes(input, options.fit);
     FailureReason failure;
-    std::unique_ptr<FrameReader> reader = passes.First(failure);
+    // A trim decides where the selection starts only once it has read up to there.
+    std::unique_ptr<FrameReader> reader =
+        passes.First(failure, options.edit.trimBelowDb ? 0 : options.edit.startSeconds);
     if (!reader)
         return failure;
     PreparedRecording out;

@@ -236,6 +236,32 @@ INSTANTIATE_TEST_SUITE_P(
                       FitCase{"FitStopsAtTheLowestRate", {"--fit"}, 35.5, 4000, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// --fit decodes the selection once and makes of it the very melody file a
+// conversion at the rate it chose makes.
+class FitOnce : public ::testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(FitOnce, GivesWhatItsRateGives)
+{
+    TempFolder folder;
+    const std::string source = WriteWave(folder / "v.wav", Pattern(284000)).string();
+    const auto convert = [&](std::vector<std::string> options) {
+        std::vector<std::string> args = GetParam();
+        args.insert(args.end(), options.begin(), options.end());
+        args.insert(args.end(), {"-o", (folder / "v.mld").string(), source});
+        EXPECT_EQ(Convert(args).status, 0);
+        return ReadFile(folder / "v.mld");
+    };
+    const std::string fitted = convert({"--fit"});
+    const int rate = ReadMelody(folder / "v.mld").sampleRate;
+    ASSERT_LT(rate, 8000);
+    EXPECT_TRUE(convert({"--rate", std::to_string(rate)}) == fitted) << rate;
+}
+
+INSTANTIATE_TEST_SUITE_P(Selections, FitOnce,
+                         ::testing::Values(std::vector<std::string>{"--start", "5", "--length", "25"},
+                                           std::vector<std::string>{"--start", "0:00.5"},
+                                           std::vector<std::string>{"--trim-silence=30", "--end", "30"}));
+
 TEST(CutNote, NamesKeptAndWholeSeconds)
 {
     TempFolder folder;
