@@ -36,6 +36,7 @@ struct Streams {
     std::ostream& out;
     std::ostream& err;
     bool outIsTerminal = false;  // a melody or WAVE file is never written to a terminal
+    bool inIsTerminal = false;   // nor read from one
 };
 
 struct Subcommand {
@@ -49,8 +50,8 @@ struct Subcommand {
 
 // Parses `args` (without the program and subcommand names) against `options`.
 // On error returns nullopt and sets `error` to a one-line explanation.
-std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args, const std::vector<OptionDefinition>& options,
-                                            std::string& error);
+std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args,
+                                            const std::vector<OptionDefinition>& options, std::string& error);
 
 // Runs the whole command line (argv without argv[0]) against the subcommand table
 // and returns the exit status.

@@ -1,5 +1,4 @@
 // "quorbin-cli info": prints what each melody file holds, one "key: value" a line.
-#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <ostream>
@@ -96,8 +95,8 @@ int RunInfo(const ParsedArguments& arguments, Streams streams)
     const auto& files = arguments.operands;
     if (files.empty())
         return UsageError(streams.err, "info", Tr("info: no melody file given"));
-    if (std::count_if(files.begin(), files.end(), IsStandardStream) > 1)
-        return UsageError(streams.err, "info", "info: " + StandardStreamProblem(files, std::nullopt, streams, ""));
+    if (const std::string problem = StandardInputProblem(files, streams); !problem.empty())
+        return UsageError(streams.err, "info", "info: " + problem);
     const bool json = arguments.Has("json");
     int firstFailure = 0;
     bool printedOne = false;

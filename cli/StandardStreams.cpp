@@ -9,13 +9,22 @@
 
 namespace quorbin::cli {
 
-std::string StandardStreamProblem(const std::vector<std::string>& files, const std::optional<std::string>& output,
-                                  const Streams& streams, std::string_view outputName)
+std::string StandardInputProblem(const std::vector<std::string>& files, const Streams& streams)
 {
     const auto readers = std::count_if(files.begin(), files.end(), IsStandardStream);
     if (readers > 1)
         return Tr("standard input (-) can be read only once");
-    if (readers == 1 && !output) {
+    if (readers == 1 && streams.inIsTerminal)
+        return Tr("standard input is a terminal; redirect it from a file or a pipe for -");
+    return {};
+}
+
+std::string StandardStreamProblem(const std::vector<std::string>& files, const std::optional<std::string>& output,
+                                  const Streams& streams, std::string_view outputName)
+{
+    if (std::string problem = StandardInputProblem(files, streams); !problem.empty())
+        return problem;
+    if (!output && std::find_if(files.begin(), files.end(), IsStandardStream) != files.end()) {
         return Substitute(Tr("reading standard input (-) needs -o %1"), {outputName});
     }
     if (output && IsStandardStream(*output) && streams.outIsTerminal) {

@@ -21,9 +21,12 @@ inline bool IsStandardStream(std::string_view name)
     return name == kStandardStream;
 }
 
-// What is wrong with the use of "-" among `files` and as `output` (-o): standard
-// input named twice or without an output name (`outputName` in the text), or a
-// file for a terminal. Empty when nothing is.
+// What is wrong with "-" among `files`: standard input named twice, or a
+// terminal, from which no file is read. Empty when nothing is.
+std::string StandardInputProblem(const std::vector<std::string>& files, const Streams& streams);
+
+// The same, and what is wrong with `output` (-o): standard input read without an
+// output name (`outputName` in the text), or a file written to a terminal.
 std::string StandardStreamProblem(const std::vector<std::string>& files, const std::optional<std::string>& output,
                                   const Streams& streams, std::string_view outputName);
 

@@ -21,5 +21,6 @@ int main(int argc, char** argv)
     const std::vector<quorbin::cli::Subcommand> commands = {
         quorbin::cli::ConvertSubcommand(), quorbin::cli::InfoSubcommand(), quorbin::cli::DecodeSubcommand()};
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return quorbin::cli::RunCommandLine(args, commands, {std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1});
+    return quorbin::cli::RunCommandLine(
+        args, commands, {std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1, ::isatty(STDIN_FILENO) == 1});
 }

@@ -63,8 +63,8 @@ class ParseOptionsTable : public testing::TestWithParam<ParseCase> {};
 TEST_P(ParseOptionsTable, ReadsOrExplains)
 {
     const std::vector<OptionDefinition> options = {
-        {"title", 0, "TEXT", ""},    {"protect", 0, "", ""},   {"output", 'o', "FILE", ""},
-        {"output-dir", 0, "DIR", ""}, {"quiet", 'q', "", ""},   {"no-clobber", 'n', "", ""},
+        {"title", 0, "TEXT", ""},           {"protect", 0, "", ""}, {"output", 'o', "FILE", ""},
+        {"output-dir", 0, "DIR", ""},       {"quiet", 'q', "", ""}, {"no-clobber", 'n', "", ""},
         {"trim-silence", 0, "DB", "", true}};
     std::string error;
     const auto parsed = ParseOptions(GetParam().args, options, error);
@@ -789,6 +789,41 @@ TEST_F(CliRun, StandardInputAndOutputCarryTheFiles)
     EXPECT_EQ(RunCommandLine(args, {ConvertSubcommand()}, {sink, err, true}), kExitUsage);
     EXPECT_NE(err.str().find("terminal"), std::string::npos);
 }
+
+// "-" never reads from or writes to a terminal: the run is refused at once
+// instead of waiting for keystrokes or printing binary data.
+struct TerminalCase {
+    std::vector<std::string> args;
+    bool terminalIsInput;
+    const char* mentions;
+};
+
+class CliTerminal : public CliRun, public testing::WithParamInterface<TerminalCase> {};
+
+TEST_P(CliTerminal, IsRefusedAsAFile)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master) | ::unlockpt(master), 0);
+    const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(::write(master, "\x04", 1), 1);  // an end of input, should the program read the terminal
+    Redirection io;
+    (GetParam().terminalIsInput ? io.inputFd : io.outputFd) = terminal;
+    const CliResult r = RunCli(m_folder, GetParam().args, {{"LANG", "C.UTF-8"}}, io);
+    ::close(terminal);
+    ::close(master);
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_NE(r.err.find(GetParam().mentions), std::string::npos) << r.err;
+    EXPECT_EQ(MelodyFiles(m_folder), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, CliTerminal,
+    testing::Values(TerminalCase{{"convert", "-", "-o", "x.mld"}, true, "standard input is a terminal"},
+                    TerminalCase{{"decode", "-", "-o", "x.wav"}, true, "standard input is a terminal"},
+                    TerminalCase{{"info", "-"}, true, "info: standard input is a terminal"},
+                    TerminalCase{{"convert", "tune.wav", "-o", "-"}, false, "standard output is a terminal"}));
 
 TEST_F(CliRun, AFailedWriteToStandardOutputEndsWith74AfterTheWholeBatch)
 {
