@@ -601,7 +601,8 @@ void EditorWindow::Next()
         failure = steps.PrepareDecoded([&](const std::string& path, DecodedSamples& decoded, FailureReason& reason) {
             decode::PreparedRecording prepared;
             const StepFailure failed = m_decoder->Prepare(path, preparation, prepared, reason);
-            decoded = {std::move(prepared.samples), prepared.sampleRate, prepared.selectedSamples};
+            decoded = {std::move(prepared.samples), prepared.sampleRate, prepared.selectedSamples,
+                       prepared.selectionKnown, prepared.recordingSamples};
             return failed;
         });
     });

@@ -120,14 +120,16 @@ void Fade(std::vector<float>& samples, double inMs, double outMs, int rate)
 }
 
 // The selection's length when reading stopped at the cut: the rest counted
-// from the stated length where there is one.
-std::uint64_t SelectionLength(std::optional<std::uint64_t> wanted, std::optional<std::uint64_t> stated,
-                              std::uint64_t before, std::uint64_t kept)
+// from the stated length where there is one; unknown (more than `kept`) where
+// neither it nor the length asked for bounds it.
+void MeasureSelection(std::optional<std::uint64_t> wanted, std::optional<std::uint64_t> stated, std::uint64_t before,
+                      std::uint64_t kept, EditedRecording& out)
 {
     std::uint64_t length = wanted.value_or(kUnbounded);
     if (stated)
         length = std::min(length, *stated > before ? *stated - before : 0);
-    return std::max(length == kUnbounded ? 0 : length, kept + 1);
+    out.selectionKnown = length != kUnbounded;
+    out.selectedSamples = std::max(out.selectionKnown ? length : 0, kept + 1);
 }
 
 }  // namespace
@@ -170,6 +172,10 @@ bool EditRecording(SampleStream& source, const EditOptions& options, EditedRecor
     if (options.trimBelowDb && !reader.SkipWhile(quiet, kUnbounded, leading))
         return false;
     const std::uint64_t first = SamplesAt(options.startSeconds, rate);
+    out.recordingSamples = source.StatedLength();
+    // A start at or past the stated end selects nothing, and nothing need be read to know it.
+    if (!options.trimBelowDb && out.recordingSamples && first >= *out.recordingSamples)
+        return true;
     if (!reader.Skip(first))
         return false;
 
@@ -200,8 +206,10 @@ bool EditRecording(SampleStream& source, const EditOptions& options, EditedRecor
         const auto lastLoud = std::find_if_not(kept.rbegin(), kept.rend(), quiet);
         kept.erase(lastLoud.base(), kept.end());
     }
-    out.selectedSamples =
-        more ? SelectionLength(wanted, source.StatedLength(), leading + first, kept.size()) : kept.size();
+    if (more)
+        MeasureSelection(wanted, out.recordingSamples, leading + first, kept.size(), out);
+    else
+        out.selectedSamples = kept.size();
 
     if (options.normalize)
         Normalize(kept);

@@ -49,6 +49,11 @@ struct EditedRecording {
     // Samples of the selection before the cut to `limit` (read, or taken from
     // the stated length where the rest was not read).
     std::uint64_t selectedSamples = 0;
+    // False when the source went on past the cut without stating its length:
+    // the selection holds more than `selectedSamples`, how much more is unknown.
+    bool selectionKnown = true;
+    // The whole recording, where its source states its length.
+    std::optional<std::uint64_t> recordingSamples;
 
     bool Dropped() const { return selectedSamples > samples.size(); }
 };

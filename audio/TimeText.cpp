@@ -1,5 +1,6 @@
 #include "audio/TimeText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -39,15 +40,18 @@ std::optional<double> ParseTime(std::string_view text)
     return std::nullopt;
 }
 
-std::string FormatTime(double seconds)
+std::string FormatTime(double seconds, int decimals)
 {
-    const long long tenths = std::llround(std::max(0.0, seconds) * 10);
-    const long long hours = tenths / 36000, minutes = tenths / 600 % 60, rest = tenths % 600;
+    decimals = std::clamp(decimals, 1, 3);
+    const long long unit = decimals == 1 ? 10 : decimals == 2 ? 100 : 1000;  // parts of a second
+    const long long parts = std::llround(std::max(0.0, seconds) * static_cast<double>(unit));
+    const long long hours = parts / (3600 * unit), minutes = parts / (60 * unit) % 60, rest = parts % (60 * unit);
     char text[48];
     if (hours > 0)
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld.%lld", hours, minutes, rest / 10, rest % 10);
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld.%0*lld", hours, minutes, rest / unit, decimals,
+                      rest % unit);
     else
-        std::snprintf(text, sizeof text, "%lld:%02lld.%lld", minutes, rest / 10, rest % 10);
+        std::snprintf(text, sizeof text, "%lld:%02lld.%0*lld", minutes, rest / unit, decimals, rest % unit);
     return text;
 }
 

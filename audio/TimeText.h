@@ -12,7 +12,8 @@ std::optional<double> ParseDecimal(std::string_view text);
 // "12.5" (seconds) or "m:ss.fff" / "h:mm:ss.fff"; none when malformed or negative.
 std::optional<double> ParseTime(std::string_view text);
 
-// "0:12.5", "12:03.0" or "1:02:03.4": tenths of a second, rounded; hours only when there are some.
-std::string FormatTime(double seconds);
+// "0:12.5", "12:03.0" or "1:02:03.4": tenths of a second (or `decimals`
+// places, 1 to 3), rounded; hours only when there are some.
+std::string FormatTime(double seconds, int decimals = 1);
 
 }  // namespace quorbin

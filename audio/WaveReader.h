@@ -15,6 +15,13 @@ namespace quorbin {
 // Whether `dataBytes` of 16-bit samples at `sampleRate` play longer than 20 ms.
 bool PlaysLongerThan20Ms(std::uint64_t dataBytes, std::int32_t sampleRate);
 
+// A "data" size that a writer to a pipe states because it cannot know the
+// length (0xFFFFFFFF, 0x7FFFF000, 0): no length at all.
+constexpr bool IsPlaceholderDataLength(std::uint32_t bytes)
+{
+    return bytes == 0xFFFFFFFFu || bytes == 0xFFFFFFFEu || bytes == 0x7FFFF000u || bytes == 0;
+}
+
 class WaveReader {
 public:
     // Takes 16-bit mono PCM at `lowestRate` to `highestRate` samples a second.

@@ -14,6 +14,9 @@ namespace quorbin::cli {
 // What a batch does to each file, as its summary says it.
 enum class BatchWork { Convert, Decode };
 
+// What became of one file of a batch.
+enum class FileOutcome { Done, Failed, Skipped };
+
 class BatchReport {
 public:
     BatchReport(Streams streams, BatchWork work, bool quiet);
@@ -28,16 +31,19 @@ public:
     void Failure(const std::string& file, std::string_view text, int status);
     // "FILE: text" on standard error, quiet or not, without a failure.
     void Note(const std::string& file, std::string_view text);
+    // "FILE: skipped: OUT exists" on standard error unless quiet.
+    void Skipped(const std::string& file, const std::string& output);
     // "quorbin-cli: warning: text" on standard error, once in the batch.
     void WarnOnce(std::string_view text);
-    // Counts one file of the batch, done or failed, for the summary.
-    void Tally(bool done);
+    // Counts one file of the batch for the summary.
+    void Tally(FileOutcome outcome);
     // Records kExitIoError (unless a failure came first) when standard output
     // has failed since the last check; true when it is still fine.
     bool CheckOutput();
 
-    // With more than one file, "converted 2 of 3 files, 1 failed" on standard
-    // error (left out when quiet and nothing failed). Returns the exit status.
+    // With more than one file, "converted 2 of 3 files, 1 failed" (and how
+    // many were skipped, when some were) on standard error, left out when quiet
+    // and nothing failed. Returns the exit status: skipped files do not fail it.
     int Finish();
 
 private:
@@ -48,6 +54,7 @@ private:
     std::set<std::string, std::less<>> m_warned;
     std::size_t m_files = 0;
     std::size_t m_failed = 0;
+    std::size_t m_skipped = 0;
     int m_status = 0;
 };
 

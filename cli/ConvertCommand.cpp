@@ -11,9 +11,9 @@
 
 #include "cli/BatchReport.h"
 #include "cli/ConvertHelp.h"
+#include "cli/ConvertMessages.h"
 #include "cli/ConvertRequest.h"
 #include "cli/OtherFormats.h"
-#include "decode/DecodedExtensions.h"
 #include "cli/MelodyCommands.h"
 #include "cli/OutputGuard.h"
 #include "cli/StandardStreams.h"
@@ -82,31 +82,7 @@ StepFailure PrepareSource(const std::string& file, const ConvertRequest& request
     EditedRecording edited;
     if (!samples || !EditRecording(*samples, sound.edit, edited))
         return StepFailure::InvalidWave;
-    return steps.UseSamples(std::move(edited.samples), edited.selectedSamples);
-}
-
-std::string Seconds(std::uint64_t samples, int rate)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(samples) / rate);
-    return text;
-}
-
-// "note: kept the first 16.4 s of 35.5 s (...)" for a melody file that could not hold it all.
-std::string CutNote(const AudioExtent& extent)
-{
-    return "note: kept the first " + Seconds(extent.kept, extent.rate) + " of " + Seconds(extent.whole, extent.rate)
-           + " (a melody file holds " + Seconds(kMelodySampleLimit, extent.rate) + " at " + std::to_string(extent.rate)
-           + " Hz); use --start/--length, --fit or a lower --rate";
-}
-
-// "would write OUT.mld: 8000 Hz, 16.4 s of 35.5 s, 65730 bytes (Output File Size : 64.19KB)"
-std::string DryRunText(const ConversionSteps& steps, const std::string& shown, const Language& language)
-{
-    const AudioExtent& extent = steps.Extent();
-    return "would write " + shown + ": " + std::to_string(extent.rate) + " Hz, " + Seconds(extent.kept, extent.rate)
-           + " of " + Seconds(extent.whole, extent.rate) + ", " + std::to_string(steps.OutputSize()) + " bytes ("
-           + FormatSizeReport(steps.OutputSize(), language) + ")";
+    return steps.UseSamples(std::move(edited));
 }
 
 // A recording from standard input is named after its melody file.
@@ -128,7 +104,7 @@ ConversionOptions OptionsFor(const ConvertRequest& request, Streams streams, con
     options.outputFolder = request.outputFolder;
     options.outputPath = request.output;
     options.quality = request.quality;
-    options.keepExisting = request.noClobber;
+    options.keepExisting = request.noClobber || request.skipExisting;
     options.batch = &batch;
     options.checkOutput = [&guard, preview = request.preview](const SaveTarget& output) {
         return guard.CheckMelodyOutput(output, preview);
@@ -139,30 +115,9 @@ ConversionOptions OptionsFor(const ConvertRequest& request, Streams streams, con
     return options;
 }
 
-// "message: reason (melody file)" for a failure of the steps, with the way out
-// when --resample would take the file.
-std::string FailureText(StepFailure failure, const FailureReason& reason, const std::string& source,
-                        const std::string& shownOutput, const Language& language)
-{
-    std::string text = LoadString(MessageIdFor(failure), language);
-    const std::string resample = Tr("; convert with --resample", language);
-    if (reason.kind == ReasonKind::FormatFound) {
-        text += " (" + ReasonText(reason, language) + ")" + resample;
-    } else if (reason.Given()) {
-        text += ": " + ReasonText(reason, language);
-    }
-    const std::string extension = fs::path(source).extension().string();
-    if (failure == StepFailure::NotWave && extension.size() > 1 && decode::DecoderReadsExtension(extension.substr(1))) {
-        text += resample;
-    }
-    if (failure == StepFailure::CannotSave || failure == StepFailure::DiskSpace)
-        text += " (" + shownOutput + ")";
-    return text;
-}
-
 // What is left of one file's conversion once the staged melody files are in
-// place: its lines in the report, then its preview. Returns whether the file was done.
-using Outcome = std::function<bool(const std::vector<Result<>>& committed)>;
+// place: its lines in the report, then its preview. Returns what became of the file.
+using Outcome = std::function<FileOutcome(const std::vector<Result<>>& committed)>;
 
 // The files of one run. Their melody files are staged and put in place
 // together, with one sync, at the end, or sooner when no more can be held
@@ -203,10 +158,17 @@ private:
     {
         return [=, this](const std::vector<Result<>>&) {
             m_report.Failure(file, text, status);
-            return false;
+            return FileOutcome::Failed;
         };
     }
-    bool Succeeded(const std::string& file, const ConversionSteps& steps, const std::string& shown);
+    Outcome Skipped(const std::string& file, const std::string& shown)
+    {
+        return [=, this](const std::vector<Result<>>&) {
+            m_report.Skipped(file, shown);
+            return FileOutcome::Skipped;
+        };
+    }
+    FileOutcome Succeeded(const std::string& file, const ConversionSteps& steps, const std::string& shown);
 
     const ConvertRequest& m_request;
     Streams m_streams;
@@ -221,7 +183,6 @@ private:
 // Converts one file as far as staging its melody file.
 Outcome ConvertRun::Convert(const std::string& file)
 {
-    const Language language = UserLanguage();
     std::error_code ec;
     const fs::path full = IsStandardStream(file) ? fs::path(file) : fs::absolute(file, ec);
     auto steps = std::make_shared<ConversionSteps>(ec ? file : full.string(),
@@ -235,11 +196,16 @@ Outcome ConvertRun::Convert(const std::string& file)
     }
     const std::string shown = ShownOutput(file, m_request, *steps);
     const bool toFile = !m_request.ToStandardOutput() && !m_request.dryRun;
-    // A melody file that is to be kept fails before the work of coding; the save checks again.
-    if (failure == StepFailure::None && m_request.noClobber && toFile
-        && fs::exists(fs::symlink_status(steps->OutputPath(), ec))) {
+    // A melody file that is to be kept is known before the work of coding (a
+    // dry run says what would be skipped); the save that keeps it decides.
+    const bool exists = failure == StepFailure::None && !m_request.ToStandardOutput()
+                        && fs::exists(fs::symlink_status(steps->OutputPath(), ec));
+    if (exists && m_request.skipExisting)
+        return Skipped(file, shown);
+    if (exists && m_request.noClobber && toFile) {
         failure = StepFailure::CannotSave;
-        const std::string text = FailureText(failure, FailureReason::Of(ReasonKind::Exists), file, shown, language);
+        const std::string text =
+            FailureText(failure, FailureReason::Of(ReasonKind::Exists), file, shown, steps->Extent(), m_request);
         return Failed(file, text, IDS_CANNOT_SAVE_MLD);
     }
     if (failure == StepFailure::None) {
@@ -254,7 +220,7 @@ Outcome ConvertRun::Convert(const std::string& file)
         // The melody file could not go to standard output: an output error, not a save.
         const bool outputFailed = m_request.ToStandardOutput() && failure == StepFailure::CannotSave
                                   && steps->Reason().kind == ReasonKind::SystemError;
-        return Failed(file, FailureText(failure, steps->Reason(), file, shown, language),
+        return Failed(file, FailureText(failure, steps->Reason(), file, shown, steps->Extent(), m_request),
                       outputFailed ? kExitIoError : MessageIdFor(failure));
     }
     // A successful Finish into a file staged the melody file last.
@@ -269,33 +235,47 @@ Outcome ConvertRun::Convert(const std::string& file)
         if (staged && !committed.at(*staged)) {
             m_guard.Release(*place);
             const FailureReason& reason = committed[*staged].Reason();
-            m_report.Failure(file, FailureText(StepFailure::CannotSave, reason, file, shown, language),
+            if (reason.kind == ReasonKind::Exists && m_request.skipExisting) {
+                m_report.Skipped(file, shown);
+                return FileOutcome::Skipped;
+            }
+            m_report.Failure(file,
+                             FailureText(StepFailure::CannotSave, reason, file, shown, steps->Extent(), m_request),
                              IDS_CANNOT_SAVE_MLD);
-            return false;
+            return FileOutcome::Failed;
         }
         return Succeeded(file, *steps, shown);
     };
 }
 
 // The lines of a file whose melody file was written, then its preview.
-bool ConvertRun::Succeeded(const std::string& file, const ConversionSteps& steps, const std::string& shown)
+FileOutcome ConvertRun::Succeeded(const std::string& file, const ConversionSteps& steps, const std::string& shown)
 {
-    const Language language = UserLanguage();
     if (m_request.dryRun)
-        m_report.Success(file, DryRunText(steps, shown, language));
+        m_report.Success(file, DryRunText(steps.Extent(), steps.OutputSize(), shown));
     else
-        m_report.Success(file, FormatSizeReport(steps.OutputSize(), language) + " (" + shown + ")");
-    if (steps.Extent().Cut())
-        m_report.Note(file, CutNote(steps.Extent()));
+        m_report.Success(file, FormatSizeReport(steps.OutputSize(), UserLanguage()) + " (" + shown + ")");
+    for (const std::string& note :
+         {CutNote(steps.Extent(), m_request), ShortSelectionNote(steps.Extent(), m_request)}) {
+        if (!note.empty())
+            m_report.Note(file, note);
+    }
     if (!m_request.preview || m_request.dryRun)
-        return true;
+        return FileOutcome::Done;
     std::string text;
-    const int status = WriteDecodedWave(shown, PreviewPathFor(shown).string(), m_streams.out, text, &m_guard);
+    const std::string preview = PreviewPathFor(shown).string();
+    const WhenExists existing = m_request.skipExisting ? WhenExists::Skip
+                                : m_request.noClobber  ? WhenExists::Keep
+                                                       : WhenExists::Replace;
+    const int status = WriteDecodedWave(shown, preview, m_streams.out, text, {&m_guard, existing});
     if (status == 0)
         m_report.Success(shown, text);
+    else if (status == kSkipped)
+        m_report.Skipped(shown, preview);
     else
         m_report.Failure(shown, text, status);
-    return status == 0;
+    // The melody file was written: a preview left alone does not skip the input.
+    return status == 0 || status == kSkipped ? FileOutcome::Done : FileOutcome::Failed;
 }
 
 int RunConvert(const ParsedArguments& arguments, Streams streams)
@@ -305,6 +285,8 @@ int RunConvert(const ParsedArguments& arguments, Streams streams)
     if (!request)
         return UsageError(streams.err, "convert", "convert: " + problem);
 
+    for (const std::string& note : request->notes)
+        Say(streams.err, "quorbin-cli: " + note + "\n");
     BatchReport report(streams, BatchWork::Convert, request->quiet);
     if (request->ToStandardOutput())
         report.SendSuccessToErrors();

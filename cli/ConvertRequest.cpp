@@ -5,14 +5,17 @@
 #include "cli/DateOption.h"
 #include "cli/TerminalText.h"
 #include "mld/MldFormat.h"
+#include "platform/Cp932.h"
 
 namespace quorbin::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
+// The CP932 text of --title or --copyright; with --cut-texts, one over `limit`
+// is cut and a note in `notes` says what was kept.
 std::optional<std::string> TextOption(const ParsedArguments& arguments, std::string_view option, std::size_t limit,
-                                      const std::string& codeset, std::string& problem)
+                                      const std::string& codeset, std::vector<std::string>& notes, std::string& problem)
 {
     const auto raw = arguments.Value(option);
     if (!raw)
@@ -22,7 +25,19 @@ std::optional<std::string> TextOption(const ParsedArguments& arguments, std::str
         problem = Substitute(Tr("--%1 is not valid text in the terminal's encoding (%2)"), {option, codeset});
         return std::nullopt;
     }
-    return OptionTextToCp932(option, *utf8, limit, arguments.Has("transliterate"), problem);
+    const bool cut = arguments.Has("cut-texts");
+    std::optional<std::string> cp932 =
+        OptionTextToCp932(option, *utf8, cut ? std::string::npos : limit, arguments.Has("transliterate"), problem);
+    if (!cp932 || cp932->size() <= limit)
+        return cp932;
+    // Cut as the window cuts a typed text: at the limit, on a whole character.
+    cp932->resize(Cp932PrefixLength(*cp932, limit));
+    const std::size_t characters = Cp932Characters(*cp932);
+    notes.push_back(
+        Substitute(TrN("note: --%1 cut at %2 bytes in CP932 to its first %3 character: \"%4\"",
+                       "note: --%1 cut at %2 bytes in CP932 to its first %3 characters: \"%4\"", characters),
+                   {option, std::to_string(limit), std::to_string(characters), Cp932ToUtf8(*cp932)}));
+    return cp932;
 }
 
 // -o FILE, -o DIR, --output-dir DIR and "-" on either side.
@@ -86,15 +101,21 @@ std::optional<ConvertRequest> ReadRequest(const ParsedArguments& arguments, cons
     if (!ReadOutput(arguments, streams, request, problem))
         return std::nullopt;
     const std::string codeset = TerminalCodeset();
-    request.title = TextOption(arguments, "title", mld::kMaxTitleBytes, codeset, problem);
+    request.title = TextOption(arguments, "title", mld::kMaxTitleBytes, codeset, request.notes, problem);
     if (!problem.empty())
         return std::nullopt;
-    request.copyright = TextOption(arguments, "copyright", mld::kMaxCopyrightBytes, codeset, problem).value_or("");
+    request.copyright =
+        TextOption(arguments, "copyright", mld::kMaxCopyrightBytes, codeset, request.notes, problem).value_or("");
     if (!problem.empty())
         return std::nullopt;
     request.protect = arguments.Has("protect");
     request.preview = arguments.Has("preview");
     request.noClobber = arguments.Has("no-clobber");
+    request.skipExisting = arguments.Has("skip-existing");
+    if (request.noClobber && request.skipExisting) {
+        problem = Tr("-n and --skip-existing cannot be used together");
+        return std::nullopt;
+    }
     request.quiet = arguments.Has("quiet");
     request.decoding.verbose = arguments.Has("verbose");
     const auto quality = QualityOption(arguments, problem);

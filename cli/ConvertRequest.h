@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "audio/AdpcmSearchEncoder.h"
 #include "cli/CommandLine.h"
@@ -21,13 +22,15 @@ struct ConvertRequest {
     std::string date;                    // empty: today
     std::string output;                  // -o FILE ("-": standard output); empty: named after the source
     std::filesystem::path outputFolder;  // --output-dir or -o DIR; empty: beside the source
-    bool noClobber = false;              // keep an existing melody file
+    bool noClobber = false;              // keep an existing melody file, failing
+    bool skipExisting = false;           // keep an existing melody file, skipping the input
     bool quiet = false;
     bool preview = false;  // also write NAME.preview.wav beside the melody file
     EncoderQuality quality = EncoderQuality::Standard;
     SoundRequest sound;   // preparation of other formats, the part that is kept
     bool dryRun = false;  // report what would be written, write nothing
     decode::DecodeSettings decoding;
+    std::vector<std::string> notes;  // said once before the files: what --cut-texts kept
 
     bool ToStandardOutput() const { return IsStandardStream(output); }
 };

@@ -1,4 +1,5 @@
 // "quorbin-cli decode": writes the audio of melody files as 16-bit mono WAVE files.
+#include <optional>
 #include <ostream>
 #include <system_error>
 
@@ -16,6 +17,31 @@ namespace quorbin::cli {
 
 namespace {
 
+// The outcome of a WAVE file that is kept where it lies.
+int ExistingWave(WhenExists existing, const std::string& wavePath, std::string& text)
+{
+    if (existing == WhenExists::Skip)
+        return kSkipped;
+    const std::string reason = existing == WhenExists::KeepUnlessForced
+                                   ? Tr("exists; use -o or --force")
+                                   : ReasonText(FailureReason::Of(ReasonKind::Exists), UserLanguage());
+    text = Substitute(Tr("cannot write the WAVE file (%1): %2"), {wavePath, reason});
+    return kExitCantCreate;
+}
+
+// A WAVE file may lie where a recording was: it is replaced only with --force.
+std::optional<WhenExists> WhenExistsFromOptions(const ParsedArguments& arguments)
+{
+    const bool keep = arguments.Has("no-clobber"), skip = arguments.Has("skip-existing"),
+               force = arguments.Has("force");
+    if (keep + skip + force > 1)
+        return std::nullopt;
+    return keep    ? WhenExists::Keep
+           : skip  ? WhenExists::Skip
+           : force ? WhenExists::Replace
+                   : WhenExists::KeepUnlessForced;
+}
+
 int RunDecode(const ParsedArguments& arguments, Streams streams)
 {
     const auto& files = arguments.operands;
@@ -27,6 +53,10 @@ int RunDecode(const ParsedArguments& arguments, Streams streams)
     if (const std::string problem = StandardStreamProblem(files, output, streams, "OUT.wav"); !problem.empty())
         return UsageError(streams.err, "decode", "decode: " + problem);
 
+    const auto existing = WhenExistsFromOptions(arguments);
+    if (!existing)
+        return UsageError(streams.err, "decode", Tr("decode: use only one of -n, --skip-existing and --force"));
+
     BatchReport report(streams, BatchWork::Decode, arguments.Has("quiet"));
     if (output && IsStandardStream(*output))
         report.SendSuccessToErrors();
@@ -34,12 +64,14 @@ int RunDecode(const ParsedArguments& arguments, Streams streams)
     for (const std::string& file : files) {
         const std::string wave = output ? *output : PreviewPathFor(file).string();
         std::string text;
-        const int status = WriteDecodedWave(file, wave, streams.out, text, &guard);
+        const int status = WriteDecodedWave(file, wave, streams.out, text, {&guard, *existing});
         if (status == 0)
             report.Success(file, text);
+        else if (status == kSkipped)
+            report.Skipped(file, wave);
         else
             report.Failure(file, text, status);
-        report.Tally(status == 0);
+        report.Tally(status == 0 ? FileOutcome::Done : status == kSkipped ? FileOutcome::Skipped : FileOutcome::Failed);
     }
     return report.Finish();
 }
@@ -54,8 +86,9 @@ std::filesystem::path PreviewPathFor(const std::filesystem::path& melodyFile)
 }
 
 int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath, std::ostream& out, std::string& text,
-                     OutputGuard* guard)
+                     const WaveWriting& how)
 {
+    OutputGuard* guard = how.guard;
     const bool toStandardOutput = IsStandardStream(wavePath);
     // Resolved once: the checks and the save act on the same file. A target
     // that cannot be resolved fails when it is saved, after the melody file is read.
@@ -71,9 +104,16 @@ int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath,
         text = Substitute(Tr("cannot write the WAVE file (%1): %2"), {wavePath, ReasonText(clash, UserLanguage())});
         return kExitCantCreate;
     }
+    const bool keep = how.existing != WhenExists::Replace;
+    // Known before the work; the save that keeps an existing file decides.
+    if (resolved && !toStandardOutput && keep && target.Identity())
+        return ExistingWave(how.existing, wavePath, text);
     LoadedMelody melody;
-    if (const int status = LoadMelodyFile(melodyFile, melody, text); status != 0)
+    MelodyProblem problem;
+    if (const int status = LoadMelodyFile(melodyFile, melody, problem); status != 0) {
+        text = problem.Text();
         return status;
+    }
     const MldContents& c = melody.contents;
     const std::vector<std::int16_t> samples = adpcm_decode({melody.bytes.Data() + c.audioOffset, c.audioLength});
     ByteBuffer wave;
@@ -88,7 +128,10 @@ int WriteDecodedWave(const std::string& melodyFile, const std::string& wavePath,
         }
     } else {
         const SaveTarget::Place place = target.Where();
-        const Result<> saved = resolved ? SaveAtomically(std::move(target), wave) : resolved;
+        const Result<> saved =
+            resolved ? SaveAtomically(std::move(target), wave, keep ? Existing::Keep : Existing::Replace) : resolved;
+        if (!saved && saved.Reason().kind == ReasonKind::Exists)
+            return ExistingWave(how.existing, wavePath, text);
         if (!saved) {
             text = std::string(Tr("cannot write the WAVE file")) + ": " + ReasonText(saved.Reason(), UserLanguage())
                    + " (" + wavePath + ")";
@@ -111,17 +154,21 @@ Subcommand DecodeSubcommand()
         N_("decode the audio of melody files into WAVE files"),
         N_("Decodes the 4-bit audio of each melody file into a 16-bit mono PCM WAVE file\n"
            "at the file's sample rate: the sound as the encoder itself tracked it. The\n"
-           "file is written beside the melody file as NAME.preview.wav unless -o is given.\n"
+           "file is written beside the melody file as NAME.preview.wav unless -o is given;\n"
+           "an existing file is never replaced unless --force is given.\n"
            "Every coded byte holds two samples, so n coded bytes give 2 x n samples; a\n"
            "recording with an odd number of samples gains one sample at the end.\n"
            "\"-\" reads a melody file from standard input (then -o is needed); \"-o -\"\n"
            "writes the WAVE file to standard output.\n"
-           "Exit status: 0 when every file was decoded; otherwise that of the first\n"
-           "failure: 65 for a damaged or foreign file, 66 when a file cannot be opened,\n"
-           "73 when the WAVE file cannot be written, 74 when standard output cannot be\n"
-           "written; 64 for a usage error."),
+           "Exit status: 0 when every file was decoded or skipped; otherwise that of the\n"
+           "first failure: 2 when a file cannot be opened, 6 when the WAVE file cannot be\n"
+           "written or exists, 65 for a damaged or foreign file, 74 when standard output\n"
+           "cannot be written; 64 for a usage error (as for \"convert\" and \"info\")."),
         {
             {"output", 'o', "OUT.wav", N_("write the WAVE file here (one input file only; - : standard output)")},
+            {"no-clobber", 'n', "", N_("keep an existing WAVE file (the input fails)")},
+            {"skip-existing", 0, "", N_("keep an existing WAVE file and skip the input (not a failure)")},
+            {"force", 'f', "", N_("replace an existing WAVE file")},
             {"quiet", 'q', "", N_("print no success lines")},
         },
         RunDecode,

@@ -64,13 +64,34 @@ double Rounded(double value, int decimals)
     return std::stod(Fixed(value, decimals));
 }
 
+// A file name for JSON: UTF-8, or its bytes when it is not text in the
+// terminal's encoding (the output marks those with U+FFFD).
+std::string JsonName(const std::string& name)
+{
+    return ToUtf8(name, TerminalCodeset()).value_or(name);
+}
+
+// A file name that is not UTF-8 keeps its readable part; U+FFFD marks the rest.
+void PrintJsonLine(const nlohmann::ordered_json& object, std::ostream& out)
+{
+    out << object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+}
+
+// A file that could not be read, as a line of the same stream:
+// {"file": ..., "error": {"message": ..., "reason": ...}}.
+void PrintJsonFailure(const std::string& name, const MelodyProblem& problem, std::ostream& out)
+{
+    PrintJsonLine({{"file", JsonName(name)}, {"error", {{"message", problem.message}, {"reason", problem.reason}}}},
+                  out);
+}
+
 // The same fields as one JSON object on one line: texts as UTF-8 strings,
 // numbers as numbers, the protection as true or false.
 void PrintJson(const std::string& name, const LoadedMelody& melody, std::ostream& out)
 {
     const MldContents& c = melody.contents;
     const nlohmann::ordered_json object = {
-        {"file", ToUtf8(name, TerminalCodeset()).value_or(name)},
+        {"file", JsonName(name)},
         {"title", Cp932ToUtf8(c.title)},
         {"copyright", Cp932ToUtf8(c.copyright)},
         {"protection", c.protectionFlag != 0},
@@ -86,8 +107,7 @@ void PrintJson(const std::string& name, const LoadedMelody& melody, std::ostream
         {"play-time-seconds", Rounded(c.PlaySeconds(), 2)},
         {"filler-events", c.fillerEvents},
     };
-    // A file name that is not UTF-8 keeps its readable part; U+FFFD marks the rest.
-    out << object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+    PrintJsonLine(object, out);
 }
 
 int RunInfo(const ParsedArguments& arguments, Streams streams)
@@ -102,11 +122,15 @@ int RunInfo(const ParsedArguments& arguments, Streams streams)
     bool printedOne = false;
     for (const std::string& file : files) {
         LoadedMelody melody;
-        std::string problem;
+        MelodyProblem problem;
         if (const int status = LoadMelodyFile(file, melody, problem); status != 0) {
-            streams.err << file << ": ";
-            Say(streams.err, problem + "\n");
-            streams.err.flush();
+            if (json) {
+                PrintJsonFailure(file, problem, streams.out);
+            } else {
+                streams.err << ShownName(file) << ": ";
+                Say(streams.err, EscapeControls(problem.Text()) + "\n");
+                streams.err.flush();
+            }
             if (firstFailure == 0)
                 firstFailure = status;
             continue;
@@ -139,13 +163,16 @@ Subcommand InfoSubcommand()
            "(samples / rate), play-time-ticks, play-time-seconds (the handset's play\n"
            "time, 10 ms a tick) and filler-events. Texts are shown in the terminal's\n"
            "encoding; control characters as \\xNN. With --json, each file is one JSON\n"
-           "object on one line (JSON Lines) with the same keys, texts in UTF-8.\n"
+           "object on one line (JSON Lines) with the same keys, texts in UTF-8; a file\n"
+           "that cannot be read is a line {\"file\": ..., \"error\": {\"message\": ...,\n"
+           "\"reason\": ...}} there too.\n"
            "\"-\" reads a melody file from standard input.\n"
            "A file that lacks the structure this program writes is reported on stderr\n"
            "as \"FILE: what is wrong at offset N\".\n"
            "Exit status: 0 when every file was read; otherwise that of the first\n"
-           "failure: 65 for a damaged or foreign file, 66 when a file cannot be opened,\n"
-           "74 when standard output cannot be written; 64 for a usage error."),
+           "failure: 2 when a file cannot be opened, 65 for a damaged or foreign file,\n"
+           "74 when standard output cannot be written; 64 for a usage error (as for\n"
+           "\"convert\" and \"decode\")."),
         {
             {"json", 0, "", N_("one JSON object per file and line (JSON Lines)")},
         },

@@ -15,28 +15,30 @@ constexpr std::uint64_t kMaxMelodyFileBytes = 16u << 20;
 
 }  // namespace
 
-int LoadMelodyFile(const std::string& name, LoadedMelody& melody, std::string& problem)
+int LoadMelodyFile(const std::string& name, LoadedMelody& melody, MelodyProblem& problem)
 {
     const bool piped = IsStandardStream(name);
     Result<ByteBuffer> bytes =
         piped ? ReadStandardInput(kMaxMelodyFileBytes) : ReadWholeFile(name, kMaxMelodyFileBytes);
+    // The structural diagnostics are technical and stay English, like the field names of "info".
+    problem = {Tr("damaged or foreign melody file"), "", true};
     if (!bytes && bytes.Reason().kind == ReasonKind::TooLarge) {
-        problem = "too large to be a melody file at offset " + std::to_string(kMaxMelodyFileBytes);
+        problem.reason = "too large to be a melody file at offset " + std::to_string(kMaxMelodyFileBytes);
         return kExitDataError;
     }
     if (!bytes) {
-        const char* failure = piped ? N_("cannot read the file: %1") : N_("cannot open the file: %1");
-        problem = Substitute(Tr(failure), {ReasonText(bytes.Reason(), UserLanguage())});
+        problem = {piped ? Tr("cannot read the file") : Tr("cannot open the file"),
+                   ReasonText(bytes.Reason(), UserLanguage()), false};
         return kExitNoInput;
     }
     melody.bytes = std::move(*bytes);
     const MldReadResult result = ReadMld(melody.bytes.Bytes());
     if (!result.contents) {
-        // The structural diagnostics are technical and stay English, like the field names of "info".
-        problem = result.error.message + " at offset " + std::to_string(result.error.offset);
+        problem.reason = result.error.message + " at offset " + std::to_string(result.error.offset);
         return kExitDataError;
     }
     melody.contents = *result.contents;
+    problem = {};
     return 0;
 }
 

@@ -12,9 +12,19 @@ struct LoadedMelody {
     MldContents contents;
 };
 
+// Why a melody file was not loaded (UTF-8): what happened and the reason,
+// which for a structural fault names its byte offset.
+struct MelodyProblem {
+    std::string message;  // "cannot open the file", "damaged or foreign melody file"
+    std::string reason;   // "No such file or directory", "... at offset 12"
+    bool structural = false;
+
+    // "message: reason"; a structural fault is said by its reason alone.
+    std::string Text() const { return structural ? reason : message + ": " + reason; }
+};
+
 // Reads and checks the melody file `name` ("-": standard input). Returns 0, or
-// kExitNoInput or kExitDataError with `problem` set to what is wrong (UTF-8, with
-// the byte offset of a structural fault).
-int LoadMelodyFile(const std::string& name, LoadedMelody& melody, std::string& problem);
+// kExitNoInput or kExitDataError with `problem` set.
+int LoadMelodyFile(const std::string& name, LoadedMelody& melody, MelodyProblem& problem);
 
 }  // namespace quorbin::cli

@@ -27,7 +27,8 @@ StepFailure DecodeSamples(const std::string& source, const decode::PreparationOp
         reason = prepared.Reason();
         return StepFailure::InvalidWave;
     }
-    decoded = {std::move(prepared->samples), prepared->sampleRate, prepared->selectedSamples};
+    decoded = {std::move(prepared->samples), prepared->sampleRate, prepared->selectedSamples, prepared->selectionKnown,
+               prepared->recordingSamples};
     return StepFailure::None;
 }
 

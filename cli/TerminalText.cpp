@@ -1,5 +1,6 @@
 #include "cli/TerminalText.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <langinfo.h>
 
@@ -26,6 +27,36 @@ char32_t FirstCodePoint(std::string_view text)
     return value;
 }
 
+// The length of the valid UTF-8 character at the start of `text` (no
+// overlong form, surrogate or code point past U+10FFFF); 0 when there is none.
+std::size_t ValidUtf8Length(std::string_view text)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80)
+        return 1;
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
+    if (length == 0 || text.size() < length)
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80)
+            return 0;
+    }
+    const unsigned char second = byte(1);
+    const bool overlongOrOutside = (lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0)
+                                   || (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90);
+    return overlongOrOutside ? 0 : length;
+}
+
+// C0 controls, DEL and the C1 controls U+0080 to U+009F.
+bool IsControlCharacter(char32_t codePoint)
+{
+    return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F);
+}
+
 // U+0000 to U+001F and U+007F: one byte each in UTF-8 and in CP932.
 bool IsControl(char ch)
 {
@@ -39,6 +70,14 @@ std::size_t Utf8Length(unsigned char lead)
 }
 
 }  // namespace
+
+std::size_t Cp932Characters(std::string_view cp932)
+{
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < cp932.size(); i += IsCp932LeadByte(static_cast<unsigned char>(cp932[i])) ? 2 : 1)
+        ++count;
+    return count;
+}
 
 std::string TerminalCodeset()
 {
@@ -63,20 +102,32 @@ std::string FromUtf8(std::string_view text, const std::string& codeset)
 std::string EscapeControls(std::string_view text)
 {
     std::string out;
-    for (const char ch : text) {
-        if (IsControl(ch) || ch == '\\') {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(ch));
-            out += escaped;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = ValidUtf8Length(text.substr(i));
+        const bool shown = length > 0 && !IsControlCharacter(FirstCodePoint(text.substr(i))) && text[i] != '\\';
+        if (shown) {
+            out.append(text.substr(i, length));
         } else {
-            out += ch;
+            // A control character's every byte, or the one byte that is not UTF-8.
+            for (std::size_t k = i; k < i + std::max<std::size_t>(length, 1); ++k) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(text[k]));
+                out += escaped;
+            }
         }
+        i += std::max<std::size_t>(length, 1);
     }
     return out;
 }
 
 std::string ShownName(const std::filesystem::path& file)
 {
+    const std::string codeset = TerminalCodeset();
+    if (IsUtf8Name(codeset))
+        return EscapeControls(file.string());
+    // Checked as the characters it shows in the terminal's encoding.
+    if (const std::optional<std::string> utf8 = ToUtf8(file.string(), codeset))
+        return FromUtf8(EscapeControls(*utf8), codeset);
     return EscapeControls(file.string());
 }
 
@@ -109,8 +160,14 @@ std::optional<std::string> OptionTextToCp932(std::string_view option, std::strin
         return std::nullopt;
     }
     if (cp932->size() > limitBytes) {
-        problem = Substitute(Tr("%1 is %2 bytes in CP932; the limit is %3 bytes"),
-                             {name, std::to_string(cp932->size()), std::to_string(limitBytes)});
+        const std::size_t fit =
+            Cp932Characters(std::string_view(*cp932).substr(0, Cp932PrefixLength(*cp932, limitBytes)));
+        problem = Substitute(TrN("%1 is %2 bytes in CP932; the limit is %3 bytes: the first %4 character fits "
+                                 "(--cut-texts cuts there)",
+                                 "%1 is %2 bytes in CP932; the limit is %3 bytes: the first %4 characters fit "
+                                 "(--cut-texts cuts there)",
+                                 fit),
+                             {name, std::to_string(cp932->size()), std::to_string(limitBytes), std::to_string(fit)});
         return std::nullopt;
     }
     return cp932;

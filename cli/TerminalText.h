@@ -18,11 +18,16 @@ std::optional<std::string> ToUtf8(std::string_view text, const std::string& code
 // Converts UTF-8 `text` to `codeset` for output; unchanged when that fails.
 std::string FromUtf8(std::string_view text, const std::string& codeset);
 
-// Shows control characters (U+0000 to U+001F, U+007F) and the backslash as
-// \xNN, so that a text cannot forge output lines or send escape sequences.
+// Shows the bytes of control characters (C0, DEL and C1: U+0000 to U+001F,
+// U+007F to U+009F), of the backslash and every byte that is not valid UTF-8
+// as \xNN, so that a text cannot forge output lines or send escape sequences.
 std::string EscapeControls(std::string_view text);
-// A file name as the command line prints it: its bytes, escaped as above.
+// A file name as the command line prints it: its bytes, escaped as above as
+// the characters they are in the terminal's encoding.
 std::string ShownName(const std::filesystem::path& file);
+
+// The characters of CP932 text: double-byte ones count once.
+std::size_t Cp932Characters(std::string_view cp932);
 
 // Converts an option's UTF-8 text to CP932 of at most `limitBytes` bytes
 // (control characters are refused); with

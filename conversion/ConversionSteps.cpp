@@ -141,8 +141,7 @@ StepFailure ConversionSteps::PrepareDecoded(const SourceDecoder& decode)
         DecodedSamples decoded;
         if (const StepFailure failure = decode(m_droppedPath, decoded, m_reason); failure != StepFailure::None)
             return failure;
-        if (const StepFailure failure = TakeSamples(std::move(decoded.samples), decoded.rate, decoded.selectedSamples);
-            failure != StepFailure::None)
+        if (const StepFailure failure = TakeSamples(std::move(decoded)); failure != StepFailure::None)
             return failure;
         PlanDefaultTitle();
         return StepFailure::None;
@@ -181,8 +180,10 @@ StepFailure ConversionSteps::ReadSamples(ByteSource& source)
 {
     WaveReader reader = MelodyWaveReader();
     const Result<std::int32_t> rate = reader.Parse(source);
-    Result<std::vector<std::int16_t>> samples =
-        rate ? reader.ReadSamples(source, 0, kMelodySampleLimit) : rate.Reason();
+    // A stream's stated length may be a placeholder: one sample more than fits
+    // tells whether it went on past the cut.
+    const std::uint64_t wanted = kMelodySampleLimit + (source.Streamed() ? 1 : 0);
+    Result<std::vector<std::int16_t>> samples = rate ? reader.ReadSamples(source, 0, wanted) : rate.Reason();
     if (!samples) {
         if (AddsToMessage(samples.Reason()))
             m_reason = samples.Reason();
@@ -190,26 +191,50 @@ StepFailure ConversionSteps::ReadSamples(ByteSource& source)
     }
     m_samples = std::move(*samples);
     m_sampleRate = *rate;
-    m_extent = {m_samples.size(), reader.SampleCount(), *rate};
+    m_extent = {m_samples.size(), reader.SampleCount(), *rate, true, reader.SampleCount()};
+    if (source.Streamed())
+        MeasureStream(reader.DataLength());
     return StepFailure::None;
 }
 
-// Takes `samples` at `rate` as the recording, checked as the WAVE reader checks a file's.
-StepFailure ConversionSteps::TakeSamples(std::vector<std::int16_t> samples, std::int32_t rate,
-                                         std::uint64_t selectedSamples)
+// The extent of a recording read from a stream: as long as what was read when
+// it ended before the cut; past the cut, the stated length where it can be
+// true, otherwise unknown.
+void ConversionSteps::MeasureStream(std::uint32_t statedBytes)
 {
+    if (m_samples.size() <= kMelodySampleLimit) {
+        m_extent.whole = m_samples.size();
+        m_extent.recording = m_samples.size();
+        return;
+    }
+    m_samples.resize(kMelodySampleLimit);
+    m_extent.kept = m_samples.size();
+    if (m_extent.whole <= kMelodySampleLimit || IsPlaceholderDataLength(statedBytes)) {
+        m_extent.whole = m_extent.kept + 1;
+        m_extent.wholeKnown = false;
+        m_extent.recording.reset();
+    }
+}
+
+// Takes the decoded samples as the recording, checked as the WAVE reader checks
+// a file's. The extent is known also when they are too short.
+StepFailure ConversionSteps::TakeSamples(DecodedSamples decoded)
+{
+    const std::int32_t rate = decoded.rate;
     if (rate < static_cast<std::int32_t>(mld::kMinSampleRate)
         || rate > static_cast<std::int32_t>(mld::kMaxSampleRate)) {
         m_reason = FailureReason::Of(ReasonKind::FormatFound);
         m_reason.format = {1, 1, static_cast<std::uint32_t>(rate), 16};
         return StepFailure::Unsupported;
     }
+    std::vector<std::int16_t>& samples = decoded.samples;
+    samples.resize(std::min(samples.size(), kMelodySampleLimit));
+    m_extent = {samples.size(), std::max<std::uint64_t>(decoded.selectedSamples, samples.size()), rate,
+                decoded.selectionKnown, decoded.recordingSamples};
     if (!PlaysLongerThan20Ms(2 * std::uint64_t{samples.size()}, rate))
         return StepFailure::TooShort;
-    samples.resize(std::min(samples.size(), kMelodySampleLimit));
     m_samples = std::move(samples);
     m_sampleRate = rate;
-    m_extent = {m_samples.size(), std::max<std::uint64_t>(selectedSamples, m_samples.size()), rate};
     return StepFailure::None;
 }
 
@@ -224,12 +249,13 @@ std::unique_ptr<SampleStream> ConversionSteps::OpenSamples() const
     return std::make_unique<WaveSampleStream>(std::move(file), reader, m_sampleRate);
 }
 
-StepFailure ConversionSteps::UseSamples(std::vector<std::int16_t> samples, std::uint64_t selectedSamples)
+StepFailure ConversionSteps::UseSamples(EditedRecording edited)
 {
     return FailingOnOutOfMemory(StepFailure::InvalidWave, m_reason, [&] {
-        if (m_sampleRate <= 0)
+        if (m_sampleRate <= 0 || edited.rate != m_sampleRate)
             return StepFailure::InvalidWave;
-        return TakeSamples(std::move(samples), m_sampleRate, selectedSamples);
+        return TakeSamples({std::move(edited.samples), edited.rate, edited.selectedSamples, edited.selectionKnown,
+                            edited.recordingSamples});
     });
 }
 

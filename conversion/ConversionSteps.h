@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -45,16 +46,20 @@ struct AudioExtent {
     std::uint64_t kept = 0;
     std::uint64_t whole = 0;  // of the recording, or of the selection made from it
     std::int32_t rate = 0;
+    bool wholeKnown = true;  // false: a stream that states no length went on; `whole` is more than `kept`
+    std::optional<std::uint64_t> recording{};  // the whole recording, where its length is known
 
     bool Cut() const { return whole > kept; }
 };
 
-// A recording in another format, decoded: its samples at their rate, and the
-// length of the selection they were cut from.
+// A recording in another format, decoded or edited: its samples at their
+// rate, and the lengths of the selection they were cut from and of the recording.
 struct DecodedSamples {
     std::vector<std::int16_t> samples;
     std::int32_t rate = 0;
     std::uint64_t selectedSamples = 0;
+    bool selectionKnown = true;  // false: more than selectedSamples, how much more is unknown
+    std::optional<std::uint64_t> recordingSamples{};
 };
 
 class ConversionSteps {
@@ -85,9 +90,9 @@ public:
     // After Prepare: the recording's samples, read by position from the file,
     // for editing before Finish; null when the file cannot be read again.
     std::unique_ptr<SampleStream> OpenSamples() const;
-    // Replaces the recording by `samples` at the same rate, cut from a selection of
-    // `selectedSamples`; returns StepFailure::None or TooShort as Prepare would.
-    StepFailure UseSamples(std::vector<std::int16_t> samples, std::uint64_t selectedSamples);
+    // Replaces the recording by the samples of `edited`, made at the same rate;
+    // returns StepFailure::None or TooShort as Prepare would.
+    StepFailure UseSamples(EditedRecording edited);
 
     std::int32_t SampleRate() const { return m_sampleRate; }
     const AudioExtent& Extent() const { return m_extent; }
@@ -111,7 +116,8 @@ private:
     StepFailure PlanForAnyExtension();
     StepFailure ReadSource(ByteSource& source);
     StepFailure ReadSamples(ByteSource& source);
-    StepFailure TakeSamples(std::vector<std::int16_t> samples, std::int32_t rate, std::uint64_t selectedSamples);
+    StepFailure TakeSamples(DecodedSamples decoded);
+    void MeasureStream(std::uint32_t statedBytes);
     void PlanDefaultTitle();
     StepFailure BuildAndSave(const ContentInfo& info);
     void PlanOutputPath();

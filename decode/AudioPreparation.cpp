@@ -130,6 +130,8 @@ Result<PreparedRecording> PrepareRecording(const RecordingInput& input, const Pr
     out.samples = std::move(edited.samples);
     out.sampleRate = edited.rate;
     out.selectedSamples = edited.selectedSamples;
+    out.selectionKnown = edited.selectionKnown;
+    out.recordingSamples = edited.recordingSamples;
     return out;
 }
 

@@ -34,9 +34,14 @@ struct SamplesRecord {
     std::int32_t rate;
 };
 
+// A length the recording does not state.
+constexpr std::uint64_t kUnknownLength = ~std::uint64_t{0};
+
 struct DoneRecord {
-    std::uint64_t selectedSamples;  // the selection before the cut to what a melody file holds
-    std::int32_t rate;              // of the samples, also when there are none
+    std::uint64_t selectedSamples;   // the selection before the cut to what a melody file holds,
+    std::uint64_t recordingSamples;  // the whole recording (kUnknownLength), both at `rate`
+    std::int32_t rate;               // of the samples, also when there are none
+    std::int32_t selectionKnown;     // 0: a stream of unknown length went on past the cut
 };
 
 enum class DecodeProblem : std::uint32_t {

@@ -26,9 +26,10 @@ bool SendSamples(int fd, int rate, std::span<const std::int16_t> samples)
     return WriteRecord(fd, RecordType::Samples, &block, sizeof block, samples.data(), samples.size_bytes());
 }
 
-void SendDone(int fd, std::uint64_t selectedSamples, int rate)
+void SendDone(int fd, const PreparedRecording& prepared)
 {
-    const DoneRecord done{selectedSamples, rate};
+    const DoneRecord done{prepared.selectedSamples, prepared.recordingSamples.value_or(kUnknownLength),
+                          prepared.sampleRate, prepared.selectionKnown};
     WriteRecord(fd, RecordType::Done, &done, sizeof done);
 }
 
@@ -47,7 +48,7 @@ Result<> SendPrepared(const DecodeJob& job)
                          samples.subspan(start).first(std::min(kSamplesPerRecord, samples.size() - start))))
             return {};
     }
-    SendDone(job.output, prepared->selectedSamples, prepared->sampleRate);
+    SendDone(job.output, *prepared);
     return {};
 }
 
@@ -60,8 +61,11 @@ Result<> SendWhole(const DecodeJob& job)
         sent += samples.size();
         return SendSamples(job.output, rate, samples);
     });
+    PreparedRecording whole;
+    whole.selectedSamples = sent;
+    whole.sampleRate = rate;
     if (decoded)
-        SendDone(job.output, sent, rate);
+        SendDone(job.output, whole);
     return decoded;
 }
 

@@ -288,6 +288,9 @@ DecoderEvent DecoderProcess::Read(const std::vector<std::byte>& payload, std::ui
         event.kind = DecoderEvent::Kind::Done;
         event.rate = done.rate;
         event.selectedSamples = done.selectedSamples;
+        event.selectionKnown = done.selectionKnown != 0;
+        if (done.recordingSamples != kUnknownLength)
+            event.recordingSamples = done.recordingSamples;
         Finish({});  // nothing more is read: the child is stopped if it lingers
         return event;
     }
@@ -367,6 +370,8 @@ Result<PreparedRecording> DecodeRecording(int fd, const std::string& name, const
         case DecoderEvent::Kind::Done:
             out.sampleRate = event.rate;
             out.selectedSamples = event.selectedSamples;
+            out.selectionKnown = event.selectionKnown;
+            out.recordingSamples = event.recordingSamples;
             return out;
         case DecoderEvent::Kind::Failed: return event.reason;
         }

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,11 +27,13 @@ struct DecodeSettings {
 struct DecoderEvent {
     enum class Kind { Source, Samples, Done, Failed };
     Kind kind = Kind::Failed;
-    int rate = 0;                       // Source: the recording's own; Samples, Done: that of the samples
-    int channels = 0;                   // Source
-    std::vector<std::int16_t> samples;  // Samples
-    std::uint64_t selectedSamples = 0;  // Done: the selection before the cut to what a melody file holds
-    FailureReason reason;               // Failed
+    int rate = 0;                                   // Source: the recording's own; Samples, Done: that of the samples
+    int channels = 0;                               // Source
+    std::vector<std::int16_t> samples;              // Samples
+    std::uint64_t selectedSamples = 0;              // Done: the selection before the cut to what a melody file holds,
+    bool selectionKnown = true;                     // false when a stream of unknown length went on past it,
+    std::optional<std::uint64_t> recordingSamples;  // and the whole recording, where it states its length
+    FailureReason reason;                           // Failed
 };
 
 class DecoderProcess {

@@ -147,6 +147,10 @@ private:
     int m_channels = 0;
     int m_rate = 0;
     std::optional<std::uint64_t> m_statedFrames;
+    // Whether the container states the length itself (not estimated from the
+    // bit rate): then nothing past it is handed out. A codec's padding after
+    // the stated end (a last AAC frame's) is not part of the recording.
+    bool m_lengthStated = false;
     std::vector<float> m_pending;  // converted frames not yet handed out
     std::size_t m_pendingStart = 0;
     std::uint64_t m_position = 0;                  // frames handed out, or sought
@@ -233,6 +237,7 @@ bool FfmpegReader::OpenDecoder()
                  && StampsCountSamples();
     if (stream.duration > 0 && stream.duration != AV_NOPTS_VALUE) {
         m_statedFrames = static_cast<std::uint64_t>(av_rescale_q(stream.duration, stream.time_base, {1, m_rate}));
+        m_lengthStated = m_format->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
     } else if (m_format->duration > 0) {
         m_statedFrames = static_cast<std::uint64_t>(av_rescale(m_format->duration, m_rate, AV_TIME_BASE));
     }
@@ -404,6 +409,10 @@ bool FfmpegReader::Seek(std::uint64_t frame)
 
 long FfmpegReader::Read(float* interleaved, long frames)
 {
+    if (m_lengthStated) {
+        const std::uint64_t left = *m_statedFrames - std::min(*m_statedFrames, m_position);
+        frames = static_cast<long>(std::min<std::uint64_t>(static_cast<std::uint64_t>(frames), left));
+    }
     long done = 0;
     while (done < frames) {
         if (m_pendingStart == m_pending.size()) {

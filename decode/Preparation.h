@@ -44,7 +44,9 @@ struct PreparedRecording {
     int sampleRate = 0;
     int sourceRate = 0;
     int sourceChannels = 0;
-    std::uint64_t selectedSamples = 0;  // the selection at sampleRate before the cut
+    std::uint64_t selectedSamples = 0;              // the selection at sampleRate before the cut
+    bool selectionKnown = true;                     // false: a stream of unknown length went on past the cut
+    std::optional<std::uint64_t> recordingSamples;  // the whole recording at sampleRate, where stated
 
     bool Dropped() const { return selectedSamples > samples.size(); }
 };

@@ -4,11 +4,11 @@
 
 _quorbin_cli_commands="convert info decode help"
 _quorbin_cli_convert_options="--title --copyright --protect --date -o --output --output-dir
-    -n --no-clobber -q --quiet --preview --resample --rate --normalize --start --length --end
+    -n --no-clobber --skip-existing -q --quiet --preview --resample --rate --normalize --start --length --end
     --trim-silence --trim-silence= --fade-in --fade-out --fit --dry-run --quality --verbose
-    --transliterate -h --help"
+    --transliterate --cut-texts -h --help"
 _quorbin_cli_info_options="--json -h --help"
-_quorbin_cli_decode_options="-o --output -q --quiet -h --help"
+_quorbin_cli_decode_options="-o --output -n --no-clobber --skip-existing -f --force -q --quiet -h --help"
 
 _quorbin_cli()
 {

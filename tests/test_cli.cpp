@@ -150,7 +150,8 @@ TEST(TerminalText, LimitsCountCp932Bytes)
     EXPECT_TRUE(problem.empty());
 
     EXPECT_EQ(OptionTextToCp932("title", kanji + "x", 50, false, problem), std::nullopt);
-    EXPECT_EQ(problem, "--title is 51 bytes in CP932; the limit is 50 bytes");
+    EXPECT_EQ(problem, "--title is 51 bytes in CP932; the limit is 50 bytes: the first 25 characters fit "
+                       "(--cut-texts cuts there)");
     EXPECT_EQ(OptionTextToCp932("copyright", "5 €", 256, false, problem), std::nullopt);
     EXPECT_EQ(problem,
               "--copyright holds the character \"€\" (U+20AC), which CP932 cannot encode (try --transliterate)");
@@ -854,7 +855,8 @@ TEST(TerminalText, TransliterationReplacesOnlyWhatCp932Lacks)
     EXPECT_EQ(OptionTextToCp932("title", "a😀", 50, true, problem), std::nullopt);
     EXPECT_EQ(problem, "--title holds the character \"😀\" (U+1F600), which CP932 cannot encode");
     EXPECT_EQ(OptionTextToCp932("title", std::string(49, 'x') + "©", 50, true, problem), std::nullopt);
-    EXPECT_EQ(problem, "--title is 52 bytes in CP932; the limit is 50 bytes");
+    EXPECT_EQ(problem, "--title is 52 bytes in CP932; the limit is 50 bytes: the first 50 characters fit "
+                       "(--cut-texts cuts there)");
 }
 
 TEST(Subcommands, TheTableDrivesParsingAndHelp)
@@ -877,3 +879,117 @@ TEST(Subcommands, TheTableDrivesParsingAndHelp)
     EXPECT_EQ(RunCommandLine(help, {ConvertSubcommand(), echo}, {out, err}), 0);
     EXPECT_NE(out.str().find("echo"), std::string::npos);
 }
+
+// ---- What the messages say ------------------------------------------------------------
+
+struct MessageCase {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    std::string err;       // all of standard error
+    std::string out = "";  // found in standard output
+    bool japanese = false;
+    const char* input = "/dev/null";  // standard input, in the folder
+};
+
+class CliMessage : public CliRun, public testing::WithParamInterface<MessageCase> {
+protected:
+    void SetUp() override
+    {
+        CliRun::SetUp();
+        const std::string forty = MakeWave(320000);
+        WriteFile(m_folder / "forty.wav", forty);
+        WriteFile(m_folder / "edge.wav", MakeWave(16160));  // 2.02 s
+        WriteFile(m_folder / "kept.wav", m_wave);
+        WriteFile(m_folder / "kept.mld", "old");
+        // As a writer to a pipe states it: no length.
+        WriteFile(m_folder / "piped.wav", forty.substr(0, 40) + Le32(0xFFFFFFFF) + forty.substr(44));
+    }
+};
+
+TEST_P(CliMessage, SaysWhatHappened)
+{
+    const MessageCase& c = GetParam();
+    const CliResult r = RunCli(m_folder, c.args, {{"LANG", c.japanese ? "ja_JP.UTF-8" : "C.UTF-8"}},
+                               {.input = c.input, .output = "", .outputFd = -1});
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+    EXPECT_EQ(ReadFile(m_folder / "kept.mld"), "old");
+}
+
+const std::string kTooShort = ": Inadequate WAVE file playtime: ";
+const std::string kKana = "あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめも";
+
+INSTANTIATE_TEST_SUITE_P(
+    Notes, CliMessage,
+    testing::Values(
+        MessageCase{"StartPastTheEnd",
+                    {"convert", "--start", "50", "forty.wav"},
+                    IDS_PLAYTIME_TOO_SHORT,
+                    "forty.wav" + kTooShort
+                        + "the start (0:50.000) is at or past the end of the recording (0:40.000)\n"},
+        MessageCase{"StartPastTheEndDecoded",
+                    {"convert", "--resample", "--start", "50", "forty.wav"},
+                    IDS_PLAYTIME_TOO_SHORT,
+                    "forty.wav" + kTooShort
+                        + "the start (0:50.000) is at or past the end of the recording (0:40.000)\n"},
+        MessageCase{"StartTwentyMsBeforeTheEnd",
+                    {"convert", "--start", "2", "edge.wav"},
+                    IDS_PLAYTIME_TOO_SHORT,
+                    "edge.wav" + kTooShort + "only 20 ms of the recording (0:02.020) follow the start (0:02.000)\n"},
+        MessageCase{"SelectionShortenedByTheEnd",
+                    {"convert", "--start", "30", "--length", "20", "forty.wav"},
+                    0,
+                    "forty.wav: note: the recording ends at 0:40.0, so the selection holds 10.0 s, not the 20.0 s "
+                    "asked for\n"},
+        MessageCase{"CutAtTheLowestRate",
+                    {"convert", "--fit", "forty.wav"},
+                    0,
+                    "forty.wav: note: kept the first 32.8 s of 40.0 s (a melody file holds 32.8 s at 4000 Hz); use "
+                    "--start/--length to choose a shorter part\n"},
+        MessageCase{"CutInJapanese",
+                    {"convert", "forty.wav"},
+                    0,
+                    "forty.wav: 注意: 40.0 s のうち先頭 16.4 s を保存しました（メロディファイルに入るのは 8000 Hz で "
+                    "16.4 s）。--start/--length、--fit、または低い --rate を使ってください\n",
+                    "",
+                    true},
+        MessageCase{"StreamOfUnknownLength",
+                    {"convert", "-o", "s.mld", "-"},
+                    0,
+                    "-: note: kept the first 16.4 s of a stream that went on (a melody file holds 16.4 s at 8000 Hz); "
+                    "use --start/--length, --fit or a lower --rate\n",
+                    "",
+                    false,
+                    "piped.wav"},
+        MessageCase{"DryRunInJapanese",
+                    {"convert", "--dry-run", "--length", "0.25", "tune.wav"},
+                    0,
+                    "",
+                    "tune.wav: tune.mld に書き込む予定: 8000 Hz、0.250 s のうち 0.250 s、",
+                    true},
+        MessageCase{"SkippedExisting",
+                    {"convert", "--skip-existing", "kept.wav", "tune.wav"},
+                    0,
+                    "kept.wav: skipped: kept.mld exists\nconverted 1 of 2 files, 1 skipped, 0 failed\n"},
+        MessageCase{"TitleCut",
+                    {"convert", "--cut-texts", "--title", kKana, "tune.wav"},
+                    0,
+                    "quorbin-cli: note: --title cut at 50 bytes in CP932 to its first 25 characters: \""
+                        + kKana.substr(0, 75) + "\"\n"},
+        MessageCase{"DecodeKeepsWhatLiesThere",
+                    {"decode", "-o", "tune.wav", "kept.mld"},
+                    IDS_CANNOT_SAVE_MLD,
+                    "kept.mld: cannot write the WAVE file (tune.wav): exists; use -o or --force\n"},
+        MessageCase{"NamesShowControlsAndBytesThatAreNotText",
+                    {"convert", "a\u009b[31m\xff.wav"},
+                    IDS_CANNOT_OPEN_WAVE,
+                    "a\\xC2\\x9B[31m\\xFF.wav: Cannot open WAVE file: No such file or directory\n"},
+        MessageCase{"InfoFailureAsJson",
+                    {"info", "--json", "none.mld"},
+                    2,
+                    "",
+                    "{\"file\":\"none.mld\",\"error\":{\"message\":\"cannot open the file\",\"reason\":\"No such file "
+                    "or directory\"}}\n"}),
+    [](const auto& info) { return std::string(info.param.name); });

@@ -359,3 +359,58 @@ TEST(ConvertPreview, AFailedPreviewIsReportedAfterTheConversion)
     EXPECT_TRUE(std::filesystem::exists(folder / "voice.mld"));
     EXPECT_NE(run.err.find("cannot write the WAVE file"), std::string::npos) << run.err;
 }
+
+// ---- One exit status table for the three commands -------------------------------------
+
+struct ExitCase {
+    const char* name;
+    std::vector<std::string> args;  // "@NAME": NAME in the test's folder
+    int status;
+    bool outputFails = false;  // standard output cannot be written
+    bool keepsExisting = true;
+};
+
+class ExitStatus : public ::testing::TestWithParam<ExitCase> {};
+
+TEST_P(ExitStatus, TheSameCaseGivesTheSameStatusInEveryCommand)
+{
+    const ExitCase& c = GetParam();
+    TempFolder folder;
+    WriteMelody(folder, "good.mld", Info("good"), 4000, 8000);
+    WaveNamedMld(folder);
+    WriteFile(folder / "tune.wav", MakeWave(4000));
+    WriteFile(folder / "tune.mld", "old");
+    WriteFile(folder / "good.preview.wav", "old");
+    std::vector<std::string> args;
+    for (const std::string& arg : c.args)
+        args.push_back(arg.starts_with('@') ? (folder / arg.substr(1)).string() : arg);
+
+    std::ostringstream err;
+    std::ostringstream working;
+    std::ostream broken(nullptr);  // every write fails
+    const std::vector<Subcommand> table = {ConvertSubcommand(), InfoSubcommand(), DecodeSubcommand()};
+    const int status = RunCommandLine(args, table, {c.outputFails ? broken : working, err});
+    EXPECT_EQ(status, c.status) << err.str();
+    EXPECT_EQ(ReadFile(folder / "tune.mld") == "old" && ReadFile(folder / "good.preview.wav") == "old",
+              c.keepsExisting);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, ExitStatus,
+    ::testing::Values(ExitCase{"ConvertMissing", {"convert", "@none.wav"}, 2},
+                      ExitCase{"InfoMissing", {"info", "@none.mld"}, 2},
+                      ExitCase{"DecodeMissing", {"decode", "-f", "@none.mld"}, 2},
+                      ExitCase{"InfoDamaged", {"info", "@wave.mld"}, kExitDataError},
+                      ExitCase{"DecodeDamaged", {"decode", "@wave.mld"}, kExitDataError},
+                      ExitCase{"ConvertKeeps", {"convert", "-n", "@tune.wav"}, 6},
+                      ExitCase{"DecodeKeeps", {"decode", "-n", "@good.mld"}, 6},
+                      ExitCase{"DecodeKeepsUnforced", {"decode", "@good.mld"}, 6},
+                      ExitCase{"ConvertSkips", {"convert", "--skip-existing", "@tune.wav"}, 0},
+                      ExitCase{"DecodeSkips", {"decode", "--skip-existing", "@good.mld"}, 0},
+                      ExitCase{"DecodeForced", {"decode", "--force", "@good.mld"}, 0, false, false},
+                      ExitCase{"ConvertUsage", {"convert"}, kExitUsage}, ExitCase{"InfoUsage", {"info"}, kExitUsage},
+                      ExitCase{"DecodeUsage", {"decode", "-n", "--force", "@good.mld"}, kExitUsage},
+                      ExitCase{"ConvertOutputFails", {"convert", "-o", "-", "@tune.wav"}, kExitIoError, true},
+                      ExitCase{"InfoOutputFails", {"info", "@good.mld"}, kExitIoError, true},
+                      ExitCase{"DecodeOutputFails", {"decode", "-o", "-", "@good.mld"}, kExitIoError, true}),
+    [](const ::testing::TestParamInfo<ExitCase>& info) { return std::string(info.param.name); });
