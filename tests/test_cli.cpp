@@ -158,6 +158,20 @@ TEST(TerminalText, LimitsCountCp932Bytes)
     EXPECT_EQ(OptionTextToCp932("title", "a\xFF", 50, false, problem), std::nullopt);
 }
 
+TEST(TerminalText, ControlsAndBytesThatAreNotUtf8AreShownAsHex)
+{
+    for (const auto& [text, shown] : std::vector<std::pair<std::string, std::string>>{
+             {"夜 é ♪", "夜 é ♪"},
+             {"a\\b\x1B\x7F", "a\\x5Cb\\x1B\\x7F"},
+             {"\u0085\u009b\u00a0", "\\xC2\\x85\\xC2\\x9B\u00a0"},  // C1 controls, then a no-break space
+             {"\xC0\x80", "\\xC0\\x80"},                            // an overlong NUL
+             {"\xED\xA0\x80", "\\xED\\xA0\\x80"},                   // a surrogate
+             {"\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},          // past U+10FFFF
+             {"\xE3\x81", "\\xE3\\x81"}}) {                         // cut short
+        EXPECT_EQ(EscapeControls(text), shown) << shown;
+    }
+}
+
 TEST(TerminalText, OtherEncodingsAreReadAsTheirCharacters)
 {
     EXPECT_EQ(ToUtf8("\xA4\xA2\xB4\xC1", "EUC-JP"), "あ漢");
