@@ -176,8 +176,17 @@ bool EditRecording(SampleStream& source, const EditOptions& options, EditedRecor
     // A start at or past the stated end selects nothing, and nothing need be read to know it.
     if (!options.trimBelowDb && out.recordingSamples && first >= *out.recordingSamples)
         return true;
-    if (!reader.Skip(first))
-        return false;
+    if (out.recordingSamples) {
+        if (!reader.Skip(first))
+            return false;
+    } else {
+        // Read through in any case: where the recording ends before the start, its length is known.
+        std::uint64_t passed = 0;
+        if (!reader.SkipWhile([](float) { return true; }, first, passed))
+            return false;
+        if (passed < first)
+            out.recordingSamples = leading + passed;
+    }
 
     std::optional<std::uint64_t> wanted;
     if (options.lengthSeconds)

@@ -948,6 +948,13 @@ INSTANTIATE_TEST_SUITE_P(
                     IDS_PLAYTIME_TOO_SHORT,
                     "forty.wav" + kTooShort
                         + "the start (0:50.000) is at or past the end of the recording (0:40.000)\n"},
+        MessageCase{"StartPastTheEndOfAStream",
+                    {"convert", "--start", "50", "-o", "s.mld", "-"},
+                    IDS_PLAYTIME_TOO_SHORT,
+                    "-" + kTooShort + "the start (0:50.000) is at or past the end of the recording (0:40.000)\n",
+                    "",
+                    false,
+                    "piped.wav"},
         MessageCase{"StartTwentyMsBeforeTheEnd",
                     {"convert", "--start", "2", "edge.wav"},
                     IDS_PLAYTIME_TOO_SHORT,
