@@ -119,6 +119,10 @@ Result<std::int32_t> WaveReader::Parse(ByteSource& source)
         } else if (IdIs(header, "data") && !dataSeen) {
             m_dataOffset = body;
             m_dataLength = static_cast<std::uint32_t>(size);
+            // In a stream it runs to the stream's end; a placeholder says no more than that.
+            m_streamed = source.Streamed();
+            if (m_streamed && IsPlaceholderDataLength(m_dataLength))
+                m_dataLength = 0xFFFFFFFF;
             dataSeen = true;
         }
         p = body + stride;
@@ -137,9 +141,15 @@ Result<std::vector<std::int16_t>> WaveReader::ReadSamples(ByteSource& source, st
     const std::uint64_t skip = std::min(first, SampleCount());
     const auto length = static_cast<std::size_t>(std::min(count, SampleCount() - skip));
     std::vector<std::uint8_t> bytes(2 * length);
-    if (Result<> read = source.ReadAt(m_dataOffset + 2 * skip, bytes.data(), bytes.size()); !read)
-        return read.Reason();
-    std::vector<std::int16_t> samples(length);
+    const std::uint64_t offset = m_dataOffset + 2 * skip;
+    if (Result<> read = source.ReadAt(offset, bytes.data(), bytes.size()); !read) {
+        // A stream that ended sooner holds its last bytes, and its size is known now.
+        if (!m_streamed || read.Reason().kind != ReasonKind::BytesMissing || source.Size() == kUnknownSize)
+            return read.Reason();
+        const std::uint64_t held = source.Size() > offset ? source.Size() - offset : 0;
+        bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(held, bytes.size()) & ~std::uint64_t{1}));
+    }
+    std::vector<std::int16_t> samples(bytes.size() / 2);
     LoadLe16Samples(bytes.data(), samples);
     return samples;
 }

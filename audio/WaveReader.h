@@ -37,7 +37,8 @@ public:
 
     // After an accepted Parse: at most `count` samples of the "data" body from
     // sample `first` on (none past its end); BytesMissing when they are no
-    // longer there, or why they could not be read.
+    // longer there, or why they could not be read. In a stream the body ends
+    // where the stream ends, whatever its size says.
     Result<std::vector<std::int16_t>> ReadSamples(ByteSource& source, std::uint64_t first, std::uint64_t count) const;
 
     std::uint64_t DataOffset() const { return m_dataOffset; }
@@ -54,6 +55,7 @@ private:
     std::uint32_t m_highestRate;
     std::uint64_t m_dataOffset = 0;  // first body byte of the first "data" chunk
     std::uint32_t m_dataLength = 0;  // its stated body size in bytes
+    bool m_streamed = false;
     WaveFormat m_format;
 };
 

@@ -189,6 +189,8 @@ StepFailure ConversionSteps::ReadSamples(ByteSource& source)
             m_reason = samples.Reason();
         return ReadingFailure(samples.Reason());
     }
+    if (!PlaysLongerThan20Ms(2 * std::uint64_t{samples->size()}, *rate))
+        return StepFailure::TooShort;  // a stream that ended sooner than its size said
     m_samples = std::move(*samples);
     m_sampleRate = *rate;
     m_extent = {m_samples.size(), reader.SampleCount(), *rate, true, reader.SampleCount()};

@@ -21,7 +21,9 @@ public:
     std::uint64_t Size() const override { return m_size; }
     bool Streamed() const override { return true; }
     // Bytes before the last one read are there only within the first kKeptBytes;
-    // asking for others fails with ESPIPE.
+    // asking for others fails with ESPIPE. A stream that ends within the bytes
+    // asked for leaves those it had in `dest` and fails with BytesMissing;
+    // Size() then is its length.
     Result<> ReadAt(std::uint64_t offset, std::uint8_t* dest, std::size_t length) override;
 
 private:

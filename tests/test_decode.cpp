@@ -336,4 +336,73 @@ INSTANTIATE_TEST_SUITE_P(Streams, StandardInput,
                                          StreamCase{"MelodyFile", {"info", "-"}, true, 65, 20u << 20}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// ---- WAVE written to a pipe -------------------------------------------------------------
+
+// Three seconds of a tone as a WAVE file, written to standard output ("-") or a file.
+const std::string kFfmpeg = "ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=f=440:d=3 -ac 1 -ar 8000 -f wav ";
+const std::string kSox = "sox -V1 -R -n -r 8000 -c 1 -b 16 ";
+const std::string kSoxTone = " synth 3 sine 440";
+// A header that says 0 for every size, then the samples.
+const std::string kZeroSizes =
+    R"(printf 'RIFF\000\000\000\000WAVEfmt \020\000\000\000\001\000\001\000\100\037\000\000\200\076\000\000)"
+    R"(\002\000\020\000data\000\000\000\000'; )"
+    + kSox + "-e signed -t raw -" + kSoxTone;
+
+struct PipeCase {
+    const char* name;
+    std::string writer;  // a shell command writing the recording to standard output
+    std::string file;    // one writing it to the file OUT, with its sizes
+    std::vector<std::string> options;
+};
+
+class PipedWave : public testing::TestWithParam<PipeCase> {};
+
+// A writer that cannot go back states placeholder sizes; the recording then
+// runs to the end of the stream, and converts as the same audio in a file.
+TEST_P(PipedWave, ConvertsAsTheSameRecordingInAFile)
+{
+    const PipeCase& c = GetParam();
+    TempFolder folder;
+    std::string file = c.file;
+    file.replace(file.find("OUT"), 3, "'" + (folder / "file.wav").string() + "'");
+    ASSERT_EQ(std::system(file.c_str()), 0) << file;
+    FILE* writer = ::popen(c.writer.c_str(), "r");
+    ASSERT_NE(writer, nullptr);
+    Redirection io;
+    io.inputFd = ::fileno(writer);
+    const CliResult piped = RunCli(folder, Convert(c.options), kEnglish, io);
+    ::pclose(writer);
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    std::vector<std::string> fromFile = Convert(c.options);
+    fromFile.back() = "file.wav";
+    std::replace(fromFile.begin(), fromFile.end(), std::string("piped.mld"), std::string("file.mld"));
+    ASSERT_EQ(RunCli(folder, fromFile, kEnglish).status, 0);
+    EXPECT_TRUE(ReadFile(folder / "piped.mld") == ReadFile(folder / "file.mld"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Writers, PipedWave,
+                         testing::Values(PipeCase{"Ffmpeg", kFfmpeg + "-", kFfmpeg + "OUT", {}},
+                                         PipeCase{"Sox", kSox + "-t wav -" + kSoxTone, kSox + "OUT" + kSoxTone, {}},
+                                         PipeCase{"ZeroSizes", kZeroSizes, kSox + "OUT" + kSoxTone, {}},
+                                         PipeCase{"SoxSelection",
+                                                  kSox + "-t wav -" + kSoxTone,
+                                                  kSox + "OUT" + kSoxTone,
+                                                  {"--start", "1", "--length", "1.5"}},
+                                         PipeCase{
+                                             "FfmpegResampled", kFfmpeg + "-", kFfmpeg + "OUT", {"--rate", "4000"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A regular file is read as it states, placeholder or not: a "data" chunk
+// running past the end of the file is broken.
+TEST(PlaceholderSizes, InARegularFileStillMakeItInvalid)
+{
+    TempFolder folder;
+    std::string wave = MakeWave(8000);
+    wave.replace(40, 4, Le32(0xFFFFFFFF));
+    WriteFile(folder / "file.wav", wave);
+    const CliResult r = RunCli(folder, {"convert", "file.wav"}, kEnglish);
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.err, "file.wav: Invalid WAVE file\n");
+}
+
 }  // namespace

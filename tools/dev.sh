@@ -17,7 +17,7 @@ build_packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbe
 # What the tests need besides: the fuzz targets' compiler, a display, the
 # package checks, file systems and sound for the session tests.
 test_packages=(clang libclang-rt-14-dev xvfb xauth strace dpkg-dev lintian appstream openbox xdotool fusefat
-               dosfstools eatmydata ffmpeg pulseaudio pulseaudio-utils dbus-daemon at-spi2-core python3-pyatspi)
+               dosfstools eatmydata ffmpeg sox pulseaudio pulseaudio-utils dbus-daemon at-spi2-core python3-pyatspi)
 
 # install_packages PACKAGE...: apt-get runs only when one of them is missing.
 install_packages() {
