@@ -4,6 +4,8 @@
 #include <ostream>
 #include <sstream>
 
+#include "cli/HelpLayout.h"
+
 namespace quorbin::cli {
 namespace {
 
@@ -178,14 +180,45 @@ bool ReadShortOptions(std::string_view group, const std::vector<OptionDefinition
     return true;
 }
 
-// Pads `text` with spaces to `width` columns; every character counts one column.
+// `text` padded with spaces to `width` columns, or followed by two spaces when wider.
 std::string Padded(std::string_view text, std::size_t width)
 {
-    std::string padded(text);
-    const auto columns = static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-    padded.append(columns < width ? width - columns : 2, ' ');
-    return padded;
+    const std::size_t columns = Columns(text);
+    return std::string(text) + std::string(columns + 2 <= width ? width - columns : 2, ' ');
+}
+
+// "  -o, --output OUT.mld    help", wrapped with the help's column as indent.
+std::string OptionLine(const OptionDefinition& option)
+{
+    constexpr std::size_t kHelpColumn = 26;
+    std::string left = option.shortName ? std::string("  -") + option.shortName + ", " : "      ";
+    left.append("--").append(option.longName);
+    if (option.valueOptional)
+        left.append("[=").append(option.valueName).append("]");
+    else if (!option.valueName.empty())
+        left.append(" ").append(option.valueName);
+    return Wrapped(Padded(left, kHelpColumn) + Tr(option.help), kHelpColumn) + '\n';
+}
+
+void PrintOptions(const std::vector<OptionDefinition>& options, std::ostringstream& text)
+{
+    text << Tr("Options:") << '\n';
+    for (const OptionDefinition& option : options)
+        text << OptionLine(option);
+}
+
+void PrintExamples(const std::vector<Example>& examples, std::ostringstream& text)
+{
+    for (const Example& example : examples)
+        text << "  " << example.commandLine << '\n' << Wrapped("      " + std::string(Tr(example.explanation))) << '\n';
+}
+
+// The last lines of every help: where problems are reported.
+void PrintReportAddress(std::ostringstream& text)
+{
+    text << '\n'
+         << Substitute(Tr("Report problems to: %1"), {QUORBIN_BUG_ADDRESS}) << '\n'
+         << Substitute(Tr("%1 home page: <%2>"), {"Quorbin", QUORBIN_HOME_PAGE}) << '\n';
 }
 
 void PrintProgramHelp(const std::vector<Subcommand>& table, std::ostream& out)
@@ -194,10 +227,29 @@ void PrintProgramHelp(const std::vector<Subcommand>& table, std::ostream& out)
     text << Substitute(Tr("Usage: %1 <command> [options] FILE..."), {kProgram}) << '\n'
          << "       " << kProgram << " --help | --version\n\n"
          << Tr("Commands:") << '\n';
-    for (const Subcommand& command : table) {
-        text << "  " << Padded(command.name, 12) << Tr(command.summary) << '\n';
-    }
-    text << '\n' << Substitute(Tr("Run \"%1 <command> --help\" for the options of a command."), {kProgram}) << '\n';
+    for (const Subcommand& command : table)
+        text << Wrapped("  " + Padded(command.name, 12) + Tr(command.summary), 14) << '\n';
+    text << '\n';
+    PrintOptions({kHelpOption, kVersionOption}, text);
+    text << '\n'
+         << Substitute(Tr("Run \"%1 <command> --help\" for the options of a command."), {kProgram}) << "\n\n"
+         << Tr("Examples:") << '\n';
+    for (const Subcommand& command : table)
+        PrintExamples(command.examples, text);
+    PrintReportAddress(text);
+    Say(out, text.str());
+}
+
+// Name and version, copyright, licence and warranty, as GNU programs print them.
+void PrintVersion(std::ostream& out)
+{
+    std::ostringstream text;
+    text << kProgram << " (Quorbin) " << QUORBIN_VERSION << '\n'
+         << "Copyright (C) " << QUORBIN_COPYRIGHT << '\n'
+         << "License " << QUORBIN_LICENSE << " (MIT): <https://spdx.org/licenses/MIT.html>\n"
+         << Tr("This is free software: you are free to change and redistribute it.\n"
+               "There is NO WARRANTY, to the extent permitted by law.")
+         << '\n';
     Say(out, text.str());
 }
 
@@ -242,7 +294,7 @@ int RunProgramOption(std::span<const std::string> args, const std::vector<Subcom
         return UsageError(streams.err, "", error);
     if (parsed->Has("help"))
         return RunHelp(args.subspan(1), table, streams);
-    streams.out << kProgram << ' ' << QUORBIN_VERSION << '\n';
+    PrintVersion(streams.out);
     return 0;
 }
 
@@ -291,20 +343,14 @@ std::optional<ParsedArguments> ParseOptions(std::span<const std::string> args,
 void PrintSubcommandHelp(const Subcommand& command, std::ostream& out)
 {
     std::ostringstream text;
-    text << Substitute(Tr("Usage: %1 %2 [options] %3"), {kProgram, command.name, command.operands}) << "\n\n"
-         << Tr(command.description) << "\n\n"
-         << Tr("Options:") << '\n';
-    std::vector<OptionDefinition> all = command.options;
-    all.push_back(kHelpOption);
-    for (const OptionDefinition& option : all) {
-        std::string left = option.shortName ? std::string("-") + option.shortName + ", " : "    ";
-        left.append("--").append(option.longName);
-        if (option.valueOptional)
-            left.append("[=").append(option.valueName).append("]");
-        else if (!option.valueName.empty())
-            left.append(" ").append(option.valueName);
-        text << "  " << Padded(left, 24) << Tr(option.help) << '\n';
+    text << Wrapped(Substitute(Tr("Usage: %1 %2 [options] %3"), {kProgram, command.name, command.operands})) << "\n\n"
+         << Wrapped(Tr(command.description)) << "\n\n";
+    PrintOptions(WithHelp(command.options), text);
+    if (!command.examples.empty()) {
+        text << '\n' << Tr("Examples:") << '\n';
+        PrintExamples(command.examples, text);
     }
+    PrintReportAddress(text);
     Say(out, text.str());
 }
 

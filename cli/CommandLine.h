@@ -39,6 +39,12 @@ struct Streams {
     bool inIsTerminal = false;   // nor read from one
 };
 
+// A typical use of a command, shown in the help.
+struct Example {
+    std::string_view commandLine;  // shown as it is
+    const char* explanation = "";  // English; translated when shown
+};
+
 struct Subcommand {
     std::string_view name;
     std::string_view operands;     // e.g. "FILE.wav..."
@@ -46,6 +52,7 @@ struct Subcommand {
     const char* description = "";  // paragraph of the command's own help
     std::vector<OptionDefinition> options;
     int (*run)(const ParsedArguments& arguments, Streams streams);
+    std::vector<Example> examples = {};
 };
 
 // Parses `args` (without the program and subcommand names) against `options`.

@@ -57,6 +57,14 @@ Subcommand ConvertDefinition()
         },
         nullptr,
     };
+    command.examples = {
+        {"quorbin-cli convert --fit --start 0:42 --length 15 --fade-out 800 song.m4a",
+         N_("a ringtone of the 15 seconds from 0:42 of a song, at the highest rate that holds them, fading out")},
+        {"quorbin-cli convert -q --resample --output-dir ringtones recordings/*",
+         N_("every recording of a folder into the folder ringtones, naming only failures")},
+        {"ffmpeg -i memo.m4a -ac 1 -ar 8000 -f wav - | quorbin-cli convert - -o ring.mld",
+         N_("a recording that ffmpeg decodes, through a pipe")},
+    };
     const std::vector<OptionDefinition> sound = SoundOptionDefinitions();
     command.options.insert(command.options.end(), sound.begin(), sound.end());
     return command;

@@ -172,6 +172,7 @@ Subcommand DecodeSubcommand()
             {"quiet", 'q', "", N_("print no success lines")},
         },
         RunDecode,
+        {{"quorbin-cli decode -o - ring.mld | aplay", N_("hear a melody file as a handset plays it")}},
     };
 }
 

@@ -177,6 +177,8 @@ Subcommand InfoSubcommand()
             {"json", 0, "", N_("one JSON object per file and line (JSON Lines)")},
         },
         RunInfo,
+        {{"quorbin-cli info --json ringtones/*.mld",
+          N_("the fields of every melody file of a folder, a JSON line each")}},
     };
 }
 

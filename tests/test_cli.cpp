@@ -16,6 +16,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ConvertCommand.h"
 #include "cli/DateOption.h"
+#include "cli/HelpLayout.h"
 #include "cli/TerminalText.h"
 #include "CliRunner.h"
 #include "ConversionTestSupport.h"
@@ -657,7 +658,8 @@ TEST_F(CliRun, HelpAndVersion)
 
     const CliResult version = RunCli(m_folder, {"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "quorbin-cli 1.0.0\n");
+    EXPECT_TRUE(version.out.starts_with("quorbin-cli (Quorbin) 1.0.0\nCopyright (C) 2026 ")) << version.out;
+    EXPECT_TRUE(version.out.ends_with("There is NO WARRANTY, to the extent permitted by law.\n")) << version.out;
     EXPECT_EQ(RunCli(m_folder, {"-V"}).out, version.out);
     EXPECT_EQ(RunCli(m_folder, {"help"}).out, help.out);
     EXPECT_EQ(RunCli(m_folder, {"help", "convert"}).out, convertHelp.out);
@@ -686,6 +688,54 @@ TEST_F(CliRun, HelpAndUsageErrorsFollowTheMessageLanguage)
                {{"LANG", "C.UTF-8"}, {"LANGUAGE", "qaa"}, {"QUORBIN_LOCALEDIR", QUORBIN_TEST_LOCALEDIR "-little"}});
     EXPECT_EQ(added.err, "quorbin-cli: nula komando\nTry \"quorbin-cli --help\".\n");
 }
+
+// Every help fits 80 columns in either language (a wide character takes two),
+// and ends with examples and where to report problems.
+class CliHelpWidth : public CliRun, public testing::WithParamInterface<std::tuple<const char*, Language>> {};
+
+TEST_P(CliHelpWidth, FitsEightyColumns)
+{
+    const auto& [command, language] = GetParam();
+    std::vector<std::string> args = {"--help"};
+    if (*command)
+        args.insert(args.begin(), command);
+    const CliResult help = RunCli(m_folder, args, {{"LANG", language.IsJapanese() ? "ja_ZZ.UTF-8" : "C.UTF-8"}});
+    EXPECT_EQ(help.status, 0);
+    std::istringstream lines(help.out);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_LE(Columns(line), kHelpWidth) << line;
+    EXPECT_NE(help.out.find(std::string("\n") + Tr("Examples:", language) + "\n  "), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find(" home page: <"), help.out.find("のホームページ: <")) << help.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCommand, CliHelpWidth,
+                         testing::Combine(testing::Values("", "convert", "info", "decode"),
+                                          testing::Values(Language::English(), Language::Japanese())));
+
+// Lines break at spaces, or between wide characters where Japanese allows it.
+struct WrapCase {
+    std::string text;
+    std::size_t indent;
+    std::size_t width;
+    std::string wrapped;
+};
+
+class HelpWrap : public testing::TestWithParam<WrapCase> {};
+
+TEST_P(HelpWrap, BreaksWhereALineMay)
+{
+    EXPECT_EQ(Wrapped(GetParam().text, GetParam().indent, GetParam().width), GetParam().wrapped);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, HelpWrap,
+                         testing::Values(WrapCase{"abc def ghi", 0, 7, "abc def\nghi"},
+                                         WrapCase{"abc  def", 0, 3, "abc\ndef"},
+                                         WrapCase{"  -q  print it all", 6, 13, "  -q  print\n      it all"},
+                                         WrapCase{"abcdefghij k\nshort", 0, 5, "abcdefghij\nk\nshort"},
+                                         WrapCase{"日本語の文章です", 0, 10, "日本語の文\n章です"},
+                                         WrapCase{"あいうえ。か", 0, 8, "あいう\nえ。か"},
+                                         WrapCase{"あ（いう）", 0, 4, "あ\n（い\nう）"},
+                                         WrapCase{"16 ビット ab", 0, 10, "16 ビット\nab"}));
 
 // ---- Batches, folders and standard streams ----------------------------------------------
 

@@ -10,12 +10,13 @@ failures=0
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# Options of one help text: the -x and --name words at the start of its option lines.
+# Options of one help text: the -x and --name words at the start of its option
+# lines ("  -o, --output FILE" or "      --title TEXT"; wrapped help lies deeper).
 options_in_help() {
-    grep -E '^\s+-' | grep -oE '(^|[ ,])--?[A-Za-z][A-Za-z0-9-]*' | sed 's/^[ ,]*//' | sort -u
+    grep -E '^(  -[A-Za-z], |      )--' | grep -oE '(^|[ ,])--?[A-Za-z][A-Za-z0-9-]*' | sed 's/^[ ,]*//' | sort -u
 }
 
-commands=$(LANG=C "$cli" --help | awk '/^Commands:/ {on = 1; next} on && /^  [a-z]/ {print $1}')
+commands=$(LANG=C "$cli" --help | awk '/^Commands:/ {on = 1; next} on && /^$/ {exit} on {print $1}')
 [ -n "$commands" ] || fail "no commands found in quorbin-cli --help"
 
 for command in $commands; do
