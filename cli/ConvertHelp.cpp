@@ -59,9 +59,9 @@ Subcommand ConvertDefinition()
     };
     command.examples = {
         {"quorbin-cli convert --fit --start 0:42 --length 15 --fade-out 800 song.m4a",
-         N_("a ringtone of the 15 seconds from 0:42 of a song, at the highest rate that holds them, fading out")},
-        {"quorbin-cli convert -q --resample --output-dir ringtones recordings/*",
-         N_("every recording of a folder into the folder ringtones, naming only failures")},
+         N_("a 15 s ringtone from 0:42, at the highest rate that fits, fading out")},
+        {"quorbin-cli convert --resample --skip-existing --output-dir ringtones *.m4a",
+         N_("every .m4a here into the folder ringtones; run again, only the new ones")},
         {"ffmpeg -i memo.m4a -ac 1 -ar 8000 -f wav - | quorbin-cli convert - -o ring.mld",
          N_("a recording that ffmpeg decodes, through a pipe")},
     };

@@ -15,9 +15,11 @@ build_packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbe
                 gettext qt6-translations-l10n libsndfile1-dev libsoxr-dev libavformat-dev libavcodec-dev
                 libswresample-dev libavutil-dev libavcodec-extra libseccomp-dev nlohmann-json3-dev python3)
 # What the tests need besides: the fuzz targets' compiler, a display, the
-# package checks, file systems and sound for the session tests.
+# package checks (with the shells whose completions are checked), file systems
+# and sound for the session tests.
 test_packages=(clang libclang-rt-14-dev xvfb xauth strace dpkg-dev lintian appstream openbox xdotool fusefat
-               dosfstools eatmydata ffmpeg sox pulseaudio pulseaudio-utils dbus-daemon at-spi2-core python3-pyatspi)
+               dosfstools eatmydata ffmpeg sox pulseaudio pulseaudio-utils dbus-daemon at-spi2-core python3-pyatspi
+               zsh fish)
 
 # install_packages PACKAGE...: apt-get runs only when one of them is missing.
 install_packages() {
@@ -87,6 +89,7 @@ check_package() {
     local problems
     problems=$(lacks "$main" usr/bin/quorbin usr/bin/quorbin-cli usr/share/man/man1/quorbin.1.gz \
                    usr/share/man/man1/quorbin-cli.1.gz usr/share/bash-completion/completions/quorbin-cli \
+                   usr/share/zsh/vendor-completions/_quorbin-cli usr/share/fish/vendor_completions.d/quorbin-cli.fish \
                    usr/share/metainfo/org.quorbin.Quorbin.metainfo.xml usr/share/mime/packages/quorbin.xml \
                    usr/share/applications/quorbin.desktop usr/share/applications/quorbin-editor.desktop \
                    usr/share/doc/quorbin/copyright usr/share/doc/quorbin/ringtone-editor.png \
