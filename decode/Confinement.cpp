@@ -116,12 +116,12 @@ bool AddRules(scmp_filter_ctx filter, int recording, int output)
 
 }  // namespace
 
-void LimitResources()
+void LimitResources(unsigned processorSeconds)
 {
 #if !defined(__SANITIZE_ADDRESS__)  // AddressSanitizer reserves terabytes of address space
     Lower(RLIMIT_AS, kMemoryLimitBytes, kMemoryLimitBytes);
 #endif
-    Lower(RLIMIT_CPU, kProcessorSeconds, kProcessorSeconds + 1);
+    Lower(RLIMIT_CPU, processorSeconds, processorSeconds + 1);
     Lower(RLIMIT_CORE, 0, 0);
 }
 

@@ -59,7 +59,7 @@ int main(int argc, char** argv)
     const auto request = ParseDecodeRequest(std::vector<std::string>(argv + 1, argv + argc));
     if (!request)
         Fail(DecodeProblem::BadRequest);
-    LimitResources();
+    LimitResources(ProcessorSecondsFor(quorbin::RegularFileSize(STDIN_FILENO)));
     void* module = LoadModule(request->module);
     const auto initialise = Entry<InitialiseFunction>(module, kInitialiseEntry);
     const auto run = Entry<RunFunction>(module, kRunEntry);

@@ -19,6 +19,7 @@
 #include "decode/DecodeRequest.h"
 #include "decode/DecoderChannel.h"
 #include "decode/DecoderModule.h"
+#include "platform/FileSource.h"
 
 extern char** environ;
 
@@ -176,7 +177,8 @@ bool DecodersInstalled()
 
 DecoderProcess::DecoderProcess(int fd, const std::string& name, DecodeWork work, const PreparationOptions& options,
                                const DecodeSettings& settings)
-    : m_limit(work == DecodeWork::Whole ? std::numeric_limits<std::size_t>::max() : options.edit.limit)
+    : m_limit(work == DecodeWork::Whole ? std::numeric_limits<std::size_t>::max() : options.edit.limit),
+      m_processorSeconds(ProcessorSecondsFor(RegularFileSize(fd)))
 {
     const std::filesystem::path folder = DecoderFolder();
     const std::string helper = folder / kHelperFileName;
@@ -314,7 +316,8 @@ DecoderEvent DecoderProcess::Ended()
     m_finished = true;
     if (m_stoppedCall >= 0)
         return Finish(StoppedCallReason(m_stoppedCall));
-    const bool timeLimit = WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || seconds >= kProcessorSeconds);
+    const bool timeLimit =
+        WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || seconds >= static_cast<double>(m_processorSeconds));
     if (timeLimit && !m_cancelled)
         return Finish(FailureReason::Of(ReasonKind::DecoderTimeLimit));
     return Finish(FailureReason::Of(ReasonKind::DecoderCrashed));

@@ -65,7 +65,8 @@ private:
     pid_t m_pid = -1;
     int m_pidFd = -1;  // signals reach this child even after it has been waited for
     int m_pipe = -1;
-    std::size_t m_limit;  // samples the work can use
+    std::size_t m_limit;          // samples the work can use
+    unsigned m_processorSeconds;  // the child's limit
     std::size_t m_received = 0;
     int m_stoppedCall = -1;  // the call the filter stopped, when the child said so
     bool m_confined = true;
