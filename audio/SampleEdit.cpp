@@ -159,6 +159,16 @@ std::int16_t ToSample16(float value)
     return static_cast<std::int16_t>(std::lround(scaled));
 }
 
+std::optional<std::uint64_t> WantedSamples(const EditOptions& options, int rate)
+{
+    if (options.lengthSeconds)
+        return SamplesAt(*options.lengthSeconds, rate);
+    if (!options.endSeconds)
+        return std::nullopt;
+    const std::uint64_t end = SamplesAt(*options.endSeconds, rate);
+    return end - std::min(SamplesAt(options.startSeconds, rate), end);
+}
+
 bool EditRecording(SampleStream& source, const EditOptions& options, EditedRecording& out)
 {
     const int rate = source.Rate();
@@ -188,11 +198,7 @@ bool EditRecording(SampleStream& source, const EditOptions& options, EditedRecor
             out.recordingSamples = leading + passed;
     }
 
-    std::optional<std::uint64_t> wanted;
-    if (options.lengthSeconds)
-        wanted = SamplesAt(*options.lengthSeconds, rate);
-    if (options.endSeconds)
-        wanted = SamplesAt(*options.endSeconds, rate) - std::min(first, SamplesAt(*options.endSeconds, rate));
+    const std::optional<std::uint64_t> wanted = WantedSamples(options, rate);
     const std::uint64_t take = std::min<std::uint64_t>(wanted.value_or(kUnbounded), options.limit);
 
     std::vector<float> kept;

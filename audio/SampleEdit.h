@@ -58,6 +58,10 @@ struct EditedRecording {
     bool Dropped() const { return selectedSamples > samples.size(); }
 };
 
+// The samples at `rate` that a length or an end asks for, from the start on;
+// none when neither is given.
+std::optional<std::uint64_t> WantedSamples(const EditOptions& options, int rate);
+
 // Returns false on a read error of `source`.
 bool EditRecording(SampleStream& source, const EditOptions& options, EditedRecording& out);
 

@@ -90,6 +90,24 @@ int FittingRate(std::uint64_t selected, int rate, std::size_t limit)
     return std::clamp(static_cast<int>(fitting), kLowestRate, rate);
 }
 
+// How much a container's stated length may be off.
+constexpr double kStatedLengthMargin = 1.0;
+
+// The length at `rate` of a selection that a length or an end bounds and that
+// ends well within the stated length of `reader`; none where only reading
+// tells it (or a trim decides it).
+std::optional<std::uint64_t> StatedSelection(const EditOptions& edit, const FrameReader& reader, int rate)
+{
+    const std::optional<std::uint64_t> wanted = WantedSamples(edit, rate);
+    const std::optional<std::uint64_t> frames = reader.StatedFrames();
+    if (edit.trimBelowDb || !wanted || !frames)
+        return std::nullopt;
+    const double end = edit.startSeconds + static_cast<double>(*wanted) / rate + kStatedLengthMargin;
+    if (end > static_cast<double>(*frames) / reader.Rate())
+        return std::nullopt;
+    return wanted;
+}
+
 }  // namespace
 
 Result<PreparedRecording> PrepareRecording(const RecordingInput& input, const PreparationOptions& options)
@@ -107,25 +125,38 @@ Result<PreparedRecording> PrepareRecording(const RecordingInput& input, const Pr
     int rate = ChooseRate(options, reader->Rate());
     EditOptions edit = options.edit;
     edit.normalize = options.normalize;
-    EditOptions measure = edit;
-    // With --fit, long enough to hold whatever still fits at the lowest rate.
-    if (options.fit)
-        measure.limit = edit.limit * static_cast<std::size_t>(rate) / kLowestRate + 1;
     EditedRecording edited;
-    if (!EditAtRate(*reader, rate, measure, edited))
-        return ReasonKind::Undecodable;
-    if (options.fit && edited.selectedSamples > edit.limit) {
-        rate = FittingRate(edited.selectedSamples, rate, edit.limit);
+    // Where the stated length shows the selection's, --fit decodes only at the rate it fits in.
+    std::optional<std::uint64_t> selected = options.fit ? StatedSelection(edit, *reader, rate) : std::nullopt;
+    for (bool measure = !selected || *selected <= edit.limit;; measure = true) {
+        if (measure) {
+            EditOptions measuring = edit;
+            // With --fit, long enough to hold whatever still fits at the lowest rate.
+            if (options.fit)
+                measuring.limit = edit.limit * static_cast<std::size_t>(rate) / kLowestRate + 1;
+            if (!reader && !(reader = passes.Again(failure)))
+                return failure;
+            if (!EditAtRate(*reader, rate, measuring, edited))
+                return ReasonKind::Undecodable;
+            selected = edited.selectedSamples;
+            reader.reset();
+        }
+        if (!options.fit || *selected <= edit.limit)
+            break;
+        rate = FittingRate(*selected, rate, edit.limit);
         // Rounding may leave one sample over: then one hertz lower.
         for (int attempt = 0; attempt < 3; ++attempt, --rate) {
-            reader = passes.Again(failure);
-            if (!reader)
+            if (!reader && !(reader = passes.Again(failure)))
                 return failure;
             if (!EditAtRate(*reader, rate, edit, edited))
                 return ReasonKind::Undecodable;
+            reader.reset();
             if (!edited.Dropped() || rate == kLowestRate)
                 break;
         }
+        if (measure || edited.selectedSamples == WantedSamples(edit, rate))
+            break;
+        rate = ChooseRate(options, out.sourceRate);  // the recording ended before its stated length
     }
     out.samples = std::move(edited.samples);
     out.sampleRate = edited.rate;
