@@ -15,16 +15,53 @@
 
 namespace quorbin::decode {
 
-ssize_t InputCursor::Read(void* buffer, std::size_t size)
+namespace {
+
+constexpr std::size_t kAheadBytes = 65536;
+
+}  // namespace
+
+ssize_t InputCursor::ReadThrough(void* buffer, std::size_t size)
 {
     ssize_t got;
     do {
         got = m_input.Seekable() ? ::pread(m_input.fd, buffer, size, static_cast<off_t>(m_position))
                                  : ::read(m_input.fd, buffer, size);
     } while (got < 0 && errno == EINTR);
-    if (got > 0)
-        m_position += static_cast<std::uint64_t>(got);
     return got;
+}
+
+std::size_t InputCursor::TakeAhead(std::uint8_t* buffer, std::size_t size)
+{
+    if (m_position < m_aheadAt || m_position >= m_aheadAt + m_ahead.size())
+        return 0;
+    const auto from = static_cast<std::size_t>(m_position - m_aheadAt);
+    const std::size_t take = std::min(size, m_ahead.size() - from);
+    std::copy_n(m_ahead.data() + from, take, buffer);
+    m_position += take;
+    return take;
+}
+
+ssize_t InputCursor::Read(void* buffer, std::size_t size)
+{
+    if (!m_input.Seekable() || size >= kAheadBytes) {
+        const ssize_t got = ReadThrough(buffer, size);
+        if (got > 0)
+            m_position += static_cast<std::uint64_t>(got);
+        return got;
+    }
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    std::size_t done = TakeAhead(bytes, size);
+    if (done < size) {
+        m_ahead.resize(kAheadBytes);
+        const ssize_t got = ReadThrough(m_ahead.data(), m_ahead.size());
+        m_ahead.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+        m_aheadAt = m_position;
+        if (got < 0 && done == 0)
+            return -1;
+        done += TakeAhead(bytes + done, size - done);
+    }
+    return static_cast<ssize_t>(done);
 }
 
 std::int64_t InputCursor::Seek(std::int64_t offset, int whence)

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quorbin::decode {
 
@@ -43,6 +44,8 @@ struct RecordingInput {
 
 // One reader's place in a RecordingInput: positioned reads of a regular file,
 // so that several readers never disturb each other, or plain reads of a stream.
+// Small reads of a file are served from a block read ahead: a decoder that
+// walks frame headers (an MP3 seek table) costs few system calls.
 class InputCursor {
 public:
     explicit InputCursor(const RecordingInput& input) : m_input(input) {}
@@ -54,8 +57,15 @@ public:
     std::int64_t Seek(std::int64_t offset, int whence);
 
 private:
+    // What read(2) or pread(2) at the current place gives.
+    ssize_t ReadThrough(void* buffer, std::size_t size);
+    // Copies what the block read ahead holds at the current place; how many bytes.
+    std::size_t TakeAhead(std::uint8_t* buffer, std::size_t size);
+
     const RecordingInput& m_input;
     std::uint64_t m_position = 0;
+    std::vector<std::uint8_t> m_ahead;  // the file's bytes from m_aheadAt on
+    std::uint64_t m_aheadAt = 0;
 };
 
 enum class OpenStatus {
