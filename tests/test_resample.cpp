@@ -455,7 +455,8 @@ TEST_P(SeekingRecordings, GiveWhatDecodingFromTheStartGives)
 
 INSTANTIATE_TEST_SUITE_P(Formats, SeekingRecordings,
                          ::testing::Values(SeekCase{"memo.m4a", "aac"}, SeekCase{"memo.mp3", "libmp3lame"},
-                                           SeekCase{"memo.flac", "flac"}, SeekCase{"memo.aac", "aac"}),
+                                           SeekCase{"memo.flac", "flac"}, SeekCase{"memo.aac", "aac"},
+                                           SeekCase{"memo.ogg", "libvorbis"}, SeekCase{"memo.opus", "libopus"}),
                          [](const auto& info) { return fs::path(info.param.file).extension().string().substr(1); });
 
 // ---------------------------------------------------------------------------
