@@ -10,14 +10,15 @@ take a few minutes to make; --media keeps them for the next run.
     sudo apt-get install ffmpeg
     python3 bench/compare_seek.py [--cli NAME=PATH ...] [--media DIR] [--runs N]
 
-Each figure is the median wall time of N runs. With several --cli (say, a
+Each figure is the shortest wall time of N runs (the least disturbed by other
+work on the machine), with the processor time of that run in brackets. With several --cli (say, a
 build of main and one of a branch) each gets a column. The goals: a start near
 the end within 1.5 times a start at 0:42 and within 1.5 times ffmpeg's time;
 --fit within 1.2 times the same command without it. Uses only the standard library.
 """
 import argparse
 import os
-import statistics
+import resource
 import struct
 import subprocess
 import sys
@@ -56,15 +57,21 @@ def make_big_wave(path, size=1_500_000_000, rate=8000):
     os.replace(path + ".part", path)
 
 
-def median_seconds(command, runs):
-    times = []
+def shortest_seconds(command, runs):
+    """The shortest wall time of `runs` runs, and the processor time of that run (children included)."""
+    best = None
     for _ in range(runs):
+        before = resource.getrusage(resource.RUSAGE_CHILDREN)
         start = time.perf_counter()
         result = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, check=False)
-        times.append(time.perf_counter() - start)
+        wall = time.perf_counter() - start
+        after = resource.getrusage(resource.RUSAGE_CHILDREN)
         if result.returncode != 0:
             raise RuntimeError(f"{' '.join(command)} failed: {result.stderr.decode(errors='replace')[-400:]}")
-    return statistics.median(times)
+        processor = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+        if best is None or wall < best[0]:
+            best = (wall, processor)
+    return best
 
 
 def convert(cli, source, output, start, *options):
@@ -92,37 +99,39 @@ def main():
         ffmpeg_times = {}
         for source, start in ((aac, "0:42"), (aac, "1:00:00"), (aac, "2:50:00"), (mp3, "0:42"), (mp3, "55:00")):
             label = f"{os.path.splitext(source)[1][1:]} --start {start}"
-            ffmpeg_times[label] = median_seconds(["ffmpeg", "-nostdin", "-loglevel", "error", "-ss", start, "-t", "15",
+            ffmpeg_times[label] = shortest_seconds(["ffmpeg", "-nostdin", "-loglevel", "error", "-ss", start, "-t", "15",
                                                   "-i", source, "-ar", "8000", "-ac", "1", "-f", "wav", "-y",
                                                   os.path.join(scratch, "x.wav")], arguments.runs)
-            rows.append((label, {name: median_seconds(convert(cli, source, out, start, *SELECTION), arguments.runs)
+            rows.append((label, {name: shortest_seconds(convert(cli, source, out, start, *SELECTION), arguments.runs)
                                  for name, cli in clis}))
         fit = ["--resample", "--length", "30", "--fade-out", "800", "--normalize"]
         rows.append(("m4a --start 2:50:00 --length 30", {
-            name: median_seconds(convert(cli, aac, out, "2:50:00", *fit), arguments.runs) for name, cli in clis}))
+            name: shortest_seconds(convert(cli, aac, out, "2:50:00", *fit), arguments.runs) for name, cli in clis}))
         rows.append(("m4a --start 2:50:00 --length 30 --fit", {
-            name: median_seconds(convert(cli, aac, out, "2:50:00", *fit, "--fit"), arguments.runs)
+            name: shortest_seconds(convert(cli, aac, out, "2:50:00", *fit, "--fit"), arguments.runs)
             for name, cli in clis}))
         for options in (["--length", "15"], ["--length", "15", "--normalize"]):
             rows.append((f"1.5 GB WAVE --start 20:00:00 {' '.join(options)}", {
-                name: median_seconds(convert(cli, wave, out, "20:00:00", *options), arguments.runs)
+                name: shortest_seconds(convert(cli, wave, out, "20:00:00", *options), arguments.runs)
                 for name, cli in clis}))
 
     names = [name for name, _ in clis]
     print("| case | " + " | ".join(f"{name} (s)" for name in names) + " | ffmpeg -ss (s) |")
     print("|---" * (len(names) + 2) + "|")
+    shown = lambda figure: f"{figure[0]:.3f} ({figure[1]:.3f})"
     for label, times in rows:
-        ffmpeg = f"{ffmpeg_times[label]:.3f}" if label in ffmpeg_times else ""
-        print(f"| {label} | " + " | ".join(f"{times[name]:.3f}" for name in names) + f" | {ffmpeg} |")
+        ffmpeg = shown(ffmpeg_times[label]) if label in ffmpeg_times else ""
+        print(f"| {label} | " + " | ".join(shown(times[name]) for name in names) + f" | {ffmpeg} |")
     table = dict(rows)
     failed = False
     for name in names:
+        wall = lambda label: table[label][name][0]
         checks = []
         for late, early in (("m4a --start 2:50:00", "m4a --start 0:42"), ("mp3 --start 55:00", "mp3 --start 0:42")):
-            checks.append((f"{late} / {early}", table[late][name] / table[early][name], GOAL_LATE))
-            checks.append((f"{late} / ffmpeg", table[late][name] / ffmpeg_times[late], GOAL_LATE))
-        checks.append(("--fit / without", table["m4a --start 2:50:00 --length 30 --fit"][name]
-                       / table["m4a --start 2:50:00 --length 30"][name], GOAL_FIT))
+            checks.append((f"{late} / {early}", wall(late) / wall(early), GOAL_LATE))
+            checks.append((f"{late} / ffmpeg", wall(late) / ffmpeg_times[late][0], GOAL_LATE))
+        checks.append(("--fit / without", wall("m4a --start 2:50:00 --length 30 --fit")
+                       / wall("m4a --start 2:50:00 --length 30"), GOAL_FIT))
         print(f"\n{name}:")
         for label, ratio, goal in checks:
             print(f"  {label}: {ratio:.2f} (goal <= {goal}){'' if ratio <= goal else '  MISSED'}")
