@@ -33,6 +33,9 @@ constexpr ErrorWording kErrorWordings[] = {
     {EPIPE, N_("Broken pipe")},
     {EFBIG, N_("File too large")},
     {EBUSY, N_("Device or resource busy")},
+    {ESPIPE, N_("Illegal seek")},
+    {EMFILE, N_("Too many open files")},
+    {ENXIO, N_("No such device or address")},
 };
 
 // The system's own text for `error` in English, whatever the user's locale.
