@@ -18,11 +18,12 @@ window() {
     fail "no window \"$1\""
 }
 
-# focus NAME: waits (up to 5 s) until the window titled NAME has the keyboard.
+# focus NAME: waits (up to 10 s, for a busy machine) until the window titled
+# NAME has the keyboard.
 focus() {
     local id
     id=$(window "$1")
-    for _ in $(seq 50); do
+    for _ in $(seq 100); do
         [ "$(xdotool getwindowfocus 2>/dev/null)" = "$id" ] && return 0
         sleep 0.1
     done

@@ -79,12 +79,13 @@ answer
 [ -s "$work/d.mld" ] && [ -s "$work/e.mld" ] || fail "two starts at once: not both converted"
 
 # The Power button ends the copy; a start made at once, while it is still
-# ending, runs itself and shows its window.
+# ending, runs itself and shows its window (within 15 s: the fault this guards
+# against was a 20 s hang, and a busy machine needs the room).
 read -r px py < <(place "$(window Quorbin)")
 xdotool mousemove $((px + 200)) $((py + 90)) click 1
 "$program" &
 next_pid=$!
-for _ in $(seq 50); do
+for _ in $(seq 150); do
     xdotool search --onlyvisible --pid "$next_pid" --name '^Quorbin$' >/dev/null 2>&1 && break
     sleep 0.1
 done
