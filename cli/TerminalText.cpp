@@ -71,14 +71,6 @@ std::size_t Utf8Length(unsigned char lead)
 
 }  // namespace
 
-std::size_t Cp932Characters(std::string_view cp932)
-{
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < cp932.size(); i += IsCp932LeadByte(static_cast<unsigned char>(cp932[i])) ? 2 : 1)
-        ++count;
-    return count;
-}
-
 std::string TerminalCodeset()
 {
     const std::string codeset = nl_langinfo(CODESET);

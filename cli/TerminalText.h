@@ -26,9 +26,6 @@ std::string EscapeControls(std::string_view text);
 // the characters they are in the terminal's encoding.
 std::string ShownName(const std::filesystem::path& file);
 
-// The characters of CP932 text: double-byte ones count once.
-std::size_t Cp932Characters(std::string_view cp932);
-
 // Converts an option's UTF-8 text to CP932 of at most `limitBytes` bytes
 // (control characters are refused); with
 // `transliterate`, characters CP932 lacks are transliterated ("©" -> "(C)").

@@ -186,6 +186,14 @@ std::size_t Cp932PrefixLength(std::string_view cp932, std::size_t limit)
     return length;
 }
 
+std::size_t Cp932Characters(std::string_view cp932)
+{
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < cp932.size(); i += IsCp932LeadByte(static_cast<unsigned char>(cp932[i])) ? 2 : 1)
+        ++count;
+    return count;
+}
+
 std::optional<std::size_t> FirstNonCp932Character(std::string_view utf8)
 {
     Converter converter(kCp932, kUtf8);

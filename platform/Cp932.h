@@ -25,6 +25,8 @@ std::string Cp932ToUtf8(std::string_view cp932);
 std::size_t Cp932PrefixLength(std::string_view cp932, std::size_t limit);
 // True for the first byte of a CP932 double-byte character (0x81-0x9F, 0xE0-0xFC).
 bool IsCp932LeadByte(unsigned char byte);
+// The characters of CP932 text: double-byte ones count once.
+std::size_t Cp932Characters(std::string_view cp932);
 // Byte offset in `utf8` of the first character that has no CP932 form (or is not
 // valid UTF-8); nullopt when the whole text converts.
 std::optional<std::size_t> FirstNonCp932Character(std::string_view utf8);
