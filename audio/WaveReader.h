@@ -16,7 +16,7 @@ namespace quorbin {
 bool PlaysLongerThan20Ms(std::uint64_t dataBytes, std::int32_t sampleRate);
 
 // A "data" size that a writer to a pipe states because it cannot know the
-// length (0xFFFFFFFF, 0x7FFFF000, 0): no length at all.
+// length (0xFFFFFFFF or one less, 0x7FFFF000, 0): no length at all.
 constexpr bool IsPlaceholderDataLength(std::uint32_t bytes)
 {
     return bytes == 0xFFFFFFFFu || bytes == 0xFFFFFFFEu || bytes == 0x7FFFF000u || bytes == 0;
